@@ -1,0 +1,322 @@
+#include "engine/largefile.h"
+
+#include "engine/errors.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <mutex>
+#include <random>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+#include <vector>
+
+namespace orvella {
+
+namespace {
+
+const char* const NotEnoughSpace =
+    "There is not enough memory or disk space to complete the operation.";
+
+[[noreturn]] void RaiseError(int code) { throw Exception(SystemErrorText(code)); }
+
+} // namespace
+
+TWaveHeader MakeWorkHeader(uint16_t channels, uint32_t sampleRate, uint32_t dataBytes) {
+    TWaveHeader h{};
+    std::memcpy(h.ChunkId, "RIFF", 4);
+    h.RiffSize = dataBytes + 36;
+    std::memcpy(h.FormType, "WAVE", 4);
+    std::memcpy(h.FormatChunkId, "fmt ", 4);
+    h.FormatSize = 16;
+    h.FormatTag = 1;
+    h.Channels = channels;
+    h.SamplesPerSec = sampleRate;
+    h.AvgBytesPerSec = sampleRate * channels * 2;
+    h.BlockAlign = uint16_t(channels * 2);
+    h.BitsPerSample = 16;
+    std::memcpy(h.DataChunkId, "data", 4);
+    h.DataSize = dataBytes;
+    return h;
+}
+
+std::string NewWorkFileName(const std::string& folder) {
+    static std::mutex counterLock;
+    static std::mt19937 generator{std::random_device{}()};
+    std::string base = folder.empty() ? std::string(".") : folder;
+    if (base.back() != '/') base += '/';
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        uint32_t number;
+        {
+            std::lock_guard<std::mutex> guard(counterLock);
+            number = generator();
+        }
+        char name[32];
+        std::snprintf(name, sizeof name, "~%X.tmp", number);
+        std::string path = base + name;
+        int fd = ::open(path.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            ::close(fd);
+            return path;
+        }
+        if (errno != EEXIST) RaiseLastOSError();
+    }
+    RaiseError(EEXIST);
+}
+
+uint64_t FreeSpaceOf(const std::string& path) {
+    struct statvfs info {};
+    if (::statvfs(path.c_str(), &info) != 0) RaiseLastOSError();
+    return uint64_t(info.f_bavail) * uint64_t(info.f_frsize);
+}
+
+TLargeFile::TLargeFile(const std::string& fileName, uint32_t size, bool createNew,
+                       const std::string& tempFolder)
+    : Name(fileName), Writable(createNew) {
+    const long page = ::sysconf(_SC_PAGESIZE);
+    Gran = page > 0 ? uint32_t(page) : 4096;
+    if (createNew) {
+        if (FreeSpaceOf(tempFolder.empty() ? std::string("/tmp") : tempFolder) < size)
+            throw Exception(NotEnoughSpace);
+        FileHandle = ::open(fileName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        if (FileHandle < 0) RaiseLastOSError();
+        // Reserve the blocks now: a full disk must fail here, not as SIGBUS on a mapped write.
+        if (::ftruncate(FileHandle, off_t(size)) != 0) {
+            const int code = errno;
+            ::close(FileHandle);
+            ::unlink(fileName.c_str());
+            RaiseError(code);
+        }
+        if (size > 0) {
+            const int code = ::posix_fallocate(FileHandle, 0, off_t(size));
+            if (code != 0 && code != EOPNOTSUPP && code != EINVAL) {
+                ::close(FileHandle);
+                ::unlink(fileName.c_str());
+                if (code == ENOSPC || code == EDQUOT) throw Exception(NotEnoughSpace);
+                RaiseError(code);
+            }
+        }
+        Size = size;
+    } else {
+        FileHandle = ::open(fileName.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0600);
+        if (FileHandle < 0) RaiseLastOSError();
+        struct stat info {};
+        if (::fstat(FileHandle, &info) != 0) {
+            const int code = errno;
+            ::close(FileHandle);
+            RaiseError(code);
+        }
+        // Byte offsets are 32-bit: a larger file cannot be a work file.
+        if (info.st_size > off_t(UINT32_MAX)) {
+            ::close(FileHandle);
+            RaiseError(EFBIG);
+        }
+        Size = uint32_t(info.st_size);
+        ::posix_fadvise(FileHandle, 0, 0, POSIX_FADV_SEQUENTIAL);
+    }
+    try {
+        MapWindow(0);
+    } catch (...) {
+        ::close(FileHandle);
+        throw;
+    }
+}
+
+TLargeFile::~TLargeFile() {
+    Unmap();
+    if (FileHandle >= 0) ::close(FileHandle);
+}
+
+void TLargeFile::Unmap() {
+    if (WindowBase) ::munmap(WindowBase, size_t(End) - Start + 1);
+    WindowBase = nullptr;
+}
+
+void TLargeFile::MapWindow(uint64_t start) {
+    Unmap();
+    const uint64_t length = std::min<uint64_t>(Size - start, MaxWindowSize);
+    if (length == 0) RaiseError(EINVAL); // an empty file has no window to map
+    const int protection = Writable ? PROT_READ | PROT_WRITE : PROT_READ;
+    void* base = ::mmap(nullptr, length, protection, MAP_SHARED | MAP_POPULATE, FileHandle,
+                        off_t(start));
+    if (base == MAP_FAILED) RaiseLastOSError();
+    ::madvise(base, length, MADV_SEQUENTIAL);
+    WindowBase = static_cast<uint8_t*>(base);
+    Start = uint32_t(start);
+    End = uint32_t(start + length - 1);
+}
+
+uint8_t* TLargeFile::Reach(uint64_t a, bool backward) {
+    if (a + 1 >= Size) RaiseError(EINVAL); // a value lies wholly inside the file
+    if (!WindowBase || a < Start || a + 1 > End) {
+        uint64_t start;
+        if (backward && a + 2 > MaxWindowSize) {
+            // Round up, so the window still reaches a + 1.
+            start = (a + 2 - MaxWindowSize + Gran - 1) / Gran * Gran;
+        } else if (backward) {
+            start = 0;
+        } else {
+            start = a - a % Gran;
+        }
+        MapWindow(start);
+    }
+    return WindowBase + (a - Start);
+}
+
+void TLargeFile::CheckRange(int64_t first, int64_t count) const {
+    if (first < 0 || count < 0 || uint64_t(first) + uint64_t(count) > ValueCount())
+        RaiseError(EINVAL);
+}
+
+void TLargeFile::ReadHeader(TWaveHeader& header) {
+    std::lock_guard<std::mutex> guard(Lock);
+    if (Size < sizeof(TWaveHeader)) RaiseError(EINVAL);
+    if (Start != 0) MapWindow(0);
+    std::memcpy(&header, WindowBase, sizeof header);
+}
+
+void TLargeFile::WriteHeader(const TWaveHeader& header) {
+    std::lock_guard<std::mutex> guard(Lock);
+    if (!Writable || Size < sizeof(TWaveHeader)) RaiseError(EBADF);
+    if (Start != 0) MapWindow(0);
+    std::memcpy(WindowBase, &header, sizeof header);
+}
+
+int16_t TLargeFile::GetValue(uint32_t index) {
+    std::lock_guard<std::mutex> guard(Lock);
+    int16_t v;
+    std::memcpy(&v, Reach(44 + 2 * uint64_t(index)), 2);
+    return v;
+}
+
+void TLargeFile::SetValue(uint32_t index, int32_t value) {
+    std::lock_guard<std::mutex> guard(Lock);
+    if (!Writable) RaiseError(EBADF);
+    const int16_t v = int16_t(uint16_t(uint32_t(value) & 0xFFFF));
+    std::memcpy(Reach(44 + 2 * uint64_t(index)), &v, 2);
+}
+
+void TLargeFile::ReadBlock(int16_t* buffer, int64_t first, int64_t last) {
+    VisitRead(first, last - first + 1, [&](const int16_t* p, uint32_t n, int64_t i) {
+        std::memcpy(buffer + (i - first), p, size_t(n) * 2);
+    });
+}
+
+void TLargeFile::WriteBlock(const int16_t* buffer, int64_t first, int64_t last) {
+    if (!Writable) RaiseError(EBADF);
+    VisitWrite(first, last - first + 1, [&](int16_t* p, uint32_t n, int64_t i) {
+        std::memcpy(p, buffer + (i - first), size_t(n) * 2);
+    });
+}
+
+void TLargeFile::CopyFrom(TLargeFile& source, int64_t sourceIndex, int64_t destIndex,
+                          int64_t count) {
+    if (count <= 0) return;
+    if (!Writable) RaiseError(EBADF);
+    if (&source == this) {
+        // Within one store: go through a bounded buffer in the direction that never overwrites
+        // values still to be read.
+        std::vector<int16_t> buffer(size_t(std::min<int64_t>(count, 1 << 20)));
+        const int64_t step = int64_t(buffer.size());
+        if (destIndex <= sourceIndex) {
+            for (int64_t done = 0; done < count; done += step) {
+                const int64_t n = std::min(step, count - done);
+                ReadBlock(buffer.data(), sourceIndex + done, sourceIndex + done + n - 1);
+                WriteBlock(buffer.data(), destIndex + done, destIndex + done + n - 1);
+            }
+        } else {
+            for (int64_t left = count; left > 0;) {
+                const int64_t n = std::min(step, left);
+                left -= n;
+                ReadBlock(buffer.data(), sourceIndex + left, sourceIndex + left + n - 1);
+                WriteBlock(buffer.data(), destIndex + left, destIndex + left + n - 1);
+            }
+        }
+        return;
+    }
+    source.VisitRead(sourceIndex, count, [&](const int16_t* src, uint32_t n, int64_t i) {
+        VisitWrite(destIndex + (i - sourceIndex), n, [&](int16_t* dst, uint32_t m, int64_t j) {
+            std::memcpy(dst, src + (j - destIndex - (i - sourceIndex)), size_t(m) * 2);
+        });
+    });
+}
+
+void TLargeFile::Flush() {
+    std::lock_guard<std::mutex> guard(Lock);
+    if (WindowBase && Writable && ::msync(WindowBase, size_t(End) - Start + 1, MS_SYNC) != 0)
+        RaiseLastOSError();
+    if (Writable && ::fsync(FileHandle) != 0) RaiseLastOSError();
+}
+
+// --- TTempfile ---
+
+namespace {
+constexpr size_t TempBufferSize = 1 << 20;
+}
+
+TTempfile::TTempfile(const std::string& fileName, int channels, int sampleRate)
+    : ChannelCount(channels), Rate(sampleRate) {
+    FileHandle = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (FileHandle < 0) RaiseLastOSError();
+    if (::lseek(FileHandle, 44, SEEK_SET) != 44) {
+        const int code = errno;
+        ::close(FileHandle);
+        RaiseError(code);
+    }
+    Pending.reserve(TempBufferSize);
+}
+
+TTempfile::~TTempfile() {
+    if (FileHandle >= 0) {
+        try {
+            Close();
+        } catch (...) {
+            // The caller who wanted to know called Close.
+        }
+    }
+}
+
+uint32_t TTempfile::Write(const void* buffer, uint32_t count) {
+    if (uint64_t(Written) + count + 44 > UINT32_MAX)
+        throw Exception("File too large: a work file holds less than 4 GiB of 16-bit audio.");
+    Pending.append(static_cast<const char*>(buffer), count);
+    Written += count;
+    if (Pending.size() >= TempBufferSize) FlushBuffer();
+    return count;
+}
+
+void TTempfile::FlushBuffer() {
+    size_t done = 0;
+    while (done < Pending.size()) {
+        const ssize_t n = ::write(FileHandle, Pending.data() + done, Pending.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            if (errno == ENOSPC) throw Exception(NotEnoughSpace);
+            RaiseLastOSError();
+        }
+        done += size_t(n);
+    }
+    Pending.clear();
+}
+
+void TTempfile::Close() {
+    if (FileHandle < 0) return;
+    const int fd = FileHandle;
+    try {
+        FlushBuffer();
+        const TWaveHeader header = MakeWorkHeader(uint16_t(ChannelCount), uint32_t(Rate), Written);
+        if (::pwrite(fd, &header, sizeof header, 0) != ssize_t(sizeof header)) RaiseLastOSError();
+    } catch (...) {
+        FileHandle = -1;
+        ::close(fd);
+        throw;
+    }
+    FileHandle = -1;
+    if (::close(fd) != 0) RaiseLastOSError();
+}
+
+} // namespace orvella

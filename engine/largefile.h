@@ -1,0 +1,193 @@
+#pragma once
+// Work files and the sample store.
+//
+// A work file is a RIFF WAVE file with the canonical 44-byte header and 16-bit signed
+// little-endian PCM, frame-interleaved. A value index k names the 16-bit value at byte 44 + 2k.
+//
+// TLargeFile gives random access to the values of one work file through one memory-mapped window
+// of at most MaxWindowSize bytes that starts at a multiple of the page size and moves on a miss.
+// Thread rule: every method may be called from any thread; the store serialises access with its
+// own lock, so a reader on one thread never sees the window moved under it by another.
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+namespace orvella {
+
+#pragma pack(push, 1)
+struct TWaveHeader {
+    char ChunkId[4];         // "RIFF"
+    uint32_t RiffSize;       // data bytes + 36
+    char FormType[4];        // "WAVE"
+    char FormatChunkId[4];   // "fmt "
+    uint32_t FormatSize;     // 16
+    uint16_t FormatTag;      // 1 = PCM
+    uint16_t Channels;       // 1 or 2
+    uint32_t SamplesPerSec;  // Hz
+    uint32_t AvgBytesPerSec; // rate * channels * 2
+    uint16_t BlockAlign;     // channels * 2
+    uint16_t BitsPerSample;  // 16
+    char DataChunkId[4];     // "data"
+    uint32_t DataSize;       // data bytes
+};
+#pragma pack(pop)
+static_assert(sizeof(TWaveHeader) == 44, "the work file header is 44 bytes");
+
+// The header of a 16-bit PCM work file holding dataBytes of samples.
+TWaveHeader MakeWorkHeader(uint16_t channels, uint32_t sampleRate, uint32_t dataBytes);
+
+// Creates a new empty file "~<hex>.tmp" exclusively in folder and returns its path.
+std::string NewWorkFileName(const std::string& folder);
+
+// Bytes available to this process on the volume that holds path.
+uint64_t FreeSpaceOf(const std::string& path);
+
+class TLargeFile {
+public:
+    static constexpr uint32_t MaxWindowSize = 33554432; // 32 MiB
+
+    // createNew false: a read store on an existing file (created empty when missing).
+    // createNew true: a write store of exactly size bytes (header included), zero-filled and with
+    // its disk space reserved; fails with the free-space text when the volume of tempFolder has
+    // less than size bytes available.
+    TLargeFile(const std::string& fileName, uint32_t size, bool createNew,
+               const std::string& tempFolder);
+    ~TLargeFile();
+    TLargeFile(const TLargeFile&) = delete;
+    TLargeFile& operator=(const TLargeFile&) = delete;
+
+    void ReadHeader(TWaveHeader& header);
+    void WriteHeader(const TWaveHeader& header);
+
+    int16_t GetValue(uint32_t index);
+    // Stores the low 16 bits of value.
+    void SetValue(uint32_t index, int32_t value);
+
+    // Values First .. Last inclusive; nothing when Last < First.
+    void ReadBlock(int16_t* buffer, int64_t first, int64_t last);
+    void WriteBlock(const int16_t* buffer, int64_t first, int64_t last);
+    // For i in 0 .. count-1: this[destIndex + i] := source[sourceIndex + i]; nothing when count <= 0.
+    void CopyFrom(TLargeFile& source, int64_t sourceIndex, int64_t destIndex, int64_t count);
+
+    // Visits the values first .. first+count-1 a window at a time, in increasing order:
+    // f(const int16_t* values, uint32_t n, int64_t indexOfValues0). The store stays locked
+    // during the visit; f must not call back into this store.
+    template <class F> void VisitRead(int64_t first, int64_t count, F&& f);
+    // As VisitRead, with writable values (write stores only).
+    template <class F> void VisitWrite(int64_t first, int64_t count, F&& f);
+    // As VisitWrite, but the spans come in decreasing index order and each new window is placed
+    // so that it ends at the last value still to visit (for writers that walk backwards).
+    template <class F> void VisitWriteBackward(int64_t first, int64_t count, F&& f);
+
+    // Writes dirty pages and the file to disk (for files that must survive a crash).
+    void Flush();
+
+    uint32_t FileSize() const { return Size; }
+    uint32_t ValueCount() const { return Size < 44 ? 0 : (Size - 44) / 2; }
+    uint32_t WindowStart() const { return Start; }
+    uint32_t WindowEnd() const { return End; }
+    uint32_t Granularity() const { return Gran; }
+    bool IsWriteStore() const { return Writable; }
+    const std::string& FileName() const { return Name; }
+
+private:
+    // Maps the window that holds byte offset a (and the next byte), remapping on a miss.
+    // backward: place the window so that it ends at a + 1 when a remap is needed.
+    // Returns the address of byte a; the caller holds Lock.
+    uint8_t* Reach(uint64_t a, bool backward = false);
+    void MapWindow(uint64_t start);
+    void Unmap();
+    void CheckRange(int64_t first, int64_t count) const;
+
+    std::string Name;
+    int FileHandle = -1;
+    bool Writable = false;
+    uint32_t Gran = 4096;
+    uint32_t Size = 0;
+    uint32_t Start = 0;
+    uint32_t End = 0;
+    uint8_t* WindowBase = nullptr;
+    std::mutex Lock;
+    friend class TLargeFileTestAccess;
+};
+
+template <class F> void TLargeFile::VisitRead(int64_t first, int64_t count, F&& f) {
+    if (count <= 0) return;
+    std::lock_guard<std::mutex> guard(Lock);
+    CheckRange(first, count);
+    int64_t i = first;
+    const int64_t stop = first + count;
+    while (i < stop) {
+        const uint64_t a = 44 + 2 * uint64_t(i);
+        const int16_t* p = reinterpret_cast<const int16_t*>(Reach(a));
+        const int64_t inWindow = int64_t((uint64_t(End) + 1 - a) / 2);
+        const int64_t n = inWindow < stop - i ? inWindow : stop - i;
+        f(p, uint32_t(n), i);
+        i += n;
+    }
+}
+
+template <class F> void TLargeFile::VisitWrite(int64_t first, int64_t count, F&& f) {
+    if (count <= 0) return;
+    std::lock_guard<std::mutex> guard(Lock);
+    CheckRange(first, count);
+    int64_t i = first;
+    const int64_t stop = first + count;
+    while (i < stop) {
+        const uint64_t a = 44 + 2 * uint64_t(i);
+        int16_t* p = reinterpret_cast<int16_t*>(Reach(a));
+        const int64_t inWindow = int64_t((uint64_t(End) + 1 - a) / 2);
+        const int64_t n = inWindow < stop - i ? inWindow : stop - i;
+        f(p, uint32_t(n), i);
+        i += n;
+    }
+}
+
+template <class F> void TLargeFile::VisitWriteBackward(int64_t first, int64_t count, F&& f) {
+    if (count <= 0) return;
+    std::lock_guard<std::mutex> guard(Lock);
+    CheckRange(first, count);
+    int64_t last = first + count - 1; // last value still to visit
+    while (last >= first) {
+        const uint64_t a = 44 + 2 * uint64_t(last);
+        Reach(a, true);
+        // The span runs from the window's first whole value (or first) up to last.
+        const uint64_t lowByte = Start > 44 ? Start : 44;
+        int64_t lowIndex = int64_t((lowByte - 44 + 1) / 2);
+        if (lowIndex < first) lowIndex = first;
+        int16_t* p = reinterpret_cast<int16_t*>(WindowBase + (44 + 2 * uint64_t(lowIndex) - Start));
+        f(p, uint32_t(last - lowIndex + 1), lowIndex);
+        last = lowIndex - 1;
+    }
+}
+
+// Sequential writer of a work file whose length is known only at the end.
+// Thread rule: one thread at a time.
+class TTempfile {
+public:
+    // Creates or truncates the file and positions after the 44 header bytes.
+    TTempfile(const std::string& fileName, int channels, int sampleRate);
+    // Closes the file if Close was not called (errors are then lost: call Close).
+    ~TTempfile();
+    TTempfile(const TTempfile&) = delete;
+    TTempfile& operator=(const TTempfile&) = delete;
+
+    // Appends count bytes; returns count.
+    uint32_t Write(const void* buffer, uint32_t count);
+    // Writes the header from Total, the channel count and the rate, and closes the file.
+    void Close();
+
+    uint32_t Total() const { return Written; }
+
+private:
+    void FlushBuffer();
+
+    int FileHandle = -1;
+    int ChannelCount;
+    int Rate;
+    uint32_t Written = 0;
+    std::string Pending;
+};
+
+} // namespace orvella

@@ -1,0 +1,239 @@
+#pragma once
+// Twavefile, the document: the one sound the editor has open, its work files, its undo and redo
+// histories, its peak index, and the runner of every operation on its samples.
+//
+// Thread rules:
+// - Starters, New, Undo, Redo, Close and the destructor run on the main thread.
+// - Each started operation runs its body on its own worker thread (CThread); OperationDone runs on
+//   the main thread afterwards. While a body runs (IsBusy), every starter, Undo and Redo is refused.
+// - The fields the main thread polls (Ready, Progress, the format fields, the peaks) are atomic.
+// - The read store and the peak index are replaced under a lock; readers on other threads take a
+//   reference with GetStore() / CopyPeakIndex().
+// - OnAction may be raised by a body; it is delivered on the main thread. OnReady and OnLoaded are
+//   raised on the main thread.
+
+#include "engine/codecservices.h"
+#include "engine/enginesettings.h"
+#include "engine/largefile.h"
+#include "engine/mainthread.h"
+#include "engine/stack.h"
+#include "engine/userdialogs.h"
+
+#include <atomic>
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace orvella {
+
+class TWaveClipboard;
+
+enum class TWaveOperation {
+    woScanPeaks,
+    woLoad,
+    woSaveMP3,
+    woSaveWAV,
+    woCut,
+    woCopy,
+    woPaste,
+    woDelete,
+    woInsertSilence,
+    woNormalize,
+    woFadeIn,
+    woFadeOut,
+    woReverse,
+    woInvert,
+    woAmplify,
+    woConvert,
+};
+
+// One channel's maximum and minimum over one block of PeakBlockFrames frames.
+struct TIndexEntry {
+    int16_t Max;
+    int16_t Min;
+};
+using Tindexdata = std::vector<TIndexEntry>;
+
+constexpr uint32_t PeakBlockFrames = 512;
+
+class Twavefile;
+
+// The worker thread of one operation.
+class CThread {
+public:
+    using TBody = void (Twavefile::*)();
+    CThread(Twavefile& document, TBody proc);
+    ~CThread(); // joins
+    void Start();
+    void Join();
+
+    // 1 success, 0 failure reported by the body itself, -1 failure by exception.
+    std::atomic<int> ReturnValue{1};
+
+private:
+    void Execute();
+    void HandleException();
+    void ShowThreadException();
+
+    Twavefile& Document;
+    TBody Proc;
+    std::exception_ptr FException;
+    std::thread Thread;
+};
+
+class Twavefile {
+public:
+    Twavefile(TMainThread& mainThread, TUserDialogs& dialogs, TEngineSettings settings,
+              TCodecServices codecs = {}, TWaveClipboard* clipboard = nullptr);
+    // Waits for a running body, then deletes every work file the document owns.
+    ~Twavefile();
+    Twavefile(const Twavefile&) = delete;
+    Twavefile& operator=(const Twavefile&) = delete;
+
+    // --- starters (main thread; return at once; false when refused because a body runs) ---
+    bool Open(const std::string& path);
+    bool Save();
+    bool SaveRange(const std::string& path, int64_t start, int64_t stop);
+    bool CutRange(int64_t start, int64_t stop);
+    bool CopyRange(int64_t start, int64_t stop);
+    bool Paste(int64_t position);
+    bool DeleteRange(int64_t start, int64_t stop);
+    bool InsertSilence(int64_t position, int64_t length);
+    bool FadeIn(int64_t start, int64_t stop);
+    bool FadeOut(int64_t start, int64_t stop);
+    bool Normalize(int percent);
+    bool Amplify(int percent);
+    bool Reverse();
+    bool Invert();
+    bool Convert(int sampleRate, int channels);
+
+    // --- synchronous operations (main thread) ---
+    void New(const std::string& fileName, int sampleRate, int channels, int bits);
+    void Undo();
+    void Redo();
+    // Waits for a running body, then releases the store and deletes every work file.
+    void Close();
+
+    // Main thread: processes main-thread messages until no body runs.
+    void WaitIdle();
+    bool IsBusy() const { return Busy.load(); }
+
+    // A reference to the current read store (may be empty); it stays valid while held.
+    std::shared_ptr<TLargeFile> GetStore() const;
+    Tindexdata CopyPeakIndex() const;
+
+    // --- events ---
+    std::function<void(Twavefile* sender, bool undoEnabled, bool redoEnabled)> OnAction;
+    std::function<void(Twavefile* sender)> OnReady;
+    std::function<void(Twavefile* sender)> OnLoaded;
+
+    // --- state ---
+    TWaveOperation Operation = TWaveOperation::woScanPeaks;
+    TWaveHeader Header{};
+    std::string WorkFileName;
+    std::string FileName;
+    std::string SaveFileName;
+    std::atomic<int> SourceKind{0};
+    std::atomic<bool> Modified{false};
+    std::atomic<bool> Saved{false};
+    std::atomic<bool> NotPCM{false};
+    std::atomic<bool> Ready{false};
+    std::atomic<int16_t> PeakLeft{0}, PeakRight{0}, Peak{0};
+    std::atomic<int> PeakDb{-90};
+    std::atomic<uint32_t> DataBytes{0};
+    std::atomic<uint16_t> Channels{0};
+    std::atomic<uint32_t> SampleRate{0};
+    std::atomic<uint32_t> Frames{0};
+    std::atomic<double> Duration{0};
+    std::atomic<int> Progress{0};
+    TEncoderConfig EncoderConfig{};
+
+    // Operation parameters, set by the starters.
+    int AmplifyPercent = 100;
+    int NormalizePercent = 100;
+    int64_t RangeStart = 0, RangeStop = 0;
+    int64_t SilenceLength = 0;
+    int TargetChannels = 1, TargetRate = 22050;
+
+    TStack UndoStack, RedoStack;
+
+    const TEngineSettings& Settings() const { return EngineSettings; }
+    TUserDialogs& Dialogs() { return UserDialogs; }
+    TMainThread& MainThread() { return Main; }
+
+    // --- steps shared by the bodies (run on the calling thread) ---
+    void ApplyHeader(const TWaveHeader& header);
+    void BeginChange();
+    void CreateTargetStore(uint32_t dataBytes);
+    void ReopenStore();
+    void BuildPeakIndex();
+    // Raises OnAction on the main thread (directly there, posted from a worker).
+    void RaiseAction(bool undoEnabled, bool redoEnabled);
+
+private:
+    friend class CThread;
+
+    // What a failed body returns the document to.
+    struct TSnapshot {
+        std::string WorkFileName;
+        TWaveHeader Header{};
+        Tindexdata PeakIndex;
+        int16_t PeakLeft = 0, PeakRight = 0, Peak = 0;
+        int PeakDb = -90;
+        bool Ready = false;
+        bool Modified = false;
+        bool HadStore = false;
+        size_t UndoCount = 0;
+    };
+
+    bool StartOperation(TWaveOperation operation, CThread::TBody body);
+    void OperationDone(int returnValue);
+    void RollBack();
+    void SetStore(std::shared_ptr<TLargeFile> store);
+    void SetPeakIndex(Tindexdata index);
+    void ClearPeaks();
+    bool StartSave();
+    void DeleteFileQuietly(const std::string& path);
+
+    // Bodies, one per operation.
+    void BodyScanPeaks();
+    void BodyLoad();
+    void BodySaveWAV();
+    void BodySaveMP3();
+    void BodyCopy();
+    void BodyCut();
+    void BodyDelete();
+    void BodyInsertSilence();
+    void BodyPaste();
+    void BodyFadeIn();
+    void BodyFadeOut();
+    void BodyNormalize();
+    void BodyAmplify();
+    void BodyReverse();
+    void BodyInvert();
+    void BodyConvert();
+
+    TMainThread& Main;
+    TUserDialogs& UserDialogs;
+    TEngineSettings EngineSettings;
+    TCodecServices Codecs;
+    TWaveClipboard* Clipboard;
+
+    mutable std::mutex StoreLock;
+    std::shared_ptr<TLargeFile> Store;
+    std::unique_ptr<TLargeFile> TargetStore;
+    mutable std::mutex IndexLock;
+    Tindexdata PeakIndex;
+
+    std::unique_ptr<CThread> Worker;
+    std::atomic<bool> Busy{false};
+    TSnapshot Before;
+    std::shared_ptr<bool> Alive = std::make_shared<bool>(true);
+};
+
+} // namespace orvella
