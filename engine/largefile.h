@@ -67,7 +67,8 @@ public:
     // Values First .. Last inclusive; nothing when Last < First.
     void ReadBlock(int16_t* buffer, int64_t first, int64_t last);
     void WriteBlock(const int16_t* buffer, int64_t first, int64_t last);
-    // For i in 0 .. count-1: this[destIndex + i] := source[sourceIndex + i]; nothing when count <= 0.
+    // For i in 0 .. count-1: this[destIndex + i] := source[sourceIndex + i]; nothing when count <=
+    // 0.
     void CopyFrom(TLargeFile& source, int64_t sourceIndex, int64_t destIndex, int64_t count);
 
     // Visits the values first .. first+count-1 a window at a time, in increasing order:
