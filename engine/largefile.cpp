@@ -175,6 +175,10 @@ void TLargeFile::CheckRange(int64_t first, int64_t count) const {
         RaiseError(EINVAL);
 }
 
+void TLargeFile::CheckWritable() const {
+    if (!Writable) RaiseError(EBADF);
+}
+
 void TLargeFile::ReadHeader(TWaveHeader& header) {
     std::lock_guard<std::mutex> guard(Lock);
     if (Size < sizeof(TWaveHeader)) RaiseError(EINVAL);
@@ -210,7 +214,6 @@ void TLargeFile::ReadBlock(int16_t* buffer, int64_t first, int64_t last) {
 }
 
 void TLargeFile::WriteBlock(const int16_t* buffer, int64_t first, int64_t last) {
-    if (!Writable) RaiseError(EBADF);
     VisitWrite(first, last - first + 1, [&](int16_t* p, uint32_t n, int64_t i) {
         std::memcpy(p, buffer + (i - first), size_t(n) * 2);
     });
@@ -219,7 +222,7 @@ void TLargeFile::WriteBlock(const int16_t* buffer, int64_t first, int64_t last) 
 void TLargeFile::CopyFrom(TLargeFile& source, int64_t sourceIndex, int64_t destIndex,
                           int64_t count) {
     if (count <= 0) return;
-    if (!Writable) RaiseError(EBADF);
+    CheckWritable();
     if (&source == this) {
         // Within one store: go through a bounded buffer in the direction that never overwrites
         // values still to be read.
