@@ -7,7 +7,7 @@
 
 #include <filesystem>
 #include <numeric>
-#include <sys/statvfs.h>
+#include <sys/mount.h>
 
 using namespace orvella;
 using namespace orvella::test;
@@ -112,34 +112,55 @@ TEST(TLargeFile, OutOfRangeAccessIsAnErrorNotACrash) {
     EXPECT_THROW(store.ReadBlock(buffer, 1, 5), Exception);
 }
 
+namespace {
+
+// A 1 MiB volume of its own (tmpfs), when this process may mount one.
+class SmallVolume {
+public:
+    explicit SmallVolume(const std::string& dir)
+        : Dir(dir) {
+        std::filesystem::create_directory(dir);
+        Mounted = ::mount("tmpfs", dir.c_str(), "tmpfs", 0, "size=1m") == 0;
+    }
+    ~SmallVolume() {
+        if (Mounted) ::umount(Dir.c_str());
+    }
+    bool Mounted = false;
+
+private:
+    std::string Dir;
+};
+
+const char* const NoSpace = "There is not enough memory or disk space to complete the operation.";
+
+} // namespace
+
 TEST(TLargeFile, FreeSpaceIsTestedOnTheTemporaryFolderVolume) {
     TempDir dir;
-    // Ask for more than the temporary folder's volume has, for a store on another folder.
-    const uint64_t free = FreeSpaceOf(dir.Path());
-    if (free >= UINT32_MAX) {
-        // The volume is too large to exceed with a 32-bit size: use a tiny in-memory volume.
-        if (!std::filesystem::exists("/dev/shm")) GTEST_SKIP() << "no small volume to test with";
-        struct statvfs info {};
-        ASSERT_EQ(statvfs("/dev/shm", &info), 0);
-        const uint64_t shmFree = uint64_t(info.f_bavail) * info.f_frsize;
-        if (shmFree >= UINT32_MAX) GTEST_SKIP() << "no volume smaller than 4 GiB";
-        try {
-            TLargeFile store(dir.File("x.tmp"), uint32_t(shmFree + 4096), true, "/dev/shm");
-            FAIL() << "created a store larger than the free space";
-        } catch (const Exception& e) {
-            EXPECT_STREQ(e.what(),
-                         "There is not enough memory or disk space to complete the operation.");
-        }
-        EXPECT_FALSE(std::filesystem::exists(dir.File("x.tmp")));
-        return;
-    }
+    SmallVolume small(dir.File("small"));
+    if (!small.Mounted) GTEST_SKIP() << "cannot mount a small volume here";
+    // The store lies on the large volume, but the temporary folder is on the small one.
     try {
-        TLargeFile store(dir.File("x.tmp"), uint32_t(free + 4096), true, dir.Path());
-        FAIL();
+        TLargeFile store(dir.File("x.tmp"), 2 << 20, true, dir.File("small"));
+        FAIL() << "created a store larger than the free space";
     } catch (const Exception& e) {
-        EXPECT_STREQ(e.what(),
-                     "There is not enough memory or disk space to complete the operation.");
+        EXPECT_STREQ(e.what(), NoSpace);
     }
+    EXPECT_FALSE(std::filesystem::exists(dir.File("x.tmp")));
+}
+
+TEST(TLargeFile, WriteStoreReservesItsSpaceSoAFullDiskIsAnError) {
+    TempDir dir;
+    SmallVolume small(dir.File("small"));
+    if (!small.Mounted) GTEST_SKIP() << "cannot mount a small volume here";
+    // The free-space test looks at the (large) temporary folder; the store's own volume is full.
+    try {
+        TLargeFile store(dir.File("small/x.tmp"), 2 << 20, true, dir.Path());
+        FAIL() << "a store larger than its volume was created";
+    } catch (const Exception& e) {
+        EXPECT_STREQ(e.what(), NoSpace);
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.File("small/x.tmp")));
 }
 
 TEST(TLargeFile, SystemErrorsCarryCodeAndText) {
