@@ -6,6 +6,9 @@
 // limited to 32767 (the one value that could round past the range).
 // IEEE float (32- or 64-bit) is scaled by 32768, rounded to nearest with ties to even and limited
 // to -32768 ... 32767; NaN becomes 0. Full-scale +1.0 thus becomes 32767, -1.0 becomes -32768.
+// Rounding (not truncation) keeps the error within half a step and symmetric around zero, and
+// the scale is the one that maps 16-bit values to float and back unchanged; out-of-range values
+// are limited rather than wrapped, as a sound file's overshoots should be.
 // count is a number of samples (values), not frames; dst must hold count values.
 
 #include <cstddef>
