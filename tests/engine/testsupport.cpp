@@ -91,7 +91,7 @@ DocumentTest::DocumentTest() {
     settings.TempFolder = Temp.Path();
     TCodecServices codecs;
     codecs.Decoders.push_back(CopyingWavDecoder());
-    Doc = std::make_unique<Twavefile>(Loop, Dialogs, settings, codecs);
+    Doc = std::make_unique<Twavefile>(Loop, Dialogs, settings, codecs, &Clipboard);
     Doc->OnReady = [this](Twavefile*) { ++ReadyCount; };
     Doc->OnLoaded = [this](Twavefile*) { ++LoadedCount; };
     Doc->OnAction = [this](Twavefile*, bool u, bool r) { Actions.emplace_back(u, r); };
