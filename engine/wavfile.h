@@ -209,6 +209,26 @@ private:
     bool StartSave();
     void DeleteFileQuietly(const std::string& path);
 
+    // Helpers of the edit and effect starters and bodies.
+    // Whether a starter may run: no body runs and a document is open.
+    bool CanStartChange() const;
+    // RangeStart, RangeStop := start, stop put in order and limited to 0 .. Frames.
+    void SetRange(int64_t start, int64_t stop);
+    // The end of every rewriting body: the format from Header, the new work file as Store
+    // (Progress 100 then, when reportDone), its peaks, Ready and OnAction.
+    void FinishChange(bool reportDone);
+    // The start of the effects: the history entry and a target store of the same length with
+    // Header written into it.
+    void BeginSameLengthChange();
+    // The body of both fades over RangeStart .. RangeStop.
+    void FadeRange(bool fadeIn);
+    // Target values := kernel(Store values) over the values first .. first + count - 1, a chunk
+    // at a time; progress(frame) is called before each chunk with the chunk's first frame.
+    void
+    TransformValues(int64_t first, int64_t count,
+                    const std::function<void(const int16_t*, int16_t*, size_t, int64_t)>& kernel,
+                    const std::function<void(int64_t)>& progress);
+
     // Bodies, one per operation.
     void BodyScanPeaks();
     void BodyLoad();

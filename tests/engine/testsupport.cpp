@@ -61,8 +61,12 @@ void WriteWorkFile(const std::string& path, int channels, int rate,
 }
 
 std::vector<uint8_t> ReadFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in) return {};
+    std::vector<uint8_t> bytes(size_t(in.tellg()));
+    in.seekg(0);
+    in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size()));
+    return bytes;
 }
 
 std::vector<int16_t> ReadWorkFileValues(const std::string& path) {
@@ -91,7 +95,7 @@ DocumentTest::DocumentTest() {
     settings.TempFolder = Temp.Path();
     TCodecServices codecs;
     codecs.Decoders.push_back(CopyingWavDecoder());
-    Doc = std::make_unique<Twavefile>(Loop, Dialogs, settings, codecs);
+    Doc = std::make_unique<Twavefile>(Loop, Dialogs, settings, codecs, &Clipboard);
     Doc->OnReady = [this](Twavefile*) { ++ReadyCount; };
     Doc->OnLoaded = [this](Twavefile*) { ++LoadedCount; };
     Doc->OnAction = [this](Twavefile*, bool u, bool r) { Actions.emplace_back(u, r); };

@@ -4,6 +4,7 @@
 
 #include "engine/largefile.h"
 #include "engine/mainthread.h"
+#include "engine/memoryclipboard.h"
 #include "engine/userdialogs.h"
 #include "engine/wavfile.h"
 
@@ -60,7 +61,8 @@ std::vector<uint8_t> ReadFileBytes(const std::string& path);
 // engine tests load documents without the codecs.
 TDecoderRow CopyingWavDecoder();
 
-// A document with a main loop, recorded dialogs and a private temporary folder.
+// A document with a main loop, recorded dialogs, an in-memory clipboard and a private temporary
+// folder.
 class DocumentTest : public ::testing::Test {
 protected:
     DocumentTest();
@@ -76,6 +78,7 @@ protected:
     TempDir Temp;
     TMainLoop Loop;
     RecordingDialogs Dialogs;
+    TMemoryClipboard Clipboard;
     std::unique_ptr<Twavefile> Doc;
     int ReadyCount = 0, LoadedCount = 0;
     std::vector<std::pair<bool, bool>> Actions;
