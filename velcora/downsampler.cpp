@@ -70,6 +70,9 @@ Downsampler::Downsampler(const ConverterConfig& config) : BufferedRateConverter(
     fftBlocks_.reset(static_cast<std::size_t>(fft_.fftSize) * ch);
     stageStride_ = half_ + poly_.taps + 1;
     stageBuffers_.reset(static_cast<std::size_t>(stageStride_) * ch);
+    evenOnly_ = k_ == 1 && inputStep_[0] == 2 && fft_.fftSize >= 8;
+    if (evenOnly_)
+        evenValues_.reset(static_cast<std::size_t>(half_));
 
     const double perOutputPoly = static_cast<double>(fp_) / static_cast<double>(fd);
     const double perOutputFft = static_cast<double>(ff_) / static_cast<double>(fd);
@@ -147,12 +150,32 @@ int Downsampler::filterChannel(int c, std::int64_t firstTap) {
     for (int i = insertionPhase_; i < half_; i += k, ++j)
         block[i] = in[j * ch];
 
-    realFFT(m, 1, block, tables_);
+    realFFTUpperHalfZero(m, block, tables_);
     applySpectrum(block, fft_.spectrum.data(), m);
-    realFFT(m, -1, block, tables_);
 
     const int taps = poly_.taps;
     float* __restrict stage = stageBuffers_.data() + static_cast<std::size_t>(c) * stageStride_;
+    if (evenOnly_) {
+        // taps is 1, so stage value 2 + 2j is block value 2j.
+        const float* even = evenValues_.data();
+        realInverseEven(m, block, evenValues_.data(), halfTables_);
+        const int values = half_ / 2;
+        for (int j = 0; j < values; ++j)
+            stage[2 + 2 * j] += even[j];
+        float* out = blockOutput_.data() + c;
+        int p = 0;
+        for (std::int64_t t = firstTap; t < half_ + 1; t += 2, ++p)
+            out[p * ch] = stage[t];
+        // The tail that process() moves into the stage buffer: even values only, the odd
+        // positions (never read) are set to 0.
+        for (int j = 0; j < values; ++j) {
+            block[half_ + 2 * j] = even[values + j];
+            block[half_ + 2 * j + 1] = 0.0f;
+        }
+        cursor_ = 0;
+        return p;
+    }
+    realFFT(m, -1, block, tables_);
     for (int i = 0; i < half_; ++i)
         stage[taps + 1 + i] += block[i];
 

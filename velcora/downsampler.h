@@ -43,6 +43,11 @@ private:
     FftFilter fft_;
     PolyphaseFilter poly_;
     FftTables tables_;
+    // Decimation by 2 (K = 1, Fs = 2 Fd) reads only even stage-two values, since H is
+    // even: they come from an inverse of half the length, and the odd ones are never set.
+    bool evenOnly_ = false;
+    FftTables halfTables_;
+    AlignedArray<float> evenValues_;
     AlignedArray<int> phaseOrder_; // P entries: phase row of each output
     AlignedArray<int> inputStep_;  // P entries: stage-two positions to advance after it
     AlignedArray<float> inputBuffer_;

@@ -4,11 +4,21 @@
 //
 // The complex transform is a Stockham autosort FFT in split format (real and imaginary
 // parts in separate arrays): radix-4 stages, plus one radix-2 stage at the end when the
-// length is not a power of four. Each stage streams contiguously through both arrays,
-// so its butterflies compile to vector code, and no bit-reversal pass is needed.
+// length is not a power of four. Each stage streams contiguously through the arrays, so
+// its butterflies compile to vector code, and no bit-reversal pass is needed. The first
+// forward stage reads the interleaved pairs and the last inverse stage writes them, so no
+// separate (de)interleaving pass is made. The entry points are compiled twice, for AVX2
+// with FMA and for the baseline, and the loader picks the one the processor runs.
 #include "velcora/realfft.h"
 
 #include <cmath>
+
+#if defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__)
+#define VELCORA_SIMD_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
+#else
+#define VELCORA_SIMD_CLONES
+#endif
+#define VELCORA_INLINE inline __attribute__((always_inline))
 
 namespace velcora {
 
@@ -16,30 +26,54 @@ namespace {
 
 constexpr double kTwoPi = 6.283185307179586476925286766559;
 
+// Complex values stored either split (re[i], im[i]) or interleaved (p[2i], p[2i + 1]).
+struct Split {
+    float* __restrict re;
+    float* __restrict im;
+    VELCORA_INLINE float r(long i) const { return re[i]; }
+    VELCORA_INLINE float i(long k) const { return im[k]; }
+    VELCORA_INLINE void set(long k, float vr, float vi) const {
+        re[k] = vr;
+        im[k] = vi;
+    }
+};
+struct Interleaved {
+    float* __restrict p;
+    VELCORA_INLINE float r(long k) const { return p[2 * k]; }
+    VELCORA_INLINE float i(long k) const { return p[2 * k + 1]; }
+    VELCORA_INLINE void set(long k, float vr, float vi) const {
+        p[2 * k] = vr;
+        p[2 * k + 1] = vi;
+    }
+};
+
 // One radix-4 stage: y[q + s(4p + k)] = w^(pk) * sum_j x[q + s(p + jm)] * e^(sigma 2 pi i jk/4),
 // with w = e^(sigma 2 pi i / span), m = span / 4, s = stride. Forward means sigma = +1.
-template <bool Forward>
-void radix4Stage(const float* __restrict xr, const float* __restrict xi, float* __restrict yr,
-                 float* __restrict yi, int span, int stride, const float* __restrict tw) {
-    const int m = span / 4;
+// UpperZero: x[q + s(p + 2m)] and x[q + s(p + 3m)] are known to be zero.
+template <bool Forward, bool UpperZero, typename In, typename Out>
+VELCORA_INLINE void radix4Stage(In x, Out y, int span, int stride, const float* __restrict tw) {
+    const long m = span / 4;
     const float* w1r = tw;
     const float* w1i = tw + m;
     const float* w2r = tw + 2 * m;
     const float* w2i = tw + 3 * m;
     const float* w3r = tw + 4 * m;
     const float* w3i = tw + 5 * m;
+    const long s = stride;
 
-    auto butterfly = [](float ar, float ai, float br, float bi, float cr, float ci, float dr,
-                        float di, float& o0r, float& o0i, float& o1r, float& o1i, float& o2r,
-                        float& o2i, float& o3r, float& o3i) {
+    auto butterfly = [&](long in, long out, float c1r, float c1i, float c2r, float c2i, float c3r,
+                         float c3i) {
+        const float ar = x.r(in), ai = x.i(in);
+        const float br = x.r(in + s * m), bi = x.i(in + s * m);
+        const float cr = UpperZero ? 0.0f : x.r(in + 2 * s * m);
+        const float ci = UpperZero ? 0.0f : x.i(in + 2 * s * m);
+        const float dr = UpperZero ? 0.0f : x.r(in + 3 * s * m);
+        const float di = UpperZero ? 0.0f : x.i(in + 3 * s * m);
         const float apcR = ar + cr, apcI = ai + ci;
         const float amcR = ar - cr, amcI = ai - ci;
         const float bpdR = br + dr, bpdI = bi + di;
         const float bmdR = br - dr, bmdI = bi - di;
-        o0r = apcR + bpdR;
-        o0i = apcI + bpdI;
-        o2r = apcR - bpdR;
-        o2i = apcI - bpdI;
+        float o1r, o1i, o3r, o3i;
         if (Forward) { // (a - c) + i (b - d) and (a - c) - i (b - d)
             o1r = amcR - bmdI;
             o1i = amcI + bmdR;
@@ -51,72 +85,154 @@ void radix4Stage(const float* __restrict xr, const float* __restrict xi, float* 
             o3r = amcR - bmdI;
             o3i = amcI + bmdR;
         }
+        const float o2r = apcR - bpdR, o2i = apcI - bpdI;
+        y.set(out, apcR + bpdR, apcI + bpdI);
+        y.set(out + s, o1r * c1r - o1i * c1i, o1r * c1i + o1i * c1r);
+        y.set(out + 2 * s, o2r * c2r - o2i * c2i, o2r * c2i + o2i * c2r);
+        y.set(out + 3 * s, o3r * c3r - o3i * c3i, o3r * c3i + o3i * c3r);
     };
 
-    if (stride == 1) {
-        for (int p = 0; p < m; ++p) {
-            float o0r, o0i, o1r, o1i, o2r, o2i, o3r, o3i;
-            butterfly(xr[p], xi[p], xr[p + m], xi[p + m], xr[p + 2 * m], xi[p + 2 * m],
-                      xr[p + 3 * m], xi[p + 3 * m], o0r, o0i, o1r, o1i, o2r, o2i, o3r, o3i);
-            yr[4 * p] = o0r;
-            yi[4 * p] = o0i;
-            yr[4 * p + 1] = o1r * w1r[p] - o1i * w1i[p];
-            yi[4 * p + 1] = o1r * w1i[p] + o1i * w1r[p];
-            yr[4 * p + 2] = o2r * w2r[p] - o2i * w2i[p];
-            yi[4 * p + 2] = o2r * w2i[p] + o2i * w2r[p];
-            yr[4 * p + 3] = o3r * w3r[p] - o3i * w3i[p];
-            yi[4 * p + 3] = o3r * w3i[p] + o3i * w3r[p];
-        }
+    if (s == 1) {
+        for (long p = 0; p < m; ++p)
+            butterfly(p, 4 * p, w1r[p], w1i[p], w2r[p], w2i[p], w3r[p], w3i[p]);
         return;
     }
-
-    const int s = stride;
-    for (int p = 0; p < m; ++p) {
-        const float c1r = w1r[p], c1i = w1i[p];
-        const float c2r = w2r[p], c2i = w2i[p];
+    for (long p = 0; p < m; ++p) {
+        const float c1r = w1r[p], c1i = w1i[p], c2r = w2r[p], c2i = w2i[p];
         const float c3r = w3r[p], c3i = w3i[p];
-        const float* ar = xr + s * p;
-        const float* ai = xi + s * p;
-        const float* br = ar + s * m;
-        const float* bi = ai + s * m;
-        const float* cr = br + s * m;
-        const float* ci = bi + s * m;
-        const float* dr = cr + s * m;
-        const float* di = ci + s * m;
-        float* y0r = yr + s * 4 * p;
-        float* y0i = yi + s * 4 * p;
-        float* y1r = y0r + s;
-        float* y1i = y0i + s;
-        float* y2r = y1r + s;
-        float* y2i = y1i + s;
-        float* y3r = y2r + s;
-        float* y3i = y2i + s;
-        for (int q = 0; q < s; ++q) {
-            float o0r, o0i, o1r, o1i, o2r, o2i, o3r, o3i;
-            butterfly(ar[q], ai[q], br[q], bi[q], cr[q], ci[q], dr[q], di[q], o0r, o0i, o1r,
-                      o1i, o2r, o2i, o3r, o3i);
-            y0r[q] = o0r;
-            y0i[q] = o0i;
-            y1r[q] = o1r * c1r - o1i * c1i;
-            y1i[q] = o1r * c1i + o1i * c1r;
-            y2r[q] = o2r * c2r - o2i * c2i;
-            y2i[q] = o2r * c2i + o2i * c2r;
-            y3r[q] = o3r * c3r - o3i * c3i;
-            y3i[q] = o3r * c3i + o3i * c3r;
-        }
+        const long in = s * p;
+        const long out = s * 4 * p;
+        for (long q = 0; q < s; ++q)
+            butterfly(in + q, out + q, c1r, c1i, c2r, c2i, c3r, c3i);
     }
 }
 
 // The closing radix-2 stage of span 2: its twiddles are all 1.
-void radix2Stage(const float* __restrict xr, const float* __restrict xi, float* __restrict yr,
-                 float* __restrict yi, int stride) {
-    for (int q = 0; q < stride; ++q) {
-        const float ar = xr[q], ai = xi[q], br = xr[q + stride], bi = xi[q + stride];
-        yr[q] = ar + br;
-        yi[q] = ai + bi;
-        yr[q + stride] = ar - br;
-        yi[q + stride] = ai - bi;
+template <typename In, typename Out> VELCORA_INLINE void radix2Stage(In x, Out y, int stride) {
+    for (long q = 0; q < stride; ++q) {
+        const float ar = x.r(q), ai = x.i(q), br = x.r(q + stride), bi = x.i(q + stride);
+        y.set(q, ar + br, ai + bi);
+        y.set(q + stride, ar - br, ai - bi);
     }
+}
+
+template <bool Forward, bool UpperZero, typename In, typename Out>
+VELCORA_INLINE void runStage(const FftTables& t, const FftTables::Stage& st, In x, Out y) {
+    if (st.radix == 4)
+        radix4Stage<Forward, UpperZero>(
+            x, y, st.span, st.stride,
+            (Forward ? t.fwdTwiddles_.data() : t.invTwiddles_.data()) + st.twiddleAt);
+    else
+        radix2Stage(x, y, st.stride);
+}
+
+// Complex transform of the pairs in `data`, result split in bufA_ (forward) or of the
+// split bufA_, result interleaved in `data` (inverse).
+template <bool Forward, bool UpperZero>
+VELCORA_INLINE void complexTransform(FftTables& t, float* data) {
+    const long h = t.half_;
+    Split a{t.bufA_.data(), t.bufA_.data() + h};
+    Split b{t.bufB_.data(), t.bufB_.data() + h};
+    Interleaved io{data};
+    const int count = t.stageCount_;
+    if (count == 0) { // one point: the transform is the identity
+        if (Forward)
+            a.set(0, io.r(0), io.i(0));
+        else
+            io.set(0, a.r(0), a.i(0));
+        return;
+    }
+    if (Forward) {
+        // data -> b -> a -> b ... ending in a.
+        Split cur = count % 2 == 0 ? b : a;
+        Split other = count % 2 == 0 ? a : b;
+        runStage<true, UpperZero>(t, t.stages_[0], io, cur);
+        for (int i = 1; i < count; ++i) {
+            runStage<true, false>(t, t.stages_[i], cur, other);
+            const Split tmp = cur;
+            cur = other;
+            other = tmp;
+        }
+    } else {
+        Split cur = a, other = b;
+        for (int i = 0; i + 1 < count; ++i) {
+            runStage<false, false>(t, t.stages_[i], cur, other);
+            const Split tmp = cur;
+            cur = other;
+            other = tmp;
+        }
+        runStage<false, false>(t, t.stages_[count - 1], cur, io);
+    }
+}
+
+// Forward split step from the complex spectrum Z (split, in bufA_) to the packed real one.
+// X[k] = E[k] + W^k O[k], X[h-k] = conj(E[k] - W^k O[k]), W = e^(2 pi i / n).
+VELCORA_INLINE void forwardSplit(FftTables& t, float* __restrict data) {
+    const int h = t.half_;
+    const float* __restrict zr = t.bufA_.data();
+    const float* __restrict zi = zr + h;
+    const float* __restrict wr = t.splitCos_.data();
+    const float* __restrict ws = t.splitSin_.data();
+    data[0] = zr[0] + zi[0];
+    data[1] = zr[0] - zi[0];
+    if (h < 2)
+        return;
+    for (int k = 1; k < (h + 1) / 2; ++k) {
+        const float ar = zr[k], ai = zi[k], br = zr[h - k], bi = zi[h - k];
+        const float er = 0.5f * (ar + br), ei = 0.5f * (ai - bi);
+        const float orr = 0.5f * (ai + bi), oi = 0.5f * (br - ar);
+        const float tr = wr[k] * orr - ws[k] * oi;
+        const float ti = wr[k] * oi + ws[k] * orr;
+        data[2 * k] = er + tr;
+        data[2 * k + 1] = ei + ti;
+        data[2 * (h - k)] = er - tr;
+        data[2 * (h - k) + 1] = ti - ei;
+    }
+    // The middle bin k = h/2 pairs with itself (W^k = i), which leaves it unchanged.
+    data[h] = zr[h / 2];
+    data[h + 1] = zi[h / 2];
+}
+
+// Inverse split step from the packed spectrum to Z (split, in bufA_), with the factor 1/2.
+// E[k] = (X[k] + conj X[h-k]) / 2, O[k] = (X[k] - conj X[h-k]) conj(W^k) / 2,
+// Z[k] = E[k] + i O[k], Z[h-k] = conj E[k] + i conj O[k].
+VELCORA_INLINE void inverseSplit(FftTables& t, const float* __restrict data) {
+    const int h = t.half_;
+    float* __restrict zr = t.bufA_.data();
+    float* __restrict zi = zr + h;
+    const float* __restrict wr = t.splitCos_.data();
+    const float* __restrict ws = t.splitSin_.data();
+    zr[0] = 0.5f * (data[0] + data[1]);
+    zi[0] = 0.5f * (data[0] - data[1]);
+    if (h < 2)
+        return;
+    for (int k = 1; k < (h + 1) / 2; ++k) {
+        const float xr = data[2 * k], xi = data[2 * k + 1];
+        const float yr = data[2 * (h - k)], yi = data[2 * (h - k) + 1];
+        const float er = 0.5f * (xr + yr), ei = 0.5f * (xi - yi);
+        const float dr = xr - yr, di = xi + yi;
+        const float orr = 0.5f * (dr * wr[k] + di * ws[k]);
+        const float oi = 0.5f * (di * wr[k] - dr * ws[k]);
+        zr[k] = er - oi;
+        zi[k] = ei + orr;
+        zr[h - k] = er + oi;
+        zi[h - k] = orr - ei;
+    }
+    zr[h / 2] = data[h];
+    zi[h / 2] = data[h + 1];
+}
+
+VELCORA_SIMD_CLONES void forwardTransform(FftTables& t, float* data, bool upperZero) {
+    if (upperZero && t.stageCount_ > 0 && t.stages_[0].radix == 4)
+        complexTransform<true, true>(t, data);
+    else
+        complexTransform<true, false>(t, data);
+    forwardSplit(t, data);
+}
+
+VELCORA_SIMD_CLONES void inverseTransform(FftTables& t, float* data) {
+    inverseSplit(t, data);
+    complexTransform<false, false>(t, data);
 }
 
 } // namespace
@@ -169,96 +285,38 @@ void FftTables::build(int n) {
         splitCos_[k] = static_cast<float>(std::cos(angle));
         splitSin_[k] = static_cast<float>(std::sin(angle));
     }
-    if (quarter > 0) {
-        splitCos_[quarter] = 0.0f; // exact, so the middle bin of the split step keeps its value
-        splitSin_[quarter] = 1.0f;
-    }
 
     bufA_.reset(static_cast<std::size_t>(2 * half_));
     bufB_.reset(static_cast<std::size_t>(2 * half_));
 }
 
-// Transforms the split-format content of bufA_; the result ends in bufA_ again.
-void FftTables::complexTransform(bool forward) {
-    float* src = bufA_.data();
-    float* dst = bufB_.data();
-    const int h = half_;
-    for (int i = 0; i < stageCount_; ++i) {
-        const Stage& st = stages_[i];
-        if (st.radix == 4) {
-            if (forward)
-                radix4Stage<true>(src, src + h, dst, dst + h, st.span, st.stride,
-                                  fwdTwiddles_.data() + st.twiddleAt);
-            else
-                radix4Stage<false>(src, src + h, dst, dst + h, st.span, st.stride,
-                                   invTwiddles_.data() + st.twiddleAt);
-        } else {
-            radix2Stage(src, src + h, dst, dst + h, st.stride);
-        }
-        float* t = src;
-        src = dst;
-        dst = t;
-    }
-    if (src != bufA_.data()) {
-        float* a = bufA_.data();
-        for (int i = 0; i < 2 * h; ++i)
-            a[i] = src[i];
-    }
-}
-
 void realFFT(int n, int direction, float* data, FftTables& tables) {
     if (tables.length() != n)
         tables.build(n);
-    const int h = n / 2;
-    float* __restrict zr = tables.bufA_.data();
-    float* __restrict zi = zr + h;
-    const float* __restrict wr = tables.splitCos_.data();
-    const float* __restrict ws = tables.splitSin_.data();
+    if (direction > 0)
+        forwardTransform(tables, data, false);
+    else
+        inverseTransform(tables, data);
+}
 
-    if (direction > 0) {
-        for (int j = 0; j < h; ++j) {
-            zr[j] = data[2 * j];
-            zi[j] = data[2 * j + 1];
-        }
-        tables.complexTransform(true);
-        data[0] = zr[0] + zi[0];
-        data[1] = zr[0] - zi[0];
-        // X[k] = E[k] + W^k O[k], X[h-k] = conj(E[k] - W^k O[k]), W = e^(2 pi i / n).
-        for (int k = 1; k <= h / 2; ++k) {
-            const float ar = zr[k], ai = zi[k], br = zr[h - k], bi = zi[h - k];
-            const float er = 0.5f * (ar + br), ei = 0.5f * (ai - bi);
-            const float orr = 0.5f * (ai + bi), oi = 0.5f * (br - ar);
-            const float tr = wr[k] * orr - ws[k] * oi;
-            const float ti = wr[k] * oi + ws[k] * orr;
-            data[2 * k] = er + tr;
-            data[2 * k + 1] = ei + ti;
-            data[2 * (h - k)] = er - tr;
-            data[2 * (h - k) + 1] = ti - ei;
-        }
-        return;
-    }
+void realFFTUpperHalfZero(int n, float* data, FftTables& tables) {
+    if (tables.length() != n)
+        tables.build(n);
+    forwardTransform(tables, data, true);
+}
 
-    zr[0] = 0.5f * (data[0] + data[1]);
-    zi[0] = 0.5f * (data[0] - data[1]);
-    // E[k] = (X[k] + conj X[h-k]) / 2, O[k] = (X[k] - conj X[h-k]) conj(W^k) / 2,
-    // Z[k] = E[k] + i O[k], Z[h-k] = conj E[k] + i conj O[k].
-    for (int k = 1; k <= h / 2; ++k) {
-        const float xr = data[2 * k], xi = data[2 * k + 1];
-        const float yr = data[2 * (h - k)], yi = data[2 * (h - k) + 1];
-        const float er = 0.5f * (xr + yr), ei = 0.5f * (xi - yi);
-        const float dr = xr - yr, di = xi + yi;
-        const float orr = 0.5f * (dr * wr[k] + di * ws[k]);
-        const float oi = 0.5f * (di * wr[k] - dr * ws[k]);
-        zr[k] = er - oi;
-        zi[k] = ei + orr;
-        zr[h - k] = er + oi;
-        zi[h - k] = orr - ei;
+// Y'[k] = Y[k] + Y[k + n/2] is the spectrum of the even samples at length n/2; with the
+// conjugate symmetry Y[n/2 + k] = conj Y[n/2 - k]. Both inverses carry the same scale.
+void realInverseEven(int n, float* data, float* out, FftTables& halfTables) {
+    const int h = n / 2; // folded length
+    const int q = n / 4;
+    out[0] = data[0] + data[1];
+    out[1] = 2.0f * data[2 * q];
+    for (int k = 1; k < q; ++k) {
+        out[2 * k] = data[2 * k] + data[2 * (h - k)];
+        out[2 * k + 1] = data[2 * k + 1] - data[2 * (h - k) + 1];
     }
-    tables.complexTransform(false);
-    for (int j = 0; j < h; ++j) {
-        data[2 * j] = zr[j];
-        data[2 * j + 1] = zi[j];
-    }
+    realFFT(h, -1, out, halfTables);
 }
 
 } // namespace velcora

@@ -19,9 +19,6 @@ public:
     int length() const { return n_; }
     void build(int n);
 
-private:
-    friend void realFFT(int n, int direction, float* data, FftTables& tables);
-
     struct Stage {
         int radix;     // 4 or 2
         int span;      // length of the sub-transforms this stage splits
@@ -29,21 +26,30 @@ private:
         int twiddleAt; // offset of this stage's twiddles in the stage tables
     };
 
-    void complexTransform(bool forward);
-
-    int n_ = 0;           // real length
-    int half_ = 0;        // complex length n / 2
+    int half_ = 0; // complex length n / 2
     int stageCount_ = 0;
     Stage stages_[32] = {};
-    AlignedArray<float> fwdTwiddles_; // per stage: w1 re/im, w2 re/im, w3 re/im blocks
+    AlignedArray<float> fwdTwiddles_; // per radix-4 stage: w1, w2, w3 as re block, im block
     AlignedArray<float> invTwiddles_;
     AlignedArray<float> splitCos_; // cos(2 pi k / n), k = 0 .. n/4
     AlignedArray<float> splitSin_;
     AlignedArray<float> bufA_; // split-format complex work: re then im
     AlignedArray<float> bufB_;
+
+private:
+    int n_ = 0; // real length
 };
 
 // direction: +1 forward, -1 inverse. n is a power of two, n >= 2.
 void realFFT(int n, int direction, float* data, FftTables& tables);
+
+// The forward transform for data whose upper half data[n/2 .. n-1] is zero, which lets the
+// first stage skip those values. Same result as realFFT(n, 1, ...).
+void realFFTUpperHalfZero(int n, float* data, FftTables& tables);
+
+// The even-indexed values of the inverse transform of length n: out[j] receives what
+// realFFT(n, -1, ...) would leave in data[2j], j = 0 .. n/2 - 1. The spectrum is folded to
+// length n/2 and transformed with `halfTables`; `data` is left changed. n >= 4.
+void realInverseEven(int n, float* data, float* out, FftTables& halfTables);
 
 } // namespace velcora

@@ -27,13 +27,7 @@ std::uint32_t sampleWidth(std::uint32_t code) {
 }
 
 std::int32_t roundToLimits(double v, double lower, double upper) {
-    if (v <= lower)
-        return static_cast<std::int32_t>(lower);
-    if (v >= upper)
-        return static_cast<std::int32_t>(upper);
-    if (std::isnan(v))
-        return 0; // only float input can carry NaN; silence is the safe reading
-    return static_cast<std::int32_t>(std::floor(v + 0.5));
+    return roundToLimitsInline(v, lower, upper);
 }
 
 void samplesToFloat(std::uint32_t code, const std::uint8_t* in, std::size_t n, float* out) {
@@ -86,12 +80,12 @@ void floatToSamples(std::uint32_t code, const float* in, std::size_t n, std::uin
     case kUnsigned8:
         for (std::size_t i = 0; i < n; ++i)
             out[i] = static_cast<std::uint8_t>(
-                roundToLimits(static_cast<double>(in[i]) * 128.0, -128.0, 127.0) + 128);
+                roundToLimitsInline(static_cast<double>(in[i]) * 128.0, -128.0, 127.0) + 128);
         break;
     case kSigned16:
         for (std::size_t i = 0; i < n; ++i) {
             const std::uint16_t v = static_cast<std::uint16_t>(
-                roundToLimits(static_cast<double>(in[i]) * 32768.0, -32768.0, 32767.0));
+                roundToLimitsInline(static_cast<double>(in[i]) * 32768.0, -32768.0, 32767.0));
             out[2 * i] = static_cast<std::uint8_t>(v);
             out[2 * i + 1] = static_cast<std::uint8_t>(v >> 8);
         }
@@ -99,7 +93,7 @@ void floatToSamples(std::uint32_t code, const float* in, std::size_t n, std::uin
     case kSigned24:
         for (std::size_t i = 0; i < n; ++i) {
             const std::uint32_t v = static_cast<std::uint32_t>(
-                roundToLimits(static_cast<double>(in[i]) * 8388608.0, -8388608.0, 8388607.0));
+                roundToLimitsInline(static_cast<double>(in[i]) * 8388608.0, -8388608.0, 8388607.0));
             out[3 * i] = static_cast<std::uint8_t>(v);
             out[3 * i + 1] = static_cast<std::uint8_t>(v >> 8);
             out[3 * i + 2] = static_cast<std::uint8_t>(v >> 16);
@@ -108,7 +102,7 @@ void floatToSamples(std::uint32_t code, const float* in, std::size_t n, std::uin
     case kSigned32:
         for (std::size_t i = 0; i < n; ++i) {
             // The lower limit is -2147483647, symmetric with the upper one.
-            const std::uint32_t v = static_cast<std::uint32_t>(roundToLimits(
+            const std::uint32_t v = static_cast<std::uint32_t>(roundToLimitsInline(
                 static_cast<double>(in[i]) * 2147483648.0, -2147483647.0, 2147483647.0));
             out[4 * i] = static_cast<std::uint8_t>(v);
             out[4 * i + 1] = static_cast<std::uint8_t>(v >> 8);

@@ -26,7 +26,18 @@ void samplesToFloat(std::uint32_t code, const std::uint8_t* in, std::size_t n, f
 // at or above it, otherwise floor(v + 0.5).
 void floatToSamples(std::uint32_t code, const float* in, std::size_t n, std::uint8_t* out);
 
-// The integer rounding rule above for one value and one pair of limits.
+// The integer rounding rule above for one value and one pair of limits (integers within
+// the 32-bit range). NaN, which only float input can carry, gives 0.
 std::int32_t roundToLimits(double v, double lower, double upper);
+
+// Branch-free form of roundToLimits for the conversion loops: floor(v + 0.5) as
+// truncation corrected downwards for negative non-integers.
+inline std::int32_t roundToLimitsInline(double v, double lower, double upper) {
+    double c = v <= lower ? lower : (v >= upper ? upper : v);
+    c = c == c ? c : 0.0;
+    const double u = c + 0.5;
+    const std::int32_t t = static_cast<std::int32_t>(u);
+    return t - (static_cast<double>(t) > u ? 1 : 0);
+}
 
 } // namespace velcora

@@ -100,6 +100,9 @@ Upsampler::Upsampler(const ConverterConfig& config) : BufferedRateConverter(conf
     blockOutput_.reset(static_cast<std::size_t>(tailStride_) * ch);
     tails_.reset(static_cast<std::size_t>(tailStride_) * ch);
     fftBlocks_.reset(static_cast<std::size_t>(fft_.fftSize) * ch);
+    evenOnly_ = k_ == 2 && fft_.fftSize >= 8;
+    if (evenOnly_)
+        evenValues_.reset(static_cast<std::size_t>(half_));
     valid_ = true;
 }
 
@@ -184,12 +187,22 @@ int Upsampler::stageTwo(int c) {
     const int m = fft_.fftSize;
     float* block = fftBlocks_.data() + static_cast<std::size_t>(c) * m;
     std::memset(block + half_, 0, static_cast<std::size_t>(half_) * sizeof(float));
-    realFFT(m, 1, block, tables_);
+    realFFTUpperHalfZero(m, block, tables_);
     applySpectrum(block, fft_.spectrum.data(), m);
-    realFFT(m, -1, block, tables_);
 
     float* tail = tails_.data() + static_cast<std::size_t>(c) * tailStride_;
     float* out = blockOutput_.data() + c;
+    if (evenOnly_) {
+        const float* even = evenValues_.data();
+        realInverseEven(m, block, evenValues_.data(), halfTables_);
+        const int outputs = half_ / 2;
+        for (int j = 0; j < outputs; ++j)
+            out[j * ch] = tail[j] + even[j];
+        for (int j = 0; j < outputs; ++j)
+            tail[j] = even[outputs + j];
+        return outputs;
+    }
+    realFFT(m, -1, block, tables_);
     int i = decimationOffset_;
     int j = 0;
     for (; i < half_; i += k_, ++j)

@@ -46,6 +46,11 @@ private:
     PolyphaseFilter poly_;
     FftFilter fft_;
     FftTables tables_;
+    // K = 2 keeps only the even stage-two values (H is even, so every block starts at 0):
+    // they come from an inverse of half the length.
+    bool evenOnly_ = false;
+    FftTables halfTables_;
+    AlignedArray<float> evenValues_;
     AlignedArray<int> phaseOrder_; // P x K entries: phase row of each stage-one output
     AlignedArray<int> frameStep_;  // P x K entries: 1 when the input advances a frame after it
     int listLength_ = 0;
