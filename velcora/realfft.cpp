@@ -12,6 +12,12 @@
 #include "velcora/realfft.h"
 
 #include <cmath>
+#include <type_traits>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#define VELCORA_HAVE_AVX2_STAGE 1
+#endif
 
 #if defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__)
 #define VELCORA_SIMD_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
@@ -51,7 +57,8 @@ struct Interleaved {
 // with w = e^(sigma 2 pi i / span), m = span / 4, s = stride. Forward means sigma = +1.
 // UpperZero: x[q + s(p + 2m)] and x[q + s(p + 3m)] are known to be zero.
 template <bool Forward, bool UpperZero, typename In, typename Out>
-VELCORA_INLINE void radix4Stage(In x, Out y, int span, int stride, const float* __restrict tw) {
+VELCORA_INLINE void radix4Stage(In x, Out y, int span, int stride, const float* __restrict tw,
+                                long firstP = 0) {
     const long m = span / 4;
     const float* w1r = tw;
     const float* w1i = tw + m;
@@ -93,7 +100,7 @@ VELCORA_INLINE void radix4Stage(In x, Out y, int span, int stride, const float* 
     };
 
     if (s == 1) {
-        for (long p = 0; p < m; ++p)
+        for (long p = firstP; p < m; ++p)
             butterfly(p, 4 * p, w1r[p], w1i[p], w2r[p], w2i[p], w3r[p], w3i[p]);
         return;
     }
@@ -116,14 +123,270 @@ template <typename In, typename Out> VELCORA_INLINE void radix2Stage(In x, Out y
     }
 }
 
+
+#ifdef VELCORA_HAVE_AVX2_STAGE
+#define VELCORA_AVX2 __attribute__((target("avx2,fma"))) inline
+
+template <bool InterleavedIn>
+VELCORA_AVX2 void loadAvx2(const float* __restrict xr, const float* __restrict xi,
+                           const float* __restrict pairs, long k, __m256& re, __m256& im) {
+    if (InterleavedIn) {
+        const __m256 v0 = _mm256_loadu_ps(pairs + 2 * k);
+        const __m256 v1 = _mm256_loadu_ps(pairs + 2 * k + 8);
+        re = _mm256_castpd_ps(
+            _mm256_permute4x64_pd(_mm256_castps_pd(_mm256_shuffle_ps(v0, v1, 0x88)), 0xD8));
+        im = _mm256_castpd_ps(
+            _mm256_permute4x64_pd(_mm256_castps_pd(_mm256_shuffle_ps(v0, v1, 0xDD)), 0xD8));
+    } else {
+        re = _mm256_loadu_ps(xr + k);
+        im = _mm256_loadu_ps(xi + k);
+    }
+}
+
+// Stores o0[u], o1[u], o2[u], o3[u] for u = 0 .. 7 contiguously (a 4 x 8 transpose).
+VELCORA_AVX2 void store4Avx2(float* y, __m256 o0, __m256 o1, __m256 o2, __m256 o3) {
+    const __m256 t0 = _mm256_unpacklo_ps(o0, o1);
+    const __m256 t1 = _mm256_unpackhi_ps(o0, o1);
+    const __m256 t2 = _mm256_unpacklo_ps(o2, o3);
+    const __m256 t3 = _mm256_unpackhi_ps(o2, o3);
+    const __m256 u0 = _mm256_shuffle_ps(t0, t2, 0x44);
+    const __m256 u1 = _mm256_shuffle_ps(t0, t2, 0xEE);
+    const __m256 u2 = _mm256_shuffle_ps(t1, t3, 0x44);
+    const __m256 u3 = _mm256_shuffle_ps(t1, t3, 0xEE);
+    _mm256_storeu_ps(y, _mm256_permute2f128_ps(u0, u1, 0x20));
+    _mm256_storeu_ps(y + 8, _mm256_permute2f128_ps(u2, u3, 0x20));
+    _mm256_storeu_ps(y + 16, _mm256_permute2f128_ps(u0, u1, 0x31));
+    _mm256_storeu_ps(y + 24, _mm256_permute2f128_ps(u2, u3, 0x31));
+}
+
+VELCORA_AVX2 void twiddleAvx2(__m256 vr, __m256 vi, const float* wrp, const float* wip,
+                              __m256& outR, __m256& outI) {
+    const __m256 wr = _mm256_loadu_ps(wrp);
+    const __m256 wi = _mm256_loadu_ps(wip);
+    outR = _mm256_fmsub_ps(vr, wr, _mm256_mul_ps(vi, wi));
+    outI = _mm256_fmadd_ps(vr, wi, _mm256_mul_ps(vi, wr));
+}
+
+// The first radix-4 stage (stride 1) for AVX2: eight butterflies at a time, their four
+// outputs interleaved into y[4p + k]. Returns the butterflies done; the caller does the rest.
+template <bool Forward, bool UpperZero, bool InterleavedIn>
+__attribute__((target("avx2,fma"))) long
+firstStageAvx2(const float* __restrict xr, const float* __restrict xi,
+               const float* __restrict pairs, float* __restrict yr, float* __restrict yi, long m,
+               const float* __restrict tw) {
+    const long blocks = m / 8 * 8;
+    for (long p = 0; p < blocks; p += 8) {
+        __m256 ar, ai, br, bi, cr, ci, dr, di;
+        loadAvx2<InterleavedIn>(xr, xi, pairs, p, ar, ai);
+        loadAvx2<InterleavedIn>(xr, xi, pairs, p + m, br, bi);
+        if (UpperZero) {
+            cr = ci = dr = di = _mm256_setzero_ps();
+        } else {
+            loadAvx2<InterleavedIn>(xr, xi, pairs, p + 2 * m, cr, ci);
+            loadAvx2<InterleavedIn>(xr, xi, pairs, p + 3 * m, dr, di);
+        }
+        const __m256 apcR = _mm256_add_ps(ar, cr), apcI = _mm256_add_ps(ai, ci);
+        const __m256 amcR = _mm256_sub_ps(ar, cr), amcI = _mm256_sub_ps(ai, ci);
+        const __m256 bpdR = _mm256_add_ps(br, dr), bpdI = _mm256_add_ps(bi, di);
+        const __m256 bmdR = _mm256_sub_ps(br, dr), bmdI = _mm256_sub_ps(bi, di);
+        __m256 o1r, o1i, o3r, o3i;
+        if (Forward) {
+            o1r = _mm256_sub_ps(amcR, bmdI);
+            o1i = _mm256_add_ps(amcI, bmdR);
+            o3r = _mm256_add_ps(amcR, bmdI);
+            o3i = _mm256_sub_ps(amcI, bmdR);
+        } else {
+            o1r = _mm256_add_ps(amcR, bmdI);
+            o1i = _mm256_sub_ps(amcI, bmdR);
+            o3r = _mm256_sub_ps(amcR, bmdI);
+            o3i = _mm256_add_ps(amcI, bmdR);
+        }
+        const __m256 o0r = _mm256_add_ps(apcR, bpdR), o0i = _mm256_add_ps(apcI, bpdI);
+        const __m256 o2r = _mm256_sub_ps(apcR, bpdR), o2i = _mm256_sub_ps(apcI, bpdI);
+        __m256 y1r, y1i, y2r, y2i, y3r, y3i;
+        twiddleAvx2(o1r, o1i, tw + p, tw + m + p, y1r, y1i);
+        twiddleAvx2(o2r, o2i, tw + 2 * m + p, tw + 3 * m + p, y2r, y2i);
+        twiddleAvx2(o3r, o3i, tw + 4 * m + p, tw + 5 * m + p, y3r, y3i);
+        store4Avx2(yr + 4 * p, o0r, y1r, y2r, y3r);
+        store4Avx2(yi + 4 * p, o0i, y1i, y2i, y3i);
+    }
+    return blocks;
+}
+
+// Stores eight complex values from split vectors as interleaved pairs.
+VELCORA_AVX2 void storePairsAvx2(float* y, __m256 re, __m256 im) {
+    const __m256 lo = _mm256_unpacklo_ps(re, im);
+    const __m256 hi = _mm256_unpackhi_ps(re, im);
+    _mm256_storeu_ps(y, _mm256_permute2f128_ps(lo, hi, 0x20));
+    _mm256_storeu_ps(y + 8, _mm256_permute2f128_ps(lo, hi, 0x31));
+}
+
+// Radix-4 butterfly on eight lanes with per-lane twiddles (w1, w2, w3).
+template <bool Forward>
+VELCORA_AVX2 void butterflyAvx2(__m256 ar, __m256 ai, __m256 br, __m256 bi, __m256 cr, __m256 ci,
+                                __m256 dr, __m256 di, const __m256* w, __m256* outR,
+                                __m256* outI) {
+    const __m256 apcR = _mm256_add_ps(ar, cr), apcI = _mm256_add_ps(ai, ci);
+    const __m256 amcR = _mm256_sub_ps(ar, cr), amcI = _mm256_sub_ps(ai, ci);
+    const __m256 bpdR = _mm256_add_ps(br, dr), bpdI = _mm256_add_ps(bi, di);
+    const __m256 bmdR = _mm256_sub_ps(br, dr), bmdI = _mm256_sub_ps(bi, di);
+    __m256 o1r, o1i, o3r, o3i;
+    if (Forward) {
+        o1r = _mm256_sub_ps(amcR, bmdI);
+        o1i = _mm256_add_ps(amcI, bmdR);
+        o3r = _mm256_add_ps(amcR, bmdI);
+        o3i = _mm256_sub_ps(amcI, bmdR);
+    } else {
+        o1r = _mm256_add_ps(amcR, bmdI);
+        o1i = _mm256_sub_ps(amcI, bmdR);
+        o3r = _mm256_sub_ps(amcR, bmdI);
+        o3i = _mm256_add_ps(amcI, bmdR);
+    }
+    const __m256 o2r = _mm256_sub_ps(apcR, bpdR), o2i = _mm256_sub_ps(apcI, bpdI);
+    outR[0] = _mm256_add_ps(apcR, bpdR);
+    outI[0] = _mm256_add_ps(apcI, bpdI);
+    const __m256 vr[3] = {o1r, o2r, o3r};
+    const __m256 vi[3] = {o1i, o2i, o3i};
+    for (int k = 0; k < 3; ++k) {
+        const __m256 wr = w[2 * k], wi = w[2 * k + 1];
+        outR[k + 1] = _mm256_fmsub_ps(vr[k], wr, _mm256_mul_ps(vi[k], wi));
+        outI[k + 1] = _mm256_fmadd_ps(vr[k], wi, _mm256_mul_ps(vi[k], wr));
+    }
+}
+
+// A radix-4 stage with stride >= 4 from split input: eight lanes over q (stride >= 8) or
+// over two p with four q each (stride 4). Output split, or interleaved pairs (stride >= 8).
+template <bool Forward, bool InterleavedOut>
+__attribute__((target("avx2,fma"))) void
+stageAvx2(const float* __restrict xr, const float* __restrict xi, float* __restrict yr,
+          float* __restrict yi, float* __restrict pairs, long span, long s,
+          const float* __restrict tw) {
+    const long m = span / 4;
+    if (s >= 8) {
+        for (long p = 0; p < m; ++p) {
+            __m256 w[6];
+            for (int k = 0; k < 6; ++k)
+                w[k] = _mm256_set1_ps(tw[k * m + p]);
+            const long in = s * p, out = 4 * s * p;
+            for (long q = 0; q < s; q += 8) {
+                const long i = in + q;
+                __m256 oR[4], oI[4];
+                butterflyAvx2<Forward>(
+                    _mm256_loadu_ps(xr + i), _mm256_loadu_ps(xi + i), _mm256_loadu_ps(xr + i + s * m),
+                    _mm256_loadu_ps(xi + i + s * m), _mm256_loadu_ps(xr + i + 2 * s * m),
+                    _mm256_loadu_ps(xi + i + 2 * s * m), _mm256_loadu_ps(xr + i + 3 * s * m),
+                    _mm256_loadu_ps(xi + i + 3 * s * m), w, oR, oI);
+                if (InterleavedOut) {
+                    for (int k = 0; k < 4; ++k)
+                        storePairsAvx2(pairs + 2 * (out + q + k * s), oR[k], oI[k]);
+                } else {
+                    for (int k = 0; k < 4; ++k) {
+                        _mm256_storeu_ps(yr + out + q + k * s, oR[k]);
+                        _mm256_storeu_ps(yi + out + q + k * s, oI[k]);
+                    }
+                }
+            }
+        }
+        return;
+    }
+    // s == 4, m even: lanes 0-3 are p, lanes 4-7 are p + 1.
+    for (long p = 0; p < m; p += 2) {
+        __m256 w[6];
+        for (int k = 0; k < 6; ++k)
+            w[k] = _mm256_setr_m128(_mm_set1_ps(tw[k * m + p]), _mm_set1_ps(tw[k * m + p + 1]));
+        const long i = 4 * p;
+        __m256 oR[4], oI[4];
+        butterflyAvx2<Forward>(_mm256_loadu_ps(xr + i), _mm256_loadu_ps(xi + i),
+                               _mm256_loadu_ps(xr + i + 4 * m), _mm256_loadu_ps(xi + i + 4 * m),
+                               _mm256_loadu_ps(xr + i + 8 * m), _mm256_loadu_ps(xi + i + 8 * m),
+                               _mm256_loadu_ps(xr + i + 12 * m), _mm256_loadu_ps(xi + i + 12 * m),
+                               w, oR, oI);
+        const long out = 16 * p;
+        for (int k = 0; k < 4; ++k) {
+            _mm_storeu_ps(yr + out + 4 * k, _mm256_castps256_ps128(oR[k]));
+            _mm_storeu_ps(yi + out + 4 * k, _mm256_castps256_ps128(oI[k]));
+            _mm_storeu_ps(yr + out + 16 + 4 * k, _mm256_extractf128_ps(oR[k], 1));
+            _mm_storeu_ps(yi + out + 16 + 4 * k, _mm256_extractf128_ps(oI[k], 1));
+        }
+    }
+}
+
+// The closing radix-2 stage (stride >= 8) from split input.
+template <bool InterleavedOut>
+__attribute__((target("avx2,fma"))) void radix2Avx2(const float* __restrict xr,
+                                                     const float* __restrict xi,
+                                                     float* __restrict yr, float* __restrict yi,
+                                                     float* __restrict pairs, long s) {
+    for (long q = 0; q < s; q += 8) {
+        const __m256 ar = _mm256_loadu_ps(xr + q), ai = _mm256_loadu_ps(xi + q);
+        const __m256 br = _mm256_loadu_ps(xr + q + s), bi = _mm256_loadu_ps(xi + q + s);
+        const __m256 sr = _mm256_add_ps(ar, br), si = _mm256_add_ps(ai, bi);
+        const __m256 dr = _mm256_sub_ps(ar, br), di = _mm256_sub_ps(ai, bi);
+        if (InterleavedOut) {
+            storePairsAvx2(pairs + 2 * q, sr, si);
+            storePairsAvx2(pairs + 2 * (q + s), dr, di);
+        } else {
+            _mm256_storeu_ps(yr + q, sr);
+            _mm256_storeu_ps(yi + q, si);
+            _mm256_storeu_ps(yr + q + s, dr);
+            _mm256_storeu_ps(yi + q + s, di);
+        }
+    }
+}
+
+bool processorHasAvx2() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+}
+#endif
+
 template <bool Forward, bool UpperZero, typename In, typename Out>
 VELCORA_INLINE void runStage(const FftTables& t, const FftTables::Stage& st, In x, Out y) {
-    if (st.radix == 4)
-        radix4Stage<Forward, UpperZero>(
-            x, y, st.span, st.stride,
-            (Forward ? t.fwdTwiddles_.data() : t.invTwiddles_.data()) + st.twiddleAt);
-    else
+    const float* tw = (Forward ? t.fwdTwiddles_.data() : t.invTwiddles_.data()) + st.twiddleAt;
+    if (st.radix == 4) {
+        long done = 0;
+#ifdef VELCORA_HAVE_AVX2_STAGE
+        if constexpr (std::is_same_v<Out, Split>) {
+            if (st.stride == 1 && t.avx2_) {
+                if constexpr (std::is_same_v<In, Interleaved>)
+                    done = firstStageAvx2<Forward, UpperZero, true>(nullptr, nullptr, x.p, y.re,
+                                                                    y.im, st.span / 4, tw);
+                else
+                    done = firstStageAvx2<Forward, UpperZero, false>(x.re, x.im, nullptr, y.re,
+                                                                     y.im, st.span / 4, tw);
+            }
+        }
+#endif
+#ifdef VELCORA_HAVE_AVX2_STAGE
+        if constexpr (std::is_same_v<In, Split>) {
+            constexpr bool interleaved = std::is_same_v<Out, Interleaved>;
+            if (t.avx2_ && !UpperZero &&
+                (st.stride >= 8 || (st.stride == 4 && !interleaved && st.span >= 8))) {
+                if constexpr (interleaved)
+                    stageAvx2<Forward, true>(x.re, x.im, nullptr, nullptr, y.p, st.span,
+                                             st.stride, tw);
+                else
+                    stageAvx2<Forward, false>(x.re, x.im, y.re, y.im, nullptr, st.span,
+                                              st.stride, tw);
+                return;
+            }
+        }
+#endif
+        radix4Stage<Forward, UpperZero>(x, y, st.span, st.stride, tw, done);
+    } else {
+#ifdef VELCORA_HAVE_AVX2_STAGE
+        if constexpr (std::is_same_v<In, Split>) {
+            if (t.avx2_ && st.stride >= 8) {
+                if constexpr (std::is_same_v<Out, Interleaved>)
+                    radix2Avx2<true>(x.re, x.im, nullptr, nullptr, y.p, st.stride);
+                else
+                    radix2Avx2<false>(x.re, x.im, y.re, y.im, nullptr, st.stride);
+                return;
+            }
+        }
+#endif
         radix2Stage(x, y, st.stride);
+    }
 }
 
 // Complex transform of the pairs in `data`, result split in bufA_ (forward) or of the
@@ -288,6 +551,9 @@ void FftTables::build(int n) {
 
     bufA_.reset(static_cast<std::size_t>(2 * half_));
     bufB_.reset(static_cast<std::size_t>(2 * half_));
+#ifdef VELCORA_HAVE_AVX2_STAGE
+    avx2_ = processorHasAvx2();
+#endif
 }
 
 void realFFT(int n, int direction, float* data, FftTables& tables) {

@@ -35,6 +35,7 @@ public:
     AlignedArray<float> splitSin_;
     AlignedArray<float> bufA_; // split-format complex work: re then im
     AlignedArray<float> bufB_;
+    bool avx2_ = false; // the processor runs the AVX2 first stage
 
 private:
     int n_ = 0; // real length
