@@ -334,6 +334,64 @@ __attribute__((target("avx2,fma"))) void radix2Avx2(const float* __restrict xr,
     }
 }
 
+VELCORA_AVX2 __m256 reverseAvx2(__m256 v) {
+    return _mm256_permutevar8x32_ps(v, _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0));
+}
+
+// Forward split step for k = 1 .. eight at a time; returns the first k left to do.
+__attribute__((target("avx2,fma"))) int forwardSplitAvx2(const float* __restrict zr,
+                                                         const float* __restrict zi,
+                                                         const float* __restrict wr,
+                                                         const float* __restrict ws,
+                                                         float* __restrict data, int h) {
+    const __m256 half = _mm256_set1_ps(0.5f);
+    int k = 1;
+    for (; k + 8 <= h / 2; k += 8) {
+        const __m256 ar = _mm256_loadu_ps(zr + k), ai = _mm256_loadu_ps(zi + k);
+        const __m256 br = reverseAvx2(_mm256_loadu_ps(zr + h - k - 7));
+        const __m256 bi = reverseAvx2(_mm256_loadu_ps(zi + h - k - 7));
+        const __m256 c = _mm256_loadu_ps(wr + k), sn = _mm256_loadu_ps(ws + k);
+        const __m256 er = _mm256_mul_ps(half, _mm256_add_ps(ar, br));
+        const __m256 ei = _mm256_mul_ps(half, _mm256_sub_ps(ai, bi));
+        const __m256 orr = _mm256_mul_ps(half, _mm256_add_ps(ai, bi));
+        const __m256 oi = _mm256_mul_ps(half, _mm256_sub_ps(br, ar));
+        const __m256 tr = _mm256_fmsub_ps(c, orr, _mm256_mul_ps(sn, oi));
+        const __m256 ti = _mm256_fmadd_ps(c, oi, _mm256_mul_ps(sn, orr));
+        storePairsAvx2(data + 2 * k, _mm256_add_ps(er, tr), _mm256_add_ps(ei, ti));
+        storePairsAvx2(data + 2 * (h - k - 7), reverseAvx2(_mm256_sub_ps(er, tr)),
+                       reverseAvx2(_mm256_sub_ps(ti, ei)));
+    }
+    return k;
+}
+
+// Inverse split step for k = 1 .. eight at a time; returns the first k left to do.
+__attribute__((target("avx2,fma"))) int inverseSplitAvx2(const float* __restrict data,
+                                                         const float* __restrict wr,
+                                                         const float* __restrict ws,
+                                                         float* __restrict zr,
+                                                         float* __restrict zi, int h) {
+    const __m256 half = _mm256_set1_ps(0.5f);
+    int k = 1;
+    for (; k + 8 <= h / 2; k += 8) {
+        __m256 xr, xi, yr, yi;
+        loadAvx2<true>(nullptr, nullptr, data, k, xr, xi);
+        loadAvx2<true>(nullptr, nullptr, data, h - k - 7, yr, yi);
+        yr = reverseAvx2(yr);
+        yi = reverseAvx2(yi);
+        const __m256 c = _mm256_loadu_ps(wr + k), sn = _mm256_loadu_ps(ws + k);
+        const __m256 er = _mm256_mul_ps(half, _mm256_add_ps(xr, yr));
+        const __m256 ei = _mm256_mul_ps(half, _mm256_sub_ps(xi, yi));
+        const __m256 dr = _mm256_sub_ps(xr, yr), di = _mm256_add_ps(xi, yi);
+        const __m256 orr = _mm256_mul_ps(half, _mm256_fmadd_ps(dr, c, _mm256_mul_ps(di, sn)));
+        const __m256 oi = _mm256_mul_ps(half, _mm256_fmsub_ps(di, c, _mm256_mul_ps(dr, sn)));
+        _mm256_storeu_ps(zr + k, _mm256_sub_ps(er, oi));
+        _mm256_storeu_ps(zi + k, _mm256_add_ps(ei, orr));
+        _mm256_storeu_ps(zr + h - k - 7, reverseAvx2(_mm256_add_ps(er, oi)));
+        _mm256_storeu_ps(zi + h - k - 7, reverseAvx2(_mm256_sub_ps(orr, ei)));
+    }
+    return k;
+}
+
 bool processorHasAvx2() {
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
@@ -440,7 +498,12 @@ VELCORA_INLINE void forwardSplit(FftTables& t, float* __restrict data) {
     data[1] = zr[0] - zi[0];
     if (h < 2)
         return;
-    for (int k = 1; k < (h + 1) / 2; ++k) {
+    int first = 1;
+#ifdef VELCORA_HAVE_AVX2_STAGE
+    if (t.avx2_)
+        first = forwardSplitAvx2(zr, zi, wr, ws, data, h);
+#endif
+    for (int k = first; k < (h + 1) / 2; ++k) {
         const float ar = zr[k], ai = zi[k], br = zr[h - k], bi = zi[h - k];
         const float er = 0.5f * (ar + br), ei = 0.5f * (ai - bi);
         const float orr = 0.5f * (ai + bi), oi = 0.5f * (br - ar);
@@ -469,7 +532,12 @@ VELCORA_INLINE void inverseSplit(FftTables& t, const float* __restrict data) {
     zi[0] = 0.5f * (data[0] - data[1]);
     if (h < 2)
         return;
-    for (int k = 1; k < (h + 1) / 2; ++k) {
+    int first = 1;
+#ifdef VELCORA_HAVE_AVX2_STAGE
+    if (t.avx2_)
+        first = inverseSplitAvx2(data, wr, ws, zr, zi, h);
+#endif
+    for (int k = first; k < (h + 1) / 2; ++k) {
         const float xr = data[2 * k], xi = data[2 * k + 1];
         const float yr = data[2 * (h - k)], yi = data[2 * (h - k) + 1];
         const float er = 0.5f * (xr + yr), ei = 0.5f * (xi - yi);
