@@ -1,5 +1,7 @@
 #include "velcora/downsampler.h"
 
+#include "velcora/simd.h"
+
 #include <cmath>
 #include <cstring>
 
@@ -138,17 +140,24 @@ std::uint32_t Downsampler::process(const float* data, std::uint32_t count, bool 
 }
 
 // Stage one and stage two of one channel; returns the block's output frames.
-int Downsampler::filterChannel(int c, std::int64_t firstTap) {
+VELCORA_SIMD_CLONES int Downsampler::filterChannel(int c, std::int64_t firstTap) {
     const int ch = channels_;
     const int m = fft_.fftSize;
     const int k = k_;
     float* __restrict block = fftBlocks_.data() + static_cast<std::size_t>(c) * m;
     const float* __restrict in = inputBuffer_.data() + c;
 
-    std::memset(block, 0, static_cast<std::size_t>(m) * sizeof(float));
-    int j = 0;
-    for (int i = insertionPhase_; i < half_; i += k, ++j)
-        block[i] = in[j * ch];
+    // The lower half takes the input with K - 1 zeros after each sample, the upper half is 0.
+    if (k == 1) {
+        for (int i = 0; i < half_; ++i)
+            block[i] = in[i * ch];
+    } else {
+        std::memset(block, 0, static_cast<std::size_t>(half_) * sizeof(float));
+        int j = 0;
+        for (int i = insertionPhase_; i < half_; i += k, ++j)
+            block[i] = in[j * ch];
+    }
+    std::memset(block + half_, 0, static_cast<std::size_t>(half_) * sizeof(float));
 
     realFFTUpperHalfZero(m, block, tables_);
     applySpectrum(block, fft_.spectrum.data(), m);

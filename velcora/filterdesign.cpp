@@ -1,5 +1,7 @@
 #include "velcora/filterdesign.h"
 
+#include "velcora/simd.h"
+
 #include <cmath>
 
 namespace velcora {
@@ -146,7 +148,7 @@ FftFilter buildFftFilter(double ff, FftCutoffRule rule, double gain, double atte
     return f;
 }
 
-void applySpectrum(float* __restrict block, const float* __restrict spectrum, int fftSize) {
+VELCORA_SIMD_CLONES void applySpectrum(float* __restrict block, const float* __restrict spectrum, int fftSize) {
     block[0] *= spectrum[0];
     block[1] *= spectrum[1];
     const int half = fftSize / 2;

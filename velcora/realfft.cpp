@@ -11,6 +11,8 @@
 // with FMA and for the baseline, and the loader picks the one the processor runs.
 #include "velcora/realfft.h"
 
+#include "velcora/simd.h"
+
 #include <cmath>
 #include <type_traits>
 
@@ -19,11 +21,6 @@
 #define VELCORA_HAVE_AVX2_STAGE 1
 #endif
 
-#if defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__)
-#define VELCORA_SIMD_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
-#else
-#define VELCORA_SIMD_CLONES
-#endif
 #define VELCORA_INLINE inline __attribute__((always_inline))
 
 namespace velcora {

@@ -1,9 +1,35 @@
 #include "velcora/sampleformat.h"
 
+#include <bit>
 #include <cmath>
 #include <cstring>
 
 namespace velcora {
+
+namespace {
+
+// 16-bit samples are the common case; on a little-endian host they are plain copies,
+// which keeps the conversion loops vectorisable.
+inline std::int16_t loadLittle16(const std::uint8_t* p) {
+    if constexpr (std::endian::native == std::endian::little) {
+        std::int16_t v;
+        std::memcpy(&v, p, sizeof v);
+        return v;
+    } else {
+        return static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
+    }
+}
+
+inline void storeLittle16(std::uint8_t* p, std::int16_t v) {
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(p, &v, sizeof v);
+    } else {
+        p[0] = static_cast<std::uint8_t>(v);
+        p[1] = static_cast<std::uint8_t>(static_cast<std::uint16_t>(v) >> 8);
+    }
+}
+
+} // namespace
 
 bool isSampleFormat(std::uint32_t code) {
     return code == kUnsigned8 || code == kSigned16 || code == kSigned24 || code == kSigned32 ||
@@ -39,11 +65,8 @@ void samplesToFloat(std::uint32_t code, const std::uint8_t* in, std::size_t n, f
             out[i] = static_cast<float>(static_cast<int>(in[i]) - 128) / 128.0f;
         break;
     case kSigned16:
-        for (std::size_t i = 0; i < n; ++i) {
-            const std::int16_t s = static_cast<std::int16_t>(
-                static_cast<std::uint16_t>(in[2 * i] | (in[2 * i + 1] << 8)));
-            out[i] = static_cast<float>(s) / 32768.0f;
-        }
+        for (std::size_t i = 0; i < n; ++i)
+            out[i] = static_cast<float>(loadLittle16(in + 2 * i)) / 32768.0f;
         break;
     case kSigned24:
         for (std::size_t i = 0; i < n; ++i) {
@@ -83,12 +106,9 @@ void floatToSamples(std::uint32_t code, const float* in, std::size_t n, std::uin
                 roundToLimitsInline(static_cast<double>(in[i]) * 128.0, -128.0, 127.0) + 128);
         break;
     case kSigned16:
-        for (std::size_t i = 0; i < n; ++i) {
-            const std::uint16_t v = static_cast<std::uint16_t>(
-                roundToLimitsInline(static_cast<double>(in[i]) * 32768.0, -32768.0, 32767.0));
-            out[2 * i] = static_cast<std::uint8_t>(v);
-            out[2 * i + 1] = static_cast<std::uint8_t>(v >> 8);
-        }
+        for (std::size_t i = 0; i < n; ++i)
+            storeLittle16(out + 2 * i, static_cast<std::int16_t>(roundToLimitsInline(
+                                           static_cast<double>(in[i]) * 32768.0, -32768.0, 32767.0)));
         break;
     case kSigned24:
         for (std::size_t i = 0; i < n; ++i) {

@@ -1,5 +1,7 @@
 #include "velcora/upsampler.h"
 
+#include "velcora/simd.h"
+
 #include <cmath>
 #include <cstring>
 
@@ -158,7 +160,7 @@ std::uint32_t Upsampler::process(const float* data, std::uint32_t count, bool fi
     return static_cast<std::uint32_t>(n * ch);
 }
 
-void Upsampler::stageOne(int blockSize) {
+VELCORA_SIMD_CLONES void Upsampler::stageOne(int blockSize) {
     const int ch = channels_;
     // First input frame of this block's first output; 0 or 1 after the first block.
     const std::int64_t first = (srcRate_ * (readPosition_ - 1) + fp_) / fp_;
