@@ -386,8 +386,17 @@ TNotifyThread::~TNotifyThread() {
     State->Wake();
     if (State->InCallback) {
         // Freed from inside its own notification: the thread is blocked until that returns, so it
-        // cannot be joined here. It ends by itself and frees the shared state.
-        Thread.detach();
+        // cannot be joined here. It ends right after; the main thread joins it next time round
+        // (or when its queue goes away), so it never outlives the main thread's loop.
+        struct TJoiner {
+            std::thread Thread;
+            ~TJoiner() {
+                if (Thread.joinable()) Thread.join();
+            }
+        };
+        auto joiner = std::make_shared<TJoiner>();
+        joiner->Thread = std::move(Thread);
+        Main.Post([joiner] { joiner->Thread.join(); });
         return;
     }
     if (Main.IsMainThread()) {

@@ -211,7 +211,7 @@ public:
                   TMainThread& mainThread, std::function<void(int index)> callback);
     // Main thread: stops the wait and waits for the thread, processing the main thread's messages
     // meanwhile, since the thread may be blocked handing a notification over; that notification
-    // is dropped. Destroyed from inside its own callback, it lets the thread end by itself.
+    // is dropped. Destroyed from inside its own callback, it leaves the join to a posted call.
     ~TNotifyThread();
     TNotifyThread(const TNotifyThread&) = delete;
     TNotifyThread& operator=(const TNotifyThread&) = delete;

@@ -84,10 +84,11 @@ protected:
     std::vector<int16_t> Values;
     std::unique_ptr<TWorkFile> Doc;
     std::atomic<bool> Ready{true};
-    TPlayer Player{Loop, [this] { return Device; }};
+    // Before the player: its destructor still reports its status.
     std::vector<uint32_t> Positions;
     std::vector<bool> Statuses;
     std::vector<std::string> Errors;
+    TPlayer Player{Loop, [this] { return Device; }};
 };
 
 struct RangeCase {
@@ -250,8 +251,8 @@ TEST_F(PlayerTest, ReleaseFromTheStatusReportOfANotification) {
 }
 
 TEST_F(PlayerTest, NoDeviceFailsAtPlay) {
-    TPlayer player(Loop, []() -> std::shared_ptr<TSoundDevice> { RaiseDSError(DSERR_NODRIVER); });
     std::vector<bool> statuses;
+    TPlayer player(Loop, []() -> std::shared_ptr<TSoundDevice> { RaiseDSError(DSERR_NODRIVER); });
     player.OnStatus = [&](bool playing) { statuses.push_back(playing); };
     EXPECT_NO_THROW(player.InitDevice());
     MakeDocument(1, Ramp(1000));
@@ -378,7 +379,8 @@ TEST_F(PlayerTest, PlayRangeRunsToTheEnd) {
         // One chunk at a time, each handled before the next: the report count says so, and
         // playback ends with a notification that reports nothing.
         for (int k = 1; !finished.load(); ++k) {
-            while (Device->RunningStreams() == 0 && !finished.load()) std::this_thread::yield();
+            while (Device->RunningStreams() == 0 && !finished.load())
+                std::this_thread::yield();
             Device->Advance(ChunkFrames);
             while (reports.load() < k && !finished.load())
                 std::this_thread::yield();
