@@ -137,5 +137,13 @@ bool PlayRange(TPlayer& player, TMainLoop& loop, const TPlaySource& source, uint
                uint32_t sampleRate, uint32_t startFrame, uint32_t stopFrame,
                const std::function<void(uint32_t playedFrames)>& onPosition = {},
                int timeoutMs = -1);
+// The same over a document, in its own format.
+inline bool PlayRange(TPlayer& player, TMainLoop& loop, Twavefile& document, uint32_t startFrame,
+                      uint32_t stopFrame,
+                      const std::function<void(uint32_t playedFrames)>& onPosition = {},
+                      int timeoutMs = -1) {
+    return PlayRange(player, loop, PlaySourceOf(document), document.Channels.load(),
+                     document.SampleRate.load(), startFrame, stopFrame, onPosition, timeoutMs);
+}
 
 } // namespace orvella

@@ -406,3 +406,77 @@ TEST_F(PlayerTest, PlayRangeRunsToTheEnd) {
 
 } // namespace
 } // namespace orvella
+
+namespace orvella {
+namespace {
+
+class SilentDialogs : public TUserDialogs {
+public:
+    void ShowError(const std::string& text) override { Texts.push_back(text); }
+    void ShowMessage(const std::string& text, const std::string&, TMessageIcon) override {
+        Texts.push_back(text);
+    }
+    std::vector<std::string> Texts;
+};
+
+// The player on a loaded document: it reads the document's store and stops once the document is
+// no longer ready.
+TEST(PlayerDocumentTest, PlaysALoadedDocumentUntilItCloses) {
+    TMainLoop loop;
+    const std::vector<int16_t> values = Ramp(2 * 40 * 250);
+    TWorkFile source(2, 8000, values);
+    SilentDialogs dialogs;
+    TEngineSettings settings;
+    settings.TempFolder = source.Folder;
+    TCodecServices codecs;
+    TDecoderRow row;
+    row.Extension = ".wav";
+    row.SourceKind = 1;
+    row.Decode = [](const std::string& from, const std::string& to, std::atomic<int>&) {
+        TLargeFile in(from, 0, false, "");
+        std::vector<int16_t> all(in.ValueCount());
+        in.ReadBlock(all.data(), 0, int64_t(all.size()) - 1);
+        TTempfile out(to, 2, 8000);
+        out.Write(all.data(), uint32_t(all.size() * 2));
+        out.Close();
+        return true;
+    };
+    codecs.Decoders.push_back(row);
+    Twavefile document(loop, dialogs, settings, codecs);
+    ASSERT_TRUE(document.Open(source.Path));
+    ASSERT_TRUE(loop.RunUntil([&] { return !document.IsBusy(); }, 10000));
+    ASSERT_TRUE(document.Ready);
+
+    auto device = std::make_shared<TDrivenDevice>();
+    std::vector<uint32_t> positions;
+    std::vector<bool> statuses;
+    TPlayer player(loop, [&] { return device; });
+    player.OnPosition = [&](uint32_t bytes) { positions.push_back(bytes); };
+    player.OnStatus = [&](bool playing) { statuses.push_back(playing); };
+    player.InitDevice();
+    const uint32_t first = 100; // frames
+    player.Prepare(document, 2 * first, MakePCMFormat(2, 8000, 16), 2 * 2 * 30 * 250);
+    player.Play();
+    auto step = [&] {
+        device->Advance(250);
+        ASSERT_TRUE(Settle(loop, [&] { return player.Buffer(); }));
+    };
+    step();
+    step();
+    EXPECT_EQ(positions, (std::vector<uint32_t>{1000, 2000}));
+    std::vector<int16_t> out(device->Output().size() / 2);
+    std::memcpy(out.data(), device->Output().data(), out.size() * 2);
+    ASSERT_EQ(out.size(), 2u * 2 * 250);
+    for (size_t k = 0; k < out.size(); ++k)
+        ASSERT_EQ(out[k], values[2 * first + k]) << k;
+
+    document.Close();
+    step();
+    EXPECT_FALSE(player.Playing());
+    EXPECT_EQ(positions.size(), 2u);
+    player.OnPosition = nullptr;
+    player.OnStatus = nullptr;
+}
+
+} // namespace
+} // namespace orvella
