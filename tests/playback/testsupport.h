@@ -1,0 +1,66 @@
+#pragma once
+// Shared by the playback tests: a tiny work file and a way to let the notify thread catch up.
+
+#include "engine/largefile.h"
+#include "engine/mainthread.h"
+#include "playback/DDirectSound.h"
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace orvella::testing {
+
+// A work file with the given values in a fresh temporary folder, removed on destruction.
+class TWorkFile {
+public:
+    TWorkFile(int channels, int rate, const std::vector<int16_t>& values) {
+        char folder[] = "/tmp/orvella-playback-XXXXXX";
+        Folder = ::mkdtemp(folder);
+        Path = Folder + "/work.wav";
+        TTempfile file(Path, channels, rate);
+        file.Write(values.data(), uint32_t(values.size() * 2));
+        file.Close();
+        Store = std::make_shared<TLargeFile>(Path, 0, false, Folder);
+    }
+    ~TWorkFile() {
+        Store.reset();
+        std::remove(Path.c_str());
+        ::rmdir(Folder.c_str());
+    }
+    std::string Folder, Path;
+    std::shared_ptr<TLargeFile> Store;
+};
+
+// Distinct, never-zero values, so silence and misplaced samples show.
+inline std::vector<int16_t> Ramp(size_t count) {
+    std::vector<int16_t> v(count);
+    for (size_t i = 0; i < count; ++i)
+        v[i] = int16_t(1 + (i * 7919) % 30000);
+    return v;
+}
+
+// Runs the main thread's messages until the buffer has no notification signalled or in
+// delivery (the buffer may be freed meanwhile). False after two seconds.
+inline bool Settle(TMainLoop& loop, const std::function<TDirectSoundBuffer*()>& buffer) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    for (;;) {
+        loop.ProcessMessages();
+        TDirectSoundBuffer* b = buffer();
+        if (!b || b->NotificationsIdle()) {
+            // One more round for a call posted just before the thread went idle.
+            loop.ProcessMessages();
+            b = buffer();
+            if (!b || b->NotificationsIdle()) return true;
+        }
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::microseconds(50));
+    }
+}
+
+} // namespace orvella::testing
