@@ -165,7 +165,7 @@ int TWMhelper::Open(const std::string& fileName) {
     FSampleRate = 0;
     FBitsPerSample = FChannels = 0;
     FOutputCount = 0;
-    FTime = FFramesDecoded = 0;
+    FTime = FNextTime = 0;
     FDraining = false;
 
     int result = avformat_open_input(&FFormat, fileName.c_str(), nullptr, nullptr);
@@ -238,8 +238,8 @@ int TWMhelper::ReadSample(uint8_t* buffer, uint32_t capacity, const uint8_t*& da
         if (stamp != AV_NOPTS_VALUE && stamp >= 0)
             FTime = uint64_t(av_rescale_q(stamp, stream->time_base, AVRational{1, 10000000}));
         else
-            FTime = FFramesDecoded * 10000000 / FSampleRate;
-        FFramesDecoded += uint64_t(frames);
+            FTime = FNextTime; // right after the previous frame
+        FNextTime = FTime + uint64_t(frames) * 10000000 / FSampleRate;
 
         if (channels != FChannels || FFrame->sample_rate != int(FSampleRate)) {
             // The work format is fixed; a frame in another format is left out.

@@ -89,8 +89,8 @@ private:
     uint16_t FBitsPerSample = 0;
     uint16_t FChannels = 0;
     uint32_t FOutputCount = 0;
-    uint64_t FTime = 0;          // of the last sample, 100 ns units
-    uint64_t FFramesDecoded = 0; // for frames without a time stamp
+    uint64_t FTime = 0;     // of the last sample, 100 ns units
+    uint64_t FNextTime = 0; // for a frame without a time stamp
     bool FDraining = false;
     std::vector<int16_t> FLarge; // a sample larger than the caller's buffer
 };

@@ -116,6 +116,7 @@ uint32_t beInitStream(const BE_CONFIG* config, uint32_t* samples, uint32_t* buff
         return BE_ERR_INVALID_FORMAT_PARAMETERS;
     if (config->dwConfig != BE_CONFIG_LAME || config->dwStructVersion < 1)
         return BE_ERR_INVALID_FORMAT;
+    if (config->dwSampleRate == 0) return BE_ERR_INVALID_FORMAT_PARAMETERS;
 
     auto s = std::make_unique<TLameStream>();
     s->Flags = lame_init();

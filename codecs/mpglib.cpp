@@ -23,8 +23,10 @@ int _InitMP3(TMPSTR* mp) {
     mpg123_handle* handle = mpg123_new(nullptr, &error);
     if (handle == nullptr) return 0;
     // 16-bit signed output only, in the stream's own rate and channel count; no messages on
-    // stderr about damaged frames (the import goes on over them).
+    // stderr about damaged frames, and no limit on how far to look for the next frame after
+    // damage: the import goes on over it, whatever its length.
     bool ok = mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_QUIET, 0) == MPG123_OK &&
+              mpg123_param(handle, MPG123_RESYNC_LIMIT, -1, 0) == MPG123_OK &&
               mpg123_format_none(handle) == MPG123_OK;
     const long* rates = nullptr;
     size_t count = 0;
