@@ -52,7 +52,8 @@ TEST(MP3Import, FixturesMatchReferenceDecodes) {
         EXPECT_EQ(work.Rate, c.Rate) << name;
         EXPECT_EQ(work.Channels, c.Channels) << name;
         // Same decoder library as the reference: the samples agree exactly.
-        EXPECT_EQ(work.Values, ToValues(ReadBytes(Fixture("mp3/" + name + ".raw")))) << name;
+        const auto reference = ToValues(ReadBytes(Fixture("mp3/" + name + ".raw")));
+        EXPECT_EQ(testing::WithoutWriterFiller(work, reference.size()), reference) << name;
         EXPECT_GE(progress.load(), c.MinProgress) << name;
         EXPECT_LE(progress.load(), c.MaxProgress) << name;
     }
@@ -99,8 +100,9 @@ TEST(MP3Import, DamageInsideTheStreamDoesNotEndTheImport) {
     WriteBytes(dir.File("damaged.mp3"), damaged);
     std::atomic<int> progress{0};
     ASSERT_TRUE(DecodeMP3File(dir.File("damaged.mp3"), dir.File("w.wav"), progress));
-    const auto work = ReadWorkFile(dir.File("w.wav")).Values;
     const auto reference = ToValues(ReadBytes(Fixture("mp3/layer2.raw")));
+    const auto work =
+        testing::WithoutWriterFiller(ReadWorkFile(dir.File("w.wav")), reference.size());
     const size_t frameValues = 1152 * 2;
     ASSERT_EQ(work.size(), 4 * frameValues);
     ASSERT_EQ(reference.size(), work.size());
@@ -121,7 +123,8 @@ TEST(MP3Import, FormatChangeMidStreamKeepsTheFirstFormat) {
     ASSERT_TRUE(DecodeMP3File(dir.File("mixed.mp3"), dir.File("w.wav"), progress));
     auto work = ReadWorkFile(dir.File("w.wav"));
     EXPECT_EQ(work.Channels, 2);
-    EXPECT_EQ(work.Values, ToValues(ReadBytes(Fixture("mp3/layer2.raw"))));
+    const auto reference = ToValues(ReadBytes(Fixture("mp3/layer2.raw")));
+    EXPECT_EQ(testing::WithoutWriterFiller(work, reference.size()), reference);
 }
 
 TEST(MP3Decoder, OneFramePerCallAndResults) {

@@ -60,7 +60,8 @@ TEST(WMAImport, FixturesMatchReferenceDecodes) {
         EXPECT_EQ(work.Rate, c.Rate) << name;
         EXPECT_EQ(work.Channels, c.Channels) << name;
         // The reference was converted from the decoder's float output with the same rounding.
-        EXPECT_EQ(work.Values, ToValues(ReadBytes(Fixture("wma/" + name + ".raw")))) << name;
+        const auto reference = ToValues(ReadBytes(Fixture("wma/" + name + ".raw")));
+        EXPECT_EQ(testing::WithoutWriterFiller(work, reference.size()), reference) << name;
         // These files are shorter than a second (duration 0): progress follows the bytes read.
         EXPECT_GE(progress.load(), 50) << name;
         EXPECT_LE(progress.load(), 100) << name;
