@@ -13,9 +13,16 @@
 
 namespace orvella {
 
+// Raised (by the writer and the imports) when a work file would reach 4 GiB, the limit of its
+// 32-bit sizes.
+inline constexpr const char* WorkFileTooLargeText =
+    "File too large: a work file holds less than 4 GiB of 16-bit audio.";
+
 class EMakerError : public Exception {
 public:
-    EMakerError(const std::string& message, int code) : Exception(message), Code(code) {}
+    EMakerError(const std::string& message, int code)
+        : Exception(message)
+        , Code(code) {}
     int Code;
 };
 

@@ -17,11 +17,11 @@ class Twavefile;
 
 // (source path, work-file path, the document's Progress) -> true when a complete work file was
 // written. Failures may also be raised as Exception.
-using TImportRoutine =
-    std::function<bool(const std::string& source, const std::string& workFile, std::atomic<int>& progress)>;
+using TImportRoutine = std::function<bool(const std::string& source, const std::string& workFile,
+                                          std::atomic<int>& progress)>;
 
 struct TDecoderRow {
-    std::string Extension;      // lower case, with the dot: ".wav"
+    std::string Extension; // lower case, with the dot: ".wav"
     TImportRoutine Decode;
     int SourceKind;             // 1 WAV, 2 MP3, 3 WMA
     std::string FailureMessage; // shown in the "File Loading Error!" box when Decode returns false

@@ -14,6 +14,8 @@ std::string SystemErrorText(int errorCode) {
     return text;
 }
 
-void RaiseLastOSError() { throw Exception(SystemErrorText(errno)); }
+void RaiseLastOSError() {
+    throw Exception(SystemErrorText(errno));
+}
 
 } // namespace orvella

@@ -9,7 +9,8 @@ namespace orvella {
 
 class Exception : public std::runtime_error {
 public:
-    explicit Exception(const std::string& message) : std::runtime_error(message) {}
+    explicit Exception(const std::string& message)
+        : std::runtime_error(message) {}
     std::string Message() const { return what(); }
 };
 

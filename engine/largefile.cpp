@@ -22,7 +22,9 @@ namespace {
 const char* const NotEnoughSpace =
     "There is not enough memory or disk space to complete the operation.";
 
-[[noreturn]] void RaiseError(int code) { throw Exception(SystemErrorText(code)); }
+[[noreturn]] void RaiseError(int code) {
+    throw Exception(SystemErrorText(code));
+}
 
 } // namespace
 
@@ -76,7 +78,8 @@ uint64_t FreeSpaceOf(const std::string& path) {
 
 TLargeFile::TLargeFile(const std::string& fileName, uint32_t size, bool createNew,
                        const std::string& tempFolder)
-    : Name(fileName), Writable(createNew) {
+    : Name(fileName)
+    , Writable(createNew) {
     const long page = ::sysconf(_SC_PAGESIZE);
     Gran = page > 0 ? uint32_t(page) : 4096;
     if (createNew) {
@@ -141,8 +144,8 @@ void TLargeFile::MapWindow(uint64_t start) {
     const uint64_t length = std::min<uint64_t>(Size - start, MaxWindowSize);
     if (length == 0) RaiseError(EINVAL); // an empty file has no window to map
     const int protection = Writable ? PROT_READ | PROT_WRITE : PROT_READ;
-    void* base = ::mmap(nullptr, length, protection, MAP_SHARED | MAP_POPULATE, FileHandle,
-                        off_t(start));
+    void* base =
+        ::mmap(nullptr, length, protection, MAP_SHARED | MAP_POPULATE, FileHandle, off_t(start));
     if (base == MAP_FAILED) RaiseLastOSError();
     ::madvise(base, length, MADV_SEQUENTIAL);
     WindowBase = static_cast<uint8_t*>(base);
@@ -170,6 +173,10 @@ uint8_t* TLargeFile::Reach(uint64_t a, bool backward) {
 void TLargeFile::CheckRange(int64_t first, int64_t count) const {
     if (first < 0 || count < 0 || uint64_t(first) + uint64_t(count) > ValueCount())
         RaiseError(EINVAL);
+}
+
+void TLargeFile::CheckWritable() const {
+    if (!Writable) RaiseError(EBADF);
 }
 
 void TLargeFile::ReadHeader(TWaveHeader& header) {
@@ -207,7 +214,6 @@ void TLargeFile::ReadBlock(int16_t* buffer, int64_t first, int64_t last) {
 }
 
 void TLargeFile::WriteBlock(const int16_t* buffer, int64_t first, int64_t last) {
-    if (!Writable) RaiseError(EBADF);
     VisitWrite(first, last - first + 1, [&](int16_t* p, uint32_t n, int64_t i) {
         std::memcpy(p, buffer + (i - first), size_t(n) * 2);
     });
@@ -216,7 +222,7 @@ void TLargeFile::WriteBlock(const int16_t* buffer, int64_t first, int64_t last) 
 void TLargeFile::CopyFrom(TLargeFile& source, int64_t sourceIndex, int64_t destIndex,
                           int64_t count) {
     if (count <= 0) return;
-    if (!Writable) RaiseError(EBADF);
+    CheckWritable();
     if (&source == this) {
         // Within one store: go through a bounded buffer in the direction that never overwrites
         // values still to be read.
@@ -259,7 +265,8 @@ constexpr size_t TempBufferSize = 1 << 20;
 }
 
 TTempfile::TTempfile(const std::string& fileName, int channels, int sampleRate)
-    : ChannelCount(channels), Rate(sampleRate) {
+    : ChannelCount(channels)
+    , Rate(sampleRate) {
     FileHandle = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (FileHandle < 0) RaiseLastOSError();
     if (::lseek(FileHandle, 44, SEEK_SET) != 44) {

@@ -67,12 +67,13 @@ public:
     // Values First .. Last inclusive; nothing when Last < First.
     void ReadBlock(int16_t* buffer, int64_t first, int64_t last);
     void WriteBlock(const int16_t* buffer, int64_t first, int64_t last);
-    // For i in 0 .. count-1: this[destIndex + i] := source[sourceIndex + i]; nothing when count <= 0.
+    // For i in 0 .. count-1: this[destIndex + i] := source[sourceIndex + i]; nothing when count <=
+    // 0.
     void CopyFrom(TLargeFile& source, int64_t sourceIndex, int64_t destIndex, int64_t count);
 
     // Visits the values first .. first+count-1 a window at a time, in increasing order:
-    // f(const int16_t* values, uint32_t n, int64_t indexOfValues0). The store stays locked
-    // during the visit; f must not call back into this store.
+    // f(const int16_t* values, uint32_t n, int64_t indexOfValues0). The store is locked while f
+    // runs; f must not call back into this store.
     template <class F> void VisitRead(int64_t first, int64_t count, F&& f);
     // As VisitRead, with writable values (write stores only).
     template <class F> void VisitWrite(int64_t first, int64_t count, F&& f);
@@ -99,6 +100,7 @@ private:
     void MapWindow(uint64_t start);
     void Unmap();
     void CheckRange(int64_t first, int64_t count) const;
+    void CheckWritable() const;
 
     std::string Name;
     int FileHandle = -1;
@@ -112,13 +114,13 @@ private:
     friend class TLargeFileTestAccess;
 };
 
+// The visitors lock the store for one window at a time, so another thread's read waits at most
+// for one span's work, never for a whole visit.
 template <class F> void TLargeFile::VisitRead(int64_t first, int64_t count, F&& f) {
     if (count <= 0) return;
-    std::lock_guard<std::mutex> guard(Lock);
     CheckRange(first, count);
-    int64_t i = first;
-    const int64_t stop = first + count;
-    while (i < stop) {
+    for (int64_t i = first, stop = first + count; i < stop;) {
+        std::lock_guard<std::mutex> guard(Lock);
         const uint64_t a = 44 + 2 * uint64_t(i);
         const int16_t* p = reinterpret_cast<const int16_t*>(Reach(a));
         const int64_t inWindow = int64_t((uint64_t(End) + 1 - a) / 2);
@@ -130,11 +132,10 @@ template <class F> void TLargeFile::VisitRead(int64_t first, int64_t count, F&& 
 
 template <class F> void TLargeFile::VisitWrite(int64_t first, int64_t count, F&& f) {
     if (count <= 0) return;
-    std::lock_guard<std::mutex> guard(Lock);
+    CheckWritable();
     CheckRange(first, count);
-    int64_t i = first;
-    const int64_t stop = first + count;
-    while (i < stop) {
+    for (int64_t i = first, stop = first + count; i < stop;) {
+        std::lock_guard<std::mutex> guard(Lock);
         const uint64_t a = 44 + 2 * uint64_t(i);
         int16_t* p = reinterpret_cast<int16_t*>(Reach(a));
         const int64_t inWindow = int64_t((uint64_t(End) + 1 - a) / 2);
@@ -146,12 +147,11 @@ template <class F> void TLargeFile::VisitWrite(int64_t first, int64_t count, F&&
 
 template <class F> void TLargeFile::VisitWriteBackward(int64_t first, int64_t count, F&& f) {
     if (count <= 0) return;
-    std::lock_guard<std::mutex> guard(Lock);
+    CheckWritable();
     CheckRange(first, count);
-    int64_t last = first + count - 1; // last value still to visit
-    while (last >= first) {
-        const uint64_t a = 44 + 2 * uint64_t(last);
-        Reach(a, true);
+    for (int64_t last = first + count - 1; last >= first;) { // last value still to visit
+        std::lock_guard<std::mutex> guard(Lock);
+        Reach(44 + 2 * uint64_t(last), true);
         // The span runs from the window's first whole value (or first) up to last.
         const uint64_t lowByte = Start > 44 ? Start : 44;
         int64_t lowIndex = int64_t((lowByte - 44 + 1) / 2);

@@ -4,9 +4,12 @@
 
 namespace orvella {
 
-TMainLoop::TMainLoop() : MainId(std::this_thread::get_id()) {}
+TMainLoop::TMainLoop()
+    : MainId(std::this_thread::get_id()) {}
 
-bool TMainLoop::IsMainThread() const { return std::this_thread::get_id() == MainId; }
+bool TMainLoop::IsMainThread() const {
+    return std::this_thread::get_id() == MainId;
+}
 
 void TMainLoop::Post(std::function<void()> fn) {
     {

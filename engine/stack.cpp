@@ -12,7 +12,8 @@ std::string TStack::Pop() {
 }
 
 void TStack::Clear() {
-    for (const std::string& path : Items) ::unlink(path.c_str());
+    for (const std::string& path : Items)
+        ::unlink(path.c_str());
     Items.clear();
 }
 

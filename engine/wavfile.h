@@ -5,10 +5,11 @@
 // Thread rules:
 // - Starters, New, Undo, Redo, Close and the destructor run on the main thread.
 // - Each started operation runs its body on its own worker thread (CThread); OperationDone runs on
-//   the main thread afterwards. While a body runs (IsBusy), every starter, Undo and Redo is refused.
+//   the main thread afterwards. While a body runs (IsBusy), every starter, Undo and Redo is
+//   refused.
 // - The fields the main thread polls (Ready, Progress, the format fields, the peaks) are atomic.
 // - The read store and the peak index are replaced under a lock; readers on other threads take a
-//   reference with GetStore() / CopyPeakIndex().
+//   reference with GetStore() / GetPeakIndex().
 // - OnAction may be raised by a body; it is delivered on the main thread. OnReady and OnLoaded are
 //   raised on the main thread.
 
@@ -113,7 +114,8 @@ public:
     bool Convert(int sampleRate, int channels);
 
     // --- synchronous operations (main thread) ---
-    void New(const std::string& fileName, int sampleRate, int channels, int bits);
+    // Refused (false) while a body runs.
+    bool New(const std::string& fileName, int sampleRate, int channels, int bits);
     void Undo();
     void Redo();
     // Waits for a running body, then releases the store and deletes every work file.
@@ -125,7 +127,8 @@ public:
 
     // A reference to the current read store (may be empty); it stays valid while held.
     std::shared_ptr<TLargeFile> GetStore() const;
-    Tindexdata CopyPeakIndex() const;
+    // The current peak index (never null); it stays valid while held.
+    std::shared_ptr<const Tindexdata> GetPeakIndex() const;
 
     // --- events ---
     std::function<void(Twavefile* sender, bool undoEnabled, bool redoEnabled)> OnAction;
@@ -169,7 +172,7 @@ public:
     // --- steps shared by the bodies (run on the calling thread) ---
     void ApplyHeader(const TWaveHeader& header);
     void BeginChange();
-    void CreateTargetStore(uint32_t dataBytes);
+    void CreateTargetStore(uint64_t dataBytes);
     void ReopenStore();
     void BuildPeakIndex();
     // Raises OnAction on the main thread (directly there, posted from a worker).
@@ -182,7 +185,7 @@ private:
     struct TSnapshot {
         std::string WorkFileName;
         TWaveHeader Header{};
-        Tindexdata PeakIndex;
+        std::shared_ptr<const Tindexdata> PeakIndex;
         int16_t PeakLeft = 0, PeakRight = 0, Peak = 0;
         int PeakDb = -90;
         bool Ready = false;
@@ -195,10 +198,36 @@ private:
     void OperationDone(int returnValue);
     void RollBack();
     void SetStore(std::shared_ptr<TLargeFile> store);
-    void SetPeakIndex(Tindexdata index);
+    void SetPeakIndex(std::shared_ptr<const Tindexdata> index);
     void ClearPeaks();
+    // Store := a read store on WorkFileName; its header is applied.
+    void OpenCurrentWorkFile();
+    // Body side of a failure the body reports itself: back to the state before, no event.
+    void FailQuietly();
+    std::string SaveTempName() const;
+    void CommitSavedFile(const std::string& tempPath);
     bool StartSave();
     void DeleteFileQuietly(const std::string& path);
+
+    // Helpers of the edit and effect starters and bodies.
+    // Whether a starter may run: no body runs and a document is open.
+    bool CanStartChange() const;
+    // RangeStart, RangeStop := start, stop put in order and limited to 0 .. Frames.
+    void SetRange(int64_t start, int64_t stop);
+    // The end of every rewriting body: the format from Header, the new work file as Store
+    // (Progress 100 then, when reportDone), its peaks, Ready and OnAction.
+    void FinishChange(bool reportDone);
+    // The start of the effects: the history entry and a target store of the same length with
+    // Header written into it.
+    void BeginSameLengthChange();
+    // The body of both fades over RangeStart .. RangeStop.
+    void FadeRange(bool fadeIn);
+    // Target values := kernel(Store values) over the values first .. first + count - 1, a chunk
+    // at a time; progress(frame) is called before each chunk with the chunk's first frame.
+    void
+    TransformValues(int64_t first, int64_t count,
+                    const std::function<void(const int16_t*, int16_t*, size_t, int64_t)>& kernel,
+                    const std::function<void(int64_t)>& progress);
 
     // Bodies, one per operation.
     void BodyScanPeaks();
@@ -228,7 +257,7 @@ private:
     std::shared_ptr<TLargeFile> Store;
     std::unique_ptr<TLargeFile> TargetStore;
     mutable std::mutex IndexLock;
-    Tindexdata PeakIndex;
+    std::shared_ptr<const Tindexdata> PeakIndex = std::make_shared<const Tindexdata>();
 
     std::unique_ptr<CThread> Worker;
     std::atomic<bool> Busy{false};

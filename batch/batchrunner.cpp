@@ -1,0 +1,195 @@
+#include "batch/batchrunner.h"
+
+#include "codecs/codectable.h"
+#include "engine/errors.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+namespace orvella::batch {
+
+std::atomic<bool> TBatchRunner::Interrupted{false};
+
+namespace {
+
+std::string LowerExtension(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    const size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+    std::string ext = path.substr(dot);
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+    return ext;
+}
+
+std::string RangeText(const TStep& step) {
+    return std::to_string(step.A) + ":" + std::to_string(step.B);
+}
+
+} // namespace
+
+TBatchRunner::TBatchRunner(const TCommandLine& line) : Line(line), Bar(!line.Quiet) {
+    TEngineSettings settings;
+    if (!line.TempFolder.empty()) settings.TempFolder = line.TempFolder;
+    TCodecServices codecs = DefaultCodecServices(Dialogs);
+    codecs.ConfirmMP3Settings = [this](Twavefile& doc) { return FillEncoderConfig(Mp3, doc); };
+    Doc = std::make_unique<Twavefile>(Loop, Dialogs, settings, codecs, &Clipboard);
+}
+
+TBatchRunner::~TBatchRunner() {
+    Bar.Clear();
+    Doc.reset(); // deletes every work file
+}
+
+bool TBatchRunner::Finish(const std::string& label, int failuresBefore) {
+    while (!Loop.RunUntil([this] { return !Doc->IsBusy(); }, 100)) Bar.Show(label, Doc->Progress);
+    Loop.ProcessMessages();
+    Bar.Clear();
+    return Dialogs.Failures() == failuresBefore;
+}
+
+int TBatchRunner::Begin() {
+    const int failures = Dialogs.Failures();
+    if (Line.NewFormat) {
+        Doc->New("", Line.NewFormat->first, Line.NewFormat->second, 16);
+        return ExitOk;
+    }
+    if (!Doc->Open(Line.Input)) return ExitFailed;
+    if (!Finish("loading", failures) || !Doc->Ready) return ExitFailed;
+    return ExitOk;
+}
+
+void TBatchRunner::CheckRange(const TStep& step) const {
+    const uint32_t frames = Doc->Frames;
+    if (step.B > int64_t(frames))
+        throw TUsageError(step.Option + ": range " + RangeText(step) +
+                          " is outside the document (0:" + std::to_string(frames) + ")");
+}
+
+void TBatchRunner::CheckPosition(const TStep& step, int64_t position) const {
+    const uint32_t frames = Doc->Frames;
+    if (position > int64_t(frames))
+        throw TUsageError(step.Option + ": position " + std::to_string(position) +
+                          " is outside the document (0 to " + std::to_string(frames) + ")");
+}
+
+void TBatchRunner::CheckSaveTarget(const TStep& step) const {
+    const std::string ext = LowerExtension(step.Path);
+    if (ext != ".wav" && ext != ".mp3")
+        throw TUsageError(step.Option + ": " + step.Path + ": Orvella saves .wav and .mp3 files");
+    if (ext == ".mp3") CheckMp3Choice(Mp3, Doc->SampleRate);
+}
+
+int TBatchRunner::PrintInfo() {
+    static const char* const Kinds[] = {"NEW", "WAV", "MP3", "WMA"};
+    const int kind = Line.NewFormat ? 0 : std::clamp(Doc->SourceKind.load(), 0, 3);
+    std::printf("format: %s\nchannels: %u\nsamplerate: %u\nframes: %u\ndatabytes: %u\n"
+                "duration: %.3f\npeak: %d\npeakdb: %d\n",
+                Kinds[kind], unsigned(Doc->Channels), unsigned(Doc->SampleRate),
+                unsigned(Doc->Frames), unsigned(Doc->DataBytes), Doc->Duration.load(),
+                int(Doc->Peak), int(Doc->PeakDb));
+    std::fflush(stdout);
+    return ExitOk;
+}
+
+int TBatchRunner::RunStep(const TStep& step) {
+    const int failures = Dialogs.Failures();
+    bool started = true;
+    switch (step.Kind) {
+    case TStepKind::Info:
+        return PrintInfo();
+    case TStepKind::Save:
+        CheckSaveTarget(step);
+        Doc->FileName = step.Path;
+        started = Doc->Save();
+        break;
+    case TStepKind::SaveRange:
+        CheckRange(step);
+        CheckSaveTarget(step);
+        started = Doc->SaveRange(step.Path, step.A, step.B);
+        break;
+    case TStepKind::Undo:
+        Doc->Undo();
+        break;
+    case TStepKind::Redo:
+        Doc->Redo();
+        break;
+    case TStepKind::Copy:
+        CheckRange(step);
+        started = Doc->CopyRange(step.A, step.B);
+        break;
+    case TStepKind::Cut:
+        CheckRange(step);
+        started = Doc->CutRange(step.A, step.B);
+        break;
+    case TStepKind::Paste:
+        CheckPosition(step, step.A);
+        started = Doc->Paste(step.A);
+        break;
+    case TStepKind::Delete:
+        CheckRange(step);
+        started = Doc->DeleteRange(step.A, step.B);
+        break;
+    case TStepKind::Silence:
+        CheckPosition(step, step.A);
+        started = Doc->InsertSilence(step.A, step.B);
+        break;
+    case TStepKind::FadeIn:
+        CheckRange(step);
+        started = Doc->FadeIn(step.A, step.B);
+        break;
+    case TStepKind::FadeOut:
+        CheckRange(step);
+        started = Doc->FadeOut(step.A, step.B);
+        break;
+    case TStepKind::Normalize:
+        started = Doc->Normalize(int(step.A));
+        break;
+    case TStepKind::Amplify:
+        started = Doc->Amplify(int(step.A));
+        break;
+    case TStepKind::Reverse:
+        started = Doc->Reverse();
+        break;
+    case TStepKind::Invert:
+        started = Doc->Invert();
+        break;
+    case TStepKind::Convert:
+        started = step.HasRange ? Doc->Convert(int(step.A), int(step.B)) : Doc->Convert(22050, 1);
+        break;
+    case TStepKind::Mp3Settings:
+        Mp3 = ParseMp3Choice(step.Path);
+        return ExitOk;
+    case TStepKind::Play:
+        if (step.HasRange) CheckRange(step);
+        return Play(step);
+    }
+    if (!started) {
+        std::fprintf(stderr, "%s: the step could not be started\n", step.Option.c_str());
+        return ExitFailed;
+    }
+    return Finish(step.Option.substr(2), failures) ? ExitOk : ExitFailed;
+}
+
+int TBatchRunner::Run() {
+    try {
+        int status = Begin();
+        for (size_t i = 0; status == ExitOk && i < Line.Steps.size(); ++i) {
+            if (Interrupted) return ExitFailed;
+            status = RunStep(Line.Steps[i]);
+        }
+        return status;
+    } catch (const TUsageError& e) {
+        Bar.Clear();
+        std::fprintf(stderr, "orvella-batch: %s\n%s", e.what(), UsageText());
+        return ExitUsage;
+    } catch (const std::exception& e) {
+        // Errors of synchronous operations (New, Undo, Redo) carry the system's text.
+        Bar.Clear();
+        std::fprintf(stderr, "%s\n", e.what());
+        return ExitFailed;
+    }
+}
+
+} // namespace orvella::batch

@@ -1,0 +1,170 @@
+#include "batch/options.h"
+
+#include <charconv>
+
+namespace orvella::batch {
+
+namespace {
+
+bool ParseInt(const std::string& text, int64_t& value) {
+    if (text.empty()) return false;
+    const char* end = text.data() + text.size();
+    auto [ptr, error] = std::from_chars(text.data(), end, value);
+    return error == std::errc() && ptr == end;
+}
+
+// "A:B" or "A,B" into two integers.
+bool ParsePair(const std::string& text, char separator, int64_t& a, int64_t& b) {
+    const size_t at = text.find(separator);
+    if (at == std::string::npos) return false;
+    return ParseInt(text.substr(0, at), a) && ParseInt(text.substr(at + 1), b);
+}
+
+struct TStepSpec {
+    const char* Option;
+    TStepKind Kind;
+    enum { None, Range, Position, PosLen, Percent, Path, RangePath, Format, Text } Argument;
+    bool Optional = false;
+};
+
+const TStepSpec Specs[] = {
+    {"--info", TStepKind::Info, TStepSpec::None},
+    {"--save", TStepKind::Save, TStepSpec::Path},
+    {"--save-range", TStepKind::SaveRange, TStepSpec::RangePath},
+    {"--undo", TStepKind::Undo, TStepSpec::None},
+    {"--redo", TStepKind::Redo, TStepSpec::None},
+    {"--copy", TStepKind::Copy, TStepSpec::Range},
+    {"--cut", TStepKind::Cut, TStepSpec::Range},
+    {"--paste", TStepKind::Paste, TStepSpec::Position},
+    {"--delete", TStepKind::Delete, TStepSpec::Range},
+    {"--silence", TStepKind::Silence, TStepSpec::PosLen},
+    {"--fade-in", TStepKind::FadeIn, TStepSpec::Range},
+    {"--fade-out", TStepKind::FadeOut, TStepSpec::Range},
+    {"--normalize", TStepKind::Normalize, TStepSpec::Percent},
+    {"--amplify", TStepKind::Amplify, TStepSpec::Percent},
+    {"--reverse", TStepKind::Reverse, TStepSpec::None},
+    {"--invert", TStepKind::Invert, TStepSpec::None},
+    {"--convert", TStepKind::Convert, TStepSpec::Format, true},
+    {"--mp3", TStepKind::Mp3Settings, TStepSpec::Text},
+    {"--play", TStepKind::Play, TStepSpec::Range, true},
+};
+
+[[noreturn]] void Fail(const std::string& message) { throw TUsageError(message); }
+
+bool ParseArgument(const TStepSpec& spec, const std::string& text, TStep& step) {
+    switch (spec.Argument) {
+    case TStepSpec::Range:
+        if (!ParsePair(text, ':', step.A, step.B)) return false;
+        if (step.A < 0 || step.B < step.A) Fail(step.Option + ": range " + text + " is not START:STOP with 0 <= START <= STOP");
+        step.HasRange = true;
+        return true;
+    case TStepSpec::Position:
+        if (!ParseInt(text, step.A)) return false;
+        if (step.A < 0) Fail(step.Option + ": position " + text + " is negative");
+        return true;
+    case TStepSpec::PosLen:
+        if (!ParsePair(text, ':', step.A, step.B)) return false;
+        if (step.A < 0 || step.B < 0) Fail(step.Option + ": " + text + " is not POS:FRAMES with both >= 0");
+        return true;
+    case TStepSpec::Percent:
+        if (!ParseInt(text, step.A)) return false;
+        if (step.A < 0 || step.A > 100000) Fail(step.Option + ": percent " + text + " is out of range 0 to 100000");
+        return true;
+    case TStepSpec::Format:
+        if (!ParsePair(text, ',', step.A, step.B)) return false;
+        if (step.A < 1 || step.A > 1000000 || step.B < 1 || step.B > 2)
+            Fail(step.Option + ": " + text + " is not RATE,CHANNELS with a rate of 1 to 1000000 Hz and 1 or 2 channels");
+        step.HasRange = true;
+        return true;
+    case TStepSpec::Path:
+    case TStepSpec::Text:
+        step.Path = text;
+        return !text.empty();
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
+    TCommandLine line;
+    size_t i = 0;
+    auto next = [&](const std::string& option) -> const std::string& {
+        if (i + 1 >= args.size()) Fail(option + " needs an argument");
+        return args[++i];
+    };
+    for (; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--temp") {
+            line.TempFolder = next(a);
+        } else if (a == "--quiet") {
+            line.Quiet = true;
+        } else if (a == "--new") {
+            int64_t rate, channels;
+            const std::string& format = next(a);
+            if (!ParsePair(format, ',', rate, channels) || rate < 1 || rate > 1000000 ||
+                channels < 1 || channels > 2)
+                Fail("--new: " + format + " is not RATE,CHANNELS with 1 or 2 channels");
+            line.NewFormat = std::make_pair(int(rate), int(channels));
+            ++i;
+            break;
+        } else if (a.rfind("--", 0) == 0) {
+            Fail("an INPUT file or --new must come before " + a);
+        } else {
+            line.Input = a;
+            ++i;
+            break;
+        }
+    }
+    if (line.Input.empty() && !line.NewFormat) Fail("no INPUT file and no --new");
+
+    for (; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const TStepSpec* spec = nullptr;
+        for (const TStepSpec& s : Specs)
+            if (a == s.Option) spec = &s;
+        if (!spec) Fail("unknown step " + a);
+        TStep step;
+        step.Kind = spec->Kind;
+        step.Option = a;
+        if (spec->Argument == TStepSpec::RangePath) {
+            const std::string& range = next(a);
+            TStepSpec rangeSpec{spec->Option, spec->Kind, TStepSpec::Range};
+            if (!ParseArgument(rangeSpec, range, step)) Fail(a + ": " + range + " is not START:STOP");
+            step.Path = next(a);
+        } else if (spec->Argument != TStepSpec::None) {
+            const bool present = i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0;
+            if (present && ParseArgument(*spec, args[i + 1], step)) {
+                ++i;
+            } else if (!spec->Optional) {
+                if (!present) Fail(a + " needs an argument");
+                Fail(a + ": " + args[i + 1] + " is not a valid argument");
+            }
+        }
+        line.Steps.push_back(step);
+    }
+    return line;
+}
+
+const char* UsageText() {
+    return "usage: orvella-batch [--temp DIR] [--quiet] INPUT [STEP ...]\n"
+           "       orvella-batch [--temp DIR] [--quiet] --new RATE,CHANNELS [STEP ...]\n"
+           "steps (frames, half-open ranges START:STOP):\n"
+           "  --info                     print the document's format and peak\n"
+           "  --save PATH                save the document (.wav or .mp3)\n"
+           "  --save-range S:E PATH      save frames S to E\n"
+           "  --undo, --redo             step through the history\n"
+           "  --copy S:E, --cut S:E      to the clipboard\n"
+           "  --paste POS                insert the clipboard at POS\n"
+           "  --delete S:E               remove frames\n"
+           "  --silence POS:FRAMES       insert silence\n"
+           "  --fade-in S:E, --fade-out S:E\n"
+           "  --normalize PCT, --amplify PCT\n"
+           "  --reverse, --invert\n"
+           "  --convert [RATE,CHANNELS]  convert (default 22050,1)\n"
+           "  --mp3 cbr:KBPS|vbr:Q|abr:KBPS[,max:KBPS][,crc]   settings of later MP3 saves\n"
+           "  --play [S:E]               play to the default output device\n";
+}
+
+} // namespace orvella::batch

@@ -1,0 +1,273 @@
+#include "codecs/riff.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace orvella {
+
+namespace {
+
+// Large enough that sequential reads and writes cost few system calls; transfers at least this
+// long bypass the buffer.
+constexpr size_t BufferCapacity = 256 * 1024;
+
+uint32_t GetU32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+void PutU32(uint8_t* p, uint32_t v) {
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+    p[2] = uint8_t(v >> 16);
+    p[3] = uint8_t(v >> 24);
+}
+
+bool HasFormType(uint32_t id) {
+    return id == FOURCC_RIFF || id == FOURCC_LIST;
+}
+
+// pread until count bytes or the end of the file; -1 on error.
+int64_t ReadAt(int fd, uint8_t* buffer, uint64_t count, int64_t offset) {
+    uint64_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::pread(fd, buffer + done, count - done, offset + int64_t(done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return -1;
+        }
+        if (n == 0) break;
+        done += uint64_t(n);
+    }
+    return int64_t(done);
+}
+
+bool WriteAt(int fd, const uint8_t* buffer, uint64_t count, int64_t offset) {
+    uint64_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::pwrite(fd, buffer + done, count - done, offset + int64_t(done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) return false;
+        done += uint64_t(n);
+    }
+    return true;
+}
+
+} // namespace
+
+TRiffFile::~TRiffFile() {
+    if (Handle >= 0) ::close(Handle);
+}
+
+bool TRiffFile::Open(const std::string& fileName, TMode mode) {
+    if (Handle >= 0) return false;
+    const int flags = mode == TMode::Read ? O_RDONLY : O_RDWR | O_CREAT | O_TRUNC;
+    Handle = ::open(fileName.c_str(), flags | O_CLOEXEC, 0644);
+    if (Handle < 0) return false;
+    Writable = mode == TMode::Create;
+    Position = 0;
+    ReadBuf.clear();
+    ReadStart = 0;
+    WriteBuf.clear();
+    WriteStart = 0;
+    struct stat st {};
+    KnownSize = ::fstat(Handle, &st) == 0 ? int64_t(st.st_size) : 0;
+    return true;
+}
+
+bool TRiffFile::Close() {
+    if (Handle < 0) return true;
+    bool ok = FlushWrites();
+    if (::close(Handle) != 0) ok = false;
+    Handle = -1;
+    return ok;
+}
+
+bool TRiffFile::FlushWrites() {
+    if (WriteBuf.empty()) return true;
+    const bool ok = WriteAt(Handle, WriteBuf.data(), WriteBuf.size(), WriteStart);
+    if (ok) KnownSize = std::max<int64_t>(KnownSize, WriteStart + int64_t(WriteBuf.size()));
+    WriteBuf.clear();
+    return ok;
+}
+
+bool TRiffFile::Flush() {
+    return Handle >= 0 && FlushWrites();
+}
+
+int64_t TRiffFile::FileSize() {
+    if (Handle < 0) return -1;
+    struct stat st {};
+    if (::fstat(Handle, &st) == 0) KnownSize = std::max<int64_t>(KnownSize, int64_t(st.st_size));
+    return std::max<int64_t>(KnownSize, WriteStart + int64_t(WriteBuf.size()));
+}
+
+int64_t TRiffFile::Read(void* buffer, uint64_t count) {
+    if (Handle < 0) return -1;
+    if (!FlushWrites()) return -1;
+    uint8_t* out = static_cast<uint8_t*>(buffer);
+    uint64_t done = 0;
+    while (done < count) {
+        const int64_t bufEnd = ReadStart + int64_t(ReadBuf.size());
+        if (Position >= ReadStart && Position < bufEnd) {
+            const uint64_t n = std::min<uint64_t>(count - done, uint64_t(bufEnd - Position));
+            std::memcpy(out + done, ReadBuf.data() + (Position - ReadStart), n);
+            done += n;
+            Position += int64_t(n);
+            continue;
+        }
+        if (count - done >= BufferCapacity) {
+            const int64_t n = ReadAt(Handle, out + done, count - done, Position);
+            if (n < 0) return -1;
+            done += uint64_t(n);
+            Position += n;
+            break;
+        }
+        ReadBuf.resize(BufferCapacity);
+        const int64_t n = ReadAt(Handle, ReadBuf.data(), BufferCapacity, Position);
+        if (n < 0) {
+            ReadBuf.clear();
+            return -1;
+        }
+        ReadBuf.resize(size_t(n));
+        ReadStart = Position;
+        if (n == 0) break;
+    }
+    return int64_t(done);
+}
+
+int64_t TRiffFile::Write(const void* buffer, uint64_t count) {
+    if (Handle < 0 || !Writable) return -1;
+    ReadBuf.clear();
+    if (!WriteBuf.empty() && Position != WriteStart + int64_t(WriteBuf.size())) {
+        if (!FlushWrites()) return -1;
+    }
+    const uint8_t* in = static_cast<const uint8_t*>(buffer);
+    if (count >= BufferCapacity) {
+        if (!FlushWrites()) return -1;
+        if (!WriteAt(Handle, in, count, Position)) return -1;
+        Position += int64_t(count);
+        KnownSize = std::max(KnownSize, Position);
+        return int64_t(count);
+    }
+    if (WriteBuf.empty()) {
+        WriteStart = Position;
+        WriteBuf.reserve(BufferCapacity);
+    }
+    WriteBuf.insert(WriteBuf.end(), in, in + count);
+    Position += int64_t(count);
+    if (WriteBuf.size() >= BufferCapacity && !FlushWrites()) return -1;
+    return int64_t(count);
+}
+
+int64_t TRiffFile::Seek(int64_t offset, TOrigin origin) {
+    if (Handle < 0) return -1;
+    int64_t base = 0;
+    if (origin == TOrigin::Current) base = Position;
+    if (origin == TOrigin::End) base = FileSize();
+    if ((offset < 0 && base < -offset) || (offset > 0 && base > INT64_MAX - offset)) return -1;
+    Position = base + offset;
+    return Position;
+}
+
+bool TRiffFile::Descend(TChunkInfo& chunk) {
+    uint8_t header[8];
+    const int64_t start = Position;
+    if (Read(header, 8) != 8) {
+        Position = start;
+        return false;
+    }
+    TChunkInfo found;
+    found.Id = GetU32(header);
+    found.Size = GetU32(header + 4);
+    found.DataOffset = uint64_t(start) + 8;
+    if (HasFormType(found.Id)) {
+        uint8_t form[4];
+        if (Read(form, 4) != 4) {
+            Position = start;
+            return false;
+        }
+        found.FormType = GetU32(form);
+    }
+    chunk = found;
+    return true;
+}
+
+uint64_t TRiffFile::ParentEnd(const TChunkInfo* parent) {
+    const uint64_t fileEnd = uint64_t(std::max<int64_t>(FileSize(), 0));
+    if (!parent) return fileEnd;
+    // A size of 0 or 0xFFFFFFFF is what streaming writers leave when the length was not known.
+    if (parent->Size == 0 || parent->Size == 0xFFFFFFFFu) return fileEnd;
+    return std::min(parent->DataOffset + parent->Size, fileEnd);
+}
+
+bool TRiffFile::FindChunk(TChunkInfo& chunk, uint32_t id, const TChunkInfo* parent,
+                          uint32_t formType) {
+    const uint64_t end = ParentEnd(parent);
+    while (true) {
+        const uint64_t start = uint64_t(Position);
+        if (start + 8 > end) return false;
+        TChunkInfo next;
+        if (!Descend(next)) return false;
+        if (next.Id == id && (formType == 0 || next.FormType == formType)) {
+            chunk = next;
+            return true;
+        }
+        // Skip the body and its pad byte; 64-bit sums cannot overflow here.
+        const uint64_t after = next.DataOffset + next.Size + (next.Size & 1u);
+        if (after > uint64_t(INT64_MAX)) return false;
+        Position = int64_t(after);
+    }
+}
+
+bool TRiffFile::Ascend(TChunkInfo& chunk) {
+    if (Handle < 0) return false;
+    if (!chunk.Created) {
+        const uint64_t after = chunk.DataOffset + chunk.Size + (chunk.Size & 1u);
+        Position = int64_t(after);
+        return true;
+    }
+    if (uint64_t(Position) < chunk.DataOffset) return false;
+    const uint64_t size = uint64_t(Position) - chunk.DataOffset;
+    if (size > 0xFFFFFFFFu) return false;
+    if (size & 1u) {
+        const uint8_t pad = 0;
+        if (Write(&pad, 1) != 1) return false;
+    }
+    const int64_t after = Position;
+    if (uint32_t(size) != chunk.Size) {
+        uint8_t field[4];
+        PutU32(field, uint32_t(size));
+        Position = int64_t(chunk.DataOffset) - 4;
+        if (Write(field, 4) != 4) return false;
+        chunk.Size = uint32_t(size);
+    }
+    Position = after;
+    return true;
+}
+
+bool TRiffFile::CreateChunk(TChunkInfo& chunk, uint32_t id, uint32_t size, uint32_t formType) {
+    if (Handle < 0 || !Writable) return false;
+    uint8_t header[12];
+    PutU32(header, id);
+    PutU32(header + 4, size);
+    PutU32(header + 8, formType);
+    const uint64_t length = HasFormType(id) ? 12 : 8;
+    TChunkInfo made;
+    made.Id = id;
+    made.Size = size;
+    made.FormType = HasFormType(id) ? formType : 0;
+    made.DataOffset = uint64_t(Position) + 8;
+    made.Created = true;
+    if (Write(header, length) != int64_t(length)) return false;
+    chunk = made;
+    return true;
+}
+
+} // namespace orvella

@@ -1,0 +1,240 @@
+#include "codecs/wavmaker.h"
+
+#include "codecs/acm/acmstream.h"
+#include "codecs/riff.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace orvella {
+
+namespace {
+
+[[noreturn]] void Fail(const char* message) {
+    throw EMakerError(message, -1);
+}
+
+// Largest target descriptor: a WAVEFORMATEX and 513 format-specific bytes.
+constexpr size_t MaxTargetSize = sizeof(WAVEFORMATEX) + 513;
+// A 100 ms source buffer larger than this is refused as out of memory: no real format needs
+// it, and a damaged header must not make the writer allocate gigabytes.
+constexpr uint64_t MaxSourceBuffer = 64u << 20;
+// The work file's sizes are 32-bit: the file must stay below 4 GiB.
+constexpr uint64_t MaxFileSize = 0xFFFFFFFFu;
+
+} // namespace
+
+struct WAVWriter::Impl {
+    bool Opened = false;
+    uint32_t Written = 0; // bytes written during the current Write call
+    WAVEFORMATEX Source{};
+    std::vector<uint8_t> Target; // WAVEFORMATEX + cbSize bytes, at least 18 bytes
+    std::unique_ptr<TAcmStream> Stream;
+    std::unique_ptr<TRiffFile> File;
+    uint32_t SourceBufferSize = 0;
+    uint32_t DestBufferSize = 0;
+    std::vector<uint8_t> SourceBuffer;
+    std::vector<uint8_t> DestBuffer;
+    uint32_t Buffered = 0;
+    uint32_t Frames = 0; // source frames converted so far: the fact value
+    uint64_t DataBytes = 0;
+    TChunkInfo Form, Fact, Data;
+
+    const WAVEFORMATEX& TargetFormat() const {
+        return *reinterpret_cast<const WAVEFORMATEX*>(Target.data());
+    }
+    void Release();
+    void CreateHeader(const std::string& fileName);
+    void Convert(bool final);
+    void WriteData(const uint8_t* bytes, uint32_t count);
+};
+
+void WAVWriter::Impl::Release() {
+    Stream.reset();
+    File.reset();
+    SourceBuffer = {};
+    DestBuffer = {};
+}
+
+WAVWriter::WAVWriter(const WAVEFORMATEX& sourceFormat, const std::vector<uint8_t>& targetFormat)
+    : P(std::make_unique<Impl>()) {
+    P->Target.assign(targetFormat.begin(),
+                     targetFormat.begin() + std::min(targetFormat.size(), MaxTargetSize));
+    if (P->Target.size() < sizeof(WAVEFORMATEX)) P->Target.resize(sizeof(WAVEFORMATEX), 0);
+    SetSourceFormat(sourceFormat.nSamplesPerSec, sourceFormat.nChannels,
+                    sourceFormat.wBitsPerSample);
+}
+
+WAVWriter::WAVWriter(const WAVEFORMATEX& sourceFormat, const WAVEFORMATEX& targetFormat)
+    : WAVWriter(sourceFormat, std::vector<uint8_t>(reinterpret_cast<const uint8_t*>(&targetFormat),
+                                                   reinterpret_cast<const uint8_t*>(&targetFormat) +
+                                                       sizeof targetFormat)) {
+    // The 18-byte form carries no extra bytes, whatever its cbSize says.
+    WAVEFORMATEX& target = *reinterpret_cast<WAVEFORMATEX*>(P->Target.data());
+    target.cbSize = 0;
+}
+
+WAVWriter::~WAVWriter() = default;
+
+void WAVWriter::SetSourceFormat(uint32_t rate, uint16_t channels, uint16_t bits) {
+    WAVEFORMATEX& s = P->Source;
+    s.wFormatTag = WAVE_FORMAT_PCM;
+    s.nChannels = channels;
+    s.nSamplesPerSec = rate;
+    s.nBlockAlign = uint16_t((bits / 8) * channels);
+    s.nAvgBytesPerSec = uint32_t(uint64_t(s.nBlockAlign) * rate);
+    s.wBitsPerSample = bits;
+    s.cbSize = 0;
+}
+
+bool WAVWriter::IsOpen() const {
+    return P->Opened;
+}
+
+void WAVWriter::Open(const std::string& fileName) {
+    Impl& p = *P;
+    if (p.Opened) return;
+    p.Release();
+    p.Buffered = 0;
+    p.Frames = 0;
+    p.DataBytes = 0;
+
+    p.Stream = TAcmStream::Open(p.Source, p.TargetFormat());
+    if (!p.Stream) Fail("Can not open conversion stream. File format not supported");
+
+    // 100 ms of source audio in whole frames, at least one frame.
+    const uint64_t frames =
+        std::max<uint64_t>(1, (uint64_t(p.Source.nSamplesPerSec) * 100 + 500) / 1000);
+    const uint64_t sourceSize = frames * p.Source.nBlockAlign;
+    if (sourceSize > MaxSourceBuffer) Fail("Not enought memory for source buffer");
+    try {
+        p.SourceBuffer.resize(sourceSize);
+    } catch (const std::bad_alloc&) {
+        Fail("Not enought memory for source buffer");
+    }
+    p.SourceBufferSize = uint32_t(sourceSize);
+
+    const uint64_t destSize = p.Stream->DestinationSize(sourceSize);
+    if (destSize == 0) Fail("Source buffer too small for conversion");
+    if (destSize > 2 * MaxSourceBuffer) Fail("Can not get size of the destination buffer");
+    try {
+        // An identical conversion writes straight from the source buffer.
+        if (!p.Stream->IsIdentity()) p.DestBuffer.resize(destSize);
+    } catch (const std::bad_alloc&) {
+        Fail("Not enought memory for destination buffer");
+    }
+    p.DestBufferSize = uint32_t(destSize);
+
+    p.CreateHeader(fileName);
+    p.Opened = true;
+}
+
+void WAVWriter::Impl::CreateHeader(const std::string& fileName) {
+    const WAVEFORMATEX& target = TargetFormat();
+    const uint32_t formatSize = AcmFormatSize(target.wFormatTag);
+    if (formatSize == 0) Fail("Unable to get size of format description");
+    File = std::make_unique<TRiffFile>();
+    if (!File->Open(fileName, TRiffFile::TMode::Create)) Fail("Can not open file");
+
+    std::vector<uint8_t> body(Target.begin(),
+                              Target.begin() + std::min<size_t>(formatSize, Target.size()));
+    body.resize(formatSize, 0);
+    TChunkInfo fmt;
+    bool ok = File->CreateChunk(Form, FOURCC_RIFF, 0, FOURCC_WAVE) &&
+              File->CreateChunk(fmt, FOURCC_FMT, formatSize) &&
+              File->Write(body.data(), formatSize) == int64_t(formatSize) && File->Ascend(fmt);
+    Fact = {};
+    if (ok && target.wFormatTag != WAVE_FORMAT_PCM) {
+        const uint32_t zero = 0;
+        ok = File->CreateChunk(Fact, FOURCC_FACT, 4) && File->Write(&zero, 4) == 4 &&
+             File->Ascend(Fact);
+    }
+    ok = ok && File->CreateChunk(Data, FOURCC_DATA, 0);
+    if (!ok) Fail("Can not create file header");
+}
+
+uint32_t WAVWriter::Write(const void* buffer, uint32_t count) {
+    Impl& p = *P;
+    p.Written = 0;
+    if (!p.Opened) return 0;
+    const uint8_t* in = static_cast<const uint8_t*>(buffer);
+    while (count > 0) {
+        if (p.Buffered == 0 && count >= p.SourceBufferSize && p.Stream->IsIdentity()) {
+            // Whole source buffers of an identical conversion: the same bytes and frame count as
+            // one conversion per buffer, written in one go.
+            const uint32_t bytes = count - count % p.SourceBufferSize;
+            p.WriteData(in, bytes);
+            p.Frames += bytes / p.Source.nBlockAlign;
+            in += bytes;
+            count -= bytes;
+            continue;
+        }
+        const uint32_t n = std::min(p.SourceBufferSize - p.Buffered, count);
+        std::memcpy(p.SourceBuffer.data() + p.Buffered, in, n);
+        p.Buffered += n;
+        in += n;
+        count -= n;
+        if (p.Buffered == p.SourceBufferSize) p.Convert(false);
+    }
+    return p.Written;
+}
+
+void WAVWriter::Impl::Convert(bool final) {
+    const uint32_t block = Source.nBlockAlign;
+    bool filler = false;
+    if (Buffered == 0) {
+        // Nothing left: convert one frame of silence (zero bytes are silence for signed samples).
+        std::memset(SourceBuffer.data(), 0, block);
+        Buffered = block;
+        filler = true;
+    }
+    uint32_t sourceUsed = 0, destUsed = 0;
+    const uint8_t* output = SourceBuffer.data();
+    if (Stream->IsIdentity()) {
+        sourceUsed = destUsed = Buffered - Buffered % block;
+    } else {
+        Stream->Convert(SourceBuffer.data(), Buffered, DestBuffer.data(), DestBufferSize,
+                        sourceUsed, destUsed);
+        output = DestBuffer.data();
+    }
+    if (sourceUsed == 0 && destUsed == 0) Fail("Destination buffer to small for conversion");
+    Frames += sourceUsed / block;
+    // A filler frame is kept only after more than 4 frames in all, so an import of nothing
+    // leaves an empty data chunk.
+    if (!(final && filler && Frames <= 4)) WriteData(output, destUsed);
+    Buffered -= sourceUsed;
+    if (Buffered > 0) std::memmove(SourceBuffer.data(), SourceBuffer.data() + sourceUsed, Buffered);
+}
+
+void WAVWriter::Impl::WriteData(const uint8_t* bytes, uint32_t count) {
+    if (count == 0) return;
+    if (Data.DataOffset + DataBytes + count > MaxFileSize) Fail(WorkFileTooLargeText);
+    if (File->Write(bytes, count) != int64_t(count)) Fail("Failed to write data to file");
+    DataBytes += count;
+    Written += count;
+}
+
+void WAVWriter::Close() {
+    Impl& p = *P;
+    if (!p.Opened) return;
+    p.Written = 0;
+    try {
+        p.Convert(true);
+    } catch (...) {
+        p.Opened = false;
+        p.Release();
+        throw;
+    }
+    p.Opened = false;
+    bool ok = p.File->Ascend(p.Data) && p.File->Ascend(p.Form);
+    if (ok && p.Fact.Id == FOURCC_FACT) {
+        ok = p.File->Seek(int64_t(p.Fact.DataOffset), TRiffFile::TOrigin::Begin) >= 0 &&
+             p.File->Write(&p.Frames, 4) == 4;
+    }
+    ok = p.File->Close() && ok;
+    p.Release();
+    if (!ok) Fail("Can not correct file header");
+}
+
+} // namespace orvella

@@ -1,0 +1,133 @@
+#include "engine/samplekernels.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace orvella {
+
+namespace {
+
+// Adding and subtracting 1.5 * 2^52 rounds a double below 2^51 in magnitude to an integer, ties to
+// even (in the default rounding mode): the same as nearbyint, but vectorisable without SSE4.1.
+constexpr double RoundMagic = 6755399441055744.0;
+
+inline double RoundToEven(double p) {
+    return (p + RoundMagic) - RoundMagic;
+}
+
+// How far from a half an approximated product must stay for its rounding to be certain: the
+// approximated gain is within 1e-14 of the exact one, so the product is within 32768 * 1e-14
+// (plus two rounding steps) of the exact product; this bound leaves a wide safety gap.
+constexpr double TieMargin = 1e-8;
+
+} // namespace
+
+void ScaleRounded(const int16_t* src, int16_t* dst, size_t n, double factor) {
+    for (size_t k = 0; k < n; ++k) {
+        // Rounding is monotone and the limits are integers: limiting first gives the same result.
+        const double p = std::min(std::max(double(src[k]) * factor, -32767.0), 32767.0);
+        dst[k] = int16_t(int32_t(RoundToEven(p)));
+    }
+}
+
+void ScaleTruncated(const int16_t* src, int16_t* dst, size_t n, float factor) {
+    const double f = factor;
+    for (size_t k = 0; k < n; ++k) {
+        const double p = std::min(std::max(double(src[k]) * f, -32767.0), 32767.0);
+        dst[k] = int16_t(int32_t(p)); // conversion truncates toward zero
+    }
+}
+
+void Negate(const int16_t* src, int16_t* dst, size_t n) {
+    for (size_t k = 0; k < n; ++k)
+        dst[k] = int16_t(uint16_t(0u - uint16_t(src[k])));
+}
+
+void ReverseFrames(const int16_t* src, int16_t* dst, size_t frames, int channels) {
+    if (channels == 1) {
+        for (size_t f = 0; f < frames; ++f)
+            dst[frames - 1 - f] = src[f];
+    } else if (channels == 2) {
+        for (size_t f = 0; f < frames; ++f) {
+            dst[2 * (frames - 1 - f)] = src[2 * f];
+            dst[2 * (frames - 1 - f) + 1] = src[2 * f + 1];
+        }
+    } else {
+        for (size_t f = 0; f < frames; ++f)
+            std::copy_n(src + f * channels, channels, dst + (frames - 1 - f) * channels);
+    }
+}
+
+TFadeGains::TFadeGains(bool fadeIn, uint64_t frames)
+    : FadeIn(fadeIn)
+    , Step(frames ? 90.0 / double(frames) : 0.0)
+    , SinOffset(BlockFrames)
+    , CosOffset(BlockFrames) {
+    for (uint32_t k = 0; k < BlockFrames; ++k) {
+        SinOffset[k] = std::sin(Angle(k));
+        CosOffset[k] = std::cos(Angle(k));
+    }
+}
+
+double TFadeGains::Angle(uint64_t j) const {
+    return double(j) * Step * std::numbers::pi / 200.0;
+}
+
+double TFadeGains::Exact(uint64_t j) const {
+    return FadeIn ? std::sin(Angle(j)) : std::cos(Angle(j));
+}
+
+void TFadeGains::Approximate(uint64_t j0, uint32_t count, double* out) const {
+    const double s = std::sin(Angle(j0)), c = std::cos(Angle(j0));
+    if (FadeIn) {
+        for (uint32_t k = 0; k < count; ++k)
+            out[k] = s * CosOffset[k] + c * SinOffset[k];
+    } else {
+        for (uint32_t k = 0; k < count; ++k)
+            out[k] = c * CosOffset[k] - s * SinOffset[k];
+    }
+    out[0] = FadeIn ? s : c;
+}
+
+void TFadeGains::Apply(const int16_t* src, int16_t* dst, size_t n, uint64_t firstValue,
+                       int channels) const {
+    const size_t ch = size_t(channels);
+    double frameGain[BlockFrames];
+    std::vector<double> valueGain(BlockFrames * ch);
+    while (n > 0) {
+        const uint64_t frame0 = firstValue / ch;
+        const size_t lead = size_t(firstValue % ch); // values of frame0 before src[0]
+        const size_t frames = std::min<size_t>(BlockFrames, (lead + n + ch - 1) / ch);
+        const size_t m = std::min(n, frames * ch - lead);
+        Approximate(frame0, uint32_t(frames), frameGain);
+        const double* gain = frameGain;
+        if (ch > 1) {
+            for (size_t k = 0; k < m; ++k)
+                valueGain[k] = frameGain[(lead + k) / ch];
+            gain = valueGain.data();
+        }
+        int nearTie = 0;
+        for (size_t k = 0; k < m; ++k) {
+            const double p = double(src[k]) * gain[k];
+            const double r = RoundToEven(p);
+            nearTie |= int(std::fabs(p - r) > 0.5 - TieMargin);
+            dst[k] = int16_t(int32_t(r));
+        }
+        if (nearTie) {
+            // Too close to a half to trust the approximation: take the exact gain.
+            for (size_t k = 0; k < m; ++k) {
+                const double p = double(src[k]) * gain[k];
+                if (std::fabs(p - RoundToEven(p)) > 0.5 - TieMargin)
+                    dst[k] = int16_t(
+                        int32_t(std::nearbyint(double(src[k]) * Exact(frame0 + (lead + k) / ch))));
+            }
+        }
+        src += m;
+        dst += m;
+        n -= m;
+        firstValue += m;
+    }
+}
+
+} // namespace orvella

@@ -1,0 +1,40 @@
+#pragma once
+// The wave clipboard block: a 44-byte work-file header, then the values, frame-interleaved signed
+// 16-bit little-endian. A block read from the clipboard is untrusted: its sizes are checked
+// against the bytes actually present and nothing past its data is ever read.
+
+#include "engine/largefile.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace orvella {
+
+extern const char* const InvalidClipText;
+
+// A block holding the header of a document with dataBytes of values (RIFF size and data size set
+// from dataBytes, the format from header) and dataBytes zero bytes after it.
+// Throws std::bad_alloc when the memory cannot be had.
+std::vector<uint8_t> MakeClipBlock(const TWaveHeader& header, uint32_t dataBytes);
+
+// A checked clip inside a block that outlives it.
+struct TClipView {
+    const uint8_t* Data = nullptr; // the clip's values (unaligned)
+    uint16_t Channels = 0;         // the clip's own channel count
+    uint32_t Frames = 0;           // data size div (Channels * 2)
+};
+
+// Checks block for a paste into a document of docChannels. Fails with InvalidClipText when the
+// block is shorter than the header, its data size exceeds the bytes after the header, its channel
+// count is 0, or its channel count differs from docChannels other than mono against stereo.
+TClipView ParseClip(const uint8_t* block, size_t size, uint16_t docChannels);
+
+// The clip as docChannels values per frame (clip.Frames * docChannels values in all): writes its
+// values firstValue .. firstValue + count - 1 into out. Mono to stereo copies each value to both
+// channels; stereo to mono takes the mean of the two, rounded to nearest with ties to even. The
+// values must lie inside the clip.
+void ConvertClipValues(const TClipView& clip, uint16_t docChannels, uint64_t firstValue,
+                       uint32_t count, int16_t* out);
+
+} // namespace orvella

@@ -1,0 +1,367 @@
+// The document's core: the operation runner, the shared steps of the bodies, the peak index, the
+// history commands and closing.
+
+#include "engine/wavfile.h"
+
+#include "engine/errors.h"
+#include "engine/peakscan.h"
+
+#include <chrono>
+#include <cmath>
+#include <unistd.h>
+
+namespace orvella {
+
+namespace {
+const char* const WorkFileTooLarge =
+    "File too large: a work file holds less than 4 GiB of 16-bit audio.";
+}
+
+// --- CThread ---
+
+CThread::CThread(Twavefile& document, TBody proc)
+    : Document(document)
+    , Proc(proc) {}
+
+CThread::~CThread() {
+    Join();
+}
+
+void CThread::Start() {
+    Thread = std::thread([this] { Execute(); });
+}
+
+void CThread::Join() {
+    if (Thread.joinable() && Thread.get_id() != std::this_thread::get_id()) Thread.join();
+}
+
+void CThread::Execute() {
+    FException = nullptr;
+    try {
+        (Document.*Proc)();
+    } catch (...) {
+        HandleException();
+    }
+    // OperationDone runs on the main thread once the body has ended.
+    std::weak_ptr<bool> alive = Document.Alive;
+    Twavefile* document = &Document;
+    const int returnValue = ReturnValue.load();
+    Document.Main.Post([alive, document, returnValue] {
+        if (alive.lock()) document->OperationDone(returnValue);
+    });
+}
+
+void CThread::HandleException() {
+    FException = std::current_exception();
+    // Return the document to where it was before the body, then tell the user once.
+    Document.RollBack();
+    Document.Main.Synchronize([this] { ShowThreadException(); });
+    FException = nullptr;
+}
+
+void CThread::ShowThreadException() {
+    ReturnValue = -1;
+    try {
+        std::rethrow_exception(FException);
+    } catch (const std::exception& e) {
+        Document.UserDialogs.ShowError(e.what());
+    } catch (...) {
+        Document.UserDialogs.ShowError("A call to an OS function failed");
+    }
+}
+
+// --- Twavefile: life ---
+
+Twavefile::Twavefile(TMainThread& mainThread, TUserDialogs& dialogs, TEngineSettings settings,
+                     TCodecServices codecs, TWaveClipboard* clipboard)
+    : Main(mainThread)
+    , UserDialogs(dialogs)
+    , EngineSettings(std::move(settings))
+    , Codecs(std::move(codecs))
+    , Clipboard(clipboard) {}
+
+Twavefile::~Twavefile() {
+    try {
+        Close();
+    } catch (...) {
+        // Nothing of ours can be saved at this point; the files are deleted quietly.
+    }
+    Alive.reset();
+}
+
+void Twavefile::WaitIdle() {
+    while (Busy.load()) {
+        Main.ProcessMessages();
+        if (Busy.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+std::shared_ptr<TLargeFile> Twavefile::GetStore() const {
+    std::lock_guard<std::mutex> guard(StoreLock);
+    return Store;
+}
+
+void Twavefile::SetStore(std::shared_ptr<TLargeFile> store) {
+    std::shared_ptr<TLargeFile> old;
+    {
+        std::lock_guard<std::mutex> guard(StoreLock);
+        old = std::move(Store);
+        Store = std::move(store);
+    }
+    // The old store is released outside the lock (unmapping may take a while).
+}
+
+std::shared_ptr<const Tindexdata> Twavefile::GetPeakIndex() const {
+    std::lock_guard<std::mutex> guard(IndexLock);
+    return PeakIndex;
+}
+
+void Twavefile::SetPeakIndex(std::shared_ptr<const Tindexdata> index) {
+    std::lock_guard<std::mutex> guard(IndexLock);
+    PeakIndex = std::move(index);
+}
+
+void Twavefile::ClearPeaks() {
+    SetPeakIndex(std::make_shared<const Tindexdata>());
+    PeakLeft = PeakRight = Peak = 0;
+    PeakDb = -90;
+}
+
+void Twavefile::DeleteFileQuietly(const std::string& path) {
+    if (!path.empty()) ::unlink(path.c_str());
+}
+
+void Twavefile::RaiseAction(bool undoEnabled, bool redoEnabled) {
+    if (!OnAction) return;
+    if (Main.IsMainThread()) {
+        OnAction(this, undoEnabled, redoEnabled);
+        return;
+    }
+    std::weak_ptr<bool> alive = Alive;
+    Main.Post([this, alive, undoEnabled, redoEnabled] {
+        if (alive.lock() && OnAction) OnAction(this, undoEnabled, redoEnabled);
+    });
+}
+
+// --- the runner ---
+
+bool Twavefile::StartOperation(TWaveOperation operation, CThread::TBody body) {
+    if (Busy.load()) return false;
+    Busy = true;
+    Operation = operation;
+    {
+        std::lock_guard<std::mutex> guard(StoreLock);
+        Before.HadStore = Store != nullptr;
+    }
+    Before.WorkFileName = WorkFileName;
+    Before.Header = Header;
+    Before.PeakIndex = GetPeakIndex();
+    Before.PeakLeft = PeakLeft;
+    Before.PeakRight = PeakRight;
+    Before.Peak = Peak;
+    Before.PeakDb = PeakDb;
+    Before.Ready = Ready;
+    Before.Modified = Modified;
+    Before.UndoCount = UndoStack.Count();
+    Worker = std::make_unique<CThread>(*this, body);
+    Worker->ReturnValue = 1;
+    Worker->Start();
+    return true;
+}
+
+void Twavefile::OperationDone(int returnValue) {
+    if (Worker) Worker->Join();
+    Worker.reset();
+    Busy = false;
+    if (returnValue != 1) return;
+    Ready = true;
+    if (Operation == TWaveOperation::woLoad && OnLoaded) OnLoaded(this);
+    if (Operation == TWaveOperation::woSaveMP3 || Operation == TWaveOperation::woSaveWAV) {
+        Saved = true;
+        Modified = false;
+    }
+    if (OnReady) OnReady(this);
+    Progress = 0;
+}
+
+// Runs on the worker thread after a body raised.
+void Twavefile::RollBack() {
+    TargetStore.reset();
+    if (WorkFileName != Before.WorkFileName) {
+        DeleteFileQuietly(WorkFileName);
+        WorkFileName = Before.WorkFileName;
+    }
+    // BeginChange pushed the previous work file; it is current again, so it must not be deleted.
+    while (UndoStack.Count() > Before.UndoCount)
+        UndoStack.Pop();
+    const std::shared_ptr<TLargeFile> store = GetStore();
+    const bool storeIsCurrent = store && store->FileName() == WorkFileName;
+    if (Before.HadStore && !storeIsCurrent) {
+        try {
+            SetStore(
+                std::make_shared<TLargeFile>(WorkFileName, 0, false, EngineSettings.TempFolder));
+        } catch (...) {
+            SetStore(nullptr);
+        }
+    } else if (!Before.HadStore) {
+        SetStore(nullptr);
+    }
+    if (Before.HadStore) ApplyHeader(Before.Header);
+    SetPeakIndex(Before.PeakIndex);
+    PeakLeft = Before.PeakLeft;
+    PeakRight = Before.PeakRight;
+    Peak = Before.Peak;
+    PeakDb = Before.PeakDb;
+    Ready = Before.Ready && GetStore() != nullptr;
+    Modified = Before.Modified;
+    Progress = 0;
+    RaiseAction(!UndoStack.IsEmpty(), !RedoStack.IsEmpty());
+}
+
+// --- shared steps ---
+
+void Twavefile::ApplyHeader(const TWaveHeader& header) {
+    Header = header;
+    DataBytes = header.RiffSize - 36;
+    if (header.FormatTag != 1) NotPCM = true;
+    Channels = header.Channels;
+    SampleRate = header.SamplesPerSec;
+    // A header with no channels or no rate describes no frames rather than dividing by zero.
+    Frames = header.Channels ? DataBytes.load() / (uint32_t(header.Channels) * 2) : 0;
+    Duration = header.SamplesPerSec ? double(Frames.load()) / header.SamplesPerSec : 0.0;
+}
+
+void Twavefile::BeginChange() {
+    UndoStack.Push(WorkFileName);
+    RedoStack.Clear();
+    Modified = true;
+    RaiseAction(true, !RedoStack.IsEmpty());
+}
+
+void Twavefile::CreateTargetStore(uint64_t dataBytes) {
+    if (dataBytes + 44 > UINT32_MAX) throw Exception(WorkFileTooLarge);
+    WorkFileName = NewWorkFileName(EngineSettings.TempFolder);
+    TargetStore = std::make_unique<TLargeFile>(WorkFileName, uint32_t(dataBytes + 44), true,
+                                               EngineSettings.TempFolder);
+}
+
+void Twavefile::ReopenStore() {
+    TargetStore.reset();
+    SetStore(nullptr);
+    SetStore(std::make_shared<TLargeFile>(WorkFileName, 0, false, EngineSettings.TempFolder));
+}
+
+void Twavefile::BuildPeakIndex() {
+    const uint32_t frames = Frames;
+    if (frames <= PeakBlockFrames) return;
+    const std::shared_ptr<TLargeFile> store = GetStore();
+    if (!store) return;
+    const int channels = Channels;
+    Progress = 0;
+    const uint32_t blocks = frames / PeakBlockFrames; // B; block B holds the remainder
+    auto index = std::make_shared<Tindexdata>(size_t(blocks + 1) * channels, TIndexEntry{0, 0});
+    const int64_t blockValues = int64_t(PeakBlockFrames) * channels;
+    const int64_t totalValues = int64_t(frames) * channels;
+    int16_t peakLeft = 0, peakRight = 0;
+    std::vector<int16_t> max(channels, 0), min(channels, 0);
+    int64_t block = 0, blockEnd = std::min(blockValues, totalValues);
+    int lastProgress = 0;
+
+    auto closeBlock = [&] {
+        for (int c = 0; c < channels; ++c) {
+            (*index)[size_t(block) * channels + c] = TIndexEntry{max[c], min[c]};
+            max[c] = 0;
+            min[c] = 0;
+        }
+        // Only the block maxima count; they start at 0, so they are never negative.
+        peakLeft = std::max(peakLeft, (*index)[size_t(block) * channels].Max);
+        if (channels >= 2)
+            peakRight = std::max(peakRight, (*index)[size_t(block) * channels + 1].Max);
+        ++block;
+        blockEnd = std::min(blockEnd + blockValues, totalValues);
+        const int progress = int(int64_t(block) * 100 / blocks);
+        if (progress != lastProgress && block <= blocks) Progress = lastProgress = progress;
+    };
+
+    store->VisitRead(0, totalValues, [&](const int16_t* p, uint32_t n, int64_t i) {
+        const int64_t stop = i + n;
+        while (i < stop) {
+            const int64_t segmentEnd = std::min(stop, blockEnd);
+            AccumulateMaxMin(p, uint32_t(segmentEnd - i), int(i % channels), channels, max.data(),
+                             min.data());
+            p += segmentEnd - i;
+            i = segmentEnd;
+            if (i == blockEnd && block < int64_t(blocks)) closeBlock();
+        }
+    });
+    // Block B: the remainder, possibly empty.
+    for (int c = 0; c < channels; ++c)
+        (*index)[size_t(blocks) * channels + c] = TIndexEntry{max[c], min[c]};
+    peakLeft = std::max(peakLeft, (*index)[size_t(blocks) * channels].Max);
+    if (channels >= 2) peakRight = std::max(peakRight, (*index)[size_t(blocks) * channels + 1].Max);
+    if (channels < 2) peakRight = peakLeft;
+
+    SetPeakIndex(std::move(index));
+    PeakLeft = peakLeft;
+    PeakRight = peakRight;
+    Peak = std::max(peakLeft, peakRight);
+    PeakDb = Peak != 0 ? int(std::nearbyint(20.0 * std::log10(Peak / 32768.0))) : -90;
+    Progress = 0;
+}
+
+// --- bodies and commands of the core ---
+
+void Twavefile::BodyScanPeaks() {
+    BuildPeakIndex();
+}
+
+void Twavefile::Close() {
+    WaitIdle();
+    Ready = false;
+    SetStore(nullptr);
+    TargetStore.reset();
+    RedoStack.Clear();
+    UndoStack.Clear();
+    if (!WorkFileName.empty() && ::access(WorkFileName.c_str(), F_OK) == 0)
+        DeleteFileQuietly(WorkFileName);
+    WorkFileName.clear();
+    // A closed document has no peaks; the next document starts from none.
+    ClearPeaks();
+}
+
+void Twavefile::OpenCurrentWorkFile() {
+    try {
+        auto store =
+            std::make_shared<TLargeFile>(WorkFileName, 0, false, EngineSettings.TempFolder);
+        TWaveHeader header;
+        store->ReadHeader(header);
+        SetStore(std::move(store));
+        ApplyHeader(header);
+    } catch (...) {
+        // Without a store no command may run on the document.
+        Ready = false;
+        throw;
+    }
+}
+
+void Twavefile::Undo() {
+    if (Busy.load() || UndoStack.IsEmpty()) return;
+    RedoStack.Push(WorkFileName);
+    WorkFileName = UndoStack.Pop();
+    SetStore(nullptr);
+    OpenCurrentWorkFile();
+    StartOperation(TWaveOperation::woScanPeaks, &Twavefile::BodyScanPeaks);
+    RaiseAction(!UndoStack.IsEmpty(), !RedoStack.IsEmpty());
+}
+
+void Twavefile::Redo() {
+    if (Busy.load() || RedoStack.IsEmpty()) return;
+    SetStore(nullptr);
+    UndoStack.Push(WorkFileName);
+    WorkFileName = RedoStack.Pop();
+    OpenCurrentWorkFile();
+    StartOperation(TWaveOperation::woScanPeaks, &Twavefile::BodyScanPeaks);
+    RaiseAction(!UndoStack.IsEmpty(), !RedoStack.IsEmpty());
+}
+
+} // namespace orvella

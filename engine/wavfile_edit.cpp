@@ -1,0 +1,192 @@
+// The editing operations: copy, cut, delete, paste and insert silence, and the steps they share
+// with the effects.
+
+#include "engine/wavfile.h"
+
+#include "engine/errors.h"
+#include "engine/waveclip.h"
+#include "engine/waveclipboard.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace orvella {
+
+namespace {
+
+const char* const CannotOpenClipboard = "Cannot open clipboard";
+const char* const NoClipboardMemory = "Could not allocate memory for clipboard.";
+
+// Holds the clipboard open for a scope.
+class TOpenClipboard {
+public:
+    explicit TOpenClipboard(TWaveClipboard* clipboard)
+        : Clipboard(clipboard) {
+        if (!Clipboard) throw Exception(CannotOpenClipboard);
+        Clipboard->Open();
+    }
+    ~TOpenClipboard() { Clipboard->Close(); }
+    TOpenClipboard(const TOpenClipboard&) = delete;
+    TOpenClipboard& operator=(const TOpenClipboard&) = delete;
+    TWaveClipboard* operator->() const { return Clipboard; }
+
+private:
+    TWaveClipboard* Clipboard;
+};
+
+} // namespace
+
+// --- shared steps ---
+
+bool Twavefile::CanStartChange() const {
+    return !Busy.load() && GetStore() != nullptr;
+}
+
+void Twavefile::SetRange(int64_t start, int64_t stop) {
+    const int64_t frames = Frames;
+    start = std::clamp<int64_t>(start, 0, frames);
+    stop = std::clamp<int64_t>(stop, 0, frames);
+    RangeStart = std::min(start, stop);
+    RangeStop = std::max(start, stop);
+}
+
+void Twavefile::FinishChange(bool reportDone) {
+    // The length follows from Header, which the body has brought up to date.
+    ApplyHeader(Header);
+    ReopenStore();
+    if (reportDone) Progress = 100;
+    BuildPeakIndex();
+    Ready = true;
+    RaiseAction(true, false);
+}
+
+// --- starters ---
+
+bool Twavefile::CopyRange(int64_t start, int64_t stop) {
+    if (!CanStartChange()) return false;
+    SetRange(start, stop);
+    return StartOperation(TWaveOperation::woCopy, &Twavefile::BodyCopy);
+}
+
+bool Twavefile::CutRange(int64_t start, int64_t stop) {
+    if (!CanStartChange()) return false;
+    SetRange(start, stop);
+    return StartOperation(TWaveOperation::woCut, &Twavefile::BodyCut);
+}
+
+bool Twavefile::DeleteRange(int64_t start, int64_t stop) {
+    if (!CanStartChange()) return false;
+    SetRange(start, stop);
+    return StartOperation(TWaveOperation::woDelete, &Twavefile::BodyDelete);
+}
+
+bool Twavefile::Paste(int64_t position) {
+    if (!CanStartChange()) return false;
+    SetRange(position, position);
+    return StartOperation(TWaveOperation::woPaste, &Twavefile::BodyPaste);
+}
+
+bool Twavefile::InsertSilence(int64_t position, int64_t length) {
+    if (!CanStartChange()) return false;
+    SetRange(position, position);
+    SilenceLength = std::max<int64_t>(length, 0);
+    return StartOperation(TWaveOperation::woInsertSilence, &Twavefile::BodyInsertSilence);
+}
+
+// --- bodies ---
+
+void Twavefile::BodyCopy() {
+    const int channels = Channels;
+    const int64_t first = RangeStart * channels;
+    const int64_t count = (RangeStop - RangeStart) * channels;
+    TOpenClipboard clipboard(Clipboard);
+    std::vector<uint8_t> block;
+    try {
+        block = MakeClipBlock(Header, uint32_t(count * 2));
+    } catch (const std::bad_alloc&) {
+        throw Exception(NoClipboardMemory);
+    }
+    Progress = 5;
+    uint8_t* data = block.data() + sizeof(TWaveHeader);
+    Store->VisitRead(first, count, [&](const int16_t* values, uint32_t n, int64_t i) {
+        std::memcpy(data + 2 * (i - first), values, size_t(n) * 2);
+    });
+    clipboard->SetWave(std::move(block));
+    Progress = 0;
+}
+
+void Twavefile::BodyCut() {
+    // A copy that fails raises before anything is deleted.
+    BodyCopy();
+    BodyDelete();
+}
+
+void Twavefile::BodyDelete() {
+    Ready = false;
+    BeginChange();
+    const int channels = Channels;
+    const int64_t frames = Frames;
+    const int64_t n = RangeStop - RangeStart;
+    const uint32_t removedBytes = uint32_t(n * channels * 2);
+    CreateTargetStore(uint64_t(frames - n) * 2 * channels);
+    Header.RiffSize -= removedBytes;
+    Header.DataSize -= removedBytes;
+    TargetStore->WriteHeader(Header);
+    TargetStore->CopyFrom(*Store, 0, 0, RangeStart * channels);
+    TargetStore->CopyFrom(*Store, RangeStop * channels, RangeStart * channels,
+                          (frames - RangeStop) * channels);
+    FinishChange(false);
+}
+
+void Twavefile::BodyInsertSilence() {
+    Ready = false;
+    BeginChange();
+    const int channels = Channels;
+    const int64_t frames = Frames;
+    const int64_t p = RangeStart;
+    const int64_t length = SilenceLength;
+    CreateTargetStore(uint64_t(frames + length) * 2 * channels);
+    const uint32_t addedBytes = uint32_t(length * channels * 2);
+    Header.RiffSize += addedBytes;
+    Header.DataSize += addedBytes;
+    TargetStore->WriteHeader(Header);
+    TargetStore->CopyFrom(*Store, 0, 0, p * channels);
+    // A new store reads as zeros: the silence itself needs no writing.
+    TargetStore->CopyFrom(*Store, p * channels, (p + length) * channels, (frames - p) * channels);
+    FinishChange(false);
+}
+
+void Twavefile::BodyPaste() {
+    const uint16_t channels = Channels;
+    std::vector<uint8_t> block;
+    {
+        TOpenClipboard clipboard(Clipboard);
+        if (!clipboard->HasWave()) return; // nothing to paste: no change, no history entry
+        block = clipboard->GetWave();
+    }
+    // Checked before the history entry: a bad clip changes nothing.
+    const TClipView clip = ParseClip(block.data(), block.size(), channels);
+    Ready = false;
+    BeginChange();
+    const int64_t frames = Frames;
+    const int64_t p = RangeStart;
+    const int64_t added = clip.Frames;
+    CreateTargetStore(uint64_t(added + frames) * 2 * channels);
+    const uint32_t addedBytes = uint32_t(added * 2 * channels);
+    Header.RiffSize += addedBytes;
+    Header.DataSize += addedBytes;
+    TargetStore->WriteHeader(Header);
+    Progress = 5;
+    TargetStore->CopyFrom(*Store, 0, 0, p * channels);
+    Progress = 30;
+    const int64_t first = p * channels;
+    TargetStore->VisitWrite(first, added * channels, [&](int16_t* values, uint32_t n, int64_t i) {
+        ConvertClipValues(clip, channels, uint64_t(i - first), n, values);
+    });
+    Progress = 60;
+    TargetStore->CopyFrom(*Store, p * channels, (p + added) * channels, (frames - p) * channels);
+    FinishChange(true);
+}
+
+} // namespace orvella

@@ -1,0 +1,185 @@
+// The sample effects: fade in, fade out, normalize, amplify, reverse and invert. Each writes a new
+// work file of the same length, a block of values at a time.
+
+#include "engine/wavfile.h"
+
+#include "engine/errors.h"
+#include "engine/samplekernels.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace orvella {
+
+namespace {
+
+const char* const NothingToNormalize =
+    "The sound is silent or has no positive peak: nothing to normalize.";
+
+// Values per kernel call: small enough to stay in the cache and to report progress often.
+constexpr int64_t ChunkValues = 1 << 16;
+
+} // namespace
+
+// --- shared steps ---
+
+void Twavefile::BeginSameLengthChange() {
+    Ready = false;
+    BeginChange();
+    CreateTargetStore(uint64_t(Frames.load()) * 2 * Channels);
+    TargetStore->WriteHeader(Header);
+}
+
+void Twavefile::TransformValues(
+    int64_t first, int64_t count,
+    const std::function<void(const int16_t*, int16_t*, size_t, int64_t)>& kernel,
+    const std::function<void(int64_t)>& progress) {
+    const int channels = Channels;
+    TLargeFile& target = *TargetStore;
+    Store->VisitRead(first, count, [&](const int16_t* source, uint32_t n, int64_t i) {
+        target.VisitWrite(i, n, [&](int16_t* dest, uint32_t m, int64_t j) {
+            const int16_t* from = source + (j - i);
+            for (int64_t done = 0; done < m; done += ChunkValues) {
+                if (progress) progress((j + done) / channels);
+                kernel(from + done, dest + done, size_t(std::min<int64_t>(ChunkValues, m - done)),
+                       j + done);
+            }
+        });
+    });
+}
+
+// --- starters ---
+
+bool Twavefile::FadeIn(int64_t start, int64_t stop) {
+    if (!CanStartChange()) return false;
+    SetRange(start, stop);
+    return StartOperation(TWaveOperation::woFadeIn, &Twavefile::BodyFadeIn);
+}
+
+bool Twavefile::FadeOut(int64_t start, int64_t stop) {
+    if (!CanStartChange()) return false;
+    SetRange(start, stop);
+    return StartOperation(TWaveOperation::woFadeOut, &Twavefile::BodyFadeOut);
+}
+
+bool Twavefile::Normalize(int percent) {
+    if (!CanStartChange()) return false;
+    NormalizePercent = percent;
+    return StartOperation(TWaveOperation::woNormalize, &Twavefile::BodyNormalize);
+}
+
+bool Twavefile::Amplify(int percent) {
+    if (!CanStartChange()) return false;
+    AmplifyPercent = percent;
+    return StartOperation(TWaveOperation::woAmplify, &Twavefile::BodyAmplify);
+}
+
+bool Twavefile::Reverse() {
+    if (!CanStartChange()) return false;
+    return StartOperation(TWaveOperation::woReverse, &Twavefile::BodyReverse);
+}
+
+bool Twavefile::Invert() {
+    if (!CanStartChange()) return false;
+    return StartOperation(TWaveOperation::woInvert, &Twavefile::BodyInvert);
+}
+
+// --- bodies ---
+
+void Twavefile::FadeRange(bool fadeIn) {
+    BeginSameLengthChange();
+    const int channels = Channels;
+    const int64_t frames = Frames;
+    const int64_t first = RangeStart * channels;
+    const int64_t stop = RangeStop * channels;
+    TargetStore->CopyFrom(*Store, 0, 0, first);
+    const TFadeGains gains(fadeIn, uint64_t(RangeStop - RangeStart));
+    TransformValues(first, stop - first,
+                    [&](const int16_t* s, int16_t* d, size_t n, int64_t i) {
+                        gains.Apply(s, d, n, uint64_t(i - first), channels);
+                    },
+                    {});
+    TargetStore->CopyFrom(*Store, stop, stop, frames * channels - stop);
+    FinishChange(false);
+}
+
+void Twavefile::BodyFadeIn() {
+    FadeRange(true);
+}
+
+void Twavefile::BodyFadeOut() {
+    FadeRange(false);
+}
+
+void Twavefile::BodyNormalize() {
+    // Only positive block maxima make the peak: without one there is no factor.
+    const int peak = Peak;
+    if (peak <= 0) throw Exception(NothingToNormalize);
+    BeginSameLengthChange();
+    Progress = 0;
+    const double factor = (double(NormalizePercent) / 100) * 32768 / peak;
+    const int64_t frames = Frames;
+    TransformValues(
+        0, frames * Channels,
+        [&](const int16_t* s, int16_t* d, size_t n, int64_t) { ScaleRounded(s, d, n, factor); },
+        [&](int64_t frame) { Progress = int(std::nearbyint(double(frame) * 100 / frames)); });
+    FinishChange(true);
+}
+
+void Twavefile::BodyAmplify() {
+    BeginSameLengthChange();
+    Progress = 0;
+    const float factor = float(double(AmplifyPercent) / 100);
+    const int64_t frames = Frames;
+    TransformValues(
+        0, frames * Channels,
+        [&](const int16_t* s, int16_t* d, size_t n, int64_t) { ScaleTruncated(s, d, n, factor); },
+        [&](int64_t frame) { Progress = int(frame * 100 / frames); });
+    FinishChange(true);
+}
+
+void Twavefile::BodyInvert() {
+    BeginSameLengthChange();
+    Progress = 0;
+    const int64_t frames = Frames;
+    TransformValues(
+        0, frames * Channels,
+        [](const int16_t* s, int16_t* d, size_t n, int64_t) { Negate(s, d, n); },
+        [&](int64_t frame) { Progress = int(frame * 100 / frames); });
+    FinishChange(true);
+}
+
+void Twavefile::BodyReverse() {
+    BeginSameLengthChange();
+    Progress = 0;
+    const int channels = Channels;
+    const int64_t frames = Frames;
+    const int64_t chunkFrames = std::max<int64_t>(1, ChunkValues / channels);
+    std::vector<int16_t> in(size_t(chunkFrames * channels)), out;
+    // Source chunks go forward, their places in the target backward, so each store's window
+    // moves once per window's worth of values.
+    for (int64_t a = 0; a < frames; a += chunkFrames) {
+        Progress = int(a * 100 / frames);
+        const int64_t k = std::min(chunkFrames, frames - a);
+        const int64_t count = k * channels;
+        const int64_t destFirst = (frames - a - k) * channels;
+        Store->ReadBlock(in.data(), a * channels, a * channels + count - 1);
+        out.clear();
+        TargetStore->VisitWriteBackward(destFirst, count, [&](int16_t* d, uint32_t n, int64_t j) {
+            if (n == count) {
+                ReverseFrames(in.data(), d, size_t(k), channels);
+                return;
+            }
+            // The chunk's place straddles two windows.
+            if (out.empty()) {
+                out.resize(size_t(count));
+                ReverseFrames(in.data(), out.data(), size_t(k), channels);
+            }
+            std::memcpy(d, out.data() + (j - destFirst), size_t(n) * 2);
+        });
+    }
+    FinishChange(true);
+}
+
+} // namespace orvella

@@ -1,0 +1,127 @@
+// orvella-batch as scripts see it: its output lines, its messages and its exit statuses.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <sys/wait.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+    int Status;
+    std::string Out, Err;
+};
+
+class BatchTest : public ::testing::Test {
+protected:
+    BatchTest() {
+        std::random_device seed;
+        Dir = fs::temp_directory_path() / ("orvella-batch-test-" + std::to_string(seed()));
+        fs::create_directories(Dir / "work");
+    }
+    ~BatchTest() override { fs::remove_all(Dir); }
+
+    // Runs orvella-batch with --temp <dir>/work and the arguments.
+    Result Run(const std::string& args) {
+        const std::string out = (Dir / "stdout").string(), err = (Dir / "stderr").string();
+        const std::string command = std::string(ORVELLA_BATCH) + " --temp " + (Dir / "work").string() +
+                                    " " + args + " >" + out + " 2>" + err + " </dev/null";
+        const int raw = std::system(command.c_str());
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(out), Slurp(err)};
+    }
+    static std::string Slurp(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    std::string Path(const std::string& name) const { return (Dir / name).string(); }
+    bool WorkFolderEmpty() const { return fs::is_empty(Dir / "work"); }
+
+    static std::string Demo() { return std::string(ORVELLA_SAMPLES) + "/demo.wav"; }
+
+    fs::path Dir;
+};
+
+// The demo's largest positive value, the document's peak.
+int DemoPeak() {
+    std::ifstream in(std::string(ORVELLA_SAMPLES) + "/demo.wav", std::ios::binary);
+    std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    int peak = 0;
+    for (size_t i = 44; i + 1 < bytes.size(); i += 2)
+        peak = std::max(peak, int(int16_t(uint8_t(bytes[i]) | (uint8_t(bytes[i + 1]) << 8))));
+    return peak;
+}
+
+} // namespace
+
+TEST_F(BatchTest, InfoPrintsTheDocumentLines) {
+    const Result r = Run(Demo() + " --info");
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    const int peak = DemoPeak();
+    char db[16];
+    std::snprintf(db, sizeof db, "%d", int(std::nearbyint(20 * std::log10(peak / 32768.0))));
+    EXPECT_EQ(r.Out, "format: WAV\nchannels: 1\nsamplerate: 11025\nframes: 33075\n"
+                     "databytes: 66150\nduration: 3.000\npeak: " +
+                         std::to_string(peak) + "\npeakdb: " + db + "\n");
+    EXPECT_TRUE(WorkFolderEmpty());
+}
+
+TEST_F(BatchTest, NewDocumentEditsAndSaves) {
+    const Result r = Run("--new 8000,2 --silence 0:800 --info --save " + Path("s.wav"));
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    EXPECT_NE(r.Out.find("format: NEW\nchannels: 2\nsamplerate: 8000\nframes: 800\n"),
+              std::string::npos)
+        << r.Out;
+    EXPECT_EQ(fs::file_size(Path("s.wav")), 44u + 800 * 4);
+    EXPECT_TRUE(WorkFolderEmpty());
+}
+
+TEST_F(BatchTest, EditsRoundTripToTheOriginalSamples) {
+    const Result r = Run(Demo() + " --cut 100:5000 --paste 100 --reverse --reverse --invert --invert"
+                                  " --save-range 0:33075 " + Path("same.wav"));
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(Slurp(Path("same.wav")), Slurp(Demo()));
+    const Result undo = Run(Demo() + " --delete 0:33075 --undo --save " + Path("undo.wav"));
+    ASSERT_EQ(undo.Status, 0) << undo.Err;
+    EXPECT_EQ(Slurp(Path("undo.wav")), Slurp(Demo()));
+}
+
+TEST_F(BatchTest, UsageErrorsExitTwoAndChangeNothing) {
+    for (const std::string& args :
+         {std::string(""), std::string("--bogus"), Demo() + " --delete 0:40000 --save " + Path("no.wav"),
+          Demo() + " --paste 40000", Demo() + " --save " + Path("x.ogg"),
+          Demo() + " --fade-in 3:1"}) {
+        const Result r = Run(args);
+        EXPECT_EQ(r.Status, 2) << args << "\n" << r.Err;
+        EXPECT_NE(r.Err.find("usage: orvella-batch"), std::string::npos) << args;
+        EXPECT_TRUE(WorkFolderEmpty()) << args;
+    }
+    EXPECT_FALSE(fs::exists(Path("no.wav")));
+    const Result range = Run(Demo() + " --delete 0:40000");
+    EXPECT_NE(range.Err.find("--delete: range 0:40000 is outside the document (0:33075)"),
+              std::string::npos)
+        << range.Err;
+}
+
+TEST_F(BatchTest, FailuresExitOneWithTheSystemsText) {
+    Result r = Run(Path("missing.wav") + " --info");
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_EQ(r.Err, "Error 24: Cannot open file.\n");
+    std::ofstream(Path("song.ogg")) << "not audio";
+    r = Run(Path("song.ogg") + " --info");
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_EQ(r.Err, "Unsupported file type. Orvella opens .wav, .mp3 and .wma files.\n");
+    std::ofstream(Path("fake.wav")) << "ID3 this is no wave file at all, but long enough";
+    r = Run(Path("fake.wav"));
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_EQ(r.Err, "Error 13: Not a wave file!\n");
+    r = Run("--new 8000,1 --normalize 100");
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_EQ(r.Err, "The sound is silent or has no positive peak: nothing to normalize.\n");
+    EXPECT_TRUE(WorkFolderEmpty());
+}

@@ -1,0 +1,315 @@
+#include "engine/errors.h"
+#include "testsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <thread>
+
+using namespace orvella;
+using namespace orvella::test;
+
+namespace {
+
+std::vector<int16_t> Stereo(const std::vector<std::pair<int16_t, int16_t>>& frames) {
+    std::vector<int16_t> v;
+    for (auto [l, r] : frames) {
+        v.push_back(l);
+        v.push_back(r);
+    }
+    return v;
+}
+
+} // namespace
+
+TEST_F(DocumentTest, LoadRaisesLoadedAndReadyAndTakesTheFormat) {
+    const std::string source = Temp.File("song.WAV"); // upper case extension still loads
+    WriteWorkFile(source, 2, 44100, Stereo({{1, -1}, {2, -2}, {3, -3}}));
+    ASSERT_TRUE(Doc->Open(source));
+    RunToIdle();
+    EXPECT_TRUE(Doc->Ready);
+    EXPECT_EQ(LoadedCount, 1);
+    EXPECT_EQ(ReadyCount, 1);
+    EXPECT_EQ(Doc->SourceKind, 1);
+    EXPECT_EQ(Doc->Channels, 2);
+    EXPECT_EQ(Doc->SampleRate, 44100u);
+    EXPECT_EQ(Doc->Frames, 3u);
+    EXPECT_EQ(Doc->DataBytes, 12u);
+    EXPECT_DOUBLE_EQ(Doc->Duration, 3.0 / 44100);
+    EXPECT_EQ(Doc->Progress, 0);
+    EXPECT_EQ(Values(), Stereo({{1, -1}, {2, -2}, {3, -3}}));
+}
+
+TEST_F(DocumentTest, ApplyHeaderUsesTheRiffSizeNotTheDataSize) {
+    TWaveHeader h = MakeWorkHeader(2, 44100, 999999);
+    h.RiffSize = 1036;
+    Doc->ApplyHeader(h);
+    EXPECT_EQ(Doc->DataBytes, 1000u);
+    EXPECT_EQ(Doc->Frames, 250u);
+    EXPECT_FALSE(Doc->NotPCM);
+    h.FormatTag = 3;
+    Doc->ApplyHeader(h);
+    h.FormatTag = 1;
+    Doc->ApplyHeader(h);
+    EXPECT_TRUE(Doc->NotPCM); // once seen, it stays
+}
+
+struct PeakCase {
+    const char* name;
+    int channels;
+    uint32_t frames;
+    size_t entriesPerChannel;
+};
+
+std::ostream& operator<<(std::ostream& out, const PeakCase& c) {
+    return out << c.name;
+}
+
+class PeakIndexLength : public DocumentTest, public ::testing::WithParamInterface<PeakCase> {};
+
+TEST_P(PeakIndexLength, OneEntryPerBlockAndChannelPlusTheRemainder) {
+    const PeakCase& c = GetParam();
+    std::vector<int16_t> values(size_t(c.frames) * c.channels);
+    for (size_t i = 0; i < values.size(); ++i)
+        values[i] = int16_t((i % 100) * (i % 2 ? -1 : 1));
+    Load(c.channels, 8000, values);
+    const auto index = Doc->GetPeakIndex();
+    ASSERT_EQ(index->size(), c.entriesPerChannel * c.channels);
+    // The last block of 1024 frames holds no frame: (0, 0).
+    if (c.frames % 512 == 0) {
+        EXPECT_EQ(index->back().Max, 0);
+        EXPECT_EQ(index->back().Min, 0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, PeakIndexLength,
+                         ::testing::Values(PeakCase{"mono513", 1, 513, 2},
+                                           PeakCase{"stereo513", 2, 513, 2},
+                                           PeakCase{"stereo1024", 2, 1024, 3},
+                                           PeakCase{"mono100000", 1, 100000, 196}),
+                         [](const auto& info) { return info.param.name; });
+
+TEST_F(DocumentTest, PeakIndexHoldsBlockMaximaAndMinimaPerChannel) {
+    std::vector<int16_t> v(2 * 600, 0);
+    v[2 * 10] = 16384;      // left, block 0
+    v[2 * 20 + 1] = -30000; // right, block 0
+    v[2 * 513] = -5;        // left, block 1
+    v[2 * 514 + 1] = 1200;  // right, block 1
+    Load(2, 8000, v);
+    const auto index = Doc->GetPeakIndex();
+    ASSERT_EQ(index->size(), 4u);
+    EXPECT_EQ((*index)[0].Max, 16384);
+    EXPECT_EQ((*index)[0].Min, 0);
+    EXPECT_EQ((*index)[1].Max, 0);
+    EXPECT_EQ((*index)[1].Min, -30000);
+    EXPECT_EQ((*index)[2].Max, 0);
+    EXPECT_EQ((*index)[2].Min, -5);
+    EXPECT_EQ((*index)[3].Max, 1200);
+    // Only block maxima count: the right channel's -30000 raises no peak.
+    EXPECT_EQ(Doc->PeakLeft, 16384);
+    EXPECT_EQ(Doc->PeakRight, 1200);
+    EXPECT_EQ(Doc->Peak, 16384);
+    EXPECT_EQ(Doc->PeakDb, -6);
+}
+
+TEST_F(DocumentTest, PeakOfAllNegativeSignalIsZeroAndFullScaleIsZeroDb) {
+    Load(1, 8000, std::vector<int16_t>(2000, -1000));
+    EXPECT_EQ(Doc->Peak, 0);
+    EXPECT_EQ(Doc->PeakDb, -90);
+    Doc->Close();
+    Load(1, 8000, std::vector<int16_t>(2000, 32767));
+    EXPECT_EQ(Doc->PeakDb, 0);
+    EXPECT_EQ(Doc->PeakRight, 32767); // mono: right follows left
+}
+
+TEST_F(DocumentTest, ShortDocumentKeepsTheIndexAndPeaksItHad) {
+    Load(1, 8000, std::vector<int16_t>(2000, 100));
+    const auto index = Doc->GetPeakIndex();
+    const std::string other = Temp.File("short.wav");
+    WriteWorkFile(other, 1, 8000, std::vector<int16_t>(512, 5000));
+    // Scan a 512-frame work file in place of the loaded one: nothing changes.
+    TWaveHeader h = MakeWorkHeader(1, 8000, 1024);
+    Doc->ApplyHeader(h);
+    Doc->BuildPeakIndex();
+    EXPECT_EQ(Doc->GetPeakIndex(), index);
+    EXPECT_EQ(Doc->Peak, 100);
+}
+
+TEST_F(DocumentTest, NewMakesAnEmptyReadyDocument) {
+    ASSERT_TRUE(Doc->New("", 44100, 2, 16));
+    EXPECT_TRUE(Doc->Ready);
+    EXPECT_EQ(Doc->Frames, 0u);
+    EXPECT_EQ(Doc->SampleRate, 44100u);
+    EXPECT_EQ(Doc->Channels, 2);
+    EXPECT_EQ(std::filesystem::file_size(Doc->WorkFileName), 44u);
+    EXPECT_EQ(LoadedCount, 1);
+    EXPECT_EQ(ReadyCount, 1);
+    ASSERT_EQ(Actions.size(), 1u);
+    EXPECT_EQ(Actions[0], std::make_pair(false, false));
+    EXPECT_FALSE(Doc->Modified);
+}
+
+TEST_F(DocumentTest, UnknownExtensionFailsTheLoadWithItsOwnText) {
+    const std::string source = Temp.File("song.ogg");
+    WriteWorkFile(source, 1, 8000, {1, 2});
+    ASSERT_TRUE(Doc->Open(source));
+    RunToIdle();
+    EXPECT_FALSE(Doc->Ready);
+    ASSERT_EQ(Dialogs.Messages().size(), 1u);
+    EXPECT_EQ(Dialogs.Messages()[0].Caption, "File Loading Error!");
+    EXPECT_EQ(Dialogs.Messages()[0].Text,
+              "Unsupported file type. Orvella opens .wav, .mp3 and .wma files.");
+    EXPECT_EQ(Dialogs.Messages()[0].Icon, TMessageIcon::Warning);
+    EXPECT_EQ(LoadedCount, 0);
+    EXPECT_EQ(ReadyCount, 0);
+    std::filesystem::remove(source);
+    EXPECT_TRUE(Temp.Files().empty()); // the unfinished work file is gone
+}
+
+TEST_F(DocumentTest, DecoderFailureShowsTheRowMessageAndLeavesNothing) {
+    const std::string source = Temp.File("missing.wav"); // the copying decoder fails
+    ASSERT_TRUE(Doc->Open(source));
+    RunToIdle();
+    ASSERT_EQ(Dialogs.Messages().size(), 1u);
+    EXPECT_EQ(Dialogs.Messages()[0].Text,
+              "Sorry, required codec not installed on your PC. Can not decode WAV file.");
+    EXPECT_TRUE(Dialogs.Errors().empty());
+    EXPECT_FALSE(Doc->Ready);
+    EXPECT_TRUE(Temp.Files().empty());
+}
+
+TEST_F(DocumentTest, SaveRangeWritesHeaderAndValues) {
+    Load(2, 22050, Stereo({{1, 2}, {3, 4}, {5, 6}, {7, 8}}));
+    const std::string target = Temp.File("out.wav");
+    ASSERT_TRUE(Doc->SaveRange(target, 1, 3));
+    RunToIdle();
+    EXPECT_TRUE(Doc->Saved);
+    EXPECT_EQ(ReadWorkFileValues(target), Stereo({{3, 4}, {5, 6}}));
+    TLargeFile saved(target, 0, false, Temp.Path());
+    TWaveHeader h;
+    saved.ReadHeader(h);
+    EXPECT_EQ(h.DataSize, 8u);
+    EXPECT_EQ(h.RiffSize, 44u);
+    EXPECT_EQ(h.SamplesPerSec, 22050u);
+
+    ASSERT_TRUE(Doc->SaveRange(Temp.File("empty.wav"), 0, 0));
+    RunToIdle();
+    EXPECT_EQ(std::filesystem::file_size(Temp.File("empty.wav")), 44u);
+}
+
+TEST_F(DocumentTest, FailedSaveKeepsTheUsersFileAndTheModifiedMark) {
+    Load(1, 8000, {1, 2, 3, 4});
+    Doc->Modified = true;
+    const std::string target = Temp.File("keep.wav");
+    WriteWorkFile(target, 1, 8000, {9, 9});
+    const auto before = ReadFileBytes(target);
+    // A range beyond the document fails while copying.
+    ASSERT_TRUE(Doc->SaveRange(target, 0, 10));
+    RunToIdle();
+    ASSERT_EQ(Dialogs.Errors().size(), 1u);
+    EXPECT_EQ(ReadFileBytes(target), before);
+    EXPECT_FALSE(Doc->Saved);
+    EXPECT_TRUE(Doc->Modified);
+    EXPECT_TRUE(Doc->Ready);
+    // Only the document's work file and the user's file remain.
+    EXPECT_EQ(Temp.Files().size(), 2u);
+
+    // A save that starts nothing leaves the mark too; a good one clears it.
+    EXPECT_FALSE(Doc->SaveRange(Temp.File("x.txt"), 0, 1));
+    EXPECT_TRUE(Doc->Modified);
+    ASSERT_TRUE(Doc->Save()); // FileName is the loaded source, a .wav
+    RunToIdle();
+    EXPECT_TRUE(Doc->Saved);
+    EXPECT_FALSE(Doc->Modified);
+}
+
+TEST_F(DocumentTest, CloseAndDestroyLeaveNoWorkFiles) {
+    Load(1, 8000, std::vector<int16_t>(3000, 7));
+    EXPECT_FALSE(Temp.Files().empty());
+    Doc->Close();
+    EXPECT_FALSE(Doc->Ready);
+    EXPECT_TRUE(Temp.Files().empty());
+    Load(1, 8000, {1});
+    Doc.reset();
+    EXPECT_TRUE(Temp.Files().empty());
+}
+
+// A decoder that blocks until released, to hold a body running.
+class BlockingDocumentTest : public DocumentTest {
+protected:
+    BlockingDocumentTest() {
+        TEngineSettings settings;
+        settings.TempFolder = Temp.Path();
+        TCodecServices codecs;
+        TDecoderRow row = CopyingWavDecoder();
+        auto copy = row.Decode;
+        row.Decode = [this, copy](const std::string& s, const std::string& w, std::atomic<int>& p) {
+            Entered = true;
+            while (!Release)
+                std::this_thread::yield();
+            if (FailWith) throw Exception(FailWith);
+            return copy(s, w, p);
+        };
+        codecs.Decoders.push_back(row);
+        Doc = std::make_unique<Twavefile>(Loop, Dialogs, settings, codecs);
+    }
+    std::atomic<bool> Entered{false}, Release{false};
+    const char* FailWith = nullptr;
+};
+
+TEST_F(BlockingDocumentTest, StartersUndoAndRedoAreRefusedWhileABodyRuns) {
+    WriteWorkFile(Temp.File("a.wav"), 1, 8000, {1, 2, 3});
+    ASSERT_TRUE(Doc->Open(Temp.File("a.wav")));
+    while (!Entered)
+        std::this_thread::yield();
+    EXPECT_TRUE(Doc->IsBusy());
+    EXPECT_FALSE(Doc->Open(Temp.File("a.wav")));
+    EXPECT_FALSE(Doc->Save());
+    Doc->UndoStack.Push("/nonexistent");
+    Doc->Undo(); // refused: the stack is untouched
+    EXPECT_EQ(Doc->UndoStack.Count(), 1u);
+    Doc->UndoStack.Pop();
+    Release = true;
+    RunToIdle();
+    EXPECT_TRUE(Doc->Ready);
+}
+
+TEST_F(BlockingDocumentTest, FailedBodyShowsItsErrorOnceAndRestoresTheDocument) {
+    Release = true;
+    WriteWorkFile(Temp.File("a.wav"), 1, 8000, std::vector<int16_t>(1000, 10));
+    ASSERT_TRUE(Doc->Open(Temp.File("a.wav")));
+    RunToIdle();
+    FailWith = "Error 13: Not a wave file!";
+    ASSERT_TRUE(Doc->Open(Temp.File("a.wav")));
+    RunToIdle();
+    ASSERT_EQ(Dialogs.Errors().size(), 1u);
+    EXPECT_EQ(Dialogs.Errors()[0], "Error 13: Not a wave file!");
+    EXPECT_FALSE(Doc->Ready);
+    EXPECT_EQ(Doc->Progress, 0);
+    std::filesystem::remove(Temp.File("a.wav"));
+    EXPECT_TRUE(Temp.Files().empty());
+    Doc.reset();
+    EXPECT_TRUE(Temp.Files().empty());
+}
+
+// The store is read by the main thread (painting, the player) while a body reads it too.
+TEST_F(DocumentTest, ThreadsStoreIsSharedSafelyWithARunningBody) {
+    std::vector<int16_t> values(2 * 300000);
+    for (size_t i = 0; i < values.size(); ++i)
+        values[i] = int16_t(i);
+    Load(2, 44100, values);
+    ASSERT_TRUE(Doc->SaveRange(Temp.File("copy.wav"), 0, 300000));
+    int16_t buffer[64];
+    int64_t reads = 0;
+    while (Doc->IsBusy() || reads == 0) {
+        auto store = Doc->GetStore();
+        const int64_t first = (reads * 4099) % 590000;
+        store->ReadBlock(buffer, first, first + 63);
+        ASSERT_EQ(buffer[0], int16_t(first));
+        ++reads;
+        Loop.ProcessMessages();
+    }
+    RunToIdle();
+    EXPECT_EQ(ReadWorkFileValues(Temp.File("copy.wav")), values);
+}

@@ -1,0 +1,336 @@
+// The sample effects: their arithmetic against the per-value loops, and the bodies on documents.
+
+#include "engine/samplekernels.h"
+#include "testsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <numbers>
+#include <random>
+
+using namespace orvella;
+using namespace orvella::test;
+
+namespace {
+
+using Values16 = std::vector<int16_t>;
+
+Values16 AllValues() {
+    Values16 v;
+    for (int x = -32768; x <= 32767; ++x)
+        v.push_back(int16_t(x));
+    return v;
+}
+
+Values16 Random(size_t n, uint32_t seed) {
+    std::mt19937 generator(seed);
+    std::uniform_int_distribution<int> value(-32768, 32767);
+    Values16 v(n);
+    for (auto& x : v)
+        x = int16_t(value(generator));
+    return v;
+}
+
+// The per-value loops the kernels must match.
+int16_t NormalizeOne(int16_t v, double factor) {
+    return int16_t(std::clamp(std::nearbyint(v * factor), -32767.0, 32767.0));
+}
+
+int16_t AmplifyOne(int16_t v, int percent) {
+    const float factor = float(percent / 100.0);
+    return int16_t(std::clamp(std::trunc(v * double(factor)), -32767.0, 32767.0));
+}
+
+int16_t InvertOne(int16_t v) {
+    return v == -32768 ? int16_t(-32768) : int16_t(-v);
+}
+
+// Fade over the whole of values (channels per frame).
+Values16 FadeLoop(const Values16& values, int channels, bool fadeIn) {
+    const size_t n = values.size() / channels;
+    Values16 out(values.size());
+    const double step = 90.0 / double(n);
+    for (size_t j = 0; j < n; ++j) {
+        const double angle = double(j) * step * std::numbers::pi / 200;
+        const double gain = fadeIn ? std::sin(angle) : std::cos(angle);
+        for (int c = 0; c < channels; ++c)
+            out[j * channels + c] = int16_t(std::nearbyint(values[j * channels + c] * gain));
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(SampleKernels, ScaleRoundedMatchesTheLoopForEveryValue) {
+    const Values16 all = AllValues();
+    for (double factor : {2.0, 0.5, 1.5, 1.0 / 3, 32768.0 / 12345, -0.75, 0.0, 1e12}) {
+        SCOPED_TRACE(factor);
+        Values16 out(all.size());
+        ScaleRounded(all.data(), out.data(), all.size(), factor);
+        for (size_t i = 0; i < all.size(); ++i)
+            ASSERT_EQ(out[i], NormalizeOne(all[i], factor)) << all[i];
+    }
+}
+
+TEST(SampleKernels, ScaleTruncatedMatchesTheLoopForEveryValue) {
+    const Values16 all = AllValues();
+    for (int percent : {100, 101, 200, 33, 7, -50, 0, 1000000}) {
+        SCOPED_TRACE(percent);
+        Values16 out(all.size());
+        ScaleTruncated(all.data(), out.data(), all.size(), float(percent / 100.0));
+        for (size_t i = 0; i < all.size(); ++i)
+            ASSERT_EQ(out[i], AmplifyOne(all[i], percent)) << all[i];
+    }
+}
+
+TEST(SampleKernels, NegateKeepsTheMostNegativeValue) {
+    const Values16 all = AllValues();
+    Values16 out(all.size());
+    Negate(all.data(), out.data(), all.size());
+    for (size_t i = 0; i < all.size(); ++i)
+        ASSERT_EQ(out[i], InvertOne(all[i]));
+}
+
+TEST(SampleKernels, FadeMatchesTheLoopInAnyChunking) {
+    for (bool fadeIn : {true, false})
+        for (int channels : {1, 2, 3})
+            for (size_t frames : {1, 2, 3, 100, 1025, 4097, 50000}) {
+                SCOPED_TRACE(testing::Message() << fadeIn << " " << channels << " " << frames);
+                const Values16 values = Random(frames * channels, uint32_t(frames + channels));
+                const Values16 expected = FadeLoop(values, channels, fadeIn);
+                const TFadeGains gains(fadeIn, frames);
+                Values16 out(values.size());
+                // Uneven pieces that split frames and gain blocks.
+                std::mt19937 generator(7);
+                for (size_t done = 0; done < values.size();) {
+                    const size_t n = std::min(values.size() - done, size_t(generator() % 3000 + 1));
+                    gains.Apply(values.data() + done, out.data() + done, n, done, channels);
+                    done += n;
+                }
+                ASSERT_EQ(out, expected);
+            }
+}
+
+// Frames whose gain is within rounding of one half put odd values next to a tie: the kernel must
+// still round as the loop does.
+TEST(SampleKernels, FadeNearTiesMatchesTheLoop) {
+    const Values16 all = AllValues();
+    // 27 frames: frame 10 of a fade in has the angle pi / 6, frame 20 of a fade out pi / 3.
+    for (auto [fadeIn, frame] : {std::pair{true, 10}, std::pair{false, 20}}) {
+        const TFadeGains gains(fadeIn, 27);
+        const double gain = gains.Exact(frame);
+        EXPECT_NEAR(gain, 0.5, 1e-15);
+        for (int16_t v : all) {
+            int16_t out;
+            gains.Apply(&v, &out, 1, uint64_t(frame), 1);
+            ASSERT_EQ(out, int16_t(std::nearbyint(v * gain))) << v;
+        }
+    }
+}
+
+TEST(SampleKernels, ReverseMovesWholeFrames) {
+    const Values16 in = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+    Values16 out(9);
+    ReverseFrames(in.data(), out.data(), 3, 3);
+    EXPECT_EQ(out, (Values16{7, 8, 9, 4, 5, 6, 1, 2, 3}));
+    ReverseFrames(in.data(), out.data(), 9, 1);
+    EXPECT_EQ(out, (Values16{9, 8, 7, 6, 5, 4, 3, 2, 1}));
+    ReverseFrames(in.data(), out.data(), 4, 2);
+    EXPECT_EQ(Values16(out.begin(), out.begin() + 8), (Values16{7, 8, 5, 6, 3, 4, 1, 2}));
+}
+
+class EffectTest : public DocumentTest {
+protected:
+    void Run(const std::function<bool()>& start) {
+        ASSERT_TRUE(start());
+        RunToIdle();
+        ASSERT_TRUE(Dialogs.Errors().empty()) << Dialogs.Errors()[0];
+    }
+};
+
+TEST_F(EffectTest, FadesOverOneFrameAndOverAHundred) {
+    Load(2, 8000, {1000, -1000, 5, 5});
+    Run([&] { return Doc->FadeIn(0, 1); });
+    EXPECT_EQ(Values(), (Values16{0, 0, 5, 5}));
+    Run([&] { return Doc->FadeOut(1, 2); });
+    EXPECT_EQ(Values(), (Values16{0, 0, 5, 5}));
+    Doc->Close();
+
+    Load(1, 8000, Values16(100, 10000));
+    Run([&] { return Doc->FadeIn(0, 100); });
+    const Values16 v = Values();
+    for (int j = 0; j < 100; ++j)
+        ASSERT_EQ(v[j],
+                  int16_t(std::nearbyint(10000 * std::sin(j * 0.45 * std::numbers::pi / 100))));
+    EXPECT_EQ(v[99], 9854); // sin(0.4455 pi) = 0.98538
+    EXPECT_EQ(v[0], 0);
+}
+
+TEST_F(EffectTest, FadeLeavesValuesOutsideTheRange) {
+    const Values16 values = Random(3 * 700, 3);
+    Load(3, 8000, values);
+    Run([&] { return Doc->FadeOut(200, 500); });
+    Values16 expected = values;
+    const Values16 range(values.begin() + 600, values.begin() + 1500);
+    const Values16 faded = FadeLoop(range, 3, false);
+    std::copy(faded.begin(), faded.end(), expected.begin() + 600);
+    EXPECT_EQ(Values(), expected);
+}
+
+TEST_F(EffectTest, FadeOfAnEmptyRangeStillAddsAHistoryEntry) {
+    Load(1, 8000, {1, 2, 3});
+    const auto bytes = ReadFileBytes(Doc->WorkFileName);
+    const std::string before = Doc->WorkFileName;
+    Run([&] { return Doc->FadeIn(2, 2); });
+    EXPECT_NE(Doc->WorkFileName, before);
+    EXPECT_EQ(ReadFileBytes(Doc->WorkFileName), bytes);
+    EXPECT_EQ(Doc->UndoStack.Count(), 1u);
+}
+
+TEST_F(EffectTest, NormalizeScalesToThePositivePeakAndLimits) {
+    Values16 values(600, 0);
+    values[0] = 16384;
+    values[1] = -16384;
+    values[2] = 1000;
+    values[3] = -32768;
+    Load(1, 8000, values);
+    ASSERT_EQ(Doc->Peak, 16384);
+    Run([&] { return Doc->Normalize(100); });
+    const Values16 v = Values();
+    EXPECT_EQ(Values16(v.begin(), v.begin() + 5), (Values16{32767, -32767, 2000, -32767, 0}));
+    EXPECT_EQ(Doc->Peak, 32767);
+    EXPECT_EQ(Doc->PeakDb, 0);
+    EXPECT_EQ(Doc->Progress, 0);
+}
+
+TEST_F(EffectTest, NormalizeWithoutPositivePeakFailsAndChangesNothing) {
+    Load(2, 8000, Values16(2 * 600, -500));
+    const auto bytes = ReadFileBytes(Doc->WorkFileName);
+    ASSERT_TRUE(Doc->Normalize(100));
+    RunToIdle();
+    ASSERT_EQ(Dialogs.Errors(),
+              std::vector<std::string>{
+                  "The sound is silent or has no positive peak: nothing to normalize."});
+    EXPECT_EQ(ReadFileBytes(Doc->WorkFileName), bytes);
+    EXPECT_TRUE(Doc->UndoStack.IsEmpty());
+    EXPECT_FALSE(Doc->Modified);
+    EXPECT_TRUE(Doc->Ready);
+    EXPECT_EQ(ReadyCount, 0);
+    EXPECT_EQ(Temp.Files().size(), 1u);
+}
+
+TEST_F(EffectTest, AmplifyTruncatesAndLimits) {
+    const Values16 values = {20000, -20000, 100, -32768, 32767, -7};
+    struct Case {
+        int percent;
+        Values16 expected;
+    };
+    for (const Case& c : {Case{200, {32767, -32767, 200, -32767, 32767, -14}},
+                          Case{100, {20000, -20000, 100, -32767, 32767, -7}},
+                          Case{101, {20199, -20199, 100, -32767, 32767, -7}}}) {
+        SCOPED_TRACE(c.percent);
+        Load(1, 8000, values);
+        Run([&] { return Doc->Amplify(c.percent); });
+        EXPECT_EQ(Values(), c.expected);
+        Doc->Close();
+    }
+}
+
+TEST_F(EffectTest, InvertTwiceGivesBackTheFile) {
+    Load(2, 8000, {-32768, 32767, 0, -1});
+    const auto bytes = ReadFileBytes(Doc->WorkFileName);
+    Run([&] { return Doc->Invert(); });
+    EXPECT_EQ(Values(), (Values16{-32768, -32767, 0, 1}));
+    Run([&] { return Doc->Invert(); });
+    EXPECT_EQ(ReadFileBytes(Doc->WorkFileName), bytes);
+}
+
+TEST_F(EffectTest, ReverseMovesWholeFramesForAnyChannelCount) {
+    Load(3, 8000, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
+    Run([&] { return Doc->Reverse(); });
+    EXPECT_EQ(Values(), (Values16{10, 11, 12, 7, 8, 9, 4, 5, 6, 1, 2, 3}));
+    Doc->Close();
+    Load(2, 8000, {});
+    Run([&] { return Doc->Reverse(); });
+    EXPECT_TRUE(Values().empty());
+}
+
+// Each effect on a stereo document equals the effect on each channel alone.
+TEST_F(EffectTest, EveryEffectKeepsLeftValuesLeft) {
+    const size_t frames = 3000;
+    Values16 left = Random(frames, 1), right = Random(frames, 2);
+    // The same positive peak in both, so that Normalize has one factor for all three documents.
+    for (Values16* channel : {&left, &right}) {
+        for (int16_t& v : *channel)
+            v = std::clamp<int16_t>(v, -30000, 30000);
+        (*channel)[frames / 2] = 30000;
+    }
+    Values16 stereo;
+    for (size_t f = 0; f < frames; ++f) {
+        stereo.push_back(left[f]);
+        stereo.push_back(right[f]);
+    }
+    const std::vector<std::pair<const char*, std::function<bool(Twavefile&)>>> effects = {
+        {"fade in", [](Twavefile& d) { return d.FadeIn(100, 2900); }},
+        {"fade out", [](Twavefile& d) { return d.FadeOut(0, 3000); }},
+        {"normalize", [](Twavefile& d) { return d.Normalize(90); }},
+        {"amplify", [](Twavefile& d) { return d.Amplify(150); }},
+        {"reverse", [](Twavefile& d) { return d.Reverse(); }},
+        {"invert", [](Twavefile& d) { return d.Invert(); }},
+    };
+    for (const auto& [name, effect] : effects) {
+        SCOPED_TRACE(name);
+        Values16 alone[2];
+        for (int c = 0; c < 2; ++c) {
+            Load(1, 8000, c == 0 ? left : right);
+            Run([&] { return effect(*Doc); });
+            alone[c] = Values();
+            Doc->Close();
+        }
+        Load(2, 8000, stereo);
+        Run([&] { return effect(*Doc); });
+        const Values16 both = Values();
+        Doc->Close();
+        ASSERT_EQ(both.size(), 2 * frames);
+        for (size_t f = 0; f < frames; ++f) {
+            ASSERT_EQ(both[2 * f], alone[0][f]) << f;
+            ASSERT_EQ(both[2 * f + 1], alone[1][f]) << f;
+        }
+    }
+}
+
+// A document larger than one window, with frames that straddle window edges (three channels):
+// every block path meets the window boundaries. Progress stays within 0 .. 100 throughout.
+TEST_F(EffectTest, EffectsAcrossWindowBoundaries) {
+    const size_t frames = TLargeFile::MaxWindowSize / 6 + 3001;
+    const Values16 values = Random(frames * 3, 9);
+    const std::vector<std::pair<const char*, std::function<bool(Twavefile&)>>> effects = {
+        {"reverse", [](Twavefile& d) { return d.Reverse(); }},
+        {"fade in", [frames](Twavefile& d) { return d.FadeIn(0, int64_t(frames)); }},
+        {"amplify", [](Twavefile& d) { return d.Amplify(75); }},
+    };
+    Values16 expected[3];
+    expected[0].resize(values.size());
+    ReverseFrames(values.data(), expected[0].data(), frames, 3);
+    expected[1] = FadeLoop(values, 3, true);
+    for (int16_t v : values)
+        expected[2].push_back(AmplifyOne(v, 75));
+    for (size_t e = 0; e < effects.size(); ++e) {
+        SCOPED_TRACE(effects[e].first);
+        Load(3, 44100, values);
+        ASSERT_TRUE(effects[e].second(*Doc));
+        while (Doc->IsBusy()) {
+            const int progress = Doc->Progress;
+            ASSERT_GE(progress, 0);
+            ASSERT_LE(progress, 100);
+            Loop.ProcessMessages();
+        }
+        RunToIdle();
+        EXPECT_TRUE(Dialogs.Errors().empty());
+        EXPECT_TRUE(Values() == expected[e]);
+        Doc->Close();
+    }
+}

@@ -1,0 +1,129 @@
+#include "testsupport.h"
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <random>
+
+namespace orvella::test {
+
+TempDir::TempDir() {
+    std::random_device seed;
+    const auto base = std::filesystem::temp_directory_path();
+    for (;;) {
+        auto candidate = base / ("orvella-test-" + std::to_string(seed()));
+        if (std::filesystem::create_directory(candidate)) {
+            Dir = candidate.string();
+            return;
+        }
+    }
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(Dir, ignored);
+}
+
+std::vector<std::string> TempDir::Files() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(Dir))
+        names.push_back(entry.path().filename().string());
+    return names;
+}
+
+void RecordingDialogs::ShowError(const std::string& text) {
+    std::lock_guard<std::mutex> guard(Lock);
+    ErrorTexts.push_back(text);
+}
+
+void RecordingDialogs::ShowMessage(const std::string& text, const std::string& caption,
+                                   TMessageIcon icon) {
+    std::lock_guard<std::mutex> guard(Lock);
+    Boxes.push_back({text, caption, icon});
+}
+
+std::vector<std::string> RecordingDialogs::Errors() const {
+    std::lock_guard<std::mutex> guard(Lock);
+    return ErrorTexts;
+}
+
+std::vector<RecordedBox> RecordingDialogs::Messages() const {
+    std::lock_guard<std::mutex> guard(Lock);
+    return Boxes;
+}
+
+void WriteWorkFile(const std::string& path, int channels, int rate,
+                   const std::vector<int16_t>& values) {
+    TTempfile file(path, channels, rate);
+    if (!values.empty()) file.Write(values.data(), uint32_t(values.size() * 2));
+    file.Close();
+}
+
+std::vector<uint8_t> ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in) return {};
+    std::vector<uint8_t> bytes(size_t(in.tellg()));
+    in.seekg(0);
+    in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size()));
+    return bytes;
+}
+
+std::vector<int16_t> ReadWorkFileValues(const std::string& path) {
+    const std::vector<uint8_t> bytes = ReadFileBytes(path);
+    std::vector<int16_t> values(bytes.size() > 44 ? (bytes.size() - 44) / 2 : 0);
+    if (!values.empty()) std::memcpy(values.data(), bytes.data() + 44, values.size() * 2);
+    return values;
+}
+
+TDecoderRow CopyingWavDecoder() {
+    TDecoderRow row;
+    row.Extension = ".wav";
+    row.SourceKind = 1;
+    row.FailureMessage = "Sorry, required codec not installed on your PC. Can not decode WAV file.";
+    row.Decode = [](const std::string& source, const std::string& work, std::atomic<int>&) {
+        std::error_code error;
+        std::filesystem::copy_file(source, work, std::filesystem::copy_options::overwrite_existing,
+                                   error);
+        return !error;
+    };
+    return row;
+}
+
+DocumentTest::DocumentTest() {
+    TEngineSettings settings;
+    settings.TempFolder = Temp.Path();
+    TCodecServices codecs;
+    codecs.Decoders.push_back(CopyingWavDecoder());
+    Doc = std::make_unique<Twavefile>(Loop, Dialogs, settings, codecs, &Clipboard);
+    Doc->OnReady = [this](Twavefile*) { ++ReadyCount; };
+    Doc->OnLoaded = [this](Twavefile*) { ++LoadedCount; };
+    Doc->OnAction = [this](Twavefile*, bool u, bool r) { Actions.emplace_back(u, r); };
+}
+
+DocumentTest::~DocumentTest() {
+    Doc.reset();
+}
+
+void DocumentTest::RunToIdle() {
+    const bool idle = Loop.RunUntil([this] { return !Doc->IsBusy(); }, 30000);
+    ASSERT_TRUE(idle) << "the body did not end";
+    Loop.ProcessMessages();
+}
+
+void DocumentTest::Load(int channels, int rate, const std::vector<int16_t>& values) {
+    const std::string source = Temp.File("source.wav");
+    WriteWorkFile(source, channels, rate, values);
+    ASSERT_TRUE(Doc->Open(source));
+    RunToIdle();
+    ASSERT_TRUE(Doc->Ready);
+    std::remove(source.c_str());
+    ReadyCount = LoadedCount = 0;
+    Actions.clear();
+}
+
+std::vector<int16_t> DocumentTest::Values() {
+    return ReadWorkFileValues(Doc->WorkFileName);
+}
+
+} // namespace orvella::test

@@ -1,0 +1,87 @@
+#pragma once
+// Helpers shared by the engine's tests: a private temporary folder, a dialog recorder, work files
+// from value lists, and a document fixture driven by a plain main-thread loop.
+
+#include "engine/largefile.h"
+#include "engine/mainthread.h"
+#include "engine/memoryclipboard.h"
+#include "engine/userdialogs.h"
+#include "engine/wavfile.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace orvella::test {
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    const std::string& Path() const { return Dir; }
+    std::string File(const std::string& name) const { return Dir + "/" + name; }
+    // Names of the files now in the folder.
+    std::vector<std::string> Files() const;
+
+private:
+    std::string Dir;
+};
+
+struct RecordedBox {
+    std::string Text, Caption;
+    TMessageIcon Icon;
+};
+
+class RecordingDialogs : public TUserDialogs {
+public:
+    void ShowError(const std::string& text) override;
+    void ShowMessage(const std::string& text, const std::string& caption,
+                     TMessageIcon icon) override;
+    std::vector<std::string> Errors() const;
+    std::vector<RecordedBox> Messages() const;
+
+private:
+    mutable std::mutex Lock;
+    std::vector<std::string> ErrorTexts;
+    std::vector<RecordedBox> Boxes;
+};
+
+// Writes a work file holding values (interleaved) for channels at rate.
+void WriteWorkFile(const std::string& path, int channels, int rate,
+                   const std::vector<int16_t>& values);
+// All values of a work file.
+std::vector<int16_t> ReadWorkFileValues(const std::string& path);
+std::vector<uint8_t> ReadFileBytes(const std::string& path);
+
+// A decoder row for ".wav" that takes a source that is already a work file and copies it: lets
+// engine tests load documents without the codecs.
+TDecoderRow CopyingWavDecoder();
+
+// A document with a main loop, recorded dialogs, an in-memory clipboard and a private temporary
+// folder.
+class DocumentTest : public ::testing::Test {
+protected:
+    DocumentTest();
+    ~DocumentTest() override;
+
+    // Runs the main loop until no body runs (fails the test after 30 s).
+    void RunToIdle();
+    // Loads values into the document through the copying decoder and waits.
+    void Load(int channels, int rate, const std::vector<int16_t>& values);
+    // The current work file's values.
+    std::vector<int16_t> Values();
+
+    TempDir Temp;
+    TMainLoop Loop;
+    RecordingDialogs Dialogs;
+    TMemoryClipboard Clipboard;
+    std::unique_ptr<Twavefile> Doc;
+    int ReadyCount = 0, LoadedCount = 0;
+    std::vector<std::pair<bool, bool>> Actions;
+};
+
+} // namespace orvella::test

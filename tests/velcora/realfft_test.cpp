@@ -1,0 +1,120 @@
+#include "velcora/realfft.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+namespace velcora {
+namespace {
+
+// Direct evaluation of the packed forward transform, in double.
+std::vector<double> directTransform(const std::vector<float>& x) {
+    const std::size_t n = x.size();
+    std::vector<double> out(n);
+    auto bin = [&](std::size_t k, double& re, double& im) {
+        re = im = 0.0;
+        for (std::size_t j = 0; j < n; ++j) {
+            const double a = 2.0 * M_PI * static_cast<double>((j * k) % n) / static_cast<double>(n);
+            re += x[j] * std::cos(a);
+            im += x[j] * std::sin(a);
+        }
+    };
+    double re, im;
+    bin(0, re, im);
+    out[0] = re;
+    bin(n / 2, re, im);
+    out[1] = re;
+    for (std::size_t k = 1; k < n / 2; ++k) {
+        bin(k, re, im);
+        out[2 * k] = re;
+        out[2 * k + 1] = im;
+    }
+    return out;
+}
+
+TEST(RealFft, EightPointExampleForwardAndInverse) {
+    std::vector<float> x{1, 2, -0.5f, 3, 0.25f, -1, 2, 0.75f};
+    FftTables tables;
+    realFFT(8, 1, x.data(), tables);
+    const double expected[8] = {7.5, -2, 1.2803300858899107, 1.2123106012293743,
+                                -0.25, -2.75, 0.2196699141100893, 6.2123106012293743};
+    for (int i = 0; i < 8; ++i)
+        EXPECT_NEAR(x[i], expected[i], 1e-6) << i;
+    realFFT(8, -1, x.data(), tables);
+    const float times4[8] = {4, 8, -2, 12, 1, -4, 8, 3};
+    for (int i = 0; i < 8; ++i)
+        EXPECT_NEAR(x[i], times4[i], 1e-5) << i;
+}
+
+TEST(RealFft, TwoPointsAreSumAndDifference) {
+    float x[2] = {3.0f, -1.25f};
+    FftTables tables;
+    realFFT(2, 1, x, tables);
+    EXPECT_EQ(x[0], 1.75f);
+    EXPECT_EQ(x[1], 4.25f);
+    realFFT(2, -1, x, tables);
+    EXPECT_EQ(x[0], 3.0f);
+    EXPECT_EQ(x[1], -1.25f);
+}
+
+TEST(RealFft, ConstantAndAlternatingInputs) {
+    const int n = 64;
+    FftTables tables;
+    std::vector<float> c(n, 0.5f);
+    realFFT(n, 1, c.data(), tables);
+    EXPECT_NEAR(c[0], n * 0.5f, 1e-5);
+    for (int i = 1; i < n; ++i)
+        EXPECT_NEAR(c[i], 0.0f, 1e-5) << i;
+
+    std::vector<float> a(n);
+    for (int j = 0; j < n; ++j)
+        a[j] = j % 2 == 0 ? 1.0f : -1.0f;
+    realFFT(n, 1, a.data(), tables);
+    EXPECT_NEAR(a[1], n, 1e-5);
+    EXPECT_NEAR(a[0], 0.0f, 1e-5);
+    for (int i = 2; i < n; ++i)
+        EXPECT_NEAR(a[i], 0.0f, 1e-5) << i;
+}
+
+// Every length exercises a different mix of radix-4 and radix-2 stages.
+class RealFftLength : public ::testing::TestWithParam<int> {};
+
+TEST_P(RealFftLength, MatchesDirectTransformAndRoundTrips) {
+    const int n = GetParam();
+    std::mt19937 rng(n);
+    std::uniform_real_distribution<float> dist(-1.0f, 1.0f);
+    std::vector<float> x(n);
+    for (float& v : x)
+        v = dist(rng);
+    const std::vector<double> expected = directTransform(x);
+
+    FftTables tables;
+    std::vector<float> y = x;
+    realFFT(n, 1, y.data(), tables);
+    // Float rounding grows with log n; the values are sums of n terms of size <= 1.
+    const double tolerance = 2e-6 * std::sqrt(static_cast<double>(n)) * std::log2(2.0 * n);
+    for (int i = 0; i < n; ++i)
+        ASSERT_NEAR(y[i], expected[i], tolerance) << "n=" << n << " i=" << i;
+
+    realFFT(n, -1, y.data(), tables);
+    for (int i = 0; i < n; ++i)
+        ASSERT_NEAR(y[i], x[i] * (n / 2), tolerance * n / 2 / std::sqrt(n)) << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(PowersOfTwo, RealFftLength,
+                         ::testing::Values(4, 8, 16, 32, 64, 128, 256, 1024, 2048, 4096));
+
+TEST(RealFft, TablesFollowTheLength) {
+    FftTables tables;
+    std::vector<float> a(16, 1.0f), b(32, 1.0f);
+    realFFT(16, 1, a.data(), tables);
+    realFFT(32, 1, b.data(), tables);
+    EXPECT_EQ(tables.length(), 32);
+    EXPECT_NEAR(a[0], 16.0f, 1e-5);
+    EXPECT_NEAR(b[0], 32.0f, 1e-5);
+}
+
+} // namespace
+} // namespace velcora

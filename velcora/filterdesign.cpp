@@ -1,0 +1,163 @@
+#include "velcora/filterdesign.h"
+
+#include "velcora/simd.h"
+
+#include <cmath>
+
+namespace velcora {
+
+namespace {
+constexpr double kPi = 3.141592653589793238462643383279502884;
+}
+
+double kaiserBeta(double attenuation) {
+    if (attenuation <= 21.0)
+        return 0.0;
+    if (attenuation <= 50.0) {
+        const double a = attenuation - 21.0;
+        return 0.5842 * std::pow(a, 0.4) + 0.07886 * a;
+    }
+    return 0.1102 * (attenuation - 8.7);
+}
+
+double lengthFactor(double attenuation) {
+    if (attenuation <= 21.0)
+        return 0.9222;
+    return (attenuation - 7.95) * 0.06963788300835655;
+}
+
+// Power series sum ((x/2)^k / k!)^2: every term is positive, so summing in extended
+// precision gives the value to within rounding of the final double.
+double besselI0(double x) {
+    const long double q = static_cast<long double>(x) * x / 4.0L;
+    long double term = 1.0L;
+    long double sum = 1.0L;
+    for (int k = 1; k < 1000; ++k) {
+        term *= q / (static_cast<long double>(k) * k);
+        sum += term;
+        if (term < sum * 1e-21L)
+            break;
+    }
+    return static_cast<double>(sum);
+}
+
+float kaiserLowpassTap(long i, long length, double beta, double rate, double cutoff,
+                       double gain) {
+    double window = 1.0;
+    if (length > 1) {
+        const double ratio = 2.0 * static_cast<double>(i) / static_cast<double>(length - 1);
+        const double inside = std::fmax(0.0, 1.0 - ratio * ratio);
+        window = besselI0(beta * std::sqrt(inside)) / besselI0(beta);
+    }
+    const double x = 2.0 * kPi * cutoff * static_cast<double>(i) / rate;
+    const double sinc = i == 0 ? 1.0 : std::sin(x) / x;
+    const double h = 2.0 * cutoff / rate * sinc;
+    return static_cast<float>(window * h * gain);
+}
+
+int oversamplingFactor(std::uint32_t r) {
+    if (r == 1)
+        return 1;
+    if (r % 2 == 0)
+        return 2;
+    if (r % 3 == 0)
+        return 3;
+    return 0;
+}
+
+std::uint32_t greatestCommonDivisor(std::uint32_t a, std::uint32_t b) {
+    while (b != 0) {
+        const std::uint32_t t = a % b;
+        a = b;
+        b = t;
+    }
+    return a;
+}
+
+PolyphaseFilter buildPolyphaseFilter(std::int64_t fp, int phases, std::int64_t fs,
+                                     std::int64_t ff, double attenuation) {
+    PolyphaseFilter f;
+    const std::int64_t m = fs / 2;
+    const std::int64_t o = ff / 2;
+    const double df = static_cast<double>(o - m);
+    if (df <= 0.0 || phases <= 0)
+        return f;
+    const double cutoff = static_cast<double>(m) + df / 2.0;
+    const double lengthReal =
+        std::floor(static_cast<double>(fp) / df * lengthFactor(attenuation) + 1.0);
+    if (!(lengthReal < static_cast<double>(kMaxPolyphaseLength)))
+        return f;
+    long length = static_cast<long>(lengthReal);
+    if (length % 2 == 0)
+        ++length;
+
+    f.length = static_cast<int>(length);
+    f.phases = phases;
+    f.taps = static_cast<int>(length / phases + 1);
+    f.table.reset(static_cast<std::size_t>(phases) * static_cast<std::size_t>(f.taps));
+
+    const double beta = kaiserBeta(attenuation);
+    const long halfSpan = (length - 1) / 2;
+    for (long i = -halfSpan; i <= halfSpan; ++i) {
+        const long k = i + halfSpan;
+        f.table[static_cast<std::size_t>((k % phases) * f.taps + k / phases)] =
+            kaiserLowpassTap(i, length, beta, static_cast<double>(fp), cutoff,
+                             static_cast<double>(phases));
+    }
+    return f;
+}
+
+FftFilter buildFftFilter(double ff, FftCutoffRule rule, double gain, double attenuation,
+                         int startLength, double transitionWidth, FftTables& tables) {
+    FftFilter f;
+    if (startLength <= 0 || !(transitionWidth > 0.0) || !(ff > 0.0))
+        return f;
+    const double factor = lengthFactor(attenuation);
+    long length = 0;
+    double width = 0.0;
+    for (long mult = 1;; mult *= 2) {
+        length = static_cast<long>(startLength) * mult;
+        if (length > kMaxFftFilterLength)
+            return f;
+        if (length % 2 == 0)
+            --length;
+        width = factor * ff / static_cast<double>(length - 1);
+        if (width < transitionWidth)
+            break;
+    }
+
+    long fftSize = 1;
+    while (fftSize < length)
+        fftSize *= 2;
+    fftSize *= 2;
+
+    f.length = static_cast<int>(length);
+    f.fftSize = static_cast<int>(fftSize);
+    f.width = width;
+    f.cutoff = rule.cutoff(width);
+    f.spectrum.reset(static_cast<std::size_t>(fftSize));
+
+    const double beta = kaiserBeta(attenuation);
+    const double tapGain = gain * 2.0 / static_cast<double>(fftSize);
+    const long halfSpan = (length - 1) / 2;
+    for (long i = -halfSpan; i <= halfSpan; ++i)
+        f.spectrum[static_cast<std::size_t>(i + halfSpan)] =
+            kaiserLowpassTap(i, length, beta, ff, f.cutoff, tapGain);
+
+    realFFT(f.fftSize, 1, f.spectrum.data(), tables);
+    return f;
+}
+
+VELCORA_SIMD_CLONES void applySpectrum(float* __restrict block, const float* __restrict spectrum, int fftSize) {
+    block[0] *= spectrum[0];
+    block[1] *= spectrum[1];
+    const int half = fftSize / 2;
+    for (int k = 1; k < half; ++k) {
+        const float br = block[2 * k], bi = block[2 * k + 1];
+        const float sr = spectrum[2 * k], si = spectrum[2 * k + 1];
+        block[2 * k] = sr * br - si * bi;
+        block[2 * k + 1] = si * br + sr * bi;
+    }
+}
+
+} // namespace velcora

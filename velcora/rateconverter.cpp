@@ -1,0 +1,69 @@
+#include "velcora/rateconverter.h"
+
+#include <cstring>
+
+namespace velcora {
+
+BufferedRateConverter::BufferedRateConverter(const ConverterConfig& config)
+    : channels_(config.channels)
+    , srcRate_(config.srcRate)
+    , dstRate_(config.dstRate)
+    , attenuation_(static_cast<double>(config.attenuation))
+    , transitionWidth_(static_cast<double>(config.transitionWidth))
+    , fftLength_(config.fftLength) {}
+
+void BufferedRateConverter::feed(const float* data, std::uint32_t count) {
+    input_.append(data, count);
+    drive(false);
+}
+
+void BufferedRateConverter::flush() { drive(true); }
+
+double BufferedRateConverter::bufferedSeconds() const {
+    const double channels = static_cast<double>(static_cast<std::uint32_t>(channels_));
+    return static_cast<double>(output_.count()) /
+               (channels * static_cast<double>(static_cast<std::uint32_t>(dstRate_))) +
+           static_cast<double>(input_.count()) /
+               (channels * static_cast<double>(static_cast<std::uint32_t>(srcRate_)));
+}
+
+void BufferedRateConverter::drive(bool final) {
+    std::uint32_t total = 0;
+    for (;;) {
+        const std::uint32_t consumed =
+            process(input_.data() + total, input_.count() - total, final);
+        if (consumed == 0)
+            break;
+        total += consumed;
+    }
+    input_.consume(total);
+}
+
+void BufferedRateConverter::emitBlock(const float* blockOutput, int frames, bool final,
+                                      std::int64_t framesRead, std::int64_t& framesWritten,
+                                      int& framesToDrop) {
+    std::int64_t start = 0;
+    std::int64_t emit = 0;
+    if (framesToDrop >= frames) {
+        framesToDrop -= frames;
+    } else {
+        start = framesToDrop;
+        emit = frames - start;
+        framesToDrop = 0;
+    }
+    if (final) {
+        std::int64_t limit = framesRead * dstRate_ / srcRate_ + 2 - framesWritten;
+        if (limit < 0)
+            limit = 0;
+        if (emit > limit)
+            emit = limit;
+    }
+    if (emit <= 0)
+        return;
+    const std::uint32_t values = static_cast<std::uint32_t>(emit * channels_);
+    float* at = output_.appendSpace(values);
+    std::memcpy(at, blockOutput + start * channels_, static_cast<std::size_t>(values) * sizeof(float));
+    framesWritten += emit;
+}
+
+} // namespace velcora

@@ -1,0 +1,10 @@
+// Hot loops are compiled twice, for AVX2 and for the x86-64 baseline; the loader picks
+// the version the processor runs. Floating-point contraction stays off (ISO mode), so
+// both versions compute the same products and sums.
+#pragma once
+
+#if defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__)
+#define VELCORA_SIMD_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
+#else
+#define VELCORA_SIMD_CLONES
+#endif

@@ -1,0 +1,218 @@
+#include "velcora/upsampler.h"
+
+#include "velcora/simd.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace velcora {
+
+namespace {
+
+// Stage-one polyphase sums for `Channels` interleaved channels (0: any count). Each
+// output sums T products in tap order, in float, one accumulator per channel.
+template <int Channels>
+void polyphaseSums(const float* __restrict table, int taps, const int* __restrict phaseOrder,
+                   const int* __restrict frameStep, int listLength, int& cursor,
+                   const float* __restrict input, int channelCount, int outputs,
+                   float* fftBlocks, int fftSize) {
+    const int ch = Channels > 0 ? Channels : channelCount;
+    int cur = cursor;
+    const float* x = input;
+    if constexpr (Channels > 0) {
+        float* out[Channels];
+        for (int c = 0; c < Channels; ++c)
+            out[c] = fftBlocks + static_cast<long>(c) * fftSize;
+        for (int p = 0; p < outputs; ++p) {
+            const float* row = table + static_cast<long>(phaseOrder[cur]) * taps;
+            float acc[Channels] = {};
+            for (int t = 0; t < taps; ++t)
+                for (int c = 0; c < Channels; ++c)
+                    acc[c] += row[t] * x[t * Channels + c];
+            for (int c = 0; c < Channels; ++c)
+                out[c][p] = acc[c];
+            x += frameStep[cur] * Channels;
+            if (++cur == listLength)
+                cur = 0;
+        }
+    } else {
+        for (int p = 0; p < outputs; ++p) {
+            const float* row = table + static_cast<long>(phaseOrder[cur]) * taps;
+            for (int c = 0; c < ch; ++c) {
+                float acc = 0.0f;
+                for (int t = 0; t < taps; ++t)
+                    acc += row[t] * x[t * ch + c];
+                fftBlocks[static_cast<long>(c) * fftSize + p] = acc;
+            }
+            x += frameStep[cur] * ch;
+            if (++cur == listLength)
+                cur = 0;
+        }
+    }
+    cursor = cur;
+}
+
+} // namespace
+
+Upsampler::Upsampler(const ConverterConfig& config) : BufferedRateConverter(config) {
+    if (srcRate_ <= 0 || dstRate_ <= srcRate_ || channels_ <= 0)
+        return;
+    const std::int64_t fs = srcRate_;
+    const std::int64_t fd = dstRate_;
+    g_ = greatestCommonDivisor(static_cast<std::uint32_t>(fs), static_cast<std::uint32_t>(fd));
+    const std::int64_t r = fs / g_;
+    k_ = oversamplingFactor(static_cast<std::uint32_t>(r));
+    if (k_ == 0)
+        return;
+    fp_ = fd * r;
+    ff_ = k_ * fd;
+    const int phases = static_cast<int>(fp_ / fs);
+
+    poly_ = buildPolyphaseFilter(fp_, phases, fs, ff_, attenuation_);
+    if (poly_.length == 0)
+        return;
+
+    // Stage-one outputs step s = Fp / Ff through the Fp grid; output i sits at phase
+    // P - (i s mod P) of its input frame, and the frame advances when that phase is below s.
+    const std::int64_t step = fp_ / ff_;
+    listLength_ = phases * k_;
+    phaseOrder_.reset(static_cast<std::size_t>(listLength_));
+    frameStep_.reset(static_cast<std::size_t>(listLength_));
+    for (int i = 0; i < listLength_; ++i) {
+        std::int64_t phase = phases - (static_cast<std::int64_t>(i) * step) % phases;
+        if (phase == phases)
+            phase = 0;
+        phaseOrder_[i] = static_cast<int>(phase);
+        frameStep_[i] = phase < step ? 1 : 0;
+    }
+
+    fft_ = buildFftFilter(static_cast<double>(ff_), FftCutoffRule{static_cast<double>(fs / 2), 0.0},
+                          1.0, attenuation_, fftLength_, transitionWidth_, tables_);
+    if (fft_.length == 0)
+        return;
+    half_ = fft_.fftSize / 2;
+
+    const int ch = channels_;
+    framesHeld_ = ((poly_.length - 1) / 2) / phases + 1;
+    framesToDrop_ = static_cast<int>(std::floor(fft_.length * 0.5 / k_));
+    inputFrames_ = static_cast<int>(static_cast<std::int64_t>(half_) * fs / (fd * k_)) + 2 +
+                   poly_.taps + 1;
+    inputBuffer_.reset(static_cast<std::size_t>(inputFrames_) * ch);
+    tailStride_ = half_ / k_ + 1;
+    blockOutput_.reset(static_cast<std::size_t>(tailStride_) * ch);
+    tails_.reset(static_cast<std::size_t>(tailStride_) * ch);
+    fftBlocks_.reset(static_cast<std::size_t>(fft_.fftSize) * ch);
+    evenOnly_ = k_ == 2 && fft_.fftSize >= 8;
+    if (evenOnly_)
+        evenValues_.reset(static_cast<std::size_t>(half_));
+    valid_ = true;
+}
+
+std::int64_t Upsampler::blockNeed() const {
+    return static_cast<std::int64_t>(half_) * srcRate_ / (static_cast<std::int64_t>(dstRate_) * k_) +
+           2 + poly_.taps - framesHeld_;
+}
+
+std::uint32_t Upsampler::process(const float* data, std::uint32_t count, bool final) {
+    if (!valid_)
+        return 0;
+    const int ch = channels_;
+    const std::int64_t need = blockNeed();
+    std::int64_t n;
+    if (!final) {
+        if (static_cast<std::int64_t>(count) < ch * need)
+            return 0;
+        n = need;
+    } else {
+        n = count / static_cast<std::uint32_t>(ch);
+        if (n > need)
+            n = need;
+    }
+
+    float* in = inputBuffer_.data() + static_cast<std::size_t>(framesHeld_) * ch;
+    if (n > 0)
+        std::memcpy(in, data, static_cast<std::size_t>(n * ch) * sizeof(float));
+    std::memset(in + n * ch, 0, static_cast<std::size_t>((need - n) * ch) * sizeof(float));
+    framesHeld_ += static_cast<int>(need);
+    framesRead_ += n;
+
+    stageOne(half_);
+    int produced = 0;
+    for (int c = 0; c < ch; ++c)
+        produced = stageTwo(c);
+    // Every channel kept the values from the same offset; the next block continues the
+    // K-step where this one left the block.
+    int i = decimationOffset_;
+    while (i < half_)
+        i += k_;
+    decimationOffset_ = i - half_;
+    readPosition_ += (srcRate_ / g_) * half_ / k_;
+
+    emitBlock(blockOutput_.data(), produced, final, framesRead_, framesWritten_, framesToDrop_);
+
+    const std::int64_t ds = (readPosition_ - 1) / poly_.phases;
+    if (ds > 0) {
+        const std::size_t keep = static_cast<std::size_t>(framesHeld_ - ds) * ch;
+        std::memmove(inputBuffer_.data(), inputBuffer_.data() + ds * ch, keep * sizeof(float));
+    }
+    framesHeld_ -= static_cast<int>(ds);
+    readPosition_ -= ds * poly_.phases;
+    return static_cast<std::uint32_t>(n * ch);
+}
+
+VELCORA_SIMD_CLONES void Upsampler::stageOne(int blockSize) {
+    const int ch = channels_;
+    // First input frame of this block's first output; 0 or 1 after the first block.
+    const std::int64_t first = (srcRate_ * (readPosition_ - 1) + fp_) / fp_;
+    const float* x = inputBuffer_.data() + first * ch;
+    const int m = fft_.fftSize;
+    switch (ch) {
+    case 1:
+        polyphaseSums<1>(poly_.table.data(), poly_.taps, phaseOrder_.data(), frameStep_.data(),
+                         listLength_, cursor_, x, ch, blockSize, fftBlocks_.data(), m);
+        break;
+    case 2:
+        polyphaseSums<2>(poly_.table.data(), poly_.taps, phaseOrder_.data(), frameStep_.data(),
+                         listLength_, cursor_, x, ch, blockSize, fftBlocks_.data(), m);
+        break;
+    default:
+        polyphaseSums<0>(poly_.table.data(), poly_.taps, phaseOrder_.data(), frameStep_.data(),
+                         listLength_, cursor_, x, ch, blockSize, fftBlocks_.data(), m);
+        break;
+    }
+}
+
+// Filters channel c's stage-one block and decimates it by K into the block output,
+// adding the previous block's tail; returns the block's output frames.
+int Upsampler::stageTwo(int c) {
+    const int ch = channels_;
+    const int m = fft_.fftSize;
+    float* block = fftBlocks_.data() + static_cast<std::size_t>(c) * m;
+    std::memset(block + half_, 0, static_cast<std::size_t>(half_) * sizeof(float));
+    realFFTUpperHalfZero(m, block, tables_);
+    applySpectrum(block, fft_.spectrum.data(), m);
+
+    float* tail = tails_.data() + static_cast<std::size_t>(c) * tailStride_;
+    float* out = blockOutput_.data() + c;
+    if (evenOnly_) {
+        const float* even = evenValues_.data();
+        realInverseEven(m, block, evenValues_.data(), halfTables_);
+        const int outputs = half_ / 2;
+        for (int j = 0; j < outputs; ++j)
+            out[j * ch] = tail[j] + even[j];
+        for (int j = 0; j < outputs; ++j)
+            tail[j] = even[outputs + j];
+        return outputs;
+    }
+    realFFT(m, -1, block, tables_);
+    int i = decimationOffset_;
+    int j = 0;
+    for (; i < half_; i += k_, ++j)
+        out[j * ch] = tail[j] + block[i];
+    int jt = 0;
+    for (; i < m; i += k_, ++jt)
+        tail[jt] = block[i];
+    return j;
+}
+
+} // namespace velcora
