@@ -123,17 +123,14 @@ uint32_t FrameSampleRate(const FrameData& frame) {
 uint16_t FrameLength(const FrameData& frame) {
     uint32_t rate = FrameSampleRate(frame);
     if (rate == 0) return 0;
-    // Samples per frame / 8: Layer I carries 384 samples in 4-byte slots (48 × bitrate / rate
-    // bytes for every version), Layer II 1152, Layer III 1152 (MPEG 1) or 576 (MPEG 2 and 2.5).
-    uint32_t coefficient;
-    if (frame.LayerID == MPEG_LAYER_I)
-        coefficient = 48;
-    else if (frame.VersionID == MPEG_VERSION_1 || frame.LayerID == MPEG_LAYER_II)
-        coefficient = 144;
-    else
-        coefficient = 72;
-    uint32_t padding = frame.PaddingBit ? (frame.LayerID == MPEG_LAYER_I ? 4 : 1) : 0;
-    return uint16_t(coefficient * FrameBitRate(frame) * 1000 / rate + padding);
+    const uint32_t bits = uint32_t(FrameBitRate(frame)) * 1000;
+    // Layer I frames are counted in 4-byte slots: 384 samples need 12 × bitrate / rate slots,
+    // whole slots only, plus the padding slot; every MPEG version alike.
+    if (frame.LayerID == MPEG_LAYER_I) return uint16_t((12 * bits / rate + frame.PaddingBit) * 4);
+    // Layers II and III count bytes: 1152 samples per frame (576 for Layer III of MPEG 2 and 2.5).
+    const uint32_t coefficient =
+        frame.VersionID == MPEG_VERSION_1 || frame.LayerID == MPEG_LAYER_II ? 144 : 72;
+    return uint16_t(coefficient * bits / rate + frame.PaddingBit);
 }
 
 TMPEGaudio::TMPEGaudio() {

@@ -127,6 +127,46 @@ TEST(MP3Import, FormatChangeMidStreamKeepsTheFirstFormat) {
     EXPECT_EQ(testing::WithoutWriterFiller(work, reference.size()), reference);
 }
 
+TEST(MP3Import, LayerIStreams) {
+    // Layer I frames with every subband unallocated are silence. Layer I frames are whole
+    // 4-byte slots in every version: the frame search must find the second header there.
+    struct Case {
+        const char* Name;
+        uint8_t Header[4];
+        size_t Length;
+        uint32_t Rate;
+        uint16_t Channels;
+    };
+    const Case cases[] = {
+        {"MPEG 1, 32000 Hz, 32 kbit/s, stereo", {0xFF, 0xFF, 0x18, 0x00}, 48, 32000, 2},
+        {"MPEG 1, 44100 Hz, 128 kbit/s, stereo", {0xFF, 0xFF, 0x40, 0x00}, 136, 44100, 2},
+        {"MPEG 2, 22050 Hz, 64 kbit/s, mono", {0xFF, 0xF7, 0x40, 0xC0}, 136, 22050, 1},
+    };
+    TTempDir dir;
+    for (const Case& c : cases) {
+        const int frames = 40;
+        std::vector<uint8_t> bytes;
+        for (int i = 0; i < frames; ++i) {
+            std::vector<uint8_t> frame(c.Length, 0);
+            std::memcpy(frame.data(), c.Header, 4);
+            bytes.insert(bytes.end(), frame.begin(), frame.end());
+        }
+        WriteBytes(dir.File("l1.mp3"), bytes);
+        TMPEGaudio mpeg;
+        ASSERT_TRUE(mpeg.ReadFromFile(dir.File("l1.mp3"))) << c.Name;
+        EXPECT_EQ(mpeg.LayerID(), MPEG_LAYER_I) << c.Name;
+        EXPECT_EQ(mpeg.Frames(), frames) << c.Name;
+        std::atomic<int> progress{0};
+        ASSERT_TRUE(DecodeMP3File(dir.File("l1.mp3"), dir.File("w.wav"), progress)) << c.Name;
+        auto work = ReadWorkFile(dir.File("w.wav"));
+        EXPECT_EQ(work.Rate, c.Rate) << c.Name;
+        EXPECT_EQ(work.Channels, c.Channels) << c.Name;
+        const size_t expected = size_t(frames) * 384 * c.Channels;
+        const auto values = testing::WithoutWriterFiller(work, expected);
+        EXPECT_EQ(values, std::vector<int16_t>(expected, 0)) << c.Name;
+    }
+}
+
 TEST(MP3Decoder, OneFramePerCallAndResults) {
     auto bytes = ReadBytes(Fixture("mp3/layer2.mp3"));
     TMPSTR state;

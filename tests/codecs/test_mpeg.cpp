@@ -64,7 +64,8 @@ TEST(MPEGHeader, DecodingAndLengths) {
         {{0xFF, 0xFB, 0x52, 0xC4}, MPEG_VERSION_1, MPEG_LAYER_III, MPEG_CM_MONO, 44100, 64, 209},
         // MPEG 1 Layer II 128 kbit/s 48000 stereo: 144 × 128000 / 48000
         {{0xFF, 0xFD, 0x84, 0x04}, MPEG_VERSION_1, MPEG_LAYER_II, MPEG_CM_STEREO, 48000, 128, 384},
-        // MPEG 1 Layer I 32 kbit/s 32000 joint stereo, padded: 48 × 32000 / 32000 + 4
+        // Layer I counts 4-byte slots: (trunc(12 × bitrate / rate) + padding) × 4
+        // MPEG 1 Layer I 32 kbit/s 32000 joint stereo, padded: (12 + 1) × 4
         {{0xFF, 0xFF, 0x1A, 0x44},
          MPEG_VERSION_1,
          MPEG_LAYER_I,
@@ -72,17 +73,18 @@ TEST(MPEGHeader, DecodingAndLengths) {
          32000,
          32,
          52},
+        // MPEG 1 Layer I 32 kbit/s 44100: trunc(8.7) × 4
+        {{0xFF, 0xFF, 0x10, 0x00}, MPEG_VERSION_1, MPEG_LAYER_I, MPEG_CM_STEREO, 44100, 32, 32},
         // MPEG 2 Layer III 32 kbit/s 22050 mono: trunc(72 × 32000 / 22050)
         {{0xFF, 0xF3, 0x40, 0xC4}, MPEG_VERSION_2, MPEG_LAYER_III, MPEG_CM_MONO, 22050, 32, 104},
-        // MPEG 2 Layer I 64 kbit/s 22050 dual channel: Layer I slots are 4 bytes in every
-        // version, trunc(48 × 64000 / 22050)
+        // MPEG 2 Layer I 64 kbit/s 22050 dual channel: slots as in MPEG 1, trunc(34.8) × 4
         {{0xFF, 0xF7, 0x40, 0x84},
          MPEG_VERSION_2,
          MPEG_LAYER_I,
          MPEG_CM_DUAL_CHANNEL,
          22050,
          64,
-         139},
+         136},
         // MPEG 2 Layer II 160 kbit/s 24000: 144 × 160000 / 24000
         {{0xFF, 0xF5, 0xE4, 0x00}, MPEG_VERSION_2, MPEG_LAYER_II, MPEG_CM_STEREO, 24000, 160, 960},
         // MPEG 2.5 Layer III 8 kbit/s 8000 mono: 72 × 8000 / 8000
