@@ -1,0 +1,20 @@
+#pragma once
+// DecodeWMAFile turns a Windows Media audio file into a work file: 16-bit PCM at the rate and
+// channel count of its audio stream.
+// Thread rule: runs on the caller's thread; imports on different threads are independent.
+
+#include "engine/userdialogs.h"
+
+#include <atomic>
+#include <string>
+
+namespace orvella {
+
+// Sets progress (percent of the duration, or of the file read when the duration is unknown).
+// Returns false when the decoders are missing or no sample was decoded (what a protected file
+// gives); writer and attribute-reader failures are raised as exceptions. The dialogs show the
+// attribute reader's message boxes.
+bool DecodeWMAFile(const std::string& sourceFile, const std::string& workFile,
+                   std::atomic<int>& progress, TUserDialogs& dialogs);
+
+} // namespace orvella
