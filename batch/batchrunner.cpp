@@ -29,7 +29,9 @@ std::string RangeText(const TStep& step) {
 
 } // namespace
 
-TBatchRunner::TBatchRunner(const TCommandLine& line) : Line(line), Bar(!line.Quiet) {
+TBatchRunner::TBatchRunner(const TCommandLine& line)
+    : Line(line)
+    , Bar(!line.Quiet) {
     TEngineSettings settings;
     if (!line.TempFolder.empty()) settings.TempFolder = line.TempFolder;
     TCodecServices codecs = DefaultCodecServices(Dialogs);
@@ -39,11 +41,37 @@ TBatchRunner::TBatchRunner(const TCommandLine& line) : Line(line), Bar(!line.Qui
 
 TBatchRunner::~TBatchRunner() {
     Bar.Clear();
+    Player.reset();
     Doc.reset(); // deletes every work file
 }
 
+int TBatchRunner::Play(const TStep& step) {
+    if (!Player) {
+        Player = std::make_unique<TPlayer>(Loop);
+        Player->InitDevice(); // a missing device is reported by the playback itself
+    }
+    const uint32_t start = step.HasRange ? uint32_t(step.A) : 0;
+    const uint32_t stop = step.HasRange ? uint32_t(step.B) : Doc->Frames.load();
+    const uint32_t rate = std::max<uint32_t>(Doc->SampleRate, 1);
+    auto clock = [rate](uint32_t frame) {
+        const uint64_t ms = uint64_t(frame) * 1000 / rate;
+        char text[32];
+        std::snprintf(text, sizeof text, "%02llu:%02llu.%03llu", (unsigned long long)(ms / 60000),
+                      (unsigned long long)(ms / 1000 % 60), (unsigned long long)(ms % 1000));
+        return std::string(text);
+    };
+    const std::string end = clock(stop);
+    const bool ended = PlayRange(
+        *Player, Loop, *Doc, start, stop,
+        [&](uint32_t played) { Bar.ShowText("playing " + clock(start + played) + " / " + end); },
+        -1, [] { return Interrupted.load(); });
+    Bar.Clear();
+    return ended ? ExitOk : ExitFailed;
+}
+
 bool TBatchRunner::Finish(const std::string& label, int failuresBefore) {
-    while (!Loop.RunUntil([this] { return !Doc->IsBusy(); }, 100)) Bar.Show(label, Doc->Progress);
+    while (!Loop.RunUntil([this] { return !Doc->IsBusy(); }, 100))
+        Bar.Show(label, Doc->Progress);
     Loop.ProcessMessages();
     Bar.Clear();
     return Dialogs.Failures() == failuresBefore;

@@ -9,6 +9,7 @@
 #include "engine/mainthread.h"
 #include "engine/memoryclipboard.h"
 #include "engine/wavfile.h"
+#include "playback/playunit.h"
 
 #include <atomic>
 #include <memory>
@@ -47,6 +48,7 @@ private:
     TMp3Choice Mp3;
     TProgressBar Bar;
     std::unique_ptr<Twavefile> Doc;
+    std::unique_ptr<TPlayer> Player; // made by the first --play
 };
 
 } // namespace orvella::batch

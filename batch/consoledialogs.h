@@ -12,7 +12,8 @@ namespace orvella::batch {
 class TConsoleDialogs : public TUserDialogs {
 public:
     void ShowError(const std::string& text) override;
-    void ShowMessage(const std::string& text, const std::string& caption, TMessageIcon icon) override;
+    void ShowMessage(const std::string& text, const std::string& caption,
+                     TMessageIcon icon) override;
     // Errors and warning or error boxes shown so far.
     int Failures() const { return FailureCount; }
 

@@ -8,7 +8,9 @@
 
 namespace {
 
-void OnSignal(int) { orvella::batch::TBatchRunner::Interrupted = true; }
+void OnSignal(int) {
+    orvella::batch::TBatchRunner::Interrupted = true;
+}
 
 } // namespace
 

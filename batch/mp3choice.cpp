@@ -1,6 +1,10 @@
 #include "batch/mp3choice.h"
 
 #include "batch/options.h"
+#include "codecs/mp3format.h"
+#include "engine/wavfile.h"
+
+#include <algorithm>
 
 #include <charconv>
 #include <sstream>
@@ -15,7 +19,8 @@ int Number(const std::string& text, const std::string& whole) {
     const char* end = text.data() + text.size();
     auto [ptr, error] = std::from_chars(text.data(), end, value);
     if (text.empty() || error != std::errc() || ptr != end)
-        throw TUsageError("--mp3: " + whole + " is not cbr:KBPS, vbr:Q or abr:KBPS[,max:KBPS] [,crc]");
+        throw TUsageError("--mp3: " + whole +
+                          " is not cbr:KBPS, vbr:Q or abr:KBPS[,max:KBPS] [,crc]");
     return value;
 }
 
@@ -24,7 +29,8 @@ int Number(const std::string& text, const std::string& whole) {
 TMp3Choice ParseMp3Choice(const std::string& text) {
     std::vector<std::string> parts;
     std::stringstream in(text);
-    for (std::string part; std::getline(in, part, ',');) parts.push_back(part);
+    for (std::string part; std::getline(in, part, ',');)
+        parts.push_back(part);
     const std::string usage =
         "--mp3: " + text + " is not cbr:KBPS, vbr:Q or abr:KBPS[,max:KBPS] [,crc]";
     if (parts.empty()) throw TUsageError(usage);
@@ -54,6 +60,62 @@ TMp3Choice ParseMp3Choice(const std::string& text) {
         }
     }
     return choice;
+}
+
+namespace {
+
+// The list position of kbps at sampleRate; rows outside the table offer 128 at every position.
+int PositionOf(int kbps, uint32_t sampleRate, const char* what) {
+    const std::vector<int> row = BitrateChoices(sampleRate);
+    if (row.empty()) {
+        if (kbps == 128) return 0;
+        throw TUsageError(std::string("--mp3: ") + what + " " + std::to_string(kbps) +
+                          " kbit/s is not offered at " + std::to_string(sampleRate) +
+                          " Hz (only 128)");
+    }
+    const auto at = std::find(row.begin(), row.end(), kbps);
+    if (at == row.end()) {
+        std::string offered;
+        for (int r : row) {
+            if (!offered.empty()) offered += ' ';
+            offered += std::to_string(r);
+        }
+        throw TUsageError(std::string("--mp3: ") + what + " " + std::to_string(kbps) +
+                          " kbit/s is not offered at " + std::to_string(sampleRate) + " Hz (" +
+                          offered + ")");
+    }
+    return int(at - row.begin());
+}
+
+TMP3Settings SettingsFor(const TMp3Choice& choice, uint32_t sampleRate) {
+    TMP3Settings s;
+    s.Mode = choice.Mode;
+    s.CRC = choice.Crc;
+    const int last = std::max(0, int(BitrateChoices(sampleRate).size()) - 1);
+    if (choice.Mode == TMp3Choice::CBR) {
+        s.Bitrate = PositionOf(choice.Kbps, sampleRate, "bitrate");
+    } else {
+        s.Bitrate = last;
+        s.MaxBitrate =
+            choice.MaxKbps ? PositionOf(choice.MaxKbps, sampleRate, "maximum bitrate") : 0;
+    }
+    if (choice.Mode == TMp3Choice::ABR)
+        s.AvgBitrate = PositionOf(choice.Kbps, sampleRate, "bitrate");
+    // The record holds 8 - slider position as its quality.
+    if (choice.Mode == TMp3Choice::VBR) s.Quality = 8 - choice.Quality;
+    return s;
+}
+
+} // namespace
+
+void CheckMp3Choice(const TMp3Choice& choice, uint32_t sampleRate) {
+    SettingsFor(choice, sampleRate);
+}
+
+bool FillEncoderConfig(const TMp3Choice& choice, Twavefile& doc) {
+    doc.EncoderConfig = orvella::FillEncoderConfig(SettingsFor(choice, doc.SampleRate),
+                                                   doc.SampleRate, doc.Channels);
+    return true;
 }
 
 } // namespace orvella::batch

@@ -49,13 +49,16 @@ const TStepSpec Specs[] = {
     {"--play", TStepKind::Play, TStepSpec::Range, true},
 };
 
-[[noreturn]] void Fail(const std::string& message) { throw TUsageError(message); }
+[[noreturn]] void Fail(const std::string& message) {
+    throw TUsageError(message);
+}
 
 bool ParseArgument(const TStepSpec& spec, const std::string& text, TStep& step) {
     switch (spec.Argument) {
     case TStepSpec::Range:
         if (!ParsePair(text, ':', step.A, step.B)) return false;
-        if (step.A < 0 || step.B < step.A) Fail(step.Option + ": range " + text + " is not START:STOP with 0 <= START <= STOP");
+        if (step.A < 0 || step.B < step.A)
+            Fail(step.Option + ": range " + text + " is not START:STOP with 0 <= START <= STOP");
         step.HasRange = true;
         return true;
     case TStepSpec::Position:
@@ -64,16 +67,19 @@ bool ParseArgument(const TStepSpec& spec, const std::string& text, TStep& step) 
         return true;
     case TStepSpec::PosLen:
         if (!ParsePair(text, ':', step.A, step.B)) return false;
-        if (step.A < 0 || step.B < 0) Fail(step.Option + ": " + text + " is not POS:FRAMES with both >= 0");
+        if (step.A < 0 || step.B < 0)
+            Fail(step.Option + ": " + text + " is not POS:FRAMES with both >= 0");
         return true;
     case TStepSpec::Percent:
         if (!ParseInt(text, step.A)) return false;
-        if (step.A < 0 || step.A > 100000) Fail(step.Option + ": percent " + text + " is out of range 0 to 100000");
+        if (step.A < 0 || step.A > 100000)
+            Fail(step.Option + ": percent " + text + " is out of range 0 to 100000");
         return true;
     case TStepSpec::Format:
         if (!ParsePair(text, ',', step.A, step.B)) return false;
         if (step.A < 1 || step.A > 1000000 || step.B < 1 || step.B > 2)
-            Fail(step.Option + ": " + text + " is not RATE,CHANNELS with a rate of 1 to 1000000 Hz and 1 or 2 channels");
+            Fail(step.Option + ": " + text +
+                 " is not RATE,CHANNELS with a rate of 1 to 1000000 Hz and 1 or 2 channels");
         step.HasRange = true;
         return true;
     case TStepSpec::Path:
@@ -131,7 +137,8 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         if (spec->Argument == TStepSpec::RangePath) {
             const std::string& range = next(a);
             TStepSpec rangeSpec{spec->Option, spec->Kind, TStepSpec::Range};
-            if (!ParseArgument(rangeSpec, range, step)) Fail(a + ": " + range + " is not START:STOP");
+            if (!ParseArgument(rangeSpec, range, step))
+                Fail(a + ": " + range + " is not START:STOP");
             step.Path = next(a);
         } else if (spec->Argument != TStepSpec::None) {
             const bool present = i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0;

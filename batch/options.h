@@ -46,13 +46,13 @@ struct TStep {
     std::string Option;   // as typed, for messages
     int64_t A = 0, B = 0; // range start/stop, position/length, percent, rate/channels
     bool HasRange = false;
-    std::string Path;     // save targets; the MP3 settings text
+    std::string Path; // save targets; the MP3 settings text
 };
 
 struct TCommandLine {
     std::string TempFolder; // empty: the system's temporary folder
     bool Quiet = false;
-    std::string Input;      // empty with --new
+    std::string Input;                            // empty with --new
     std::optional<std::pair<int, int>> NewFormat; // rate, channels
     std::vector<TStep> Steps;
 };

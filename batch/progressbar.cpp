@@ -6,16 +6,20 @@
 
 namespace orvella::batch {
 
-TProgressBar::TProgressBar(bool enabled) : Enabled(enabled && ::isatty(STDERR_FILENO)) {}
+TProgressBar::TProgressBar(bool enabled)
+    : Enabled(enabled && ::isatty(STDERR_FILENO)) {}
 
-TProgressBar::~TProgressBar() { Clear(); }
+TProgressBar::~TProgressBar() {
+    Clear();
+}
 
 void TProgressBar::Show(const std::string& label, int percent) {
     percent = std::clamp(percent, 0, 100);
     constexpr int Width = 30;
     const int filled = percent * Width / 100;
     char bar[Width + 1];
-    for (int i = 0; i < Width; ++i) bar[i] = i < filled ? '#' : ' ';
+    for (int i = 0; i < Width; ++i)
+        bar[i] = i < filled ? '#' : ' ';
     bar[Width] = 0;
     char text[256];
     std::snprintf(text, sizeof text, "%s [%s] %3d%%", label.c_str(), bar, percent);

@@ -264,7 +264,8 @@ void TPlayer::GetLevels(float& left, float& right) {
 
 bool PlayRange(TPlayer& player, TMainLoop& loop, const TPlaySource& source, uint16_t channels,
                uint32_t sampleRate, uint32_t startFrame, uint32_t stopFrame,
-               const std::function<void(uint32_t playedFrames)>& onPosition, int timeoutMs) {
+               const std::function<void(uint32_t playedFrames)>& onPosition, int timeoutMs,
+               const std::function<bool()>& stopRequested) {
     const auto savedPosition = player.OnPosition;
     const auto savedStatus = player.OnStatus;
     bool started = false;
@@ -285,7 +286,11 @@ bool PlayRange(TPlayer& player, TMainLoop& loop, const TPlaySource& source, uint
         player.Prepare(source, uint32_t(channels) * startFrame,
                        MakePCMFormat(channels, sampleRate, 16), frames * frameBytes);
         player.Play();
-        finished = !started || loop.RunUntil([&] { return done; }, timeoutMs);
+        // Position reports arrive about 32 times a second, so a stop request is seen promptly.
+        finished =
+            !started ||
+            loop.RunUntil([&] { return done || (stopRequested && stopRequested()); }, timeoutMs);
+        finished = finished && done == started;
         if (!finished) player.Halt();
     } catch (...) {
         player.OnPosition = savedPosition;

@@ -2,7 +2,9 @@
 
 #include "playback/DDirectSound.h"
 
+#include <fcntl.h>
 #include <portaudio.h>
+#include <unistd.h>
 
 namespace orvella {
 
@@ -39,6 +41,28 @@ uint32_t PortAudioResult(int paError) {
 
 namespace {
 
+// The sound system's libraries print their device probing to stderr (cards and servers that are
+// not there); it would bury our own messages, so stderr is closed while they probe.
+class TQuietStderr {
+public:
+    TQuietStderr()
+        : Saved(::dup(STDERR_FILENO)) {
+        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (Saved >= 0 && null >= 0) ::dup2(null, STDERR_FILENO);
+        if (null >= 0) ::close(null);
+    }
+    ~TQuietStderr() {
+        if (Saved < 0) return;
+        ::dup2(Saved, STDERR_FILENO);
+        ::close(Saved);
+    }
+    TQuietStderr(const TQuietStderr&) = delete;
+    TQuietStderr& operator=(const TQuietStderr&) = delete;
+
+private:
+    int Saved;
+};
+
 void PaCheck(PaError error) {
     DSCheck(PortAudioResult(error));
 }
@@ -70,7 +94,12 @@ private:
 } // namespace
 
 TPortAudioDevice::TPortAudioDevice() {
-    PaCheck(Pa_Initialize());
+    PaError initialised;
+    {
+        TQuietStderr quiet;
+        initialised = Pa_Initialize();
+    }
+    PaCheck(initialised);
     DeviceIndex = Pa_GetDefaultOutputDevice();
     if (DeviceIndex == paNoDevice || !Pa_GetDeviceInfo(DeviceIndex)) {
         Pa_Terminate();
@@ -99,10 +128,16 @@ std::unique_ptr<TSoundStream> TPortAudioDevice::OpenStream(const WAVEFORMATEX& f
     output.sampleFormat = format.wBitsPerSample == 8 ? paUInt8 : paInt16;
     output.suggestedLatency = info->defaultLowOutputLatency;
     const double rate = format.nSamplesPerSec;
-    PaCheck(Pa_IsFormatSupported(nullptr, &output, rate));
     PaStream* stream = nullptr;
-    PaCheck(Pa_OpenStream(&stream, nullptr, &output, rate, paFramesPerBufferUnspecified, paClipOff,
-                          RenderCallback, &renderer));
+    PaError opened;
+    {
+        TQuietStderr quiet;
+        opened = Pa_IsFormatSupported(nullptr, &output, rate);
+        if (opened == paFormatIsSupported)
+            opened = Pa_OpenStream(&stream, nullptr, &output, rate, paFramesPerBufferUnspecified,
+                                   paClipOff, RenderCallback, &renderer);
+    }
+    PaCheck(opened);
     return std::make_unique<TPortAudioStream>(shared_from_this(), stream);
 }
 

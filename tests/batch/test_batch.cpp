@@ -30,8 +30,9 @@ protected:
     // Runs orvella-batch with --temp <dir>/work and the arguments.
     Result Run(const std::string& args) {
         const std::string out = (Dir / "stdout").string(), err = (Dir / "stderr").string();
-        const std::string command = std::string(ORVELLA_BATCH) + " --temp " + (Dir / "work").string() +
-                                    " " + args + " >" + out + " 2>" + err + " </dev/null";
+        const std::string command = std::string(ORVELLA_BATCH) + " --temp " +
+                                    (Dir / "work").string() + " " + args + " >" + out + " 2>" +
+                                    err + " </dev/null";
         const int raw = std::system(command.c_str());
         return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(out), Slurp(err)};
     }
@@ -82,8 +83,10 @@ TEST_F(BatchTest, NewDocumentEditsAndSaves) {
 }
 
 TEST_F(BatchTest, EditsRoundTripToTheOriginalSamples) {
-    const Result r = Run(Demo() + " --cut 100:5000 --paste 100 --reverse --reverse --invert --invert"
-                                  " --save-range 0:33075 " + Path("same.wav"));
+    const Result r = Run(Demo() +
+                         " --cut 100:5000 --paste 100 --reverse --reverse --invert --invert"
+                         " --save-range 0:33075 " +
+                         Path("same.wav"));
     ASSERT_EQ(r.Status, 0) << r.Err;
     EXPECT_EQ(Slurp(Path("same.wav")), Slurp(Demo()));
     const Result undo = Run(Demo() + " --delete 0:33075 --undo --save " + Path("undo.wav"));
@@ -93,9 +96,9 @@ TEST_F(BatchTest, EditsRoundTripToTheOriginalSamples) {
 
 TEST_F(BatchTest, UsageErrorsExitTwoAndChangeNothing) {
     for (const std::string& args :
-         {std::string(""), std::string("--bogus"), Demo() + " --delete 0:40000 --save " + Path("no.wav"),
-          Demo() + " --paste 40000", Demo() + " --save " + Path("x.ogg"),
-          Demo() + " --fade-in 3:1"}) {
+         {std::string(""), std::string("--bogus"),
+          Demo() + " --delete 0:40000 --save " + Path("no.wav"), Demo() + " --paste 40000",
+          Demo() + " --save " + Path("x.ogg"), Demo() + " --fade-in 3:1"}) {
         const Result r = Run(args);
         EXPECT_EQ(r.Status, 2) << args << "\n" << r.Err;
         EXPECT_NE(r.Err.find("usage: orvella-batch"), std::string::npos) << args;
@@ -123,5 +126,47 @@ TEST_F(BatchTest, FailuresExitOneWithTheSystemsText) {
     r = Run("--new 8000,1 --normalize 100");
     EXPECT_EQ(r.Status, 1);
     EXPECT_EQ(r.Err, "The sound is silent or has no positive peak: nothing to normalize.\n");
+    EXPECT_TRUE(WorkFolderEmpty());
+}
+
+TEST_F(BatchTest, Mp3SettingsSaveAndLoadBack) {
+    const Result save = Run(Demo() + " --mp3 cbr:64 --save " + Path("c.mp3") + " --mp3 vbr:2,crc" +
+                            " --save-range 0:11025 " + Path("v.mp3"));
+    ASSERT_EQ(save.Status, 0) << save.Err;
+    for (const char* name : {"c.mp3", "v.mp3"}) {
+        const Result info = Run(Path(name) + " --info");
+        ASSERT_EQ(info.Status, 0) << info.Err;
+        EXPECT_EQ(info.Out.rfind("format: MP3\nchannels: 1\nsamplerate: 11025\n", 0), 0u)
+            << info.Out;
+    }
+    const Result bad = Run(Demo() + " --mp3 cbr:320 --save " + Path("bad.mp3"));
+    EXPECT_EQ(bad.Status, 2);
+    EXPECT_NE(bad.Err.find("320 kbit/s is not offered at 11025 Hz"), std::string::npos) << bad.Err;
+    EXPECT_FALSE(fs::exists(Path("bad.mp3")));
+    EXPECT_TRUE(WorkFolderEmpty());
+}
+
+TEST_F(BatchTest, ConvertDefaultsToHalfRateMono) {
+    Result r = Run(Demo() + " --convert --info");
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    EXPECT_NE(r.Out.find("channels: 1\nsamplerate: 22050\nframes: 66152\n"), std::string::npos)
+        << r.Out;
+    r = Run(Demo() + " --convert 44100,2 --info --undo --info");
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    EXPECT_NE(r.Out.find("channels: 2\nsamplerate: 44100\nframes: 132302\n"), std::string::npos)
+        << r.Out;
+    EXPECT_NE(r.Out.find("channels: 1\nsamplerate: 11025\nframes: 33075\n"), std::string::npos)
+        << r.Out;
+    EXPECT_TRUE(WorkFolderEmpty());
+}
+
+TEST_F(BatchTest, PlayWithoutADeviceFailsWithTheDeviceText) {
+    const Result r = Run(Demo() + " --play 0:1000");
+    if (r.Err.find("No sound driver is available for use") == std::string::npos) {
+        EXPECT_EQ(r.Status, 0) << r.Err; // a sound card played the range
+        return;
+    }
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_EQ(r.Err, "DirectSound call failed: 88780078\rNo sound driver is available for use\n");
     EXPECT_TRUE(WorkFolderEmpty());
 }

@@ -6,10 +6,9 @@
 using namespace orvella::batch;
 
 TEST(BatchOptions, StepsAndTheirArguments) {
-    const TCommandLine line = ParseCommandLine({"--temp", "/x", "--quiet", "in.wav", "--info",
-                                                "--save-range", "1:5", "out.wav", "--convert",
-                                                "--play", "--silence", "3:100", "--convert",
-                                                "44100,2"});
+    const TCommandLine line = ParseCommandLine(
+        {"--temp", "/x", "--quiet", "in.wav", "--info", "--save-range", "1:5", "out.wav",
+         "--convert", "--play", "--silence", "3:100", "--convert", "44100,2"});
     EXPECT_EQ(line.TempFolder, "/x");
     EXPECT_TRUE(line.Quiet);
     EXPECT_EQ(line.Input, "in.wav");
@@ -39,7 +38,8 @@ TEST(BatchOptions, UsageErrors) {
         {"--new", "44100,3"},
         {"in.wav", "--convert", "0,1"},
     };
-    for (const auto& args : bad) EXPECT_THROW(ParseCommandLine(args), TUsageError) << args.size();
+    for (const auto& args : bad)
+        EXPECT_THROW(ParseCommandLine(args), TUsageError) << args.size();
 }
 
 TEST(BatchOptions, Mp3Choices) {
