@@ -53,6 +53,9 @@ private:
     AlignedArray<float> evenValues_;
     AlignedArray<int> phaseOrder_; // P x K entries: phase row of each stage-one output
     AlignedArray<int> frameStep_;  // P x K entries: 1 when the input advances a frame after it
+    // Stereo fast path: the coefficients of four successive outputs per list position
+    // group, laid out [group][tap][output][channel] for eight-lane sums. Empty when unused.
+    AlignedArray<float> groupedTable_;
     int listLength_ = 0;
     AlignedArray<float> inputBuffer_; // interleaved frames at Fs
     int inputFrames_ = 0;             // capacity of inputBuffer_ in frames

@@ -175,7 +175,10 @@ int main(int argc, char** argv) {
     const std::vector<std::int16_t> input = makeInput(44100, seconds);
     std::printf("input: %.0f s of 44100 Hz stereo 16-bit, blocks of %zu values, best of %d runs\n",
                 seconds, kBlockValues, runs);
+    const int only = argc > 2 ? std::atoi(argv[2]) : 0; // one destination rate, for profiling
     for (int dstRate : {22050, 48000}) {
+        if (only != 0 && dstRate != only)
+            continue;
         std::vector<std::int16_t> out;
         std::size_t vFrames = 0, sFrames = 0;
         const double v = bestSeconds(runs, [&] { vFrames = runVelcora(44100, dstRate, 2, input, out); });
