@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
+#include <random>
 #include <limits>
 #include <vector>
 
@@ -103,6 +105,31 @@ TEST(SampleFormat, UnknownCodeReadsSilenceAndWritesNothing) {
     std::uint8_t out[4] = {7, 7, 7, 7};
     floatToSamples(32, values, 2, out);
     EXPECT_EQ(std::vector<int>(out, out + 4), (std::vector<int>{7, 7, 7, 7}));
+}
+
+// The conversion loops round in float where that is exact; compare with the rule in double
+// over halves, near-halves and random values of every narrow width.
+TEST(SampleFormat, NarrowOutputMatchesTheDoubleRule) {
+    std::vector<float> xs;
+    for (int k = -140000; k <= 140000; ++k) {
+        const float half = static_cast<float>(k) / 4.0f;
+        xs.push_back(half / 32768.0f);
+        xs.push_back(std::nextafter(half, 1e9f) / 32768.0f);
+        xs.push_back(std::nextafter(half, -1e9f) / 32768.0f);
+        xs.push_back(half / 128.0f);
+    }
+    std::mt19937 rng(11);
+    std::uniform_real_distribution<float> dist(-1.1f, 1.1f);
+    for (int i = 0; i < 100000; ++i)
+        xs.push_back(dist(rng));
+    std::vector<std::int16_t> s16(xs.size());
+    std::vector<std::uint8_t> u8(xs.size());
+    floatToSamples(kSigned16, xs.data(), xs.size(), reinterpret_cast<std::uint8_t*>(s16.data()));
+    floatToSamples(kUnsigned8, xs.data(), xs.size(), u8.data());
+    for (std::size_t i = 0; i < xs.size(); ++i) {
+        ASSERT_EQ(s16[i], roundToLimits(static_cast<double>(xs[i]) * 32768.0, -32768, 32767)) << xs[i];
+        ASSERT_EQ(u8[i], roundToLimits(static_cast<double>(xs[i]) * 128.0, -128, 127) + 128) << xs[i];
+    }
 }
 
 TEST(SampleFormat, NanIsWrittenAsSilence) {
