@@ -3,6 +3,9 @@
 #include "velcora/simd.h"
 
 #include <cmath>
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace velcora {
 
@@ -148,11 +151,44 @@ FftFilter buildFftFilter(double ff, FftCutoffRule rule, double gain, double atte
     return f;
 }
 
-VELCORA_SIMD_CLONES void applySpectrum(float* __restrict block, const float* __restrict spectrum, int fftSize) {
+#if defined(__x86_64__)
+// Four complex products per vector: (sr br - si bi, sr bi + si br), each product rounded
+// on its own as in the scalar loop. Returns the first pair left to do.
+__attribute__((target("avx2"))) static int applySpectrumAvx2(float* __restrict block,
+                                                            const float* __restrict spectrum,
+                                                            int half) {
+    int k = 1;
+    for (; k + 4 <= half; k += 4) {
+        const __m256 b = _mm256_loadu_ps(block + 2 * k);
+        const __m256 s = _mm256_loadu_ps(spectrum + 2 * k);
+        const __m256 sre = _mm256_moveldup_ps(s);
+        const __m256 sim = _mm256_movehdup_ps(s);
+        const __m256 swapped = _mm256_permute_ps(b, 0xB1);
+        _mm256_storeu_ps(block + 2 * k,
+                         _mm256_addsub_ps(_mm256_mul_ps(sre, b), _mm256_mul_ps(sim, swapped)));
+    }
+    return k;
+}
+
+static bool spectrumAvx2() {
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return has;
+}
+#endif
+
+void applySpectrum(float* __restrict block, const float* __restrict spectrum, int fftSize) {
     block[0] *= spectrum[0];
     block[1] *= spectrum[1];
     const int half = fftSize / 2;
-    for (int k = 1; k < half; ++k) {
+    int first = 1;
+#if defined(__x86_64__)
+    if (spectrumAvx2())
+        first = applySpectrumAvx2(block, spectrum, half);
+#endif
+    for (int k = first; k < half; ++k) {
         const float br = block[2 * k], bi = block[2 * k + 1];
         const float sr = spectrum[2 * k], si = spectrum[2 * k + 1];
         block[2 * k] = sr * br - si * bi;

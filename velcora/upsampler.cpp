@@ -59,10 +59,13 @@ void polyphaseSums(const float* __restrict table, int taps, const int* __restric
 #if defined(__x86_64__)
 // Stereo stage one, four outputs x two channels per eight-lane vector. Each lane sums its
 // taps in order with separate multiply and add, exactly as the scalar loop does.
+// Taps > 0 fixes the tap count at compile time so the sum unrolls; 0 takes `taps`.
+template <int Taps>
 __attribute__((target("avx2"))) void polyphaseSumsStereoAvx2(
-    const float* __restrict grouped, int taps, const int* __restrict frameStep, int listLength,
-    int& cursor, const float* __restrict input, int outputs, float* __restrict left,
-    float* __restrict right) {
+    const float* __restrict grouped, int tapCount, const int* __restrict frameStep,
+    int listLength, int& cursor, const float* __restrict input, int outputs,
+    float* __restrict left, float* __restrict right) {
+    const int taps = Taps > 0 ? Taps : tapCount;
     int cur = cursor;
     const float* x = input;
     for (int p = 0; p < outputs; p += 4) {
@@ -240,9 +243,30 @@ VELCORA_SIMD_CLONES void Upsampler::stageOne(int blockSize) {
     case 2:
 #if defined(__x86_64__)
         if (groupedTable_.size() != 0 && blockSize % 4 == 0) {
-            polyphaseSumsStereoAvx2(groupedTable_.data(), poly_.taps, frameStep_.data(),
-                                    listLength_, cursor_, x, blockSize, fftBlocks_.data(),
-                                    fftBlocks_.data() + m);
+            auto run = [&](auto kernel) {
+                kernel(groupedTable_.data(), poly_.taps, frameStep_.data(), listLength_, cursor_,
+                       x, blockSize, fftBlocks_.data(), fftBlocks_.data() + m);
+            };
+            switch (poly_.taps) {
+            case 3:
+                run(polyphaseSumsStereoAvx2<3>);
+                break;
+            case 6:
+                run(polyphaseSumsStereoAvx2<6>);
+                break;
+            case 7:
+                run(polyphaseSumsStereoAvx2<7>);
+                break;
+            case 9:
+                run(polyphaseSumsStereoAvx2<9>);
+                break;
+            case 13:
+                run(polyphaseSumsStereoAvx2<13>);
+                break;
+            default:
+                run(polyphaseSumsStereoAvx2<0>);
+                break;
+            }
             break;
         }
 #endif

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 namespace velcora {
 namespace {
@@ -83,6 +84,26 @@ TEST(FilterDesign, FftFilterDoublesUntilTheTransitionFits) {
     EXPECT_EQ(f.fftSize, 4096);
     EXPECT_NEAR(f.width, lengthFactor(96.0) * 1400000 / 2046, 1e-9);
     EXPECT_NEAR(f.cutoff, (22050.0 - f.width) / 2, 1e-9);
+}
+
+TEST(FilterDesign, ApplySpectrumIsTheComplexProductPerBin) {
+    const int m = 64;
+    std::vector<float> block(m), spectrum(m);
+    for (int i = 0; i < m; ++i) {
+        block[i] = std::sin(0.37f * i) * 3.0f;
+        spectrum[i] = std::cos(0.91f * i + 0.2f) * 0.7f;
+    }
+    std::vector<float> result = block;
+    applySpectrum(result.data(), spectrum.data(), m);
+    EXPECT_EQ(result[0], block[0] * spectrum[0]);
+    EXPECT_EQ(result[1], block[1] * spectrum[1]);
+    for (int k = 1; k < m / 2; ++k) {
+        const float br = block[2 * k], bi = block[2 * k + 1];
+        const float sr = spectrum[2 * k], si = spectrum[2 * k + 1];
+        const float pr = sr * br, qr = si * bi, pi = si * br, qi = sr * bi;
+        EXPECT_EQ(result[2 * k], pr - qr) << k;
+        EXPECT_EQ(result[2 * k + 1], pi + qi) << k;
+    }
 }
 
 TEST(RatioSupport, Table) {
