@@ -73,8 +73,11 @@ Downsampler::Downsampler(const ConverterConfig& config) : BufferedRateConverter(
     stageStride_ = half_ + poly_.taps + 1;
     stageBuffers_.reset(static_cast<std::size_t>(stageStride_) * ch);
     evenOnly_ = k_ == 1 && inputStep_[0] == 2 && fft_.fftSize >= 8;
-    if (evenOnly_)
+    if (evenOnly_) {
         evenValues_.reset(static_cast<std::size_t>(half_));
+        evenTails_.reset(static_cast<std::size_t>(half_ / 2) * ch);
+        evenHistory_.reset(static_cast<std::size_t>(ch));
+    }
 
     const double perOutputPoly = static_cast<double>(fp_) / static_cast<double>(fd);
     const double perOutputFft = static_cast<double>(ff_) / static_cast<double>(fd);
@@ -98,10 +101,15 @@ std::uint32_t Downsampler::process(const float* data, std::uint32_t count, bool 
         if (n > need)
             n = need;
     }
-    float* in = inputBuffer_.data();
-    if (n > 0)
-        std::memcpy(in, data, static_cast<std::size_t>(n * ch) * sizeof(float));
-    std::memset(in + n * ch, 0, static_cast<std::size_t>((need - n) * ch) * sizeof(float));
+    // A whole block is read where it stands; a short final one is padded with zero frames.
+    const float* in = data;
+    if (n < need) {
+        float* padded = inputBuffer_.data();
+        if (n > 0)
+            std::memcpy(padded, data, static_cast<std::size_t>(n * ch) * sizeof(float));
+        std::memset(padded + n * ch, 0, static_cast<std::size_t>((need - n) * ch) * sizeof(float));
+        in = padded;
+    }
     framesRead_ += n;
 
     const std::int64_t perFftValue = poly_.phases; // Fp / Ff
@@ -113,7 +121,7 @@ std::uint32_t Downsampler::process(const float* data, std::uint32_t count, bool 
     int produced = 0;
     for (int c = 0; c < ch; ++c) {
         cursor_ = startCursor;
-        produced = filterChannel(c, firstTap);
+        produced = filterChannel(c, in + c, firstTap);
     }
     int i = insertionPhase_;
     while (i < half_)
@@ -127,7 +135,7 @@ std::uint32_t Downsampler::process(const float* data, std::uint32_t count, bool 
     if (ds > half_)
         ds = half_;
     const int m = fft_.fftSize;
-    for (int c = 0; c < ch; ++c) {
+    for (int c = 0; c < ch && !evenOnly_; ++c) {
         float* stage = stageBuffers_.data() + static_cast<std::size_t>(c) * stageStride_;
         if (ds > 0)
             std::memmove(stage, stage + ds, static_cast<std::size_t>(stageStride_ - ds) * sizeof(float));
@@ -140,12 +148,13 @@ std::uint32_t Downsampler::process(const float* data, std::uint32_t count, bool 
 }
 
 // Stage one and stage two of one channel; returns the block's output frames.
-VELCORA_SIMD_CLONES int Downsampler::filterChannel(int c, std::int64_t firstTap) {
+VELCORA_SIMD_CLONES int Downsampler::filterChannel(int c, const float* input,
+                                                  std::int64_t firstTap) {
     const int ch = channels_;
     const int m = fft_.fftSize;
     const int k = k_;
     float* __restrict block = fftBlocks_.data() + static_cast<std::size_t>(c) * m;
-    const float* __restrict in = inputBuffer_.data() + c;
+    const float* __restrict in = input;
 
     // The lower half takes the input with K - 1 zeros after each sample, the upper half is 0.
     if (k == 1) {
@@ -164,26 +173,8 @@ VELCORA_SIMD_CLONES int Downsampler::filterChannel(int c, std::int64_t firstTap)
 
     const int taps = poly_.taps;
     float* __restrict stage = stageBuffers_.data() + static_cast<std::size_t>(c) * stageStride_;
-    if (evenOnly_) {
-        // taps is 1, so stage value 2 + 2j is block value 2j.
-        const float* even = evenValues_.data();
-        realInverseEven(m, block, evenValues_.data(), halfTables_);
-        const int values = half_ / 2;
-        for (int j = 0; j < values; ++j)
-            stage[2 + 2 * j] += even[j];
-        float* out = blockOutput_.data() + c;
-        int p = 0;
-        for (std::int64_t t = firstTap; t < half_ + 1; t += 2, ++p)
-            out[p * ch] = stage[t];
-        // The tail that process() moves into the stage buffer: even values only, the odd
-        // positions (never read) are set to 0.
-        for (int j = 0; j < values; ++j) {
-            block[half_ + 2 * j] = even[values + j];
-            block[half_ + 2 * j + 1] = 0.0f;
-        }
-        cursor_ = 0;
-        return p;
-    }
+    if (evenOnly_)
+        return decimateByTwo(c, firstTap);
     realFFT(m, -1, block, tables_);
     for (int i = 0; i < half_; ++i)
         stage[taps + 1 + i] += block[i];
@@ -213,6 +204,32 @@ VELCORA_SIMD_CLONES int Downsampler::filterChannel(int c, std::int64_t firstTap)
         }
     }
     cursor_ = cur;
+    return p;
+}
+
+// Decimation by 2 on the compact stage-two buffer. Stage value 2 + 2j (block value 2j) is
+// the previous block's even tail j plus this block's even value j; every output reads one
+// such value, and the first block starts one output earlier, at the history value.
+int Downsampler::decimateByTwo(int c, std::int64_t firstTap) {
+    const int ch = channels_;
+    const int m = fft_.fftSize;
+    float* block = fftBlocks_.data() + static_cast<std::size_t>(c) * m;
+    float* __restrict even = evenValues_.data();
+    realInverseEven(m, block, even, halfTables_);
+
+    const int values = half_ / 2;
+    float* __restrict tail = evenTails_.data() + static_cast<std::size_t>(c) * values;
+    float* __restrict out = blockOutput_.data() + c;
+    int p = 0;
+    if (firstTap == 0)
+        out[(p++) * ch] = evenHistory_[c];
+    for (int j = 0; j < values; ++j)
+        out[(p + j) * ch] = tail[j] + even[j];
+    p += values;
+    // Position H of the stage buffer (block value H - 2) becomes the next block's history.
+    evenHistory_[c] = out[(p - 1) * ch];
+    for (int j = 0; j < values; ++j)
+        tail[j] = even[values + j];
     return p;
 }
 
