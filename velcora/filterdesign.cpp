@@ -44,18 +44,28 @@ double besselI0(double x) {
     return static_cast<double>(sum);
 }
 
-float kaiserLowpassTap(long i, long length, double beta, double rate, double cutoff,
-                       double gain) {
+namespace {
+
+// The tap with I0(beta) computed once by the caller.
+float lowpassTap(long i, long length, double beta, double i0Beta, double rate, double cutoff,
+                 double gain) {
     double window = 1.0;
     if (length > 1) {
         const double ratio = 2.0 * static_cast<double>(i) / static_cast<double>(length - 1);
         const double inside = std::fmax(0.0, 1.0 - ratio * ratio);
-        window = besselI0(beta * std::sqrt(inside)) / besselI0(beta);
+        window = besselI0(beta * std::sqrt(inside)) / i0Beta;
     }
     const double x = 2.0 * kPi * cutoff * static_cast<double>(i) / rate;
     const double sinc = i == 0 ? 1.0 : std::sin(x) / x;
     const double h = 2.0 * cutoff / rate * sinc;
     return static_cast<float>(window * h * gain);
+}
+
+} // namespace
+
+float kaiserLowpassTap(long i, long length, double beta, double rate, double cutoff,
+                       double gain) {
+    return lowpassTap(i, length, beta, besselI0(beta), rate, cutoff, gain);
 }
 
 int oversamplingFactor(std::uint32_t r) {
@@ -100,12 +110,13 @@ PolyphaseFilter buildPolyphaseFilter(std::int64_t fp, int phases, std::int64_t f
     f.table.reset(static_cast<std::size_t>(phases) * static_cast<std::size_t>(f.taps));
 
     const double beta = kaiserBeta(attenuation);
+    const double i0Beta = besselI0(beta);
     const long halfSpan = (length - 1) / 2;
     for (long i = -halfSpan; i <= halfSpan; ++i) {
         const long k = i + halfSpan;
         f.table[static_cast<std::size_t>((k % phases) * f.taps + k / phases)] =
-            kaiserLowpassTap(i, length, beta, static_cast<double>(fp), cutoff,
-                             static_cast<double>(phases));
+            lowpassTap(i, length, beta, i0Beta, static_cast<double>(fp), cutoff,
+                       static_cast<double>(phases));
     }
     return f;
 }
@@ -141,11 +152,12 @@ FftFilter buildFftFilter(double ff, FftCutoffRule rule, double gain, double atte
     f.spectrum.reset(static_cast<std::size_t>(fftSize));
 
     const double beta = kaiserBeta(attenuation);
+    const double i0Beta = besselI0(beta);
     const double tapGain = gain * 2.0 / static_cast<double>(fftSize);
     const long halfSpan = (length - 1) / 2;
     for (long i = -halfSpan; i <= halfSpan; ++i)
         f.spectrum[static_cast<std::size_t>(i + halfSpan)] =
-            kaiserLowpassTap(i, length, beta, ff, f.cutoff, tapGain);
+            lowpassTap(i, length, beta, i0Beta, ff, f.cutoff, tapGain);
 
     realFFT(f.fftSize, 1, f.spectrum.data(), tables);
     return f;
