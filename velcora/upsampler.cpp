@@ -60,36 +60,32 @@ void polyphaseSums(const float* __restrict table, int taps, const int* __restric
 // Stereo stage one, four outputs x two channels per eight-lane vector. Each lane sums its
 // taps in order with separate multiply and add, exactly as the scalar loop does.
 // Taps > 0 fixes the tap count at compile time so the sum unrolls; 0 takes `taps`.
+// The four outputs of a group start at most three frames apart, so one load of four
+// frames per tap and a permutation (fixed for the group) give all eight lane inputs.
 template <int Taps>
 __attribute__((target("avx2"))) void polyphaseSumsStereoAvx2(
-    const float* __restrict grouped, int tapCount, const int* __restrict frameStep,
-    int listLength, int& cursor, const float* __restrict input, int outputs,
-    float* __restrict left, float* __restrict right) {
+    const float* __restrict grouped, const int* __restrict groupPermute,
+    const int* __restrict groupAdvance, int tapCount, int listLength, int& cursor,
+    const float* __restrict input, int outputs, float* __restrict left,
+    float* __restrict right) {
     const int taps = Taps > 0 ? Taps : tapCount;
     int cur = cursor;
     const float* x = input;
     for (int p = 0; p < outputs; p += 4) {
-        const float* x0 = x;
-        const float* x1 = x0 + 2 * frameStep[cur];
-        const float* x2 = x1 + 2 * frameStep[cur + 1];
-        const float* x3 = x2 + 2 * frameStep[cur + 2];
-        x = x3 + 2 * frameStep[cur + 3];
-        const float* coef = grouped + static_cast<long>(cur / 4) * taps * 8;
+        const int g = cur / 4;
+        const __m256i lanes =
+            _mm256_load_si256(reinterpret_cast<const __m256i*>(groupPermute + 8 * g));
+        const float* coef = grouped + static_cast<long>(g) * taps * 8;
         __m256 acc = _mm256_setzero_ps();
         for (int t = 0; t < taps; ++t) {
-            const __m128 lo = _mm_loadh_pi(
-                _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(x0 + 2 * t))),
-                reinterpret_cast<const __m64*>(x1 + 2 * t));
-            const __m128 hi = _mm_loadh_pi(
-                _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(x2 + 2 * t))),
-                reinterpret_cast<const __m64*>(x3 + 2 * t));
-            const __m256 v = _mm256_setr_m128(lo, hi);
+            const __m256 v = _mm256_permutevar8x32_ps(_mm256_loadu_ps(x + 2 * t), lanes);
             acc = _mm256_add_ps(acc, _mm256_mul_ps(_mm256_load_ps(coef + 8 * t), v));
         }
         const __m128 a = _mm256_castps256_ps128(acc);
         const __m128 b = _mm256_extractf128_ps(acc, 1);
         _mm_storeu_ps(left + p, _mm_shuffle_ps(a, b, 0x88));
         _mm_storeu_ps(right + p, _mm_shuffle_ps(a, b, 0xDD));
+        x += 2 * groupAdvance[g];
         cur += 4;
         if (cur == listLength)
             cur = 0;
@@ -144,6 +140,17 @@ Upsampler::Upsampler(const ConverterConfig& config) : BufferedRateConverter(conf
     if (channels_ == 2 && listLength_ % 4 == 0 && groupedSize <= (1L << 22) &&
         processorHasAvx2()) {
         groupedTable_.reset(static_cast<std::size_t>(groupedSize));
+        groupPermute_.reset(static_cast<std::size_t>(listLength_) * 2);
+        groupAdvance_.reset(static_cast<std::size_t>(listLength_ / 4));
+        for (int g = 0; g < listLength_ / 4; ++g) {
+            int offset = 0; // frames from the group's first output
+            for (int j = 0; j < 4; ++j) {
+                groupPermute_[8 * g + 2 * j] = 2 * offset;
+                groupPermute_[8 * g + 2 * j + 1] = 2 * offset + 1;
+                offset += frameStep_[4 * g + j];
+            }
+            groupAdvance_[g] = offset;
+        }
         for (int i = 0; i < listLength_; ++i) {
             const float* row = poly_.row(phaseOrder_[i]);
             float* g = groupedTable_.data() + static_cast<long>(i / 4) * poly_.taps * 8;
@@ -164,8 +171,9 @@ Upsampler::Upsampler(const ConverterConfig& config) : BufferedRateConverter(conf
     const int ch = channels_;
     framesHeld_ = ((poly_.length - 1) / 2) / phases + 1;
     framesToDrop_ = static_cast<int>(std::floor(fft_.length * 0.5 / k_));
+    // Four frames of slack: the stereo sums load four frames at a time.
     inputFrames_ = static_cast<int>(static_cast<std::int64_t>(half_) * fs / (fd * k_)) + 2 +
-                   poly_.taps + 1;
+                   poly_.taps + 1 + 4;
     inputBuffer_.reset(static_cast<std::size_t>(inputFrames_) * ch);
     tailStride_ = half_ / k_ + 1;
     blockOutput_.reset(static_cast<std::size_t>(tailStride_) * ch);
@@ -244,8 +252,9 @@ VELCORA_SIMD_CLONES void Upsampler::stageOne(int blockSize) {
 #if defined(__x86_64__)
         if (groupedTable_.size() != 0 && blockSize % 4 == 0) {
             auto run = [&](auto kernel) {
-                kernel(groupedTable_.data(), poly_.taps, frameStep_.data(), listLength_, cursor_,
-                       x, blockSize, fftBlocks_.data(), fftBlocks_.data() + m);
+                kernel(groupedTable_.data(), groupPermute_.data(), groupAdvance_.data(),
+                       poly_.taps, listLength_, cursor_, x, blockSize, fftBlocks_.data(),
+                       fftBlocks_.data() + m);
             };
             switch (poly_.taps) {
             case 3:

@@ -56,6 +56,8 @@ private:
     // Stereo fast path: the coefficients of four successive outputs per list position
     // group, laid out [group][tap][output][channel] for eight-lane sums. Empty when unused.
     AlignedArray<float> groupedTable_;
+    AlignedArray<int> groupPermute_; // per group: lane -> value within four frames
+    AlignedArray<int> groupAdvance_; // per group: frames from its first output to the next group's
     int listLength_ = 0;
     AlignedArray<float> inputBuffer_; // interleaved frames at Fs
     int inputFrames_ = 0;             // capacity of inputBuffer_ in frames
