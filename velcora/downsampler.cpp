@@ -7,16 +7,15 @@
 
 namespace velcora {
 
-Downsampler::Downsampler(const ConverterConfig& config) : BufferedRateConverter(config) {
-    if (dstRate_ <= 0 || srcRate_ <= dstRate_ || channels_ <= 0)
-        return;
+Downsampler::Downsampler(const ConverterConfig& config)
+    : BufferedRateConverter(config) {
+    if (dstRate_ <= 0 || srcRate_ <= dstRate_ || channels_ <= 0) return;
     const std::int64_t fs = srcRate_;
     const std::int64_t fd = dstRate_;
     g_ = greatestCommonDivisor(static_cast<std::uint32_t>(fs), static_cast<std::uint32_t>(fd));
     const std::int64_t r = fd / g_;
     k_ = oversamplingFactor(static_cast<std::uint32_t>(r));
-    if (k_ == 0)
-        return;
+    if (k_ == 0) return;
     ff_ = k_ * fs;
     fp_ = fs / g_ * fd;
 
@@ -24,8 +23,7 @@ Downsampler::Downsampler(const ConverterConfig& config) : BufferedRateConverter(
     fft_ = buildFftFilter(static_cast<double>(ff_), FftCutoffRule{0.0, static_cast<double>(fd)},
                           static_cast<double>(k_), attenuation_, fftLength_, transitionWidth_,
                           tables_);
-    if (fft_.length == 0)
-        return;
+    if (fft_.length == 0) return;
 
     if (k_ == 1) {
         // Fd divides Fs: stage two keeps every (Fs / Fd)-th value.
@@ -41,8 +39,7 @@ Downsampler::Downsampler(const ConverterConfig& config) : BufferedRateConverter(
     } else {
         const int phases = static_cast<int>(fp_ / ff_);
         poly_ = buildPolyphaseFilter(fp_, phases, fs, ff_, attenuation_);
-        if (poly_.length == 0)
-            return;
+        if (poly_.length == 0) return;
         // Output i sits at Fp position i s (s = Fp / Fd): on stage-two value
         // ceil(i s / P) with phase P - (i s mod P); the step to the next output's value
         // is ceil((s - phase) / P).
@@ -51,14 +48,12 @@ Downsampler::Downsampler(const ConverterConfig& config) : BufferedRateConverter(
         inputStep_.reset(static_cast<std::size_t>(phases));
         for (int i = 0; i < phases; ++i) {
             std::int64_t phase = phases - (static_cast<std::int64_t>(i) * s) % phases;
-            if (phase == phases)
-                phase = 0;
+            if (phase == phases) phase = 0;
             phaseOrder_[i] = static_cast<int>(phase);
         }
         for (int i = 0; i < phases; ++i) {
             std::int64_t step = (s - phaseOrder_[i]) / phases + 1;
-            if (phaseOrder_[(i + 1) % phases] == 0)
-                --step;
+            if (phaseOrder_[(i + 1) % phases] == 0) --step;
             inputStep_[i] = static_cast<int>(step);
         }
     }
@@ -81,32 +76,28 @@ Downsampler::Downsampler(const ConverterConfig& config) : BufferedRateConverter(
 
     const double perOutputPoly = static_cast<double>(fp_) / static_cast<double>(fd);
     const double perOutputFft = static_cast<double>(ff_) / static_cast<double>(fd);
-    framesToDrop_ =
-        static_cast<int>(std::floor(poly_.length * 0.5 / perOutputPoly + fft_.length * 0.5 / perOutputFft));
+    framesToDrop_ = static_cast<int>(
+        std::floor(poly_.length * 0.5 / perOutputPoly + fft_.length * 0.5 / perOutputFft));
     valid_ = true;
 }
 
 std::uint32_t Downsampler::process(const float* data, std::uint32_t count, bool final) {
-    if (!valid_)
-        return 0;
+    if (!valid_) return 0;
     const int ch = channels_;
     const std::int64_t need = blockNeed();
     std::int64_t n;
     if (!final) {
-        if (static_cast<std::int64_t>(count) < ch * need)
-            return 0;
+        if (static_cast<std::int64_t>(count) < ch * need) return 0;
         n = need;
     } else {
         n = count / static_cast<std::uint32_t>(ch);
-        if (n > need)
-            n = need;
+        if (n > need) n = need;
     }
     // A whole block is read where it stands; a short final one is padded with zero frames.
     const float* in = data;
     if (n < need) {
         float* padded = inputBuffer_.data();
-        if (n > 0)
-            std::memcpy(padded, data, static_cast<std::size_t>(n * ch) * sizeof(float));
+        if (n > 0) std::memcpy(padded, data, static_cast<std::size_t>(n * ch) * sizeof(float));
         std::memset(padded + n * ch, 0, static_cast<std::size_t>((need - n) * ch) * sizeof(float));
         in = padded;
     }
@@ -114,8 +105,7 @@ std::uint32_t Downsampler::process(const float* data, std::uint32_t count, bool 
 
     const std::int64_t perFftValue = poly_.phases; // Fp / Ff
     std::int64_t firstTap = outputPosition_ / perFftValue;
-    if (outputPosition_ % perFftValue != 0)
-        ++firstTap;
+    if (outputPosition_ % perFftValue != 0) ++firstTap;
 
     const int startCursor = cursor_;
     int produced = 0;
@@ -132,16 +122,17 @@ std::uint32_t Downsampler::process(const float* data, std::uint32_t count, bool 
     emitBlock(blockOutput_.data(), produced, final, framesRead_, framesWritten_, framesToDrop_);
 
     std::int64_t ds = (outputPosition_ - 1) / perFftValue;
-    if (ds > half_)
-        ds = half_;
+    if (ds > half_) ds = half_;
     const int m = fft_.fftSize;
     for (int c = 0; c < ch && !evenOnly_; ++c) {
         float* stage = stageBuffers_.data() + static_cast<std::size_t>(c) * stageStride_;
         if (ds > 0)
-            std::memmove(stage, stage + ds, static_cast<std::size_t>(stageStride_ - ds) * sizeof(float));
+            std::memmove(stage, stage + ds,
+                         static_cast<std::size_t>(stageStride_ - ds) * sizeof(float));
         // The convolution tail that the next block adds to.
         const float* block = fftBlocks_.data() + static_cast<std::size_t>(c) * m;
-        std::memcpy(stage + poly_.taps + 1, block + half_, static_cast<std::size_t>(half_) * sizeof(float));
+        std::memcpy(stage + poly_.taps + 1, block + half_,
+                    static_cast<std::size_t>(half_) * sizeof(float));
     }
     outputPosition_ -= ds * perFftValue;
     return static_cast<std::uint32_t>(n * ch);
@@ -149,7 +140,7 @@ std::uint32_t Downsampler::process(const float* data, std::uint32_t count, bool 
 
 // Stage one and stage two of one channel; returns the block's output frames.
 VELCORA_SIMD_CLONES int Downsampler::filterChannel(int c, const float* input,
-                                                  std::int64_t firstTap) {
+                                                   std::int64_t firstTap) {
     const int ch = channels_;
     const int m = fft_.fftSize;
     const int k = k_;
@@ -173,8 +164,7 @@ VELCORA_SIMD_CLONES int Downsampler::filterChannel(int c, const float* input,
 
     const int taps = poly_.taps;
     float* __restrict stage = stageBuffers_.data() + static_cast<std::size_t>(c) * stageStride_;
-    if (evenOnly_)
-        return decimateByTwo(c, firstTap);
+    if (evenOnly_) return decimateByTwo(c, firstTap);
     realFFT(m, -1, block, tables_);
     for (int i = 0; i < half_; ++i)
         stage[taps + 1 + i] += block[i];
@@ -199,8 +189,7 @@ VELCORA_SIMD_CLONES int Downsampler::filterChannel(int c, const float* input,
                 acc += row[q] * x[q];
             out[p * ch] = acc;
             t += inputStep_[cur];
-            if (++cur == phases)
-                cur = 0;
+            if (++cur == phases) cur = 0;
         }
     }
     cursor_ = cur;
@@ -221,8 +210,7 @@ int Downsampler::decimateByTwo(int c, std::int64_t firstTap) {
     float* __restrict tail = evenTails_.data() + static_cast<std::size_t>(c) * values;
     float* __restrict out = blockOutput_.data() + c;
     int p = 0;
-    if (firstTap == 0)
-        out[(p++) * ch] = evenHistory_[c];
+    if (firstTap == 0) out[(p++) * ch] = evenHistory_[c];
     for (int j = 0; j < values; ++j)
         out[(p + j) * ch] = tail[j] + even[j];
     p += values;

@@ -53,11 +53,11 @@ private:
     AlignedArray<float> evenValues_;
     AlignedArray<float> evenTails_;   // per channel H / 2
     AlignedArray<float> evenHistory_; // per channel 1
-    AlignedArray<int> phaseOrder_; // P entries: phase row of each output
-    AlignedArray<int> inputStep_;  // P entries: stage-two positions to advance after it
+    AlignedArray<int> phaseOrder_;    // P entries: phase row of each output
+    AlignedArray<int> inputStep_;     // P entries: stage-two positions to advance after it
     AlignedArray<float> inputBuffer_;
     AlignedArray<float> blockOutput_;
-    int outputFrames_ = 0; // capacity of blockOutput_ in frames
+    int outputFrames_ = 0;             // capacity of blockOutput_ in frames
     AlignedArray<float> fftBlocks_;    // per channel: M floats
     AlignedArray<float> stageBuffers_; // per channel: T + 1 history values, then H values
     int stageStride_ = 0;

@@ -14,8 +14,7 @@ constexpr double kPi = 3.141592653589793238462643383279502884;
 }
 
 double kaiserBeta(double attenuation) {
-    if (attenuation <= 21.0)
-        return 0.0;
+    if (attenuation <= 21.0) return 0.0;
     if (attenuation <= 50.0) {
         const double a = attenuation - 21.0;
         return 0.5842 * std::pow(a, 0.4) + 0.07886 * a;
@@ -24,8 +23,7 @@ double kaiserBeta(double attenuation) {
 }
 
 double lengthFactor(double attenuation) {
-    if (attenuation <= 21.0)
-        return 0.9222;
+    if (attenuation <= 21.0) return 0.9222;
     return (attenuation - 7.95) * 0.06963788300835655;
 }
 
@@ -38,8 +36,7 @@ double besselI0(double x) {
     for (int k = 1; k < 1000; ++k) {
         term *= q / (static_cast<long double>(k) * k);
         sum += term;
-        if (term < sum * 1e-21L)
-            break;
+        if (term < sum * 1e-21L) break;
     }
     return static_cast<double>(sum);
 }
@@ -63,18 +60,14 @@ float lowpassTap(long i, long length, double beta, double i0Beta, double rate, d
 
 } // namespace
 
-float kaiserLowpassTap(long i, long length, double beta, double rate, double cutoff,
-                       double gain) {
+float kaiserLowpassTap(long i, long length, double beta, double rate, double cutoff, double gain) {
     return lowpassTap(i, length, beta, besselI0(beta), rate, cutoff, gain);
 }
 
 int oversamplingFactor(std::uint32_t r) {
-    if (r == 1)
-        return 1;
-    if (r % 2 == 0)
-        return 2;
-    if (r % 3 == 0)
-        return 3;
+    if (r == 1) return 1;
+    if (r % 2 == 0) return 2;
+    if (r % 3 == 0) return 3;
     return 0;
 }
 
@@ -87,22 +80,19 @@ std::uint32_t greatestCommonDivisor(std::uint32_t a, std::uint32_t b) {
     return a;
 }
 
-PolyphaseFilter buildPolyphaseFilter(std::int64_t fp, int phases, std::int64_t fs,
-                                     std::int64_t ff, double attenuation) {
+PolyphaseFilter buildPolyphaseFilter(std::int64_t fp, int phases, std::int64_t fs, std::int64_t ff,
+                                     double attenuation) {
     PolyphaseFilter f;
     const std::int64_t m = fs / 2;
     const std::int64_t o = ff / 2;
     const double df = static_cast<double>(o - m);
-    if (df <= 0.0 || phases <= 0)
-        return f;
+    if (df <= 0.0 || phases <= 0) return f;
     const double cutoff = static_cast<double>(m) + df / 2.0;
     const double lengthReal =
         std::floor(static_cast<double>(fp) / df * lengthFactor(attenuation) + 1.0);
-    if (!(lengthReal < static_cast<double>(kMaxPolyphaseLength)))
-        return f;
+    if (!(lengthReal < static_cast<double>(kMaxPolyphaseLength))) return f;
     long length = static_cast<long>(lengthReal);
-    if (length % 2 == 0)
-        ++length;
+    if (length % 2 == 0) ++length;
 
     f.length = static_cast<int>(length);
     f.phases = phases;
@@ -114,9 +104,8 @@ PolyphaseFilter buildPolyphaseFilter(std::int64_t fp, int phases, std::int64_t f
     const long halfSpan = (length - 1) / 2;
     for (long i = -halfSpan; i <= halfSpan; ++i) {
         const long k = i + halfSpan;
-        f.table[static_cast<std::size_t>((k % phases) * f.taps + k / phases)] =
-            lowpassTap(i, length, beta, i0Beta, static_cast<double>(fp), cutoff,
-                       static_cast<double>(phases));
+        f.table[static_cast<std::size_t>((k % phases) * f.taps + k / phases)] = lowpassTap(
+            i, length, beta, i0Beta, static_cast<double>(fp), cutoff, static_cast<double>(phases));
     }
     return f;
 }
@@ -124,20 +113,16 @@ PolyphaseFilter buildPolyphaseFilter(std::int64_t fp, int phases, std::int64_t f
 FftFilter buildFftFilter(double ff, FftCutoffRule rule, double gain, double attenuation,
                          int startLength, double transitionWidth, FftTables& tables) {
     FftFilter f;
-    if (startLength <= 0 || !(transitionWidth > 0.0) || !(ff > 0.0))
-        return f;
+    if (startLength <= 0 || !(transitionWidth > 0.0) || !(ff > 0.0)) return f;
     const double factor = lengthFactor(attenuation);
     long length = 0;
     double width = 0.0;
     for (long mult = 1;; mult *= 2) {
         length = static_cast<long>(startLength) * mult;
-        if (length > kMaxFftFilterLength)
-            return f;
-        if (length % 2 == 0)
-            --length;
+        if (length > kMaxFftFilterLength) return f;
+        if (length % 2 == 0) --length;
         width = factor * ff / static_cast<double>(length - 1);
-        if (width < transitionWidth)
-            break;
+        if (width < transitionWidth) break;
     }
 
     long fftSize = 1;
@@ -166,9 +151,8 @@ FftFilter buildFftFilter(double ff, FftCutoffRule rule, double gain, double atte
 #if defined(__x86_64__)
 // Four complex products per vector: (sr br - si bi, sr bi + si br), each product rounded
 // on its own as in the scalar loop. Returns the first pair left to do.
-__attribute__((target("avx2"))) static int applySpectrumAvx2(float* __restrict block,
-                                                            const float* __restrict spectrum,
-                                                            int half) {
+__attribute__((target("avx2"))) static int
+applySpectrumAvx2(float* __restrict block, const float* __restrict spectrum, int half) {
     int k = 1;
     for (; k + 4 <= half; k += 4) {
         const __m256 b = _mm256_loadu_ps(block + 2 * k);
@@ -197,8 +181,7 @@ void applySpectrum(float* __restrict block, const float* __restrict spectrum, in
     const int half = fftSize / 2;
     int first = 1;
 #if defined(__x86_64__)
-    if (spectrumAvx2())
-        first = applySpectrumAvx2(block, spectrum, half);
+    if (spectrumAvx2()) first = applySpectrumAvx2(block, spectrum, half);
 #endif
     for (int k = first; k < half; ++k) {
         const float br = block[2 * k], bi = block[2 * k + 1];

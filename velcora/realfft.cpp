@@ -120,7 +120,6 @@ template <typename In, typename Out> VELCORA_INLINE void radix2Stage(In x, Out y
     }
 }
 
-
 #ifdef VELCORA_HAVE_AVX2_STAGE
 #define VELCORA_AVX2 __attribute__((target("avx2,fma"))) inline
 
@@ -221,8 +220,7 @@ VELCORA_AVX2 void storePairsAvx2(float* y, __m256 re, __m256 im) {
 // Radix-4 butterfly on eight lanes with per-lane twiddles (w1, w2, w3).
 template <bool Forward>
 VELCORA_AVX2 void butterflyAvx2(__m256 ar, __m256 ai, __m256 br, __m256 bi, __m256 cr, __m256 ci,
-                                __m256 dr, __m256 di, const __m256* w, __m256* outR,
-                                __m256* outI) {
+                                __m256 dr, __m256 di, const __m256* w, __m256* outR, __m256* outI) {
     const __m256 apcR = _mm256_add_ps(ar, cr), apcI = _mm256_add_ps(ai, ci);
     const __m256 amcR = _mm256_sub_ps(ar, cr), amcI = _mm256_sub_ps(ai, ci);
     const __m256 bpdR = _mm256_add_ps(br, dr), bpdI = _mm256_add_ps(bi, di);
@@ -254,10 +252,10 @@ VELCORA_AVX2 void butterflyAvx2(__m256 ar, __m256 ai, __m256 br, __m256 bi, __m2
 // A radix-4 stage with stride >= 4 from split input: eight lanes over q (stride >= 8) or
 // over two p with four q each (stride 4). Output split, or interleaved pairs (stride >= 8).
 template <bool Forward, bool InterleavedOut>
-__attribute__((target("avx2,fma"))) void
-stageAvx2(const float* __restrict xr, const float* __restrict xi, float* __restrict yr,
-          float* __restrict yi, float* __restrict pairs, long span, long s,
-          const float* __restrict tw) {
+__attribute__((target("avx2,fma"))) void stageAvx2(const float* __restrict xr,
+                                                   const float* __restrict xi, float* __restrict yr,
+                                                   float* __restrict yi, float* __restrict pairs,
+                                                   long span, long s, const float* __restrict tw) {
     const long m = span / 4;
     if (s >= 8) {
         for (long p = 0; p < m; ++p) {
@@ -269,10 +267,11 @@ stageAvx2(const float* __restrict xr, const float* __restrict xi, float* __restr
                 const long i = in + q;
                 __m256 oR[4], oI[4];
                 butterflyAvx2<Forward>(
-                    _mm256_loadu_ps(xr + i), _mm256_loadu_ps(xi + i), _mm256_loadu_ps(xr + i + s * m),
-                    _mm256_loadu_ps(xi + i + s * m), _mm256_loadu_ps(xr + i + 2 * s * m),
-                    _mm256_loadu_ps(xi + i + 2 * s * m), _mm256_loadu_ps(xr + i + 3 * s * m),
-                    _mm256_loadu_ps(xi + i + 3 * s * m), w, oR, oI);
+                    _mm256_loadu_ps(xr + i), _mm256_loadu_ps(xi + i),
+                    _mm256_loadu_ps(xr + i + s * m), _mm256_loadu_ps(xi + i + s * m),
+                    _mm256_loadu_ps(xr + i + 2 * s * m), _mm256_loadu_ps(xi + i + 2 * s * m),
+                    _mm256_loadu_ps(xr + i + 3 * s * m), _mm256_loadu_ps(xi + i + 3 * s * m), w, oR,
+                    oI);
                 if (InterleavedOut) {
                     for (int k = 0; k < 4; ++k)
                         storePairsAvx2(pairs + 2 * (out + q + k * s), oR[k], oI[k]);
@@ -310,10 +309,9 @@ stageAvx2(const float* __restrict xr, const float* __restrict xi, float* __restr
 
 // The closing radix-2 stage (stride >= 8) from split input.
 template <bool InterleavedOut>
-__attribute__((target("avx2,fma"))) void radix2Avx2(const float* __restrict xr,
-                                                     const float* __restrict xi,
-                                                     float* __restrict yr, float* __restrict yi,
-                                                     float* __restrict pairs, long s) {
+__attribute__((target("avx2,fma"))) void
+radix2Avx2(const float* __restrict xr, const float* __restrict xi, float* __restrict yr,
+           float* __restrict yi, float* __restrict pairs, long s) {
     for (long q = 0; q < s; q += 8) {
         const __m256 ar = _mm256_loadu_ps(xr + q), ai = _mm256_loadu_ps(xi + q);
         const __m256 br = _mm256_loadu_ps(xr + q + s), bi = _mm256_loadu_ps(xi + q + s);
@@ -336,11 +334,9 @@ VELCORA_AVX2 __m256 reverseAvx2(__m256 v) {
 }
 
 // Forward split step for k = 1 .. eight at a time; returns the first k left to do.
-__attribute__((target("avx2,fma"))) int forwardSplitAvx2(const float* __restrict zr,
-                                                         const float* __restrict zi,
-                                                         const float* __restrict wr,
-                                                         const float* __restrict ws,
-                                                         float* __restrict data, int h) {
+__attribute__((target("avx2,fma"))) int
+forwardSplitAvx2(const float* __restrict zr, const float* __restrict zi, const float* __restrict wr,
+                 const float* __restrict ws, float* __restrict data, int h) {
     const __m256 half = _mm256_set1_ps(0.5f);
     int k = 1;
     for (; k + 8 <= h / 2; k += 8) {
@@ -362,11 +358,9 @@ __attribute__((target("avx2,fma"))) int forwardSplitAvx2(const float* __restrict
 }
 
 // Inverse split step for k = 1 .. eight at a time; returns the first k left to do.
-__attribute__((target("avx2,fma"))) int inverseSplitAvx2(const float* __restrict data,
-                                                         const float* __restrict wr,
-                                                         const float* __restrict ws,
-                                                         float* __restrict zr,
-                                                         float* __restrict zi, int h) {
+__attribute__((target("avx2,fma"))) int
+inverseSplitAvx2(const float* __restrict data, const float* __restrict wr,
+                 const float* __restrict ws, float* __restrict zr, float* __restrict zi, int h) {
     const __m256 half = _mm256_set1_ps(0.5f);
     int k = 1;
     for (; k + 8 <= h / 2; k += 8) {
@@ -418,11 +412,11 @@ VELCORA_INLINE void runStage(const FftTables& t, const FftTables::Stage& st, In 
             if (t.avx2_ && !UpperZero &&
                 (st.stride >= 8 || (st.stride == 4 && !interleaved && st.span >= 8))) {
                 if constexpr (interleaved)
-                    stageAvx2<Forward, true>(x.re, x.im, nullptr, nullptr, y.p, st.span,
-                                             st.stride, tw);
+                    stageAvx2<Forward, true>(x.re, x.im, nullptr, nullptr, y.p, st.span, st.stride,
+                                             tw);
                 else
-                    stageAvx2<Forward, false>(x.re, x.im, y.re, y.im, nullptr, st.span,
-                                              st.stride, tw);
+                    stageAvx2<Forward, false>(x.re, x.im, y.re, y.im, nullptr, st.span, st.stride,
+                                              tw);
                 return;
             }
         }
@@ -493,12 +487,10 @@ VELCORA_INLINE void forwardSplit(FftTables& t, float* __restrict data) {
     const float* __restrict ws = t.splitSin_.data();
     data[0] = zr[0] + zi[0];
     data[1] = zr[0] - zi[0];
-    if (h < 2)
-        return;
+    if (h < 2) return;
     int first = 1;
 #ifdef VELCORA_HAVE_AVX2_STAGE
-    if (t.avx2_)
-        first = forwardSplitAvx2(zr, zi, wr, ws, data, h);
+    if (t.avx2_) first = forwardSplitAvx2(zr, zi, wr, ws, data, h);
 #endif
     for (int k = first; k < (h + 1) / 2; ++k) {
         const float ar = zr[k], ai = zi[k], br = zr[h - k], bi = zi[h - k];
@@ -527,12 +519,10 @@ VELCORA_INLINE void inverseSplit(FftTables& t, const float* __restrict data) {
     const float* __restrict ws = t.splitSin_.data();
     zr[0] = 0.5f * (data[0] + data[1]);
     zi[0] = 0.5f * (data[0] - data[1]);
-    if (h < 2)
-        return;
+    if (h < 2) return;
     int first = 1;
 #ifdef VELCORA_HAVE_AVX2_STAGE
-    if (t.avx2_)
-        first = inverseSplitAvx2(data, wr, ws, zr, zi, h);
+    if (t.avx2_) first = inverseSplitAvx2(data, wr, ws, zr, zi, h);
 #endif
     for (int k = first; k < (h + 1) / 2; ++k) {
         const float xr = data[2 * k], xi = data[2 * k + 1];
@@ -577,8 +567,7 @@ void FftTables::build(int n) {
         st.span = span;
         st.stride = stride;
         st.twiddleAt = twiddleTotal;
-        if (st.radix == 4)
-            twiddleTotal += 6 * (span / 4);
+        if (st.radix == 4) twiddleTotal += 6 * (span / 4);
         span /= st.radix;
         stride *= st.radix;
     }
@@ -587,8 +576,7 @@ void FftTables::build(int n) {
     invTwiddles_.reset(static_cast<std::size_t>(twiddleTotal) + 1);
     for (int i = 0; i < stageCount_; ++i) {
         const Stage& st = stages_[i];
-        if (st.radix != 4)
-            continue;
+        if (st.radix != 4) continue;
         const int m = st.span / 4;
         float* f = fwdTwiddles_.data() + st.twiddleAt;
         float* v = invTwiddles_.data() + st.twiddleAt;
@@ -622,8 +610,7 @@ void FftTables::build(int n) {
 }
 
 void realFFT(int n, int direction, float* data, FftTables& tables) {
-    if (tables.length() != n)
-        tables.build(n);
+    if (tables.length() != n) tables.build(n);
     if (direction > 0)
         forwardTransform(tables, data, false);
     else
@@ -631,8 +618,7 @@ void realFFT(int n, int direction, float* data, FftTables& tables) {
 }
 
 void realFFTUpperHalfZero(int n, float* data, FftTables& tables) {
-    if (tables.length() != n)
-        tables.build(n);
+    if (tables.length() != n) tables.build(n);
     forwardTransform(tables, data, true);
 }
 

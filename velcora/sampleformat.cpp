@@ -71,9 +71,9 @@ std::int32_t roundToLimits(double v, double lower, double upper) {
     return roundToLimitsInline(v, lower, upper);
 }
 
-VELCORA_SIMD_CLONES void samplesToFloat(std::uint32_t code, const std::uint8_t* in, std::size_t n, float* out) {
-    if (n == 0)
-        return;
+VELCORA_SIMD_CLONES void samplesToFloat(std::uint32_t code, const std::uint8_t* in, std::size_t n,
+                                        float* out) {
+    if (n == 0) return;
     switch (code) {
     case kUnsigned8:
         for (std::size_t i = 0; i < n; ++i)
@@ -87,8 +87,7 @@ VELCORA_SIMD_CLONES void samplesToFloat(std::uint32_t code, const std::uint8_t* 
         for (std::size_t i = 0; i < n; ++i) {
             const std::uint8_t* b = in + 3 * i;
             std::int32_t s = b[0] | (b[1] << 8) | (b[2] << 16);
-            if (s & 0x800000)
-                s -= 0x1000000;
+            if (s & 0x800000) s -= 0x1000000;
             out[i] = static_cast<float>(s) / 8388608.0f;
         }
         break;
@@ -111,18 +110,19 @@ VELCORA_SIMD_CLONES void samplesToFloat(std::uint32_t code, const std::uint8_t* 
     }
 }
 
-VELCORA_SIMD_CLONES void floatToSamples(std::uint32_t code, const float* in, std::size_t n, std::uint8_t* out) {
-    if (n == 0)
-        return;
+VELCORA_SIMD_CLONES void floatToSamples(std::uint32_t code, const float* in, std::size_t n,
+                                        std::uint8_t* out) {
+    if (n == 0) return;
     switch (code) {
     case kUnsigned8:
         for (std::size_t i = 0; i < n; ++i)
-            out[i] = static_cast<std::uint8_t>(roundSmallToLimits(in[i], 128.0f, -128.0f, 127.0f) + 128);
+            out[i] =
+                static_cast<std::uint8_t>(roundSmallToLimits(in[i], 128.0f, -128.0f, 127.0f) + 128);
         break;
     case kSigned16:
         for (std::size_t i = 0; i < n; ++i)
-            storeLittle16(out + 2 * i, static_cast<std::int16_t>(
-                                           roundSmallToLimits(in[i], 32768.0f, -32768.0f, 32767.0f)));
+            storeLittle16(out + 2 * i, static_cast<std::int16_t>(roundSmallToLimits(
+                                           in[i], 32768.0f, -32768.0f, 32767.0f)));
         break;
     case kSigned24:
         for (std::size_t i = 0; i < n; ++i) {

@@ -18,8 +18,8 @@ namespace {
 template <int Channels>
 void polyphaseSums(const float* __restrict table, int taps, const int* __restrict phaseOrder,
                    const int* __restrict frameStep, int listLength, int& cursor,
-                   const float* __restrict input, int channelCount, int outputs,
-                   float* fftBlocks, int fftSize) {
+                   const float* __restrict input, int channelCount, int outputs, float* fftBlocks,
+                   int fftSize) {
     const int ch = Channels > 0 ? Channels : channelCount;
     int cur = cursor;
     const float* x = input;
@@ -36,8 +36,7 @@ void polyphaseSums(const float* __restrict table, int taps, const int* __restric
             for (int c = 0; c < Channels; ++c)
                 out[c][p] = acc[c];
             x += frameStep[cur] * Channels;
-            if (++cur == listLength)
-                cur = 0;
+            if (++cur == listLength) cur = 0;
         }
     } else {
         for (int p = 0; p < outputs; ++p) {
@@ -49,8 +48,7 @@ void polyphaseSums(const float* __restrict table, int taps, const int* __restric
                 fftBlocks[static_cast<long>(c) * fftSize + p] = acc;
             }
             x += frameStep[cur] * ch;
-            if (++cur == listLength)
-                cur = 0;
+            if (++cur == listLength) cur = 0;
         }
     }
     cursor = cur;
@@ -63,11 +61,11 @@ void polyphaseSums(const float* __restrict table, int taps, const int* __restric
 // The four outputs of a group start at most three frames apart, so one load of four
 // frames per tap and a permutation (fixed for the group) give all eight lane inputs.
 template <int Taps>
-__attribute__((target("avx2"))) void polyphaseSumsStereoAvx2(
-    const float* __restrict grouped, const int* __restrict groupPermute,
-    const int* __restrict groupAdvance, int tapCount, int listLength, int& cursor,
-    const float* __restrict input, int outputs, float* __restrict left,
-    float* __restrict right) {
+__attribute__((target("avx2"))) void
+polyphaseSumsStereoAvx2(const float* __restrict grouped, const int* __restrict groupPermute,
+                        const int* __restrict groupAdvance, int tapCount, int listLength,
+                        int& cursor, const float* __restrict input, int outputs,
+                        float* __restrict left, float* __restrict right) {
     const int taps = Taps > 0 ? Taps : tapCount;
     int cur = cursor;
     const float* x = input;
@@ -87,8 +85,7 @@ __attribute__((target("avx2"))) void polyphaseSumsStereoAvx2(
         _mm_storeu_ps(right + p, _mm_shuffle_ps(a, b, 0xDD));
         x += 2 * groupAdvance[g];
         cur += 4;
-        if (cur == listLength)
-            cur = 0;
+        if (cur == listLength) cur = 0;
     }
     cursor = cur;
 }
@@ -101,23 +98,21 @@ bool processorHasAvx2() {
 
 } // namespace
 
-Upsampler::Upsampler(const ConverterConfig& config) : BufferedRateConverter(config) {
-    if (srcRate_ <= 0 || dstRate_ <= srcRate_ || channels_ <= 0)
-        return;
+Upsampler::Upsampler(const ConverterConfig& config)
+    : BufferedRateConverter(config) {
+    if (srcRate_ <= 0 || dstRate_ <= srcRate_ || channels_ <= 0) return;
     const std::int64_t fs = srcRate_;
     const std::int64_t fd = dstRate_;
     g_ = greatestCommonDivisor(static_cast<std::uint32_t>(fs), static_cast<std::uint32_t>(fd));
     const std::int64_t r = fs / g_;
     k_ = oversamplingFactor(static_cast<std::uint32_t>(r));
-    if (k_ == 0)
-        return;
+    if (k_ == 0) return;
     fp_ = fd * r;
     ff_ = k_ * fd;
     const int phases = static_cast<int>(fp_ / fs);
 
     poly_ = buildPolyphaseFilter(fp_, phases, fs, ff_, attenuation_);
-    if (poly_.length == 0)
-        return;
+    if (poly_.length == 0) return;
 
     // Stage-one outputs step s = Fp / Ff through the Fp grid; output i sits at phase
     // P - (i s mod P) of its input frame, and the frame advances when that phase is below s.
@@ -127,8 +122,7 @@ Upsampler::Upsampler(const ConverterConfig& config) : BufferedRateConverter(conf
     frameStep_.reset(static_cast<std::size_t>(listLength_));
     for (int i = 0; i < listLength_; ++i) {
         std::int64_t phase = phases - (static_cast<std::int64_t>(i) * step) % phases;
-        if (phase == phases)
-            phase = 0;
+        if (phase == phases) phase = 0;
         phaseOrder_[i] = static_cast<int>(phase);
         frameStep_[i] = phase < step ? 1 : 0;
     }
@@ -137,8 +131,7 @@ Upsampler::Upsampler(const ConverterConfig& config) : BufferedRateConverter(conf
     // Groups of four list positions never straddle the list's end when its length is a
     // multiple of 4, and every block starts a group because H is a multiple of 4.
     const long groupedSize = static_cast<long>(listLength_) * poly_.taps * 2;
-    if (channels_ == 2 && listLength_ % 4 == 0 && groupedSize <= (1L << 22) &&
-        processorHasAvx2()) {
+    if (channels_ == 2 && listLength_ % 4 == 0 && groupedSize <= (1L << 22) && processorHasAvx2()) {
         groupedTable_.reset(static_cast<std::size_t>(groupedSize));
         groupPermute_.reset(static_cast<std::size_t>(listLength_) * 2);
         groupAdvance_.reset(static_cast<std::size_t>(listLength_ / 4));
@@ -164,8 +157,7 @@ Upsampler::Upsampler(const ConverterConfig& config) : BufferedRateConverter(conf
 
     fft_ = buildFftFilter(static_cast<double>(ff_), FftCutoffRule{static_cast<double>(fs / 2), 0.0},
                           1.0, attenuation_, fftLength_, transitionWidth_, tables_);
-    if (fft_.length == 0)
-        return;
+    if (fft_.length == 0) return;
     half_ = fft_.fftSize / 2;
 
     const int ch = channels_;
@@ -180,35 +172,31 @@ Upsampler::Upsampler(const ConverterConfig& config) : BufferedRateConverter(conf
     tails_.reset(static_cast<std::size_t>(tailStride_) * ch);
     fftBlocks_.reset(static_cast<std::size_t>(fft_.fftSize) * ch);
     evenOnly_ = k_ == 2 && fft_.fftSize >= 8;
-    if (evenOnly_)
-        evenValues_.reset(static_cast<std::size_t>(half_));
+    if (evenOnly_) evenValues_.reset(static_cast<std::size_t>(half_));
     valid_ = true;
 }
 
 std::int64_t Upsampler::blockNeed() const {
-    return static_cast<std::int64_t>(half_) * srcRate_ / (static_cast<std::int64_t>(dstRate_) * k_) +
+    return static_cast<std::int64_t>(half_) * srcRate_ /
+               (static_cast<std::int64_t>(dstRate_) * k_) +
            2 + poly_.taps - framesHeld_;
 }
 
 std::uint32_t Upsampler::process(const float* data, std::uint32_t count, bool final) {
-    if (!valid_)
-        return 0;
+    if (!valid_) return 0;
     const int ch = channels_;
     const std::int64_t need = blockNeed();
     std::int64_t n;
     if (!final) {
-        if (static_cast<std::int64_t>(count) < ch * need)
-            return 0;
+        if (static_cast<std::int64_t>(count) < ch * need) return 0;
         n = need;
     } else {
         n = count / static_cast<std::uint32_t>(ch);
-        if (n > need)
-            n = need;
+        if (n > need) n = need;
     }
 
     float* in = inputBuffer_.data() + static_cast<std::size_t>(framesHeld_) * ch;
-    if (n > 0)
-        std::memcpy(in, data, static_cast<std::size_t>(n * ch) * sizeof(float));
+    if (n > 0) std::memcpy(in, data, static_cast<std::size_t>(n * ch) * sizeof(float));
     std::memset(in + n * ch, 0, static_cast<std::size_t>((need - n) * ch) * sizeof(float));
     framesHeld_ += static_cast<int>(need);
     framesRead_ += n;
@@ -252,8 +240,8 @@ VELCORA_SIMD_CLONES void Upsampler::stageOne(int blockSize) {
 #if defined(__x86_64__)
         if (groupedTable_.size() != 0 && blockSize % 4 == 0) {
             auto run = [&](auto kernel) {
-                kernel(groupedTable_.data(), groupPermute_.data(), groupAdvance_.data(),
-                       poly_.taps, listLength_, cursor_, x, blockSize, fftBlocks_.data(),
+                kernel(groupedTable_.data(), groupPermute_.data(), groupAdvance_.data(), poly_.taps,
+                       listLength_, cursor_, x, blockSize, fftBlocks_.data(),
                        fftBlocks_.data() + m);
             };
             switch (poly_.taps) {

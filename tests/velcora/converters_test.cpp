@@ -19,8 +19,8 @@ ConverterConfig editorConfig(int srcRate, int dstRate, int channels) {
 }
 
 // Feeds `input` in chunks of `chunkFrames` frames (0: all at once), then flushes.
-std::vector<float> convert(RateConverter& converter, const std::vector<float>& input,
-                           int channels, std::size_t chunkFrames) {
+std::vector<float> convert(RateConverter& converter, const std::vector<float>& input, int channels,
+                           std::size_t chunkFrames) {
     std::vector<float> out;
     auto drain = [&] {
         const float* d = converter.outputData();
@@ -190,13 +190,15 @@ TEST_P(ConverterStream, LengthAndValuesIndependentOfFeedSizes) {
         for (float& v : input)
             v = dist(rng);
         std::vector<float> reference;
-        for (std::size_t chunk : {std::size_t{0}, std::size_t{1}, std::size_t{37}, std::size_t{1000}}) {
+        for (std::size_t chunk :
+             {std::size_t{0}, std::size_t{1}, std::size_t{37}, std::size_t{1000}}) {
             auto converter = createConverter(editorConfig(s.srcRate, s.dstRate, s.channels));
             ASSERT_NE(converter, nullptr);
             const std::vector<float> out = convert(*converter, input, s.channels, chunk);
-            const std::size_t expected =
-                static_cast<std::size_t>(static_cast<std::int64_t>(frames) * s.dstRate / s.srcRate + 2);
-            ASSERT_EQ(out.size(), expected * s.channels) << "frames " << frames << " chunk " << chunk;
+            const std::size_t expected = static_cast<std::size_t>(
+                static_cast<std::int64_t>(frames) * s.dstRate / s.srcRate + 2);
+            ASSERT_EQ(out.size(), expected * s.channels)
+                << "frames " << frames << " chunk " << chunk;
             if (chunk == 0)
                 reference = out;
             else
@@ -210,7 +212,8 @@ INSTANTIATE_TEST_SUITE_P(RatePairs, ConverterStream,
                                            StreamCase{44100, 48000, 2}, StreamCase{16000, 48000, 1},
                                            StreamCase{48000, 22050, 2}, StreamCase{44100, 22050, 2},
                                            StreamCase{32000, 22050, 1}, StreamCase{44100, 8000, 3},
-                                           StreamCase{48000, 16000, 1}, StreamCase{96000, 44100, 2}));
+                                           StreamCase{48000, 16000, 1},
+                                           StreamCase{96000, 44100, 2}));
 
 // Channels are filtered independently: each channel of a stereo conversion equals the
 // mono conversion of that channel, value for value (whatever code path the count takes).
@@ -251,8 +254,7 @@ TEST(ConverterExactness, DecimationByTwoMatchesDirectConvolution) {
         const long n = static_cast<long>(2 * j) + 510;
         double y = 0;
         for (int i = 0; i < f.length; ++i)
-            if (n - i >= 0 && n - i < static_cast<long>(x.size()))
-                y += x[n - i] * taps[i];
+            if (n - i >= 0 && n - i < static_cast<long>(x.size())) y += x[n - i] * taps[i];
         ASSERT_NEAR(out[j], y, 2e-6) << j; // float FFT rounding of sums of size ~1
     }
 }
@@ -333,8 +335,7 @@ TEST(ConverterQuality, SilenceGivesExactSilence) {
     for (auto pair : {std::pair{8000, 22050}, std::pair{44100, 48000}, std::pair{48000, 22050},
                       std::pair{44100, 22050}}) {
         auto converter = createConverter(editorConfig(pair.first, pair.second, 2));
-        const std::vector<float> out =
-            convert(*converter, std::vector<float>(20000, 0.0f), 2, 777);
+        const std::vector<float> out = convert(*converter, std::vector<float>(20000, 0.0f), 2, 777);
         ASSERT_FALSE(out.empty());
         EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](float v) { return v == 0.0f; }));
     }

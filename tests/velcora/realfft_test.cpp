@@ -38,7 +38,7 @@ TEST(RealFft, EightPointExampleForwardAndInverse) {
     std::vector<float> x{1, 2, -0.5f, 3, 0.25f, -1, 2, 0.75f};
     FftTables tables;
     realFFT(8, 1, x.data(), tables);
-    const double expected[8] = {7.5, -2, 1.2803300858899107, 1.2123106012293743,
+    const double expected[8] = {7.5,   -2,    1.2803300858899107, 1.2123106012293743,
                                 -0.25, -2.75, 0.2196699141100893, 6.2123106012293743};
     for (int i = 0; i < 8; ++i)
         EXPECT_NEAR(x[i], expected[i], 1e-6) << i;
