@@ -7,7 +7,6 @@
 #if defined(__x86_64__)
 #include <immintrin.h>
 #endif
-#include <cstring>
 
 namespace velcora {
 
@@ -57,7 +56,7 @@ void polyphaseSums(const float* __restrict table, int taps, const int* __restric
 #if defined(__x86_64__)
 // Stereo stage one, four outputs x two channels per eight-lane vector. Each lane sums its
 // taps in order with separate multiply and add, exactly as the scalar loop does.
-// Taps > 0 fixes the tap count at compile time so the sum unrolls; 0 takes `taps`.
+// Taps > 0 fixes the tap count at compile time so the sum unrolls; 0 takes `tapCount`.
 // The four outputs of a group start at most three frames apart, so one load of four
 // frames per tap and a permutation (fixed for the group) give all eight lane inputs.
 template <int Taps>
