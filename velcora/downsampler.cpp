@@ -147,7 +147,8 @@ VELCORA_SIMD_CLONES int Downsampler::filterChannel(int c, const float* input,
     float* __restrict block = fftBlocks_.data() + static_cast<std::size_t>(c) * m;
     const float* __restrict in = input;
 
-    // The lower half takes the input with K - 1 zeros after each sample, the upper half is 0.
+    // The lower half takes the input with K - 1 zeros after each sample; the upper half is
+    // zero padding, which the transform supplies itself.
     if (k == 1) {
         for (int i = 0; i < half_; ++i)
             block[i] = in[i * ch];
@@ -157,7 +158,6 @@ VELCORA_SIMD_CLONES int Downsampler::filterChannel(int c, const float* input,
         for (int i = insertionPhase_; i < half_; i += k, ++j)
             block[i] = in[j * ch];
     }
-    std::memset(block + half_, 0, static_cast<std::size_t>(half_) * sizeof(float));
 
     realFFTUpperHalfZero(m, block, tables_);
     applySpectrum(block, fft_.spectrum.data(), m);

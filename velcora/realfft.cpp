@@ -14,6 +14,7 @@
 #include "velcora/simd.h"
 
 #include <cmath>
+#include <cstring>
 #include <type_traits>
 
 #if defined(__x86_64__)
@@ -619,7 +620,10 @@ void realFFT(int n, int direction, float* data, FftTables& tables) {
 
 void realFFTUpperHalfZero(int n, float* data, FftTables& tables) {
     if (tables.length() != n) tables.build(n);
-    forwardTransform(tables, data, true);
+    const bool skips = tables.stageCount_ > 0 && tables.stages_[0].radix == 4;
+    if (!skips) // the shortest lengths have no radix-4 first stage to skip the zeros
+        std::memset(data + n / 2, 0, static_cast<std::size_t>(n / 2) * sizeof(float));
+    forwardTransform(tables, data, skips);
 }
 
 // Y'[k] = Y[k] + Y[k + n/2] is the spectrum of the even samples at length n/2; with the

@@ -44,8 +44,9 @@ private:
 // direction: +1 forward, -1 inverse. n is a power of two, n >= 2.
 void realFFT(int n, int direction, float* data, FftTables& tables);
 
-// The forward transform for data whose upper half data[n/2 .. n-1] is zero, which lets the
-// first stage skip those values. Same result as realFFT(n, 1, ...).
+// The forward transform of data[0 .. n/2 - 1] followed by n/2 zeros: the upper half of
+// `data` is taken as zero whatever it holds (the first stage skips it). Same result as
+// realFFT(n, 1, ...) on the zero-padded block.
 void realFFTUpperHalfZero(int n, float* data, FftTables& tables);
 
 // The even-indexed values of the inverse transform of length n: out[j] receives what

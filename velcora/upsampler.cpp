@@ -282,7 +282,6 @@ int Upsampler::stageTwo(int c) {
     const int ch = channels_;
     const int m = fft_.fftSize;
     float* block = fftBlocks_.data() + static_cast<std::size_t>(c) * m;
-    std::memset(block + half_, 0, static_cast<std::size_t>(half_) * sizeof(float));
     realFFTUpperHalfZero(m, block, tables_);
     applySpectrum(block, fft_.spectrum.data(), m);
 

@@ -106,6 +106,33 @@ TEST_P(RealFftLength, MatchesDirectTransformAndRoundTrips) {
 INSTANTIATE_TEST_SUITE_P(PowersOfTwo, RealFftLength,
                          ::testing::Values(4, 8, 16, 32, 64, 128, 256, 1024, 2048, 4096));
 
+// The padded forward transform ignores whatever the upper half holds; the even-value
+// inverse returns what the full inverse leaves at the even positions.
+TEST_P(RealFftLength, PaddedForwardAndEvenInverseMatchTheFullTransforms) {
+    const int n = GetParam();
+    std::mt19937 rng(n + 1);
+    std::uniform_real_distribution<float> dist(-1.0f, 1.0f);
+    std::vector<float> x(n, 0.0f);
+    for (int i = 0; i < n / 2; ++i)
+        x[i] = dist(rng);
+    FftTables tables, halfTables;
+    std::vector<float> full = x;
+    realFFT(n, 1, full.data(), tables);
+    std::vector<float> padded = x;
+    for (int i = n / 2; i < n; ++i)
+        padded[i] = 1e6f; // garbage that must not matter
+    realFFTUpperHalfZero(n, padded.data(), tables);
+    for (int i = 0; i < n; ++i)
+        ASSERT_NEAR(padded[i], full[i], 1e-5 * std::sqrt(n)) << i;
+
+    std::vector<float> inverse = full;
+    realFFT(n, -1, inverse.data(), tables);
+    std::vector<float> even(n / 2);
+    realInverseEven(n, full.data(), even.data(), halfTables);
+    for (int j = 0; j < n / 2; ++j)
+        ASSERT_NEAR(even[j], inverse[2 * j], 1e-5 * n) << j;
+}
+
 TEST(RealFft, TablesFollowTheLength) {
     FftTables tables;
     std::vector<float> a(16, 1.0f), b(32, 1.0f);
