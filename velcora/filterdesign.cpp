@@ -166,6 +166,32 @@ applySpectrumAvx2(float* __restrict block, const float* __restrict spectrum, int
     return k;
 }
 
+// Four complex products of block and spectrum pairs, as in applySpectrumAvx2.
+__attribute__((target("avx2"))) static inline __m256 productAvx2(const float* b, const float* s) {
+    const __m256 vb = _mm256_loadu_ps(b);
+    const __m256 vs = _mm256_loadu_ps(s);
+    return _mm256_addsub_ps(_mm256_mul_ps(_mm256_moveldup_ps(vs), vb),
+                            _mm256_mul_ps(_mm256_movehdup_ps(vs), _mm256_permute_ps(vb, 0xB1)));
+}
+
+// The folded product for k = 1 .. four pairs at a time: the products at k and at the
+// mirrored h - k (h = fftSize / 2), then (re + re', im - im'). Returns the first k left.
+__attribute__((target("avx2"))) static int applySpectrumFoldedAvx2(const float* __restrict block,
+                                                                   const float* __restrict spectrum,
+                                                                   int h, float* __restrict out) {
+    const int q = h / 2;
+    const __m256 negate = _mm256_set1_ps(-0.0f);
+    int k = 1;
+    for (; k + 4 <= q; k += 4) {
+        const __m256 direct = productAvx2(block + 2 * k, spectrum + 2 * k);
+        __m256 mirror = productAvx2(block + 2 * (h - k - 3), spectrum + 2 * (h - k - 3));
+        // Pairs h-k-3 .. h-k reversed into the order of k .. k+3.
+        mirror = _mm256_permute_ps(_mm256_permute2f128_ps(mirror, mirror, 1), 0x4E);
+        _mm256_storeu_ps(out + 2 * k, _mm256_addsub_ps(direct, _mm256_xor_ps(mirror, negate)));
+    }
+    return k;
+}
+
 static bool spectrumAvx2() {
     static const bool has = [] {
         __builtin_cpu_init();
@@ -188,6 +214,28 @@ void applySpectrum(float* __restrict block, const float* __restrict spectrum, in
         const float sr = spectrum[2 * k], si = spectrum[2 * k + 1];
         block[2 * k] = sr * br - si * bi;
         block[2 * k + 1] = si * br + sr * bi;
+    }
+}
+
+void applySpectrumFolded(const float* __restrict block, const float* __restrict spectrum,
+                         int fftSize, float* __restrict folded) {
+    const int h = fftSize / 2;
+    const int q = fftSize / 4;
+    auto productRe = [&](int k) {
+        return spectrum[2 * k] * block[2 * k] - spectrum[2 * k + 1] * block[2 * k + 1];
+    };
+    auto productIm = [&](int k) {
+        return spectrum[2 * k + 1] * block[2 * k] + spectrum[2 * k] * block[2 * k + 1];
+    };
+    folded[0] = block[0] * spectrum[0] + block[1] * spectrum[1];
+    folded[1] = 2.0f * productRe(q);
+    int first = 1;
+#if defined(__x86_64__)
+    if (spectrumAvx2()) first = applySpectrumFoldedAvx2(block, spectrum, h, folded);
+#endif
+    for (int k = first; k < q; ++k) {
+        folded[2 * k] = productRe(k) + productRe(h - k);
+        folded[2 * k + 1] = productIm(k) - productIm(h - k);
     }
 }
 

@@ -74,4 +74,9 @@ FftFilter buildFftFilter(double ff, FftCutoffRule rule, double gain, double atte
 // Multiplies a block transformed by realFFT with a filter spectrum of the same packing.
 void applySpectrum(float* block, const float* spectrum, int fftSize);
 
+// The product of applySpectrum folded to length fftSize / 2 (bin k plus bin k + fftSize / 2),
+// written to `folded` and left in `block` unchanged: the inverse transform of length
+// fftSize / 2 of it gives the even values of the full-length inverse (see realInverseEven).
+void applySpectrumFolded(const float* block, const float* spectrum, int fftSize, float* folded);
+
 } // namespace velcora

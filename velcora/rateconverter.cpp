@@ -13,8 +13,20 @@ BufferedRateConverter::BufferedRateConverter(const ConverterConfig& config)
     , fftLength_(config.fftLength) {}
 
 void BufferedRateConverter::feed(const float* data, std::uint32_t count) {
-    input_.append(data, count);
-    drive(false);
+    if (input_.count() != 0) {
+        input_.append(data, count);
+        drive(false);
+        return;
+    }
+    // Nothing queued: the blocks are converted straight from the caller's values and only
+    // the rest is queued, which is what appending everything and driving would do.
+    std::uint32_t total = 0;
+    for (;;) {
+        const std::uint32_t consumed = process(data + total, count - total, false);
+        if (consumed == 0) break;
+        total += consumed;
+    }
+    input_.append(data + total, count - total);
 }
 
 void BufferedRateConverter::flush() {

@@ -283,13 +283,13 @@ int Upsampler::stageTwo(int c) {
     const int m = fft_.fftSize;
     float* block = fftBlocks_.data() + static_cast<std::size_t>(c) * m;
     realFFTUpperHalfZero(m, block, tables_);
-    applySpectrum(block, fft_.spectrum.data(), m);
 
     float* tail = tails_.data() + static_cast<std::size_t>(c) * tailStride_;
     float* out = blockOutput_.data() + c;
     if (evenOnly_) {
         const float* even = evenValues_.data();
-        realInverseEven(m, block, evenValues_.data(), halfTables_);
+        applySpectrumFolded(block, fft_.spectrum.data(), m, evenValues_.data());
+        realFFT(m / 2, -1, evenValues_.data(), halfTables_);
         const int outputs = half_ / 2;
         for (int j = 0; j < outputs; ++j)
             out[j * ch] = tail[j] + even[j];
@@ -297,6 +297,7 @@ int Upsampler::stageTwo(int c) {
             tail[j] = even[outputs + j];
         return outputs;
     }
+    applySpectrum(block, fft_.spectrum.data(), m);
     realFFT(m, -1, block, tables_);
     int i = decimationOffset_;
     int j = 0;

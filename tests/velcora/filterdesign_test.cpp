@@ -107,6 +107,25 @@ TEST(FilterDesign, ApplySpectrumIsTheComplexProductPerBin) {
     }
 }
 
+TEST(FilterDesign, FoldedProductIsTheFoldOfTheProduct) {
+    const int m = 128, h = m / 2, q = m / 4;
+    std::vector<float> block(m), spectrum(m);
+    for (int i = 0; i < m; ++i) {
+        block[i] = std::sin(0.53f * i) * 2.0f;
+        spectrum[i] = std::cos(0.29f * i + 0.4f);
+    }
+    std::vector<float> product = block;
+    applySpectrum(product.data(), spectrum.data(), m);
+    std::vector<float> folded(h);
+    applySpectrumFolded(block.data(), spectrum.data(), m, folded.data());
+    EXPECT_EQ(folded[0], product[0] + product[1]);
+    EXPECT_EQ(folded[1], 2.0f * product[2 * q]);
+    for (int k = 1; k < q; ++k) {
+        EXPECT_EQ(folded[2 * k], product[2 * k] + product[2 * (h - k)]) << k;
+        EXPECT_EQ(folded[2 * k + 1], product[2 * k + 1] - product[2 * (h - k) + 1]) << k;
+    }
+}
+
 TEST(RatioSupport, Table) {
     struct Case {
         std::uint32_t src, dst;
