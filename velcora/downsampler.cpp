@@ -160,10 +160,10 @@ VELCORA_SIMD_CLONES int Downsampler::filterChannel(int c, const float* input,
     }
 
     realFFTUpperHalfZero(m, block, tables_);
+    if (evenOnly_) return decimateByTwo(c, firstTap);
 
     const int taps = poly_.taps;
     float* __restrict stage = stageBuffers_.data() + static_cast<std::size_t>(c) * stageStride_;
-    if (evenOnly_) return decimateByTwo(c, firstTap);
     applySpectrum(block, fft_.spectrum.data(), m);
     realFFT(m, -1, block, tables_);
     for (int i = 0; i < half_; ++i)
