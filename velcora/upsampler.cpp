@@ -89,6 +89,44 @@ polyphaseSumsStereoAvx2(const float* __restrict grouped, const int* __restrict g
     cursor = cur;
 }
 
+// Stage-two decimation of both channels of a stereo block: output frame j is
+// (tail[j] + block[offset + K j]) per channel, interleaved; then the next tails are the
+// values from `tailStart` on in steps of K. Eight frames per vector; returns nothing, the
+// scalar remainder is done here too.
+__attribute__((target("avx2"))) void
+decimateStereoAvx2(const float* __restrict left, const float* __restrict right,
+                   float* __restrict tailLeft, float* __restrict tailRight, int offset, int k,
+                   int outputs, int tailStart, int tails, float* __restrict out) {
+    const __m256i step =
+        _mm256_mullo_epi32(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7), _mm256_set1_epi32(k));
+    int j = 0;
+    for (; j + 8 <= outputs; j += 8) {
+        const __m256i at = _mm256_add_epi32(step, _mm256_set1_epi32(offset + k * j));
+        const __m256 l =
+            _mm256_add_ps(_mm256_loadu_ps(tailLeft + j), _mm256_i32gather_ps(left, at, 4));
+        const __m256 r =
+            _mm256_add_ps(_mm256_loadu_ps(tailRight + j), _mm256_i32gather_ps(right, at, 4));
+        const __m256 lo = _mm256_unpacklo_ps(l, r);
+        const __m256 hi = _mm256_unpackhi_ps(l, r);
+        _mm256_storeu_ps(out + 2 * j, _mm256_permute2f128_ps(lo, hi, 0x20));
+        _mm256_storeu_ps(out + 2 * j + 8, _mm256_permute2f128_ps(lo, hi, 0x31));
+    }
+    for (; j < outputs; ++j) {
+        out[2 * j] = tailLeft[j] + left[offset + k * j];
+        out[2 * j + 1] = tailRight[j] + right[offset + k * j];
+    }
+    int t = 0;
+    for (; t + 8 <= tails; t += 8) {
+        const __m256i at = _mm256_add_epi32(step, _mm256_set1_epi32(tailStart + k * t));
+        _mm256_storeu_ps(tailLeft + t, _mm256_i32gather_ps(left, at, 4));
+        _mm256_storeu_ps(tailRight + t, _mm256_i32gather_ps(right, at, 4));
+    }
+    for (; t < tails; ++t) {
+        tailLeft[t] = left[tailStart + k * t];
+        tailRight[t] = right[tailStart + k * t];
+    }
+}
+
 bool processorHasAvx2() {
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx2");
@@ -171,6 +209,9 @@ Upsampler::Upsampler(const ConverterConfig& config)
     tails_.reset(static_cast<std::size_t>(tailStride_) * ch);
     fftBlocks_.reset(static_cast<std::size_t>(fft_.fftSize) * ch);
     evenOnly_ = k_ == 2 && fft_.fftSize >= 8;
+#if defined(__x86_64__)
+    stereoDecimation_ = channels_ == 2 && processorHasAvx2();
+#endif
     if (evenOnly_) evenValues_.reset(static_cast<std::size_t>(half_));
     valid_ = true;
 }
@@ -202,8 +243,22 @@ std::uint32_t Upsampler::process(const float* data, std::uint32_t count, bool fi
 
     stageOne(half_);
     int produced = 0;
-    for (int c = 0; c < ch; ++c)
-        produced = stageTwo(c);
+#if defined(__x86_64__)
+    if (ch == 2 && !evenOnly_ && stereoDecimation_) {
+        for (int c = 0; c < ch; ++c)
+            filterBlock(c);
+        const int m = fft_.fftSize;
+        const int outputs = (half_ - decimationOffset_ + k_ - 1) / k_;
+        const int tailStart = decimationOffset_ + outputs * k_;
+        const int tails = (m - tailStart + k_ - 1) / k_;
+        decimateStereoAvx2(fftBlocks_.data(), fftBlocks_.data() + m, tails_.data(),
+                           tails_.data() + tailStride_, decimationOffset_, k_, outputs, tailStart,
+                           tails, blockOutput_.data());
+        produced = outputs;
+    } else
+#endif
+        for (int c = 0; c < ch; ++c)
+            produced = stageTwo(c);
     // Every channel kept the values from the same offset; the next block continues the
     // K-step where this one left the block.
     int i = decimationOffset_;
@@ -274,6 +329,15 @@ VELCORA_SIMD_CLONES void Upsampler::stageOne(int blockSize) {
                          listLength_, cursor_, x, ch, blockSize, fftBlocks_.data(), m);
         break;
     }
+}
+
+// The full-length filtering of channel c's stage-one block, in place.
+void Upsampler::filterBlock(int c) {
+    const int m = fft_.fftSize;
+    float* block = fftBlocks_.data() + static_cast<std::size_t>(c) * m;
+    realFFTUpperHalfZero(m, block, tables_);
+    applySpectrum(block, fft_.spectrum.data(), m);
+    realFFT(m, -1, block, tables_);
 }
 
 // Filters channel c's stage-one block and decimates it by K into the block output,
