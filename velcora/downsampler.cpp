@@ -159,13 +159,11 @@ VELCORA_SIMD_CLONES int Downsampler::filterChannel(int c, const float* input,
             block[i] = in[j * ch];
     }
 
-    realFFTUpperHalfZero(m, block, tables_);
     if (evenOnly_) return decimateByTwo(c, firstTap);
 
     const int taps = poly_.taps;
     float* __restrict stage = stageBuffers_.data() + static_cast<std::size_t>(c) * stageStride_;
-    applySpectrum(block, fft_.spectrum.data(), m);
-    realFFT(m, -1, block, tables_);
+    realConvolve(m, block, fft_.spectrum.data(), tables_);
     for (int i = 0; i < half_; ++i)
         stage[taps + 1 + i] += block[i];
 
@@ -204,8 +202,7 @@ int Downsampler::decimateByTwo(int c, std::int64_t firstTap) {
     const int m = fft_.fftSize;
     float* block = fftBlocks_.data() + static_cast<std::size_t>(c) * m;
     float* __restrict even = evenValues_.data();
-    applySpectrumFolded(block, fft_.spectrum.data(), m, even);
-    realFFT(m / 2, -1, even, halfTables_);
+    realConvolveEven(m, block, fft_.spectrum.data(), even, tables_, halfTables_);
 
     const int values = half_ / 2;
     float* __restrict tail = evenTails_.data() + static_cast<std::size_t>(c) * values;

@@ -11,6 +11,7 @@
 // with FMA and for the baseline, and the loader picks the one the processor runs.
 #include "velcora/realfft.h"
 
+#include "velcora/filterdesign.h"
 #include "velcora/simd.h"
 
 #include <cmath>
@@ -384,6 +385,58 @@ inverseSplitAvx2(const float* __restrict data, const float* __restrict wr,
     return k;
 }
 
+// The forward split step, the product with a packed spectrum and the inverse split step
+// of one bin pair (k, h - k) at a time, eight pairs per vector, on Z in place (Fold false)
+// or writing the folded product to `folded` (Fold true). The arithmetic is that of
+// forwardSplitAvx2, applySpectrum and inverseSplitAvx2 in turn. Returns the first k left.
+template <bool Fold>
+__attribute__((target("avx2,fma"))) int
+convolvePairsAvx2(float* __restrict zr, float* __restrict zi, const float* __restrict wr,
+                  const float* __restrict ws, const float* __restrict spectrum,
+                  float* __restrict folded, int h) {
+    const __m256 half = _mm256_set1_ps(0.5f);
+    int k = 1;
+    for (; k + 8 <= h / 2; k += 8) {
+        const __m256 ar = _mm256_loadu_ps(zr + k), ai = _mm256_loadu_ps(zi + k);
+        const __m256 br = reverseAvx2(_mm256_loadu_ps(zr + h - k - 7));
+        const __m256 bi = reverseAvx2(_mm256_loadu_ps(zi + h - k - 7));
+        const __m256 c = _mm256_loadu_ps(wr + k), sn = _mm256_loadu_ps(ws + k);
+        const __m256 er = _mm256_mul_ps(half, _mm256_add_ps(ar, br));
+        const __m256 ei = _mm256_mul_ps(half, _mm256_sub_ps(ai, bi));
+        const __m256 orr = _mm256_mul_ps(half, _mm256_add_ps(ai, bi));
+        const __m256 oi = _mm256_mul_ps(half, _mm256_sub_ps(br, ar));
+        const __m256 tr = _mm256_fmsub_ps(c, orr, _mm256_mul_ps(sn, oi));
+        const __m256 ti = _mm256_fmadd_ps(c, oi, _mm256_mul_ps(sn, orr));
+        const __m256 xr = _mm256_add_ps(er, tr), xi = _mm256_add_ps(ei, ti);
+        const __m256 yr = _mm256_sub_ps(er, tr), yi = _mm256_sub_ps(ti, ei);
+
+        __m256 sr, si, mr, mi;
+        loadAvx2<true>(nullptr, nullptr, spectrum, k, sr, si);
+        loadAvx2<true>(nullptr, nullptr, spectrum, h - k - 7, mr, mi);
+        mr = reverseAvx2(mr);
+        mi = reverseAvx2(mi);
+        const __m256 pr = _mm256_sub_ps(_mm256_mul_ps(sr, xr), _mm256_mul_ps(si, xi));
+        const __m256 pi = _mm256_add_ps(_mm256_mul_ps(si, xr), _mm256_mul_ps(sr, xi));
+        const __m256 qr = _mm256_sub_ps(_mm256_mul_ps(mr, yr), _mm256_mul_ps(mi, yi));
+        const __m256 qi = _mm256_add_ps(_mm256_mul_ps(mi, yr), _mm256_mul_ps(mr, yi));
+
+        if (Fold) {
+            storePairsAvx2(folded + 2 * k, _mm256_add_ps(pr, qr), _mm256_sub_ps(pi, qi));
+            continue;
+        }
+        const __m256 fr = _mm256_mul_ps(half, _mm256_add_ps(pr, qr));
+        const __m256 fi = _mm256_mul_ps(half, _mm256_sub_ps(pi, qi));
+        const __m256 dr = _mm256_sub_ps(pr, qr), di = _mm256_add_ps(pi, qi);
+        const __m256 gr = _mm256_mul_ps(half, _mm256_fmadd_ps(dr, c, _mm256_mul_ps(di, sn)));
+        const __m256 gi = _mm256_mul_ps(half, _mm256_fmsub_ps(di, c, _mm256_mul_ps(dr, sn)));
+        _mm256_storeu_ps(zr + k, _mm256_sub_ps(fr, gi));
+        _mm256_storeu_ps(zi + k, _mm256_add_ps(fi, gr));
+        _mm256_storeu_ps(zr + h - k - 7, reverseAvx2(_mm256_add_ps(fr, gi)));
+        _mm256_storeu_ps(zi + h - k - 7, reverseAvx2(_mm256_sub_ps(gr, fi)));
+    }
+    return k;
+}
+
 bool processorHasAvx2() {
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
@@ -554,6 +607,79 @@ VELCORA_SIMD_CLONES void inverseTransform(FftTables& t, float* data) {
     complexTransform<false, false>(t, data);
 }
 
+// Split step, spectrum product and inverse split step for every bin pair, on Z in bufA_.
+// Fold false: Z becomes the spectrum of the filtered block. Fold true: the folded product
+// (bins k and k + h added) is written packed to `folded`, h values.
+template <bool Fold>
+VELCORA_INLINE void convolveSpectrum(FftTables& t, const float* __restrict spectrum,
+                                     float* __restrict folded) {
+    const int h = t.half_;
+    float* __restrict zr = t.bufA_.data();
+    float* __restrict zi = zr + h;
+    const float* __restrict wr = t.splitCos_.data();
+    const float* __restrict ws = t.splitSin_.data();
+    const float d0 = (zr[0] + zi[0]) * spectrum[0];
+    const float d1 = (zr[0] - zi[0]) * spectrum[1];
+    if (Fold) {
+        folded[0] = d0 + d1;
+    } else {
+        zr[0] = 0.5f * (d0 + d1);
+        zi[0] = 0.5f * (d0 - d1);
+    }
+    if (h < 2) return;
+    int first = 1;
+#ifdef VELCORA_HAVE_AVX2_STAGE
+    if (t.avx2_) first = convolvePairsAvx2<Fold>(zr, zi, wr, ws, spectrum, folded, h);
+#endif
+    for (int k = first; k < (h + 1) / 2; ++k) {
+        const float ar = zr[k], ai = zi[k], br = zr[h - k], bi = zi[h - k];
+        const float er = 0.5f * (ar + br), ei = 0.5f * (ai - bi);
+        const float orr = 0.5f * (ai + bi), oi = 0.5f * (br - ar);
+        const float tr = wr[k] * orr - ws[k] * oi;
+        const float ti = wr[k] * oi + ws[k] * orr;
+        const float xr = er + tr, xi = ei + ti, yr = er - tr, yi = ti - ei;
+        const float* sk = spectrum + 2 * k;
+        const float* sm = spectrum + 2 * (h - k);
+        const float pr = sk[0] * xr - sk[1] * xi, pi = sk[1] * xr + sk[0] * xi;
+        const float qr = sm[0] * yr - sm[1] * yi, qi = sm[1] * yr + sm[0] * yi;
+        if (Fold) {
+            folded[2 * k] = pr + qr;
+            folded[2 * k + 1] = pi - qi;
+            continue;
+        }
+        const float fr = 0.5f * (pr + qr), fi = 0.5f * (pi - qi);
+        const float dr = pr - qr, di = pi + qi;
+        const float gr = 0.5f * (dr * wr[k] + di * ws[k]);
+        const float gi = 0.5f * (di * wr[k] - dr * ws[k]);
+        zr[k] = fr - gi;
+        zi[k] = fi + gr;
+        zr[h - k] = fr + gi;
+        zi[h - k] = gr - fi;
+    }
+    // The middle bin is its own pair: the split steps leave it unchanged.
+    const float xr = zr[h / 2], xi = zi[h / 2];
+    const float* sm = spectrum + h;
+    const float pr = sm[0] * xr - sm[1] * xi, pi = sm[1] * xr + sm[0] * xi;
+    if (Fold) {
+        folded[1] = 2.0f * pr;
+    } else {
+        zr[h / 2] = pr;
+        zi[h / 2] = pi;
+    }
+}
+
+VELCORA_SIMD_CLONES void convolveTransform(FftTables& t, float* data, const float* spectrum) {
+    complexTransform<true, true>(t, data);
+    convolveSpectrum<false>(t, spectrum, nullptr);
+    complexTransform<false, false>(t, data);
+}
+
+VELCORA_SIMD_CLONES void convolveFoldTransform(FftTables& t, float* data, const float* spectrum,
+                                               float* folded) {
+    complexTransform<true, true>(t, data);
+    convolveSpectrum<true>(t, spectrum, folded);
+}
+
 } // namespace
 
 void FftTables::build(int n) {
@@ -638,6 +764,29 @@ void realInverseEven(int n, float* data, float* out, FftTables& halfTables) {
         out[2 * k + 1] = data[2 * k + 1] - data[2 * (h - k) + 1];
     }
     realFFT(h, -1, out, halfTables);
+}
+
+void realConvolve(int n, float* data, const float* spectrum, FftTables& tables) {
+    if (tables.length() != n) tables.build(n);
+    if (n < 8 || !(tables.stages_[0].radix == 4)) {
+        realFFTUpperHalfZero(n, data, tables);
+        applySpectrum(data, spectrum, n);
+        realFFT(n, -1, data, tables);
+        return;
+    }
+    convolveTransform(tables, data, spectrum);
+}
+
+void realConvolveEven(int n, float* data, const float* spectrum, float* out, FftTables& tables,
+                      FftTables& halfTables) {
+    if (tables.length() != n) tables.build(n);
+    if (n < 8 || !(tables.stages_[0].radix == 4)) {
+        realFFTUpperHalfZero(n, data, tables);
+        applySpectrumFolded(data, spectrum, n, out);
+    } else {
+        convolveFoldTransform(tables, data, spectrum, out);
+    }
+    realFFT(n / 2, -1, out, halfTables);
 }
 
 } // namespace velcora

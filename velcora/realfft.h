@@ -54,4 +54,16 @@ void realFFTUpperHalfZero(int n, float* data, FftTables& tables);
 // length n/2 and transformed with `halfTables`; `data` is left changed. n >= 4.
 void realInverseEven(int n, float* data, float* out, FftTables& halfTables);
 
+// Fast convolution of one block: the forward transform of data[0 .. n/2 - 1] padded with
+// zeros, the product with `spectrum` (packed as realFFT's output, see applySpectrum) and the
+// inverse transform, in place, in fewer passes. Same values as realFFTUpperHalfZero,
+// applySpectrum and realFFT(n, -1, ...) in turn.
+void realConvolve(int n, float* data, const float* spectrum, FftTables& tables);
+
+// The even values of realConvolve's result: out[j] is what it would leave in data[2j],
+// j = 0 .. n/2 - 1, from the folded product and an inverse of length n/2 (halfTables).
+// `data` is left changed. n >= 4.
+void realConvolveEven(int n, float* data, const float* spectrum, float* out, FftTables& tables,
+                      FftTables& halfTables);
+
 } // namespace velcora

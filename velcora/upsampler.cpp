@@ -334,10 +334,8 @@ VELCORA_SIMD_CLONES void Upsampler::stageOne(int blockSize) {
 // The full-length filtering of channel c's stage-one block, in place.
 void Upsampler::filterBlock(int c) {
     const int m = fft_.fftSize;
-    float* block = fftBlocks_.data() + static_cast<std::size_t>(c) * m;
-    realFFTUpperHalfZero(m, block, tables_);
-    applySpectrum(block, fft_.spectrum.data(), m);
-    realFFT(m, -1, block, tables_);
+    realConvolve(m, fftBlocks_.data() + static_cast<std::size_t>(c) * m, fft_.spectrum.data(),
+                 tables_);
 }
 
 // Filters channel c's stage-one block and decimates it by K into the block output,
@@ -346,14 +344,11 @@ int Upsampler::stageTwo(int c) {
     const int ch = channels_;
     const int m = fft_.fftSize;
     float* block = fftBlocks_.data() + static_cast<std::size_t>(c) * m;
-    realFFTUpperHalfZero(m, block, tables_);
-
     float* tail = tails_.data() + static_cast<std::size_t>(c) * tailStride_;
     float* out = blockOutput_.data() + c;
     if (evenOnly_) {
         const float* even = evenValues_.data();
-        applySpectrumFolded(block, fft_.spectrum.data(), m, evenValues_.data());
-        realFFT(m / 2, -1, evenValues_.data(), halfTables_);
+        realConvolveEven(m, block, fft_.spectrum.data(), evenValues_.data(), tables_, halfTables_);
         const int outputs = half_ / 2;
         for (int j = 0; j < outputs; ++j)
             out[j * ch] = tail[j] + even[j];
@@ -361,8 +356,7 @@ int Upsampler::stageTwo(int c) {
             tail[j] = even[outputs + j];
         return outputs;
     }
-    applySpectrum(block, fft_.spectrum.data(), m);
-    realFFT(m, -1, block, tables_);
+    realConvolve(m, block, fft_.spectrum.data(), tables_);
     int i = decimationOffset_;
     int j = 0;
     for (; i < half_; i += k_, ++j)

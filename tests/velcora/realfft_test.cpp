@@ -1,5 +1,7 @@
 #include "velcora/realfft.h"
 
+#include "velcora/filterdesign.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -131,6 +133,35 @@ TEST_P(RealFftLength, PaddedForwardAndEvenInverseMatchTheFullTransforms) {
     realInverseEven(n, full.data(), even.data(), halfTables);
     for (int j = 0; j < n / 2; ++j)
         ASSERT_NEAR(even[j], inverse[2 * j], 1e-5 * n) << j;
+}
+
+// The fused convolutions give the values of the separate passes.
+TEST_P(RealFftLength, FusedConvolutionMatchesTheSeparatePasses) {
+    const int n = GetParam();
+    std::mt19937 rng(n + 2);
+    std::uniform_real_distribution<float> dist(-1.0f, 1.0f);
+    std::vector<float> x(n, 0.0f), spectrum(n);
+    for (int i = 0; i < n / 2; ++i)
+        x[i] = dist(rng);
+    for (float& v : spectrum)
+        v = dist(rng);
+    FftTables tables, halfTables;
+    std::vector<float> separate = x;
+    realFFTUpperHalfZero(n, separate.data(), tables);
+    std::vector<float> product = separate;
+    applySpectrum(product.data(), spectrum.data(), n);
+    std::vector<float> folded(n / 2);
+    applySpectrumFolded(separate.data(), spectrum.data(), n, folded.data());
+    realFFT(n, -1, product.data(), tables);
+    realFFT(n / 2, -1, folded.data(), halfTables);
+
+    std::vector<float> fused = x;
+    realConvolve(n, fused.data(), spectrum.data(), tables);
+    EXPECT_EQ(fused, product);
+    std::vector<float> even(n / 2);
+    std::vector<float> input = x;
+    realConvolveEven(n, input.data(), spectrum.data(), even.data(), tables, halfTables);
+    EXPECT_EQ(even, folded);
 }
 
 TEST(RealFft, TablesFollowTheLength) {
