@@ -19,6 +19,8 @@ public:
     int length() const { return n_; }
     void build(int n);
 
+    // The plan below is read by the transform code in realfft.cpp; callers only build
+    // tables (or let the first transform do it) and pass them along.
     struct Stage {
         int radix;     // 4 or 2
         int span;      // length of the sub-transforms this stage splits
@@ -35,7 +37,7 @@ public:
     AlignedArray<float> splitSin_;
     AlignedArray<float> bufA_; // split-format complex work: re then im
     AlignedArray<float> bufB_;
-    bool avx2_ = false; // the processor runs the AVX2 first stage
+    bool avx2_ = false; // the processor runs the AVX2 kernels
 
 private:
     int n_ = 0; // real length
