@@ -18,7 +18,9 @@ public:
     ~AlignedArray() { std::free(data_); }
     AlignedArray(const AlignedArray&) = delete;
     AlignedArray& operator=(const AlignedArray&) = delete;
-    AlignedArray(AlignedArray&& other) noexcept : data_(other.data_), size_(other.size_) {
+    AlignedArray(AlignedArray&& other) noexcept
+        : data_(other.data_)
+        , size_(other.size_) {
         other.data_ = nullptr;
         other.size_ = 0;
     }
@@ -38,8 +40,7 @@ public:
         std::free(data_);
         data_ = nullptr;
         size_ = 0;
-        if (count == 0)
-            return;
+        if (count == 0) return;
         std::size_t bytes = (count * sizeof(T) + kAlign - 1) / kAlign * kAlign;
         data_ = static_cast<T*>(std::aligned_alloc(kAlign, bytes));
         if (data_ == nullptr)
@@ -50,13 +51,11 @@ public:
 
     // Grows to at least `count` values; the content is not kept.
     void ensure(std::size_t count) {
-        if (count > size_)
-            reset(count);
+        if (count > size_) reset(count);
     }
 
     void fillZero() {
-        if (size_ != 0)
-            std::memset(static_cast<void*>(data_), 0, size_ * sizeof(T));
+        if (size_ != 0) std::memset(static_cast<void*>(data_), 0, size_ * sizeof(T));
     }
 
     T* data() { return data_; }

@@ -4,17 +4,14 @@ namespace velcora {
 
 std::size_t mappedCapacity(std::size_t values, std::uint32_t srcChannels,
                            std::uint32_t dstChannels) {
-    if (srcChannels == 0 || dstChannels <= srcChannels)
-        return values;
+    if (srcChannels == 0 || dstChannels <= srcChannels) return values;
     return values / srcChannels * dstChannels;
 }
 
 std::size_t mapChannels(float* data, std::size_t values, std::uint32_t srcChannels,
                         std::uint32_t dstChannels) {
-    if (srcChannels == dstChannels)
-        return values;
-    if (srcChannels == 0 || dstChannels == 0)
-        return 0;
+    if (srcChannels == dstChannels) return values;
+    if (srcChannels == 0 || dstChannels == 0) return 0;
     const std::size_t frames = values / srcChannels;
 
     if (dstChannels == 1) {

@@ -7,16 +7,15 @@
 
 namespace velcora {
 
-Downsampler::Downsampler(const ConverterConfig& config) : BufferedRateConverter(config) {
-    if (dstRate_ <= 0 || srcRate_ <= dstRate_ || channels_ <= 0)
-        return;
+Downsampler::Downsampler(const ConverterConfig& config)
+    : BufferedRateConverter(config) {
+    if (dstRate_ <= 0 || srcRate_ <= dstRate_ || channels_ <= 0) return;
     const std::int64_t fs = srcRate_;
     const std::int64_t fd = dstRate_;
     g_ = greatestCommonDivisor(static_cast<std::uint32_t>(fs), static_cast<std::uint32_t>(fd));
     const std::int64_t r = fd / g_;
     k_ = oversamplingFactor(static_cast<std::uint32_t>(r));
-    if (k_ == 0)
-        return;
+    if (k_ == 0) return;
     ff_ = k_ * fs;
     fp_ = fs / g_ * fd;
 
@@ -24,8 +23,7 @@ Downsampler::Downsampler(const ConverterConfig& config) : BufferedRateConverter(
     fft_ = buildFftFilter(static_cast<double>(ff_), FftCutoffRule{0.0, static_cast<double>(fd)},
                           static_cast<double>(k_), attenuation_, fftLength_, transitionWidth_,
                           tables_);
-    if (fft_.length == 0)
-        return;
+    if (fft_.length == 0) return;
 
     if (k_ == 1) {
         // Fd divides Fs: stage two keeps every (Fs / Fd)-th value.
@@ -41,8 +39,7 @@ Downsampler::Downsampler(const ConverterConfig& config) : BufferedRateConverter(
     } else {
         const int phases = static_cast<int>(fp_ / ff_);
         poly_ = buildPolyphaseFilter(fp_, phases, fs, ff_, attenuation_);
-        if (poly_.length == 0)
-            return;
+        if (poly_.length == 0) return;
         // Output i sits at Fp position i s (s = Fp / Fd): on stage-two value
         // ceil(i s / P) with phase P - (i s mod P); the step to the next output's value
         // is ceil((s - phase) / P).
@@ -51,14 +48,12 @@ Downsampler::Downsampler(const ConverterConfig& config) : BufferedRateConverter(
         inputStep_.reset(static_cast<std::size_t>(phases));
         for (int i = 0; i < phases; ++i) {
             std::int64_t phase = phases - (static_cast<std::int64_t>(i) * s) % phases;
-            if (phase == phases)
-                phase = 0;
+            if (phase == phases) phase = 0;
             phaseOrder_[i] = static_cast<int>(phase);
         }
         for (int i = 0; i < phases; ++i) {
             std::int64_t step = (s - phaseOrder_[i]) / phases + 1;
-            if (phaseOrder_[(i + 1) % phases] == 0)
-                --step;
+            if (phaseOrder_[(i + 1) % phases] == 0) --step;
             inputStep_[i] = static_cast<int>(step);
         }
     }
@@ -73,47 +68,50 @@ Downsampler::Downsampler(const ConverterConfig& config) : BufferedRateConverter(
     stageStride_ = half_ + poly_.taps + 1;
     stageBuffers_.reset(static_cast<std::size_t>(stageStride_) * ch);
     evenOnly_ = k_ == 1 && inputStep_[0] == 2 && fft_.fftSize >= 8;
-    if (evenOnly_)
+    if (evenOnly_) {
         evenValues_.reset(static_cast<std::size_t>(half_));
+        evenTails_.reset(static_cast<std::size_t>(half_ / 2) * ch);
+        evenHistory_.reset(static_cast<std::size_t>(ch));
+    }
 
     const double perOutputPoly = static_cast<double>(fp_) / static_cast<double>(fd);
     const double perOutputFft = static_cast<double>(ff_) / static_cast<double>(fd);
-    framesToDrop_ =
-        static_cast<int>(std::floor(poly_.length * 0.5 / perOutputPoly + fft_.length * 0.5 / perOutputFft));
+    framesToDrop_ = static_cast<int>(
+        std::floor(poly_.length * 0.5 / perOutputPoly + fft_.length * 0.5 / perOutputFft));
     valid_ = true;
 }
 
 std::uint32_t Downsampler::process(const float* data, std::uint32_t count, bool final) {
-    if (!valid_)
-        return 0;
+    if (!valid_) return 0;
     const int ch = channels_;
     const std::int64_t need = blockNeed();
     std::int64_t n;
     if (!final) {
-        if (static_cast<std::int64_t>(count) < ch * need)
-            return 0;
+        if (static_cast<std::int64_t>(count) < ch * need) return 0;
         n = need;
     } else {
         n = count / static_cast<std::uint32_t>(ch);
-        if (n > need)
-            n = need;
+        if (n > need) n = need;
     }
-    float* in = inputBuffer_.data();
-    if (n > 0)
-        std::memcpy(in, data, static_cast<std::size_t>(n * ch) * sizeof(float));
-    std::memset(in + n * ch, 0, static_cast<std::size_t>((need - n) * ch) * sizeof(float));
+    // A whole block is read where it stands; a short final one is padded with zero frames.
+    const float* in = data;
+    if (n < need) {
+        float* padded = inputBuffer_.data();
+        if (n > 0) std::memcpy(padded, data, static_cast<std::size_t>(n * ch) * sizeof(float));
+        std::memset(padded + n * ch, 0, static_cast<std::size_t>((need - n) * ch) * sizeof(float));
+        in = padded;
+    }
     framesRead_ += n;
 
     const std::int64_t perFftValue = poly_.phases; // Fp / Ff
     std::int64_t firstTap = outputPosition_ / perFftValue;
-    if (outputPosition_ % perFftValue != 0)
-        ++firstTap;
+    if (outputPosition_ % perFftValue != 0) ++firstTap;
 
     const int startCursor = cursor_;
     int produced = 0;
     for (int c = 0; c < ch; ++c) {
         cursor_ = startCursor;
-        produced = filterChannel(c, firstTap);
+        produced = filterChannel(c, in + c, firstTap);
     }
     int i = insertionPhase_;
     while (i < half_)
@@ -124,30 +122,33 @@ std::uint32_t Downsampler::process(const float* data, std::uint32_t count, bool 
     emitBlock(blockOutput_.data(), produced, final, framesRead_, framesWritten_, framesToDrop_);
 
     std::int64_t ds = (outputPosition_ - 1) / perFftValue;
-    if (ds > half_)
-        ds = half_;
+    if (ds > half_) ds = half_;
     const int m = fft_.fftSize;
-    for (int c = 0; c < ch; ++c) {
+    for (int c = 0; c < ch && !evenOnly_; ++c) {
         float* stage = stageBuffers_.data() + static_cast<std::size_t>(c) * stageStride_;
         if (ds > 0)
-            std::memmove(stage, stage + ds, static_cast<std::size_t>(stageStride_ - ds) * sizeof(float));
+            std::memmove(stage, stage + ds,
+                         static_cast<std::size_t>(stageStride_ - ds) * sizeof(float));
         // The convolution tail that the next block adds to.
         const float* block = fftBlocks_.data() + static_cast<std::size_t>(c) * m;
-        std::memcpy(stage + poly_.taps + 1, block + half_, static_cast<std::size_t>(half_) * sizeof(float));
+        std::memcpy(stage + poly_.taps + 1, block + half_,
+                    static_cast<std::size_t>(half_) * sizeof(float));
     }
     outputPosition_ -= ds * perFftValue;
     return static_cast<std::uint32_t>(n * ch);
 }
 
 // Stage one and stage two of one channel; returns the block's output frames.
-VELCORA_SIMD_CLONES int Downsampler::filterChannel(int c, std::int64_t firstTap) {
+VELCORA_SIMD_CLONES int Downsampler::filterChannel(int c, const float* input,
+                                                   std::int64_t firstTap) {
     const int ch = channels_;
     const int m = fft_.fftSize;
     const int k = k_;
     float* __restrict block = fftBlocks_.data() + static_cast<std::size_t>(c) * m;
-    const float* __restrict in = inputBuffer_.data() + c;
+    const float* __restrict in = input;
 
-    // The lower half takes the input with K - 1 zeros after each sample, the upper half is 0.
+    // The lower half takes the input with K - 1 zeros after each sample; the upper half is
+    // zero padding, which the transform supplies itself.
     if (k == 1) {
         for (int i = 0; i < half_; ++i)
             block[i] = in[i * ch];
@@ -157,34 +158,12 @@ VELCORA_SIMD_CLONES int Downsampler::filterChannel(int c, std::int64_t firstTap)
         for (int i = insertionPhase_; i < half_; i += k, ++j)
             block[i] = in[j * ch];
     }
-    std::memset(block + half_, 0, static_cast<std::size_t>(half_) * sizeof(float));
 
-    realFFTUpperHalfZero(m, block, tables_);
-    applySpectrum(block, fft_.spectrum.data(), m);
+    if (evenOnly_) return decimateByTwo(c, firstTap);
 
     const int taps = poly_.taps;
     float* __restrict stage = stageBuffers_.data() + static_cast<std::size_t>(c) * stageStride_;
-    if (evenOnly_) {
-        // taps is 1, so stage value 2 + 2j is block value 2j.
-        const float* even = evenValues_.data();
-        realInverseEven(m, block, evenValues_.data(), halfTables_);
-        const int values = half_ / 2;
-        for (int j = 0; j < values; ++j)
-            stage[2 + 2 * j] += even[j];
-        float* out = blockOutput_.data() + c;
-        int p = 0;
-        for (std::int64_t t = firstTap; t < half_ + 1; t += 2, ++p)
-            out[p * ch] = stage[t];
-        // The tail that process() moves into the stage buffer: even values only, the odd
-        // positions (never read) are set to 0.
-        for (int j = 0; j < values; ++j) {
-            block[half_ + 2 * j] = even[values + j];
-            block[half_ + 2 * j + 1] = 0.0f;
-        }
-        cursor_ = 0;
-        return p;
-    }
-    realFFT(m, -1, block, tables_);
+    realConvolve(m, block, fft_.spectrum.data(), tables_);
     for (int i = 0; i < half_; ++i)
         stage[taps + 1 + i] += block[i];
 
@@ -208,11 +187,35 @@ VELCORA_SIMD_CLONES int Downsampler::filterChannel(int c, std::int64_t firstTap)
                 acc += row[q] * x[q];
             out[p * ch] = acc;
             t += inputStep_[cur];
-            if (++cur == phases)
-                cur = 0;
+            if (++cur == phases) cur = 0;
         }
     }
     cursor_ = cur;
+    return p;
+}
+
+// Decimation by 2 on the compact stage-two buffer. Stage value 2 + 2j (block value 2j) is
+// the previous block's even tail j plus this block's even value j; every output reads one
+// such value, and the first block starts one output earlier, at the history value.
+int Downsampler::decimateByTwo(int c, std::int64_t firstTap) {
+    const int ch = channels_;
+    const int m = fft_.fftSize;
+    float* block = fftBlocks_.data() + static_cast<std::size_t>(c) * m;
+    float* __restrict even = evenValues_.data();
+    realConvolveEven(m, block, fft_.spectrum.data(), even, tables_, halfTables_);
+
+    const int values = half_ / 2;
+    float* __restrict tail = evenTails_.data() + static_cast<std::size_t>(c) * values;
+    float* __restrict out = blockOutput_.data() + c;
+    int p = 0;
+    if (firstTap == 0) out[(p++) * ch] = evenHistory_[c];
+    for (int j = 0; j < values; ++j)
+        out[(p + j) * ch] = tail[j] + even[j];
+    p += values;
+    // Position H of the stage buffer (block value H - 2) becomes the next block's history.
+    evenHistory_[c] = out[(p - 1) * ch];
+    for (int j = 0; j < values; ++j)
+        tail[j] = even[values + j];
     return p;
 }
 

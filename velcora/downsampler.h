@@ -33,7 +33,8 @@ protected:
     std::uint32_t process(const float* data, std::uint32_t count, bool final) override;
 
 private:
-    int filterChannel(int c, std::int64_t firstTap);
+    int filterChannel(int c, const float* input, std::int64_t firstTap);
+    int decimateByTwo(int c, std::int64_t firstTap);
 
     bool valid_ = false;
     std::int64_t g_ = 0;
@@ -45,14 +46,18 @@ private:
     FftTables tables_;
     // Decimation by 2 (K = 1, Fs = 2 Fd) reads only even stage-two values, since H is
     // even: they come from an inverse of half the length, and the odd ones are never set.
+    // In that mode the stage-two buffer is kept in compact form: per channel the history
+    // value at position 0 and the even tail values of the last block.
     bool evenOnly_ = false;
     FftTables halfTables_;
     AlignedArray<float> evenValues_;
-    AlignedArray<int> phaseOrder_; // P entries: phase row of each output
-    AlignedArray<int> inputStep_;  // P entries: stage-two positions to advance after it
+    AlignedArray<float> evenTails_;   // per channel H / 2
+    AlignedArray<float> evenHistory_; // per channel 1
+    AlignedArray<int> phaseOrder_;    // P entries: phase row of each output
+    AlignedArray<int> inputStep_;     // P entries: stage-two positions to advance after it
     AlignedArray<float> inputBuffer_;
     AlignedArray<float> blockOutput_;
-    int outputFrames_ = 0; // capacity of blockOutput_ in frames
+    int outputFrames_ = 0;             // capacity of blockOutput_ in frames
     AlignedArray<float> fftBlocks_;    // per channel: M floats
     AlignedArray<float> stageBuffers_; // per channel: T + 1 history values, then H values
     int stageStride_ = 0;

@@ -30,12 +30,13 @@ struct Conversion {
 
 Conversion state;
 
-bool ratesDiffer() { return state.srcRate != state.dstRate; }
+bool ratesDiffer() {
+    return state.srcRate != state.dstRate;
+}
 
 // Writes n floats in the output format; returns the bytes written.
 std::uint32_t writeOutput(const float* values, std::uint32_t n, void* output) {
-    if (n == 0 || output == nullptr || !isSampleFormat(state.outFormat))
-        return 0;
+    if (n == 0 || output == nullptr || !isSampleFormat(state.outFormat)) return 0;
     floatToSamples(state.outFormat, values, n, static_cast<std::uint8_t*>(output));
     return n * state.outWidth;
 }
@@ -47,12 +48,9 @@ extern "C" void DSP_init(int32_t srcRate, int32_t dstRate, uint32_t srcChannels,
                          int32_t attenuation, int32_t transitionWidth, int32_t fftLength) {
     state.converter.reset(); // a conversion never ended is released first
     if (srcRate != dstRate) {
-        const ConverterConfig config{srcRate,
-                                     dstRate,
-                                     static_cast<std::int32_t>(dstChannels),
-                                     attenuation,
-                                     transitionWidth,
-                                     fftLength};
+        const ConverterConfig config{
+            srcRate,     dstRate,         static_cast<std::int32_t>(dstChannels),
+            attenuation, transitionWidth, fftLength};
         state.converter = createConverter(config);
     }
     state.srcRate = srcRate;
@@ -67,11 +65,9 @@ extern "C" void DSP_init(int32_t srcRate, int32_t dstRate, uint32_t srcChannels,
 
 extern "C" void DSP_process(const void* input, uint32_t inputBytes, void* output,
                             uint32_t* outputBytes) {
-    if (outputBytes == nullptr)
-        return;
+    if (outputBytes == nullptr) return;
     *outputBytes = 0;
-    if (state.inWidth == 0 || (ratesDiffer() && !state.converter))
-        return;
+    if (state.inWidth == 0 || (ratesDiffer() && !state.converter)) return;
     std::size_t n = input == nullptr ? 0 : inputBytes / state.inWidth;
 
     state.work.ensure(mappedCapacity(n, state.srcChannels, state.dstChannels) + 1);
@@ -97,6 +93,5 @@ extern "C" void DSP_exit(void* output, uint32_t* outputBytes) {
     }
     state.converter.reset();
     state.work.reset(0);
-    if (outputBytes != nullptr)
-        *outputBytes = bytes;
+    if (outputBytes != nullptr) *outputBytes = bytes;
 }

@@ -18,8 +18,7 @@ double besselI0(double x);
 
 // Tap i (-(length-1)/2 .. (length-1)/2) of a Kaiser-windowed low-pass of odd length
 // at `rate` Hz with `cutoff` Hz and pass-band `gain`, rounded to float.
-float kaiserLowpassTap(long i, long length, double beta, double rate, double cutoff,
-                       double gain);
+float kaiserLowpassTap(long i, long length, double beta, double rate, double cutoff, double gain);
 
 // Oversampling factor of the FFT stage for the slower rate's reduced ratio r:
 // 1 when r = 1, 2 when r is even, 3 when r is a multiple of 3, otherwise 0 (unsupported).
@@ -43,12 +42,12 @@ constexpr long kMaxPolyphaseLength = 1L << 24;
 // Designs the filter of rate fp with `phases` phases whose transition band lies between
 // half the rate fs and half the rate ff; the gain `phases` restores the level lost by the
 // zero insertion. Leaves length 0 when the design is refused.
-PolyphaseFilter buildPolyphaseFilter(std::int64_t fp, int phases, std::int64_t fs,
-                                     std::int64_t ff, double attenuation);
+PolyphaseFilter buildPolyphaseFilter(std::int64_t fp, int phases, std::int64_t fs, std::int64_t ff,
+                                     double attenuation);
 
 // How the FFT filter's cutoff follows from its transition width.
 struct FftCutoffRule {
-    double fixed = 0.0;       // cutoff in Hz when stopBandEdge is 0
+    double fixed = 0.0;        // cutoff in Hz when stopBandEdge is 0
     double stopBandEdge = 0.0; // otherwise cutoff = (stopBandEdge - width) / 2
     double cutoff(double width) const {
         return stopBandEdge > 0.0 ? (stopBandEdge - width) / 2.0 : fixed;
@@ -74,5 +73,10 @@ FftFilter buildFftFilter(double ff, FftCutoffRule rule, double gain, double atte
 
 // Multiplies a block transformed by realFFT with a filter spectrum of the same packing.
 void applySpectrum(float* block, const float* spectrum, int fftSize);
+
+// The product of applySpectrum folded to length fftSize / 2 (bin k plus bin k + fftSize / 2),
+// written to `folded` and left in `block` unchanged: the inverse transform of length
+// fftSize / 2 of it gives the even values of the full-length inverse (see realInverseEven).
+void applySpectrumFolded(const float* block, const float* spectrum, int fftSize, float* folded);
 
 } // namespace velcora

@@ -13,11 +13,25 @@ BufferedRateConverter::BufferedRateConverter(const ConverterConfig& config)
     , fftLength_(config.fftLength) {}
 
 void BufferedRateConverter::feed(const float* data, std::uint32_t count) {
-    input_.append(data, count);
-    drive(false);
+    if (input_.count() != 0) {
+        input_.append(data, count);
+        drive(false);
+        return;
+    }
+    // Nothing queued: the blocks are converted straight from the caller's values and only
+    // the rest is queued, which is what appending everything and driving would do.
+    std::uint32_t total = 0;
+    for (;;) {
+        const std::uint32_t consumed = process(data + total, count - total, false);
+        if (consumed == 0) break;
+        total += consumed;
+    }
+    input_.append(data + total, count - total);
 }
 
-void BufferedRateConverter::flush() { drive(true); }
+void BufferedRateConverter::flush() {
+    drive(true);
+}
 
 double BufferedRateConverter::bufferedSeconds() const {
     const double channels = static_cast<double>(static_cast<std::uint32_t>(channels_));
@@ -32,8 +46,7 @@ void BufferedRateConverter::drive(bool final) {
     for (;;) {
         const std::uint32_t consumed =
             process(input_.data() + total, input_.count() - total, final);
-        if (consumed == 0)
-            break;
+        if (consumed == 0) break;
         total += consumed;
     }
     input_.consume(total);
@@ -53,16 +66,14 @@ void BufferedRateConverter::emitBlock(const float* blockOutput, int frames, bool
     }
     if (final) {
         std::int64_t limit = framesRead * dstRate_ / srcRate_ + 2 - framesWritten;
-        if (limit < 0)
-            limit = 0;
-        if (emit > limit)
-            emit = limit;
+        if (limit < 0) limit = 0;
+        if (emit > limit) emit = limit;
     }
-    if (emit <= 0)
-        return;
+    if (emit <= 0) return;
     const std::uint32_t values = static_cast<std::uint32_t>(emit * channels_);
     float* at = output_.appendSpace(values);
-    std::memcpy(at, blockOutput + start * channels_, static_cast<std::size_t>(values) * sizeof(float));
+    std::memcpy(at, blockOutput + start * channels_,
+                static_cast<std::size_t>(values) * sizeof(float));
     framesWritten += emit;
 }
 

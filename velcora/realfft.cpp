@@ -11,9 +11,11 @@
 // with FMA and for the baseline, and the loader picks the one the processor runs.
 #include "velcora/realfft.h"
 
+#include "velcora/filterdesign.h"
 #include "velcora/simd.h"
 
 #include <cmath>
+#include <cstring>
 #include <type_traits>
 
 #if defined(__x86_64__)
@@ -120,7 +122,6 @@ template <typename In, typename Out> VELCORA_INLINE void radix2Stage(In x, Out y
     }
 }
 
-
 #ifdef VELCORA_HAVE_AVX2_STAGE
 #define VELCORA_AVX2 __attribute__((target("avx2,fma"))) inline
 
@@ -221,8 +222,7 @@ VELCORA_AVX2 void storePairsAvx2(float* y, __m256 re, __m256 im) {
 // Radix-4 butterfly on eight lanes with per-lane twiddles (w1, w2, w3).
 template <bool Forward>
 VELCORA_AVX2 void butterflyAvx2(__m256 ar, __m256 ai, __m256 br, __m256 bi, __m256 cr, __m256 ci,
-                                __m256 dr, __m256 di, const __m256* w, __m256* outR,
-                                __m256* outI) {
+                                __m256 dr, __m256 di, const __m256* w, __m256* outR, __m256* outI) {
     const __m256 apcR = _mm256_add_ps(ar, cr), apcI = _mm256_add_ps(ai, ci);
     const __m256 amcR = _mm256_sub_ps(ar, cr), amcI = _mm256_sub_ps(ai, ci);
     const __m256 bpdR = _mm256_add_ps(br, dr), bpdI = _mm256_add_ps(bi, di);
@@ -254,10 +254,10 @@ VELCORA_AVX2 void butterflyAvx2(__m256 ar, __m256 ai, __m256 br, __m256 bi, __m2
 // A radix-4 stage with stride >= 4 from split input: eight lanes over q (stride >= 8) or
 // over two p with four q each (stride 4). Output split, or interleaved pairs (stride >= 8).
 template <bool Forward, bool InterleavedOut>
-__attribute__((target("avx2,fma"))) void
-stageAvx2(const float* __restrict xr, const float* __restrict xi, float* __restrict yr,
-          float* __restrict yi, float* __restrict pairs, long span, long s,
-          const float* __restrict tw) {
+__attribute__((target("avx2,fma"))) void stageAvx2(const float* __restrict xr,
+                                                   const float* __restrict xi, float* __restrict yr,
+                                                   float* __restrict yi, float* __restrict pairs,
+                                                   long span, long s, const float* __restrict tw) {
     const long m = span / 4;
     if (s >= 8) {
         for (long p = 0; p < m; ++p) {
@@ -269,10 +269,11 @@ stageAvx2(const float* __restrict xr, const float* __restrict xi, float* __restr
                 const long i = in + q;
                 __m256 oR[4], oI[4];
                 butterflyAvx2<Forward>(
-                    _mm256_loadu_ps(xr + i), _mm256_loadu_ps(xi + i), _mm256_loadu_ps(xr + i + s * m),
-                    _mm256_loadu_ps(xi + i + s * m), _mm256_loadu_ps(xr + i + 2 * s * m),
-                    _mm256_loadu_ps(xi + i + 2 * s * m), _mm256_loadu_ps(xr + i + 3 * s * m),
-                    _mm256_loadu_ps(xi + i + 3 * s * m), w, oR, oI);
+                    _mm256_loadu_ps(xr + i), _mm256_loadu_ps(xi + i),
+                    _mm256_loadu_ps(xr + i + s * m), _mm256_loadu_ps(xi + i + s * m),
+                    _mm256_loadu_ps(xr + i + 2 * s * m), _mm256_loadu_ps(xi + i + 2 * s * m),
+                    _mm256_loadu_ps(xr + i + 3 * s * m), _mm256_loadu_ps(xi + i + 3 * s * m), w, oR,
+                    oI);
                 if (InterleavedOut) {
                     for (int k = 0; k < 4; ++k)
                         storePairsAvx2(pairs + 2 * (out + q + k * s), oR[k], oI[k]);
@@ -310,10 +311,9 @@ stageAvx2(const float* __restrict xr, const float* __restrict xi, float* __restr
 
 // The closing radix-2 stage (stride >= 8) from split input.
 template <bool InterleavedOut>
-__attribute__((target("avx2,fma"))) void radix2Avx2(const float* __restrict xr,
-                                                     const float* __restrict xi,
-                                                     float* __restrict yr, float* __restrict yi,
-                                                     float* __restrict pairs, long s) {
+__attribute__((target("avx2,fma"))) void
+radix2Avx2(const float* __restrict xr, const float* __restrict xi, float* __restrict yr,
+           float* __restrict yi, float* __restrict pairs, long s) {
     for (long q = 0; q < s; q += 8) {
         const __m256 ar = _mm256_loadu_ps(xr + q), ai = _mm256_loadu_ps(xi + q);
         const __m256 br = _mm256_loadu_ps(xr + q + s), bi = _mm256_loadu_ps(xi + q + s);
@@ -336,11 +336,9 @@ VELCORA_AVX2 __m256 reverseAvx2(__m256 v) {
 }
 
 // Forward split step for k = 1 .. eight at a time; returns the first k left to do.
-__attribute__((target("avx2,fma"))) int forwardSplitAvx2(const float* __restrict zr,
-                                                         const float* __restrict zi,
-                                                         const float* __restrict wr,
-                                                         const float* __restrict ws,
-                                                         float* __restrict data, int h) {
+__attribute__((target("avx2,fma"))) int
+forwardSplitAvx2(const float* __restrict zr, const float* __restrict zi, const float* __restrict wr,
+                 const float* __restrict ws, float* __restrict data, int h) {
     const __m256 half = _mm256_set1_ps(0.5f);
     int k = 1;
     for (; k + 8 <= h / 2; k += 8) {
@@ -362,11 +360,9 @@ __attribute__((target("avx2,fma"))) int forwardSplitAvx2(const float* __restrict
 }
 
 // Inverse split step for k = 1 .. eight at a time; returns the first k left to do.
-__attribute__((target("avx2,fma"))) int inverseSplitAvx2(const float* __restrict data,
-                                                         const float* __restrict wr,
-                                                         const float* __restrict ws,
-                                                         float* __restrict zr,
-                                                         float* __restrict zi, int h) {
+__attribute__((target("avx2,fma"))) int
+inverseSplitAvx2(const float* __restrict data, const float* __restrict wr,
+                 const float* __restrict ws, float* __restrict zr, float* __restrict zi, int h) {
     const __m256 half = _mm256_set1_ps(0.5f);
     int k = 1;
     for (; k + 8 <= h / 2; k += 8) {
@@ -385,6 +381,58 @@ __attribute__((target("avx2,fma"))) int inverseSplitAvx2(const float* __restrict
         _mm256_storeu_ps(zi + k, _mm256_add_ps(ei, orr));
         _mm256_storeu_ps(zr + h - k - 7, reverseAvx2(_mm256_add_ps(er, oi)));
         _mm256_storeu_ps(zi + h - k - 7, reverseAvx2(_mm256_sub_ps(orr, ei)));
+    }
+    return k;
+}
+
+// The forward split step, the product with a packed spectrum and the inverse split step
+// of one bin pair (k, h - k) at a time, eight pairs per vector, on Z in place (Fold false)
+// or writing the folded product to `folded` (Fold true). The arithmetic is that of
+// forwardSplitAvx2, applySpectrum and inverseSplitAvx2 in turn. Returns the first k left.
+template <bool Fold>
+__attribute__((target("avx2,fma"))) int
+convolvePairsAvx2(float* __restrict zr, float* __restrict zi, const float* __restrict wr,
+                  const float* __restrict ws, const float* __restrict spectrum,
+                  float* __restrict folded, int h) {
+    const __m256 half = _mm256_set1_ps(0.5f);
+    int k = 1;
+    for (; k + 8 <= h / 2; k += 8) {
+        const __m256 ar = _mm256_loadu_ps(zr + k), ai = _mm256_loadu_ps(zi + k);
+        const __m256 br = reverseAvx2(_mm256_loadu_ps(zr + h - k - 7));
+        const __m256 bi = reverseAvx2(_mm256_loadu_ps(zi + h - k - 7));
+        const __m256 c = _mm256_loadu_ps(wr + k), sn = _mm256_loadu_ps(ws + k);
+        const __m256 er = _mm256_mul_ps(half, _mm256_add_ps(ar, br));
+        const __m256 ei = _mm256_mul_ps(half, _mm256_sub_ps(ai, bi));
+        const __m256 orr = _mm256_mul_ps(half, _mm256_add_ps(ai, bi));
+        const __m256 oi = _mm256_mul_ps(half, _mm256_sub_ps(br, ar));
+        const __m256 tr = _mm256_fmsub_ps(c, orr, _mm256_mul_ps(sn, oi));
+        const __m256 ti = _mm256_fmadd_ps(c, oi, _mm256_mul_ps(sn, orr));
+        const __m256 xr = _mm256_add_ps(er, tr), xi = _mm256_add_ps(ei, ti);
+        const __m256 yr = _mm256_sub_ps(er, tr), yi = _mm256_sub_ps(ti, ei);
+
+        __m256 sr, si, mr, mi;
+        loadAvx2<true>(nullptr, nullptr, spectrum, k, sr, si);
+        loadAvx2<true>(nullptr, nullptr, spectrum, h - k - 7, mr, mi);
+        mr = reverseAvx2(mr);
+        mi = reverseAvx2(mi);
+        const __m256 pr = _mm256_sub_ps(_mm256_mul_ps(sr, xr), _mm256_mul_ps(si, xi));
+        const __m256 pi = _mm256_add_ps(_mm256_mul_ps(si, xr), _mm256_mul_ps(sr, xi));
+        const __m256 qr = _mm256_sub_ps(_mm256_mul_ps(mr, yr), _mm256_mul_ps(mi, yi));
+        const __m256 qi = _mm256_add_ps(_mm256_mul_ps(mi, yr), _mm256_mul_ps(mr, yi));
+
+        if (Fold) {
+            storePairsAvx2(folded + 2 * k, _mm256_add_ps(pr, qr), _mm256_sub_ps(pi, qi));
+            continue;
+        }
+        const __m256 fr = _mm256_mul_ps(half, _mm256_add_ps(pr, qr));
+        const __m256 fi = _mm256_mul_ps(half, _mm256_sub_ps(pi, qi));
+        const __m256 dr = _mm256_sub_ps(pr, qr), di = _mm256_add_ps(pi, qi);
+        const __m256 gr = _mm256_mul_ps(half, _mm256_fmadd_ps(dr, c, _mm256_mul_ps(di, sn)));
+        const __m256 gi = _mm256_mul_ps(half, _mm256_fmsub_ps(di, c, _mm256_mul_ps(dr, sn)));
+        _mm256_storeu_ps(zr + k, _mm256_sub_ps(fr, gi));
+        _mm256_storeu_ps(zi + k, _mm256_add_ps(fi, gr));
+        _mm256_storeu_ps(zr + h - k - 7, reverseAvx2(_mm256_add_ps(fr, gi)));
+        _mm256_storeu_ps(zi + h - k - 7, reverseAvx2(_mm256_sub_ps(gr, fi)));
     }
     return k;
 }
@@ -418,11 +466,11 @@ VELCORA_INLINE void runStage(const FftTables& t, const FftTables::Stage& st, In 
             if (t.avx2_ && !UpperZero &&
                 (st.stride >= 8 || (st.stride == 4 && !interleaved && st.span >= 8))) {
                 if constexpr (interleaved)
-                    stageAvx2<Forward, true>(x.re, x.im, nullptr, nullptr, y.p, st.span,
-                                             st.stride, tw);
+                    stageAvx2<Forward, true>(x.re, x.im, nullptr, nullptr, y.p, st.span, st.stride,
+                                             tw);
                 else
-                    stageAvx2<Forward, false>(x.re, x.im, y.re, y.im, nullptr, st.span,
-                                              st.stride, tw);
+                    stageAvx2<Forward, false>(x.re, x.im, y.re, y.im, nullptr, st.span, st.stride,
+                                              tw);
                 return;
             }
         }
@@ -493,12 +541,10 @@ VELCORA_INLINE void forwardSplit(FftTables& t, float* __restrict data) {
     const float* __restrict ws = t.splitSin_.data();
     data[0] = zr[0] + zi[0];
     data[1] = zr[0] - zi[0];
-    if (h < 2)
-        return;
+    if (h < 2) return;
     int first = 1;
 #ifdef VELCORA_HAVE_AVX2_STAGE
-    if (t.avx2_)
-        first = forwardSplitAvx2(zr, zi, wr, ws, data, h);
+    if (t.avx2_) first = forwardSplitAvx2(zr, zi, wr, ws, data, h);
 #endif
     for (int k = first; k < (h + 1) / 2; ++k) {
         const float ar = zr[k], ai = zi[k], br = zr[h - k], bi = zi[h - k];
@@ -527,12 +573,10 @@ VELCORA_INLINE void inverseSplit(FftTables& t, const float* __restrict data) {
     const float* __restrict ws = t.splitSin_.data();
     zr[0] = 0.5f * (data[0] + data[1]);
     zi[0] = 0.5f * (data[0] - data[1]);
-    if (h < 2)
-        return;
+    if (h < 2) return;
     int first = 1;
 #ifdef VELCORA_HAVE_AVX2_STAGE
-    if (t.avx2_)
-        first = inverseSplitAvx2(data, wr, ws, zr, zi, h);
+    if (t.avx2_) first = inverseSplitAvx2(data, wr, ws, zr, zi, h);
 #endif
     for (int k = first; k < (h + 1) / 2; ++k) {
         const float xr = data[2 * k], xi = data[2 * k + 1];
@@ -563,6 +607,79 @@ VELCORA_SIMD_CLONES void inverseTransform(FftTables& t, float* data) {
     complexTransform<false, false>(t, data);
 }
 
+// Split step, spectrum product and inverse split step for every bin pair, on Z in bufA_.
+// Fold false: Z becomes the spectrum of the filtered block. Fold true: the folded product
+// (bins k and k + h added) is written packed to `folded`, h values.
+template <bool Fold>
+VELCORA_INLINE void convolveSpectrum(FftTables& t, const float* __restrict spectrum,
+                                     float* __restrict folded) {
+    const int h = t.half_;
+    float* __restrict zr = t.bufA_.data();
+    float* __restrict zi = zr + h;
+    const float* __restrict wr = t.splitCos_.data();
+    const float* __restrict ws = t.splitSin_.data();
+    const float d0 = (zr[0] + zi[0]) * spectrum[0];
+    const float d1 = (zr[0] - zi[0]) * spectrum[1];
+    if (Fold) {
+        folded[0] = d0 + d1;
+    } else {
+        zr[0] = 0.5f * (d0 + d1);
+        zi[0] = 0.5f * (d0 - d1);
+    }
+    if (h < 2) return;
+    int first = 1;
+#ifdef VELCORA_HAVE_AVX2_STAGE
+    if (t.avx2_) first = convolvePairsAvx2<Fold>(zr, zi, wr, ws, spectrum, folded, h);
+#endif
+    for (int k = first; k < (h + 1) / 2; ++k) {
+        const float ar = zr[k], ai = zi[k], br = zr[h - k], bi = zi[h - k];
+        const float er = 0.5f * (ar + br), ei = 0.5f * (ai - bi);
+        const float orr = 0.5f * (ai + bi), oi = 0.5f * (br - ar);
+        const float tr = wr[k] * orr - ws[k] * oi;
+        const float ti = wr[k] * oi + ws[k] * orr;
+        const float xr = er + tr, xi = ei + ti, yr = er - tr, yi = ti - ei;
+        const float* sk = spectrum + 2 * k;
+        const float* sm = spectrum + 2 * (h - k);
+        const float pr = sk[0] * xr - sk[1] * xi, pi = sk[1] * xr + sk[0] * xi;
+        const float qr = sm[0] * yr - sm[1] * yi, qi = sm[1] * yr + sm[0] * yi;
+        if (Fold) {
+            folded[2 * k] = pr + qr;
+            folded[2 * k + 1] = pi - qi;
+            continue;
+        }
+        const float fr = 0.5f * (pr + qr), fi = 0.5f * (pi - qi);
+        const float dr = pr - qr, di = pi + qi;
+        const float gr = 0.5f * (dr * wr[k] + di * ws[k]);
+        const float gi = 0.5f * (di * wr[k] - dr * ws[k]);
+        zr[k] = fr - gi;
+        zi[k] = fi + gr;
+        zr[h - k] = fr + gi;
+        zi[h - k] = gr - fi;
+    }
+    // The middle bin is its own pair: the split steps leave it unchanged.
+    const float xr = zr[h / 2], xi = zi[h / 2];
+    const float* sm = spectrum + h;
+    const float pr = sm[0] * xr - sm[1] * xi, pi = sm[1] * xr + sm[0] * xi;
+    if (Fold) {
+        folded[1] = 2.0f * pr;
+    } else {
+        zr[h / 2] = pr;
+        zi[h / 2] = pi;
+    }
+}
+
+VELCORA_SIMD_CLONES void convolveTransform(FftTables& t, float* data, const float* spectrum) {
+    complexTransform<true, true>(t, data);
+    convolveSpectrum<false>(t, spectrum, nullptr);
+    complexTransform<false, false>(t, data);
+}
+
+VELCORA_SIMD_CLONES void convolveFoldTransform(FftTables& t, float* data, const float* spectrum,
+                                               float* folded) {
+    complexTransform<true, true>(t, data);
+    convolveSpectrum<true>(t, spectrum, folded);
+}
+
 } // namespace
 
 void FftTables::build(int n) {
@@ -577,8 +694,7 @@ void FftTables::build(int n) {
         st.span = span;
         st.stride = stride;
         st.twiddleAt = twiddleTotal;
-        if (st.radix == 4)
-            twiddleTotal += 6 * (span / 4);
+        if (st.radix == 4) twiddleTotal += 6 * (span / 4);
         span /= st.radix;
         stride *= st.radix;
     }
@@ -587,8 +703,7 @@ void FftTables::build(int n) {
     invTwiddles_.reset(static_cast<std::size_t>(twiddleTotal) + 1);
     for (int i = 0; i < stageCount_; ++i) {
         const Stage& st = stages_[i];
-        if (st.radix != 4)
-            continue;
+        if (st.radix != 4) continue;
         const int m = st.span / 4;
         float* f = fwdTwiddles_.data() + st.twiddleAt;
         float* v = invTwiddles_.data() + st.twiddleAt;
@@ -622,8 +737,7 @@ void FftTables::build(int n) {
 }
 
 void realFFT(int n, int direction, float* data, FftTables& tables) {
-    if (tables.length() != n)
-        tables.build(n);
+    if (tables.length() != n) tables.build(n);
     if (direction > 0)
         forwardTransform(tables, data, false);
     else
@@ -631,9 +745,11 @@ void realFFT(int n, int direction, float* data, FftTables& tables) {
 }
 
 void realFFTUpperHalfZero(int n, float* data, FftTables& tables) {
-    if (tables.length() != n)
-        tables.build(n);
-    forwardTransform(tables, data, true);
+    if (tables.length() != n) tables.build(n);
+    const bool skips = tables.stageCount_ > 0 && tables.stages_[0].radix == 4;
+    if (!skips) // the shortest lengths have no radix-4 first stage to skip the zeros
+        std::memset(data + n / 2, 0, static_cast<std::size_t>(n / 2) * sizeof(float));
+    forwardTransform(tables, data, skips);
 }
 
 // Y'[k] = Y[k] + Y[k + n/2] is the spectrum of the even samples at length n/2; with the
@@ -648,6 +764,29 @@ void realInverseEven(int n, float* data, float* out, FftTables& halfTables) {
         out[2 * k + 1] = data[2 * k + 1] - data[2 * (h - k) + 1];
     }
     realFFT(h, -1, out, halfTables);
+}
+
+void realConvolve(int n, float* data, const float* spectrum, FftTables& tables) {
+    if (tables.length() != n) tables.build(n);
+    if (n < 8 || !(tables.stages_[0].radix == 4)) {
+        realFFTUpperHalfZero(n, data, tables);
+        applySpectrum(data, spectrum, n);
+        realFFT(n, -1, data, tables);
+        return;
+    }
+    convolveTransform(tables, data, spectrum);
+}
+
+void realConvolveEven(int n, float* data, const float* spectrum, float* out, FftTables& tables,
+                      FftTables& halfTables) {
+    if (tables.length() != n) tables.build(n);
+    if (n < 8 || !(tables.stages_[0].radix == 4)) {
+        realFFTUpperHalfZero(n, data, tables);
+        applySpectrumFolded(data, spectrum, n, out);
+    } else {
+        convolveFoldTransform(tables, data, spectrum, out);
+    }
+    realFFT(n / 2, -1, out, halfTables);
 }
 
 } // namespace velcora

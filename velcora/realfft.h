@@ -19,6 +19,8 @@ public:
     int length() const { return n_; }
     void build(int n);
 
+    // The plan below is read by the transform code in realfft.cpp; callers only build
+    // tables (or let the first transform do it) and pass them along.
     struct Stage {
         int radix;     // 4 or 2
         int span;      // length of the sub-transforms this stage splits
@@ -35,7 +37,7 @@ public:
     AlignedArray<float> splitSin_;
     AlignedArray<float> bufA_; // split-format complex work: re then im
     AlignedArray<float> bufB_;
-    bool avx2_ = false; // the processor runs the AVX2 first stage
+    bool avx2_ = false; // the processor runs the AVX2 kernels
 
 private:
     int n_ = 0; // real length
@@ -44,13 +46,26 @@ private:
 // direction: +1 forward, -1 inverse. n is a power of two, n >= 2.
 void realFFT(int n, int direction, float* data, FftTables& tables);
 
-// The forward transform for data whose upper half data[n/2 .. n-1] is zero, which lets the
-// first stage skip those values. Same result as realFFT(n, 1, ...).
+// The forward transform of data[0 .. n/2 - 1] followed by n/2 zeros: the upper half of
+// `data` is taken as zero whatever it holds (the first stage skips it). Same result as
+// realFFT(n, 1, ...) on the zero-padded block.
 void realFFTUpperHalfZero(int n, float* data, FftTables& tables);
 
 // The even-indexed values of the inverse transform of length n: out[j] receives what
 // realFFT(n, -1, ...) would leave in data[2j], j = 0 .. n/2 - 1. The spectrum is folded to
 // length n/2 and transformed with `halfTables`; `data` is left changed. n >= 4.
 void realInverseEven(int n, float* data, float* out, FftTables& halfTables);
+
+// Fast convolution of one block: the forward transform of data[0 .. n/2 - 1] padded with
+// zeros, the product with `spectrum` (packed as realFFT's output, see applySpectrum) and the
+// inverse transform, in place, in fewer passes. Same values as realFFTUpperHalfZero,
+// applySpectrum and realFFT(n, -1, ...) in turn.
+void realConvolve(int n, float* data, const float* spectrum, FftTables& tables);
+
+// The even values of realConvolve's result: out[j] is what it would leave in data[2j],
+// j = 0 .. n/2 - 1, from the folded product and an inverse of length n/2 (halfTables).
+// `data` is left changed. n >= 4.
+void realConvolveEven(int n, float* data, const float* spectrum, float* out, FftTables& tables,
+                      FftTables& halfTables);
 
 } // namespace velcora

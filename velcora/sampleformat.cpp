@@ -1,5 +1,7 @@
 #include "velcora/sampleformat.h"
 
+#include "velcora/simd.h"
+
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -29,6 +31,19 @@ inline void storeLittle16(std::uint8_t* p, std::int16_t v) {
     }
 }
 
+// The integer rounding rule in float, exact for limits within +-2^22: v = x * scale is
+// exact, the magic-number addition rounds to nearest even, and a value exactly half way
+// that went down is moved up, which gives floor(v + 0.5).
+inline std::int32_t roundSmallToLimits(float x, float scale, float lower, float upper) {
+    const float v = x * scale;
+    float c = v <= lower ? lower : (v >= upper ? upper : v);
+    c = c == c ? c : 0.0f;
+    constexpr float kMagic = 12582912.0f; // 1.5 x 2^23
+    const float even = (c + kMagic) - kMagic;
+    const float rounded = c - even == 0.5f ? even + 1.0f : even;
+    return static_cast<std::int32_t>(rounded);
+}
+
 } // namespace
 
 bool isSampleFormat(std::uint32_t code) {
@@ -56,9 +71,9 @@ std::int32_t roundToLimits(double v, double lower, double upper) {
     return roundToLimitsInline(v, lower, upper);
 }
 
-void samplesToFloat(std::uint32_t code, const std::uint8_t* in, std::size_t n, float* out) {
-    if (n == 0)
-        return;
+VELCORA_SIMD_CLONES void samplesToFloat(std::uint32_t code, const std::uint8_t* in, std::size_t n,
+                                        float* out) {
+    if (n == 0) return;
     switch (code) {
     case kUnsigned8:
         for (std::size_t i = 0; i < n; ++i)
@@ -72,8 +87,7 @@ void samplesToFloat(std::uint32_t code, const std::uint8_t* in, std::size_t n, f
         for (std::size_t i = 0; i < n; ++i) {
             const std::uint8_t* b = in + 3 * i;
             std::int32_t s = b[0] | (b[1] << 8) | (b[2] << 16);
-            if (s & 0x800000)
-                s -= 0x1000000;
+            if (s & 0x800000) s -= 0x1000000;
             out[i] = static_cast<float>(s) / 8388608.0f;
         }
         break;
@@ -96,22 +110,23 @@ void samplesToFloat(std::uint32_t code, const std::uint8_t* in, std::size_t n, f
     }
 }
 
-void floatToSamples(std::uint32_t code, const float* in, std::size_t n, std::uint8_t* out) {
-    if (n == 0)
-        return;
+VELCORA_SIMD_CLONES void floatToSamples(std::uint32_t code, const float* in, std::size_t n,
+                                        std::uint8_t* out) {
+    if (n == 0) return;
     switch (code) {
     case kUnsigned8:
         for (std::size_t i = 0; i < n; ++i)
-            out[i] = static_cast<std::uint8_t>(
-                roundToLimitsInline(static_cast<double>(in[i]) * 128.0, -128.0, 127.0) + 128);
+            out[i] =
+                static_cast<std::uint8_t>(roundSmallToLimits(in[i], 128.0f, -128.0f, 127.0f) + 128);
         break;
     case kSigned16:
         for (std::size_t i = 0; i < n; ++i)
-            storeLittle16(out + 2 * i, static_cast<std::int16_t>(roundToLimitsInline(
-                                           static_cast<double>(in[i]) * 32768.0, -32768.0, 32767.0)));
+            storeLittle16(out + 2 * i, static_cast<std::int16_t>(roundSmallToLimits(
+                                           in[i], 32768.0f, -32768.0f, 32767.0f)));
         break;
     case kSigned24:
         for (std::size_t i = 0; i < n; ++i) {
+            // The 24-bit limits reach 2^23, beyond the float path's range.
             const std::uint32_t v = static_cast<std::uint32_t>(
                 roundToLimitsInline(static_cast<double>(in[i]) * 8388608.0, -8388608.0, 8388607.0));
             out[3 * i] = static_cast<std::uint8_t>(v);

@@ -1,6 +1,6 @@
 // Hot loops are compiled twice, for AVX2 and for the x86-64 baseline; the loader picks
-// the version the processor runs. Floating-point contraction stays off (ISO mode), so
-// both versions compute the same products and sums.
+// the version the processor runs. The library is built with -ffp-contract=off, so both
+// versions round the same products and sums.
 #pragma once
 
 #if defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__)

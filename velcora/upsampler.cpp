@@ -4,6 +4,9 @@
 
 #include <cmath>
 #include <cstring>
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace velcora {
 
@@ -14,8 +17,8 @@ namespace {
 template <int Channels>
 void polyphaseSums(const float* __restrict table, int taps, const int* __restrict phaseOrder,
                    const int* __restrict frameStep, int listLength, int& cursor,
-                   const float* __restrict input, int channelCount, int outputs,
-                   float* fftBlocks, int fftSize) {
+                   const float* __restrict input, int channelCount, int outputs, float* fftBlocks,
+                   int fftSize) {
     const int ch = Channels > 0 ? Channels : channelCount;
     int cur = cursor;
     const float* x = input;
@@ -32,8 +35,7 @@ void polyphaseSums(const float* __restrict table, int taps, const int* __restric
             for (int c = 0; c < Channels; ++c)
                 out[c][p] = acc[c];
             x += frameStep[cur] * Channels;
-            if (++cur == listLength)
-                cur = 0;
+            if (++cur == listLength) cur = 0;
         }
     } else {
         for (int p = 0; p < outputs; ++p) {
@@ -45,32 +47,109 @@ void polyphaseSums(const float* __restrict table, int taps, const int* __restric
                 fftBlocks[static_cast<long>(c) * fftSize + p] = acc;
             }
             x += frameStep[cur] * ch;
-            if (++cur == listLength)
-                cur = 0;
+            if (++cur == listLength) cur = 0;
         }
     }
     cursor = cur;
 }
 
+#if defined(__x86_64__)
+// Stereo stage one, four outputs x two channels per eight-lane vector. Each lane sums its
+// taps in order with separate multiply and add, exactly as the scalar loop does.
+// Taps > 0 fixes the tap count at compile time so the sum unrolls; 0 takes `tapCount`.
+// The four outputs of a group start at most three frames apart, so one load of four
+// frames per tap and a permutation (fixed for the group) give all eight lane inputs.
+template <int Taps>
+__attribute__((target("avx2"))) void
+polyphaseSumsStereoAvx2(const float* __restrict grouped, const int* __restrict groupPermute,
+                        const int* __restrict groupAdvance, int tapCount, int listLength,
+                        int& cursor, const float* __restrict input, int outputs,
+                        float* __restrict left, float* __restrict right) {
+    const int taps = Taps > 0 ? Taps : tapCount;
+    int cur = cursor;
+    const float* x = input;
+    for (int p = 0; p < outputs; p += 4) {
+        const int g = cur / 4;
+        const __m256i lanes =
+            _mm256_load_si256(reinterpret_cast<const __m256i*>(groupPermute + 8 * g));
+        const float* coef = grouped + static_cast<long>(g) * taps * 8;
+        __m256 acc = _mm256_setzero_ps();
+        for (int t = 0; t < taps; ++t) {
+            const __m256 v = _mm256_permutevar8x32_ps(_mm256_loadu_ps(x + 2 * t), lanes);
+            acc = _mm256_add_ps(acc, _mm256_mul_ps(_mm256_load_ps(coef + 8 * t), v));
+        }
+        const __m128 a = _mm256_castps256_ps128(acc);
+        const __m128 b = _mm256_extractf128_ps(acc, 1);
+        _mm_storeu_ps(left + p, _mm_shuffle_ps(a, b, 0x88));
+        _mm_storeu_ps(right + p, _mm_shuffle_ps(a, b, 0xDD));
+        x += 2 * groupAdvance[g];
+        cur += 4;
+        if (cur == listLength) cur = 0;
+    }
+    cursor = cur;
+}
+
+// Stage-two decimation of both channels of a stereo block: output frame j is
+// (tail[j] + block[offset + K j]) per channel, interleaved; then the next tails are the
+// values from `tailStart` on in steps of K. Eight frames per vector; returns nothing, the
+// scalar remainder is done here too.
+__attribute__((target("avx2"))) void
+decimateStereoAvx2(const float* __restrict left, const float* __restrict right,
+                   float* __restrict tailLeft, float* __restrict tailRight, int offset, int k,
+                   int outputs, int tailStart, int tails, float* __restrict out) {
+    const __m256i step =
+        _mm256_mullo_epi32(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7), _mm256_set1_epi32(k));
+    int j = 0;
+    for (; j + 8 <= outputs; j += 8) {
+        const __m256i at = _mm256_add_epi32(step, _mm256_set1_epi32(offset + k * j));
+        const __m256 l =
+            _mm256_add_ps(_mm256_loadu_ps(tailLeft + j), _mm256_i32gather_ps(left, at, 4));
+        const __m256 r =
+            _mm256_add_ps(_mm256_loadu_ps(tailRight + j), _mm256_i32gather_ps(right, at, 4));
+        const __m256 lo = _mm256_unpacklo_ps(l, r);
+        const __m256 hi = _mm256_unpackhi_ps(l, r);
+        _mm256_storeu_ps(out + 2 * j, _mm256_permute2f128_ps(lo, hi, 0x20));
+        _mm256_storeu_ps(out + 2 * j + 8, _mm256_permute2f128_ps(lo, hi, 0x31));
+    }
+    for (; j < outputs; ++j) {
+        out[2 * j] = tailLeft[j] + left[offset + k * j];
+        out[2 * j + 1] = tailRight[j] + right[offset + k * j];
+    }
+    int t = 0;
+    for (; t + 8 <= tails; t += 8) {
+        const __m256i at = _mm256_add_epi32(step, _mm256_set1_epi32(tailStart + k * t));
+        _mm256_storeu_ps(tailLeft + t, _mm256_i32gather_ps(left, at, 4));
+        _mm256_storeu_ps(tailRight + t, _mm256_i32gather_ps(right, at, 4));
+    }
+    for (; t < tails; ++t) {
+        tailLeft[t] = left[tailStart + k * t];
+        tailRight[t] = right[tailStart + k * t];
+    }
+}
+
+bool processorHasAvx2() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+}
+#endif
+
 } // namespace
 
-Upsampler::Upsampler(const ConverterConfig& config) : BufferedRateConverter(config) {
-    if (srcRate_ <= 0 || dstRate_ <= srcRate_ || channels_ <= 0)
-        return;
+Upsampler::Upsampler(const ConverterConfig& config)
+    : BufferedRateConverter(config) {
+    if (srcRate_ <= 0 || dstRate_ <= srcRate_ || channels_ <= 0) return;
     const std::int64_t fs = srcRate_;
     const std::int64_t fd = dstRate_;
     g_ = greatestCommonDivisor(static_cast<std::uint32_t>(fs), static_cast<std::uint32_t>(fd));
     const std::int64_t r = fs / g_;
     k_ = oversamplingFactor(static_cast<std::uint32_t>(r));
-    if (k_ == 0)
-        return;
+    if (k_ == 0) return;
     fp_ = fd * r;
     ff_ = k_ * fd;
     const int phases = static_cast<int>(fp_ / fs);
 
     poly_ = buildPolyphaseFilter(fp_, phases, fs, ff_, attenuation_);
-    if (poly_.length == 0)
-        return;
+    if (poly_.length == 0) return;
 
     // Stage-one outputs step s = Fp / Ff through the Fp grid; output i sits at phase
     // P - (i s mod P) of its input frame, and the frame advances when that phase is below s.
@@ -80,66 +159,106 @@ Upsampler::Upsampler(const ConverterConfig& config) : BufferedRateConverter(conf
     frameStep_.reset(static_cast<std::size_t>(listLength_));
     for (int i = 0; i < listLength_; ++i) {
         std::int64_t phase = phases - (static_cast<std::int64_t>(i) * step) % phases;
-        if (phase == phases)
-            phase = 0;
+        if (phase == phases) phase = 0;
         phaseOrder_[i] = static_cast<int>(phase);
         frameStep_[i] = phase < step ? 1 : 0;
     }
 
+#if defined(__x86_64__)
+    // Groups of four list positions never straddle the list's end when its length is a
+    // multiple of 4, and every block starts a group because H is a multiple of 4.
+    const long groupedSize = static_cast<long>(listLength_) * poly_.taps * 2;
+    if (channels_ == 2 && listLength_ % 4 == 0 && groupedSize <= (1L << 22) && processorHasAvx2()) {
+        groupedTable_.reset(static_cast<std::size_t>(groupedSize));
+        groupPermute_.reset(static_cast<std::size_t>(listLength_) * 2);
+        groupAdvance_.reset(static_cast<std::size_t>(listLength_ / 4));
+        for (int g = 0; g < listLength_ / 4; ++g) {
+            int offset = 0; // frames from the group's first output
+            for (int j = 0; j < 4; ++j) {
+                groupPermute_[8 * g + 2 * j] = 2 * offset;
+                groupPermute_[8 * g + 2 * j + 1] = 2 * offset + 1;
+                offset += frameStep_[4 * g + j];
+            }
+            groupAdvance_[g] = offset;
+        }
+        for (int i = 0; i < listLength_; ++i) {
+            const float* row = poly_.row(phaseOrder_[i]);
+            float* g = groupedTable_.data() + static_cast<long>(i / 4) * poly_.taps * 8;
+            for (int t = 0; t < poly_.taps; ++t) {
+                g[8 * t + 2 * (i % 4)] = row[t];
+                g[8 * t + 2 * (i % 4) + 1] = row[t];
+            }
+        }
+    }
+#endif
+
     fft_ = buildFftFilter(static_cast<double>(ff_), FftCutoffRule{static_cast<double>(fs / 2), 0.0},
                           1.0, attenuation_, fftLength_, transitionWidth_, tables_);
-    if (fft_.length == 0)
-        return;
+    if (fft_.length == 0) return;
     half_ = fft_.fftSize / 2;
 
     const int ch = channels_;
     framesHeld_ = ((poly_.length - 1) / 2) / phases + 1;
     framesToDrop_ = static_cast<int>(std::floor(fft_.length * 0.5 / k_));
+    // Four frames of slack: the stereo sums load four frames at a time.
     inputFrames_ = static_cast<int>(static_cast<std::int64_t>(half_) * fs / (fd * k_)) + 2 +
-                   poly_.taps + 1;
+                   poly_.taps + 1 + 4;
     inputBuffer_.reset(static_cast<std::size_t>(inputFrames_) * ch);
     tailStride_ = half_ / k_ + 1;
     blockOutput_.reset(static_cast<std::size_t>(tailStride_) * ch);
     tails_.reset(static_cast<std::size_t>(tailStride_) * ch);
     fftBlocks_.reset(static_cast<std::size_t>(fft_.fftSize) * ch);
     evenOnly_ = k_ == 2 && fft_.fftSize >= 8;
-    if (evenOnly_)
-        evenValues_.reset(static_cast<std::size_t>(half_));
+#if defined(__x86_64__)
+    stereoDecimation_ = channels_ == 2 && processorHasAvx2();
+#endif
+    if (evenOnly_) evenValues_.reset(static_cast<std::size_t>(half_));
     valid_ = true;
 }
 
 std::int64_t Upsampler::blockNeed() const {
-    return static_cast<std::int64_t>(half_) * srcRate_ / (static_cast<std::int64_t>(dstRate_) * k_) +
+    return static_cast<std::int64_t>(half_) * srcRate_ /
+               (static_cast<std::int64_t>(dstRate_) * k_) +
            2 + poly_.taps - framesHeld_;
 }
 
 std::uint32_t Upsampler::process(const float* data, std::uint32_t count, bool final) {
-    if (!valid_)
-        return 0;
+    if (!valid_) return 0;
     const int ch = channels_;
     const std::int64_t need = blockNeed();
     std::int64_t n;
     if (!final) {
-        if (static_cast<std::int64_t>(count) < ch * need)
-            return 0;
+        if (static_cast<std::int64_t>(count) < ch * need) return 0;
         n = need;
     } else {
         n = count / static_cast<std::uint32_t>(ch);
-        if (n > need)
-            n = need;
+        if (n > need) n = need;
     }
 
     float* in = inputBuffer_.data() + static_cast<std::size_t>(framesHeld_) * ch;
-    if (n > 0)
-        std::memcpy(in, data, static_cast<std::size_t>(n * ch) * sizeof(float));
+    if (n > 0) std::memcpy(in, data, static_cast<std::size_t>(n * ch) * sizeof(float));
     std::memset(in + n * ch, 0, static_cast<std::size_t>((need - n) * ch) * sizeof(float));
     framesHeld_ += static_cast<int>(need);
     framesRead_ += n;
 
     stageOne(half_);
     int produced = 0;
-    for (int c = 0; c < ch; ++c)
-        produced = stageTwo(c);
+#if defined(__x86_64__)
+    if (ch == 2 && !evenOnly_ && stereoDecimation_) {
+        for (int c = 0; c < ch; ++c)
+            filterBlock(c);
+        const int m = fft_.fftSize;
+        const int outputs = (half_ - decimationOffset_ + k_ - 1) / k_;
+        const int tailStart = decimationOffset_ + outputs * k_;
+        const int tails = (m - tailStart + k_ - 1) / k_;
+        decimateStereoAvx2(fftBlocks_.data(), fftBlocks_.data() + m, tails_.data(),
+                           tails_.data() + tailStride_, decimationOffset_, k_, outputs, tailStart,
+                           tails, blockOutput_.data());
+        produced = outputs;
+    } else
+#endif
+        for (int c = 0; c < ch; ++c)
+            produced = stageTwo(c);
     // Every channel kept the values from the same offset; the next block continues the
     // K-step where this one left the block.
     int i = decimationOffset_;
@@ -172,6 +291,36 @@ VELCORA_SIMD_CLONES void Upsampler::stageOne(int blockSize) {
                          listLength_, cursor_, x, ch, blockSize, fftBlocks_.data(), m);
         break;
     case 2:
+#if defined(__x86_64__)
+        if (groupedTable_.size() != 0 && blockSize % 4 == 0) {
+            auto run = [&](auto kernel) {
+                kernel(groupedTable_.data(), groupPermute_.data(), groupAdvance_.data(), poly_.taps,
+                       listLength_, cursor_, x, blockSize, fftBlocks_.data(),
+                       fftBlocks_.data() + m);
+            };
+            switch (poly_.taps) {
+            case 3:
+                run(polyphaseSumsStereoAvx2<3>);
+                break;
+            case 6:
+                run(polyphaseSumsStereoAvx2<6>);
+                break;
+            case 7:
+                run(polyphaseSumsStereoAvx2<7>);
+                break;
+            case 9:
+                run(polyphaseSumsStereoAvx2<9>);
+                break;
+            case 13:
+                run(polyphaseSumsStereoAvx2<13>);
+                break;
+            default:
+                run(polyphaseSumsStereoAvx2<0>);
+                break;
+            }
+            break;
+        }
+#endif
         polyphaseSums<2>(poly_.table.data(), poly_.taps, phaseOrder_.data(), frameStep_.data(),
                          listLength_, cursor_, x, ch, blockSize, fftBlocks_.data(), m);
         break;
@@ -182,21 +331,24 @@ VELCORA_SIMD_CLONES void Upsampler::stageOne(int blockSize) {
     }
 }
 
+// The full-length filtering of channel c's stage-one block, in place.
+void Upsampler::filterBlock(int c) {
+    const int m = fft_.fftSize;
+    realConvolve(m, fftBlocks_.data() + static_cast<std::size_t>(c) * m, fft_.spectrum.data(),
+                 tables_);
+}
+
 // Filters channel c's stage-one block and decimates it by K into the block output,
 // adding the previous block's tail; returns the block's output frames.
 int Upsampler::stageTwo(int c) {
     const int ch = channels_;
     const int m = fft_.fftSize;
     float* block = fftBlocks_.data() + static_cast<std::size_t>(c) * m;
-    std::memset(block + half_, 0, static_cast<std::size_t>(half_) * sizeof(float));
-    realFFTUpperHalfZero(m, block, tables_);
-    applySpectrum(block, fft_.spectrum.data(), m);
-
     float* tail = tails_.data() + static_cast<std::size_t>(c) * tailStride_;
     float* out = blockOutput_.data() + c;
     if (evenOnly_) {
         const float* even = evenValues_.data();
-        realInverseEven(m, block, evenValues_.data(), halfTables_);
+        realConvolveEven(m, block, fft_.spectrum.data(), evenValues_.data(), tables_, halfTables_);
         const int outputs = half_ / 2;
         for (int j = 0; j < outputs; ++j)
             out[j * ch] = tail[j] + even[j];
@@ -204,7 +356,7 @@ int Upsampler::stageTwo(int c) {
             tail[j] = even[outputs + j];
         return outputs;
     }
-    realFFT(m, -1, block, tables_);
+    realConvolve(m, block, fft_.spectrum.data(), tables_);
     int i = decimationOffset_;
     int j = 0;
     for (; i < half_; i += k_, ++j)

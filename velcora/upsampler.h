@@ -37,6 +37,7 @@ protected:
 private:
     void stageOne(int blockSize);
     int stageTwo(int channel);
+    void filterBlock(int channel);
 
     bool valid_ = false;
     std::int64_t g_ = 0;
@@ -51,8 +52,14 @@ private:
     bool evenOnly_ = false;
     FftTables halfTables_;
     AlignedArray<float> evenValues_;
-    AlignedArray<int> phaseOrder_; // P x K entries: phase row of each stage-one output
-    AlignedArray<int> frameStep_;  // P x K entries: 1 when the input advances a frame after it
+    bool stereoDecimation_ = false; // both channels decimated in one vector pass
+    AlignedArray<int> phaseOrder_;  // P x K entries: phase row of each stage-one output
+    AlignedArray<int> frameStep_;   // P x K entries: 1 when the input advances a frame after it
+    // Stereo fast path: the coefficients of four successive outputs per list position
+    // group, laid out [group][tap][output][channel] for eight-lane sums. Empty when unused.
+    AlignedArray<float> groupedTable_;
+    AlignedArray<int> groupPermute_; // per group: lane -> value within four frames
+    AlignedArray<int> groupAdvance_; // per group: frames from its first output to the next group's
     int listLength_ = 0;
     AlignedArray<float> inputBuffer_; // interleaved frames at Fs
     int inputFrames_ = 0;             // capacity of inputBuffer_ in frames

@@ -11,7 +11,9 @@
  * - Rates are in Hz. Supported pairs: equal rates, and unequal positive rates for which
  *   r = slower rate / gcd(rates) is 1, even or a multiple of 3, with r x faster rate below
  *   2^31 (8000 -> 22050 and 48000 -> 22050 work; 37800 -> 22050 does not).
- *   After a DSP_init with an unsupported pair, DSP_process and DSP_exit report 0 bytes.
+ *   After a DSP_init with an unsupported pair (or, with unequal rates, a zero channel count
+ *   or filter parameters that allow no design, such as transitionWidth <= 0 or
+ *   fftLength <= 0), DSP_process and DSP_exit report 0 bytes.
  * - Channel counts are values per frame. Equal counts pass through; to one channel the
  *   frame's channels are averaged; from one channel the value is copied to every channel;
  *   other pairs keep the first channels and fill missing ones with silence.
@@ -27,9 +29,10 @@
  *   values in inFormat; a trailing partial sample is ignored. `output` is owned by the
  *   caller and must hold everything a call produces: without rate change the input's
  *   samples after channel mapping; with rate change at most
- *   (input frames x dstRate / srcRate + two blocks) frames per DSP_process, a block being
- *   at most fftLength rounded up to a power of two frames with the typical parameters
- *   (1024 frames), and at most two blocks from DSP_exit. Input and output must not overlap.
+ *   (input frames x dstRate / srcRate + two blocks) frames per DSP_process and at most two
+ *   blocks from DSP_exit. A block is at most M / 2 + 1 frames, M / 2 being the smallest
+ *   power of two not below fftLength (1024 with the typical parameters) unless the
+ *   transition width forces a longer filter. Input and output must not overlap.
  * - A whole conversion of N input frames yields floor(N x dstRate / srcRate) + 2 frames
  *   with the typical filter parameters; the filters' delay is removed from the start.
  *   The output does not depend on how the input is split into DSP_process calls.

@@ -39,12 +39,11 @@ std::vector<std::int16_t> makeInput(int rate, double seconds) {
 
 // Returns output frames; `out` receives the output.
 template <typename Sample>
-std::size_t runVelcora(int srcRate, int dstRate, std::uint32_t format, const std::vector<Sample>& in,
-                       std::vector<Sample>& out) {
+std::size_t runVelcora(int srcRate, int dstRate, std::uint32_t format,
+                       const std::vector<Sample>& in, std::vector<Sample>& out) {
     // Buffers are sized before the first run and reused, so timing excludes their setup.
     const std::size_t needed = in.size() * dstRate / srcRate + 16384;
-    if (out.size() < needed)
-        out.resize(needed);
+    if (out.size() < needed) out.resize(needed);
     static std::vector<std::uint8_t> area(524288);
     std::size_t written = 0;
     auto take = [&](std::uint32_t bytes) {
@@ -55,7 +54,8 @@ std::size_t runVelcora(int srcRate, int dstRate, std::uint32_t format, const std
     for (std::size_t at = 0; at < in.size(); at += kBlockValues) {
         const std::size_t n = std::min(kBlockValues, in.size() - at);
         std::uint32_t bytes = 0;
-        DSP_process(in.data() + at, static_cast<std::uint32_t>(n * sizeof(Sample)), area.data(), &bytes);
+        DSP_process(in.data() + at, static_cast<std::uint32_t>(n * sizeof(Sample)), area.data(),
+                    &bytes);
         take(bytes);
     }
     std::uint32_t bytes = 0;
@@ -76,8 +76,7 @@ std::size_t runSoxr(int srcRate, int dstRate, soxr_datatype_t type, const std::v
         return 0;
     }
     const std::size_t needed = in.size() * dstRate / srcRate + 16384;
-    if (out.size() < needed)
-        out.resize(needed);
+    if (out.size() < needed) out.resize(needed);
     std::size_t outFrames = 0;
     const std::size_t capacity = out.size() / kChannels;
     for (std::size_t at = 0; at < in.size(); at += kBlockValues) {
@@ -92,8 +91,7 @@ std::size_t runSoxr(int srcRate, int dstRate, soxr_datatype_t type, const std::v
         soxr_process(soxr, nullptr, 0, nullptr, out.data() + outFrames * kChannels,
                      capacity - outFrames, &made);
         outFrames += made;
-        if (made == 0)
-            break;
+        if (made == 0) break;
     }
     soxr_delete(soxr);
     return outFrames;
@@ -144,7 +142,8 @@ std::vector<float> tone(double frequency, int rate, double amplitude) {
     std::vector<float> v(static_cast<std::size_t>(rate) * 2 * kChannels);
     for (std::size_t f = 0; f < v.size() / kChannels; ++f)
         for (int c = 0; c < kChannels; ++c)
-            v[f * kChannels + c] = static_cast<float>(amplitude * std::sin(2 * M_PI * frequency * f / rate));
+            v[f * kChannels + c] =
+                static_cast<float>(amplitude * std::sin(2 * M_PI * frequency * f / rate));
     return v;
 }
 
@@ -171,15 +170,24 @@ void quality(int srcRate, int dstRate) {
 
 int main(int argc, char** argv) {
     const double seconds = argc > 1 ? std::atof(argv[1]) : 60.0;
-    const int runs = 5;
+    const int runs = argc > 3 ? std::atoi(argv[3]) : 9;
     const std::vector<std::int16_t> input = makeInput(44100, seconds);
     std::printf("input: %.0f s of 44100 Hz stereo 16-bit, blocks of %zu values, best of %d runs\n",
                 seconds, kBlockValues, runs);
+    const int only = argc > 2 ? std::atoi(argv[2]) : 0; // one destination rate, for profiling
     for (int dstRate : {22050, 48000}) {
+        if (only != 0 && dstRate != only) continue;
         std::vector<std::int16_t> out;
         std::size_t vFrames = 0, sFrames = 0;
-        const double v = bestSeconds(runs, [&] { vFrames = runVelcora(44100, dstRate, 2, input, out); });
-        const double s = bestSeconds(runs, [&] { sFrames = runSoxr(44100, dstRate, SOXR_INT16_I, input, out); });
+        // Runs alternate between the two, so a change in machine load affects both alike.
+        double v = 1e30, s = 1e30;
+        for (int r = 0; r < runs; ++r) {
+            v = std::min(
+                v, bestSeconds(1, [&] { vFrames = runVelcora(44100, dstRate, 2, input, out); }));
+            s = std::min(s, bestSeconds(1, [&] {
+                             sFrames = runSoxr(44100, dstRate, SOXR_INT16_I, input, out);
+                         }));
+        }
         const double frames = static_cast<double>(input.size() / kChannels);
         std::printf("44100 -> %d Hz: velcora %.1f ms (%.1f Mframes/s, %zu frames), soxr HQ %.1f ms "
                     "(%.1f Mframes/s, %zu frames), velcora/soxr time ratio %.3f\n",

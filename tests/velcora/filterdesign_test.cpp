@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 namespace velcora {
 namespace {
@@ -25,10 +26,10 @@ TEST(FilterDesign, BesselI0ToDoubleAccuracy) {
         double x, value;
     };
     // Reference values computed to 40 digits.
-    for (const Case c : {Case{0.0, 1.0}, Case{1.0, 1.2660658777520083356},
-                         Case{-1.0, 1.2660658777520083356}, Case{8.5, 683.16192699011560928},
-                         Case{9.625, 1973.6297004818187528}, Case{12.5, 30596.335155785153612},
-                         Case{30.0, 781672297823.97748972}})
+    for (const Case c :
+         {Case{0.0, 1.0}, Case{1.0, 1.2660658777520083356}, Case{-1.0, 1.2660658777520083356},
+          Case{8.5, 683.16192699011560928}, Case{9.625, 1973.6297004818187528},
+          Case{12.5, 30596.335155785153612}, Case{30.0, 781672297823.97748972}})
         EXPECT_NEAR(besselI0(c.x), c.value, c.value * 4e-16) << c.x;
 }
 
@@ -67,7 +68,8 @@ TEST(FilterDesign, FftFilterSpectrumIsTheTransformOfItsTaps) {
     const double beta = kaiserBeta(96.0);
     for (int i = 0; i < 2048; ++i) {
         const double expected =
-            i < 1023 ? kaiserLowpassTap(i - 511, 1023, beta, 44100, 4000, 2.0 / 2048) * 1024.0 : 0.0;
+            i < 1023 ? kaiserLowpassTap(i - 511, 1023, beta, 44100, 4000, 2.0 / 2048) * 1024.0
+                     : 0.0;
         ASSERT_NEAR(taps[i], expected, 1e-7) << i; // float round trip of values below 0.07
     }
     // DC gain of the spectrum times M / 2 is the filter's pass-band gain, 1.
@@ -85,19 +87,57 @@ TEST(FilterDesign, FftFilterDoublesUntilTheTransitionFits) {
     EXPECT_NEAR(f.cutoff, (22050.0 - f.width) / 2, 1e-9);
 }
 
+TEST(FilterDesign, ApplySpectrumIsTheComplexProductPerBin) {
+    const int m = 64;
+    std::vector<float> block(m), spectrum(m);
+    for (int i = 0; i < m; ++i) {
+        block[i] = std::sin(0.37f * i) * 3.0f;
+        spectrum[i] = std::cos(0.91f * i + 0.2f) * 0.7f;
+    }
+    std::vector<float> result = block;
+    applySpectrum(result.data(), spectrum.data(), m);
+    EXPECT_EQ(result[0], block[0] * spectrum[0]);
+    EXPECT_EQ(result[1], block[1] * spectrum[1]);
+    for (int k = 1; k < m / 2; ++k) {
+        const float br = block[2 * k], bi = block[2 * k + 1];
+        const float sr = spectrum[2 * k], si = spectrum[2 * k + 1];
+        const float pr = sr * br, qr = si * bi, pi = si * br, qi = sr * bi;
+        EXPECT_EQ(result[2 * k], pr - qr) << k;
+        EXPECT_EQ(result[2 * k + 1], pi + qi) << k;
+    }
+}
+
+TEST(FilterDesign, FoldedProductIsTheFoldOfTheProduct) {
+    const int m = 128, h = m / 2, q = m / 4;
+    std::vector<float> block(m), spectrum(m);
+    for (int i = 0; i < m; ++i) {
+        block[i] = std::sin(0.53f * i) * 2.0f;
+        spectrum[i] = std::cos(0.29f * i + 0.4f);
+    }
+    std::vector<float> product = block;
+    applySpectrum(product.data(), spectrum.data(), m);
+    std::vector<float> folded(h);
+    applySpectrumFolded(block.data(), spectrum.data(), m, folded.data());
+    EXPECT_EQ(folded[0], product[0] + product[1]);
+    EXPECT_EQ(folded[1], 2.0f * product[2 * q]);
+    for (int k = 1; k < q; ++k) {
+        EXPECT_EQ(folded[2 * k], product[2 * k] + product[2 * (h - k)]) << k;
+        EXPECT_EQ(folded[2 * k + 1], product[2 * k + 1] - product[2 * (h - k) + 1]) << k;
+    }
+}
+
 TEST(RatioSupport, Table) {
     struct Case {
         std::uint32_t src, dst;
         bool supported;
     };
-    for (const Case c : {Case{8000, 22050, true}, Case{48000, 22050, true},
-                         Case{37800, 22050, false}, Case{25200, 22050, false},
-                         Case{22050, 22050, true}, Case{11025, 22050, true},
-                         Case{22050, 8000, true}, Case{0, 22050, false}, Case{22050, 0, false},
-                         // Coprime pairs: the polyphase rate 46338 x 46339 is below 2^31,
-                         // 46341 x 46342 (46341 a multiple of 3) is above it.
-                         Case{46338, 46339, true}, Case{46339, 46338, true},
-                         Case{46341, 46342, false}})
+    for (const Case c :
+         {Case{8000, 22050, true}, Case{48000, 22050, true}, Case{37800, 22050, false},
+          Case{25200, 22050, false}, Case{22050, 22050, true}, Case{11025, 22050, true},
+          Case{22050, 8000, true}, Case{0, 22050, false}, Case{22050, 0, false},
+          // Coprime pairs: the polyphase rate 46338 x 46339 is below 2^31,
+          // 46341 x 46342 (46341 a multiple of 3) is above it.
+          Case{46338, 46339, true}, Case{46339, 46338, true}, Case{46341, 46342, false}})
         EXPECT_EQ(isRatioSupported(c.src, c.dst), c.supported) << c.src << " -> " << c.dst;
 }
 

@@ -1,5 +1,7 @@
 #include "velcora/realfft.h"
 
+#include "velcora/filterdesign.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -38,7 +40,7 @@ TEST(RealFft, EightPointExampleForwardAndInverse) {
     std::vector<float> x{1, 2, -0.5f, 3, 0.25f, -1, 2, 0.75f};
     FftTables tables;
     realFFT(8, 1, x.data(), tables);
-    const double expected[8] = {7.5, -2, 1.2803300858899107, 1.2123106012293743,
+    const double expected[8] = {7.5,   -2,    1.2803300858899107, 1.2123106012293743,
                                 -0.25, -2.75, 0.2196699141100893, 6.2123106012293743};
     for (int i = 0; i < 8; ++i)
         EXPECT_NEAR(x[i], expected[i], 1e-6) << i;
@@ -105,6 +107,62 @@ TEST_P(RealFftLength, MatchesDirectTransformAndRoundTrips) {
 
 INSTANTIATE_TEST_SUITE_P(PowersOfTwo, RealFftLength,
                          ::testing::Values(4, 8, 16, 32, 64, 128, 256, 1024, 2048, 4096));
+
+// The padded forward transform ignores whatever the upper half holds; the even-value
+// inverse returns what the full inverse leaves at the even positions.
+TEST_P(RealFftLength, PaddedForwardAndEvenInverseMatchTheFullTransforms) {
+    const int n = GetParam();
+    std::mt19937 rng(n + 1);
+    std::uniform_real_distribution<float> dist(-1.0f, 1.0f);
+    std::vector<float> x(n, 0.0f);
+    for (int i = 0; i < n / 2; ++i)
+        x[i] = dist(rng);
+    FftTables tables, halfTables;
+    std::vector<float> full = x;
+    realFFT(n, 1, full.data(), tables);
+    std::vector<float> padded = x;
+    for (int i = n / 2; i < n; ++i)
+        padded[i] = 1e6f; // garbage that must not matter
+    realFFTUpperHalfZero(n, padded.data(), tables);
+    for (int i = 0; i < n; ++i)
+        ASSERT_NEAR(padded[i], full[i], 1e-5 * std::sqrt(n)) << i;
+
+    std::vector<float> inverse = full;
+    realFFT(n, -1, inverse.data(), tables);
+    std::vector<float> even(n / 2);
+    realInverseEven(n, full.data(), even.data(), halfTables);
+    for (int j = 0; j < n / 2; ++j)
+        ASSERT_NEAR(even[j], inverse[2 * j], 1e-5 * n) << j;
+}
+
+// The fused convolutions give the values of the separate passes.
+TEST_P(RealFftLength, FusedConvolutionMatchesTheSeparatePasses) {
+    const int n = GetParam();
+    std::mt19937 rng(n + 2);
+    std::uniform_real_distribution<float> dist(-1.0f, 1.0f);
+    std::vector<float> x(n, 0.0f), spectrum(n);
+    for (int i = 0; i < n / 2; ++i)
+        x[i] = dist(rng);
+    for (float& v : spectrum)
+        v = dist(rng);
+    FftTables tables, halfTables;
+    std::vector<float> separate = x;
+    realFFTUpperHalfZero(n, separate.data(), tables);
+    std::vector<float> product = separate;
+    applySpectrum(product.data(), spectrum.data(), n);
+    std::vector<float> folded(n / 2);
+    applySpectrumFolded(separate.data(), spectrum.data(), n, folded.data());
+    realFFT(n, -1, product.data(), tables);
+    realFFT(n / 2, -1, folded.data(), halfTables);
+
+    std::vector<float> fused = x;
+    realConvolve(n, fused.data(), spectrum.data(), tables);
+    EXPECT_EQ(fused, product);
+    std::vector<float> even(n / 2);
+    std::vector<float> input = x;
+    realConvolveEven(n, input.data(), spectrum.data(), even.data(), tables, halfTables);
+    EXPECT_EQ(even, folded);
+}
 
 TEST(RealFft, TablesFollowTheLength) {
     FftTables tables;
