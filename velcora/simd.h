@@ -3,9 +3,10 @@
 // versions round the same products and sums.
 #pragma once
 
-// The sanitizer runtimes do not support the loader's indirect functions, so sanitized builds keep
-// the baseline only.
-#if defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+// The sanitizer runtimes do not support the loader's indirect functions, and clang (the fuzzing
+// build) accepts clones only on first declarations, so those builds keep the baseline only.
+#if defined(__x86_64__) && !defined(__clang__) && !defined(__SANITIZE_ADDRESS__) && \
+    !defined(__SANITIZE_THREAD__)
 #define VELCORA_SIMD_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
 #else
 #define VELCORA_SIMD_CLONES
