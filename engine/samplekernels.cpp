@@ -23,20 +23,18 @@ constexpr double TieMargin = 1e-8;
 
 } // namespace
 
-void ScaleRounded(const int16_t* src, int16_t* dst, size_t n, double factor) {
-    for (size_t k = 0; k < n; ++k) {
-        // Rounding is monotone and the limits are integers: limiting first gives the same result.
-        const double p = std::min(std::max(double(src[k]) * factor, -32767.0), 32767.0);
-        dst[k] = int16_t(int32_t(RoundToEven(p)));
-    }
+int16_t ScaleRounded(int16_t value, double factor) {
+    return int16_t(std::clamp(std::nearbyint(value * factor), -32767.0, 32767.0));
 }
 
-void ScaleTruncated(const int16_t* src, int16_t* dst, size_t n, float factor) {
-    const double f = factor;
-    for (size_t k = 0; k < n; ++k) {
-        const double p = std::min(std::max(double(src[k]) * f, -32767.0), 32767.0);
-        dst[k] = int16_t(int32_t(p)); // conversion truncates toward zero
-    }
+int16_t ScaleTruncated(int16_t value, float factor) {
+    return int16_t(std::clamp(std::trunc(value * double(factor)), -32767.0, 32767.0));
+}
+
+void TValueMap::Apply(const int16_t* src, int16_t* dst, size_t n) const {
+    const int16_t* table = Table.data();
+    for (size_t k = 0; k < n; ++k)
+        dst[k] = table[uint16_t(src[k])];
 }
 
 void Negate(const int16_t* src, int16_t* dst, size_t n) {
@@ -90,11 +88,29 @@ void TFadeGains::Approximate(uint64_t j0, uint32_t count, double* out) const {
     out[0] = FadeIn ? s : c;
 }
 
+namespace {
+
+// The products of values and gains rounded to nearest, ties to even; returns whether any product
+// came within TieMargin of a half.
+__attribute__((target_clones("avx2", "default"))) int
+RoundProducts(const int16_t* src, const double* gain, int16_t* dst, size_t n) {
+    int nearTie = 0;
+    for (size_t k = 0; k < n; ++k) {
+        const double p = double(src[k]) * gain[k];
+        const double r = RoundToEven(p);
+        nearTie |= int(std::fabs(p - r) > 0.5 - TieMargin);
+        dst[k] = int16_t(int32_t(r));
+    }
+    return nearTie;
+}
+
+} // namespace
+
 void TFadeGains::Apply(const int16_t* src, int16_t* dst, size_t n, uint64_t firstValue,
                        int channels) const {
     const size_t ch = size_t(channels);
     double frameGain[BlockFrames];
-    std::vector<double> valueGain(BlockFrames * ch);
+    std::vector<double> valueGain(ch > 1 ? BlockFrames * ch : 0);
     while (n > 0) {
         const uint64_t frame0 = firstValue / ch;
         const size_t lead = size_t(firstValue % ch); // values of frame0 before src[0]
@@ -103,18 +119,12 @@ void TFadeGains::Apply(const int16_t* src, int16_t* dst, size_t n, uint64_t firs
         Approximate(frame0, uint32_t(frames), frameGain);
         const double* gain = frameGain;
         if (ch > 1) {
-            for (size_t k = 0; k < m; ++k)
-                valueGain[k] = frameGain[(lead + k) / ch];
-            gain = valueGain.data();
+            for (size_t f = 0; f < frames; ++f)
+                for (size_t c = 0; c < ch; ++c)
+                    valueGain[f * ch + c] = frameGain[f];
+            gain = valueGain.data() + lead;
         }
-        int nearTie = 0;
-        for (size_t k = 0; k < m; ++k) {
-            const double p = double(src[k]) * gain[k];
-            const double r = RoundToEven(p);
-            nearTie |= int(std::fabs(p - r) > 0.5 - TieMargin);
-            dst[k] = int16_t(int32_t(r));
-        }
-        if (nearTie) {
+        if (RoundProducts(src, gain, dst, m)) {
             // Too close to a half to trust the approximation: take the exact gain.
             for (size_t k = 0; k < m; ++k) {
                 const double p = double(src[k]) * gain[k];

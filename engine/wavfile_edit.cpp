@@ -181,7 +181,7 @@ void Twavefile::BodyPaste() {
     TargetStore->CopyFrom(*Store, 0, 0, p * channels);
     Progress = 30;
     const int64_t first = p * channels;
-    TargetStore->VisitWrite(first, added * channels, [&](int16_t* values, uint32_t n, int64_t i) {
+    TargetStore->VisitFill(first, added * channels, [&](int16_t* values, uint32_t n, int64_t i) {
         ConvertClipValues(clip, channels, uint64_t(i - first), n, values);
     });
     Progress = 60;

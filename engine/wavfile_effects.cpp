@@ -18,7 +18,7 @@ const char* const NothingToNormalize =
     "The sound is silent or has no positive peak: nothing to normalize.";
 
 // Values per kernel call: small enough to stay in the cache and to report progress often.
-constexpr int64_t ChunkValues = 1 << 16;
+constexpr int64_t ChunkValues = TLargeFile::ChunkValues;
 
 } // namespace
 
@@ -36,17 +36,15 @@ void Twavefile::TransformValues(
     const std::function<void(const int16_t*, int16_t*, size_t, int64_t)>& kernel,
     const std::function<void(int64_t)>& progress) {
     const int channels = Channels;
-    TLargeFile& target = *TargetStore;
-    Store->VisitRead(first, count, [&](const int16_t* source, uint32_t n, int64_t i) {
-        target.VisitWrite(i, n, [&](int16_t* dest, uint32_t m, int64_t j) {
-            const int16_t* from = source + (j - i);
-            for (int64_t done = 0; done < m; done += ChunkValues) {
-                if (progress) progress((j + done) / channels);
-                kernel(from + done, dest + done, size_t(std::min<int64_t>(ChunkValues, m - done)),
-                       j + done);
-            }
-        });
-    });
+    std::vector<int16_t> in(size_t(std::min(count, ChunkValues))), out(in.size());
+    for (int64_t i = first, stop = first + count; i < stop;) {
+        const int64_t n = std::min(ChunkValues, stop - i);
+        if (progress) progress(i / channels);
+        Store->ReadBlock(in.data(), i, i + n - 1);
+        kernel(in.data(), out.data(), size_t(n), i);
+        TargetStore->WriteBlock(out.data(), i, i + n - 1);
+        i += n;
+    }
 }
 
 // --- starters ---
@@ -122,7 +120,8 @@ void Twavefile::BodyNormalize() {
     const int64_t frames = Frames;
     TransformValues(
         0, frames * Channels,
-        [&](const int16_t* s, int16_t* d, size_t n, int64_t) { ScaleRounded(s, d, n, factor); },
+        [map = TValueMap([factor](int16_t v) { return ScaleRounded(v, factor); })](
+            const int16_t* s, int16_t* d, size_t n, int64_t) { map.Apply(s, d, n); },
         [&](int64_t frame) { Progress = int(std::nearbyint(double(frame) * 100 / frames)); });
     FinishChange(true);
 }
@@ -134,7 +133,8 @@ void Twavefile::BodyAmplify() {
     const int64_t frames = Frames;
     TransformValues(
         0, frames * Channels,
-        [&](const int16_t* s, int16_t* d, size_t n, int64_t) { ScaleTruncated(s, d, n, factor); },
+        [map = TValueMap([factor](int16_t v) { return ScaleTruncated(v, factor); })](
+            const int16_t* s, int16_t* d, size_t n, int64_t) { map.Apply(s, d, n); },
         [&](int64_t frame) { Progress = int(frame * 100 / frames); });
     FinishChange(true);
 }
@@ -156,28 +156,15 @@ void Twavefile::BodyReverse() {
     const int channels = Channels;
     const int64_t frames = Frames;
     const int64_t chunkFrames = std::max<int64_t>(1, ChunkValues / channels);
-    std::vector<int16_t> in(size_t(chunkFrames * channels)), out;
-    // Source chunks go forward, their places in the target backward, so each store's window
-    // moves once per window's worth of values.
+    std::vector<int16_t> in(size_t(chunkFrames * channels)), out(in.size());
     for (int64_t a = 0; a < frames; a += chunkFrames) {
         Progress = int(a * 100 / frames);
         const int64_t k = std::min(chunkFrames, frames - a);
         const int64_t count = k * channels;
         const int64_t destFirst = (frames - a - k) * channels;
         Store->ReadBlock(in.data(), a * channels, a * channels + count - 1);
-        out.clear();
-        TargetStore->VisitWriteBackward(destFirst, count, [&](int16_t* d, uint32_t n, int64_t j) {
-            if (n == count) {
-                ReverseFrames(in.data(), d, size_t(k), channels);
-                return;
-            }
-            // The chunk's place straddles two windows.
-            if (out.empty()) {
-                out.resize(size_t(count));
-                ReverseFrames(in.data(), out.data(), size_t(k), channels);
-            }
-            std::memcpy(d, out.data() + (j - destFirst), size_t(n) * 2);
-        });
+        ReverseFrames(in.data(), out.data(), size_t(k), channels);
+        TargetStore->WriteBlock(out.data(), destFirst, destFirst + count - 1);
     }
     FinishChange(true);
 }
