@@ -104,6 +104,22 @@ RoundProducts(const int16_t* src, const double* gain, int16_t* dst, size_t n) {
     return nearTie;
 }
 
+// As RoundProducts for stereo frames: both values of frame f take gain[f].
+__attribute__((target_clones("avx2", "default"))) int
+RoundStereoProducts(const int16_t* src, const double* gain, int16_t* dst, size_t frames) {
+    int nearTie = 0;
+    for (size_t f = 0; f < frames; ++f) {
+        const double p0 = double(src[2 * f]) * gain[f];
+        const double p1 = double(src[2 * f + 1]) * gain[f];
+        const double r0 = RoundToEven(p0), r1 = RoundToEven(p1);
+        nearTie |=
+            int(std::fabs(p0 - r0) > 0.5 - TieMargin) | int(std::fabs(p1 - r1) > 0.5 - TieMargin);
+        dst[2 * f] = int16_t(int32_t(r0));
+        dst[2 * f + 1] = int16_t(int32_t(r1));
+    }
+    return nearTie;
+}
+
 } // namespace
 
 void TFadeGains::Apply(const int16_t* src, int16_t* dst, size_t n, uint64_t firstValue,
@@ -117,20 +133,27 @@ void TFadeGains::Apply(const int16_t* src, int16_t* dst, size_t n, uint64_t firs
         const size_t frames = std::min<size_t>(BlockFrames, (lead + n + ch - 1) / ch);
         const size_t m = std::min(n, frames * ch - lead);
         Approximate(frame0, uint32_t(frames), frameGain);
-        const double* gain = frameGain;
-        if (ch > 1) {
-            for (size_t f = 0; f < frames; ++f)
-                for (size_t c = 0; c < ch; ++c)
-                    valueGain[f * ch + c] = frameGain[f];
-            gain = valueGain.data() + lead;
+        int nearTie;
+        if (ch == 2 && lead == 0 && m % 2 == 0) {
+            nearTie = RoundStereoProducts(src, frameGain, dst, m / 2);
+        } else {
+            const double* gain = frameGain;
+            if (ch > 1) {
+                for (size_t f = 0; f < frames; ++f)
+                    for (size_t c = 0; c < ch; ++c)
+                        valueGain[f * ch + c] = frameGain[f];
+                gain = valueGain.data() + lead;
+            }
+            nearTie = RoundProducts(src, gain, dst, m);
         }
-        if (RoundProducts(src, gain, dst, m)) {
+        if (nearTie) {
             // Too close to a half to trust the approximation: take the exact gain.
             for (size_t k = 0; k < m; ++k) {
-                const double p = double(src[k]) * gain[k];
+                const size_t frame = (lead + k) / ch;
+                const double p = double(src[k]) * frameGain[frame];
                 if (std::fabs(p - RoundToEven(p)) > 0.5 - TieMargin)
-                    dst[k] = int16_t(
-                        int32_t(std::nearbyint(double(src[k]) * Exact(frame0 + (lead + k) / ch))));
+                    dst[k] =
+                        int16_t(int32_t(std::nearbyint(double(src[k]) * Exact(frame0 + frame))));
             }
         }
         src += m;

@@ -51,12 +51,16 @@ void Twavefile::SetRange(int64_t start, int64_t stop) {
     RangeStop = std::max(start, stop);
 }
 
-void Twavefile::FinishChange(bool reportDone) {
+void Twavefile::FinishChange(bool reportDone, TPeakBuilder* peaks) {
     // The length follows from Header, which the body has brought up to date.
     ApplyHeader(Header);
     ReopenStore();
     if (reportDone) Progress = 100;
-    BuildPeakIndex();
+    // A body that fed every value it wrote has the peaks already: no second pass over the file.
+    if (peaks)
+        InstallPeaks(*peaks);
+    else
+        BuildPeakIndex();
     Ready = true;
     RaiseAction(true, false);
 }

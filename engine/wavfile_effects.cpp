@@ -31,10 +31,8 @@ void Twavefile::BeginSameLengthChange() {
     TargetStore->WriteHeader(Header);
 }
 
-void Twavefile::TransformValues(
-    int64_t first, int64_t count,
-    const std::function<void(const int16_t*, int16_t*, size_t, int64_t)>& kernel,
-    const std::function<void(int64_t)>& progress) {
+void Twavefile::TransformValues(int64_t first, int64_t count, const TKernel& kernel,
+                                const std::function<void(int64_t)>& progress, TPeakBuilder* peaks) {
     const int channels = Channels;
     std::vector<int16_t> in(size_t(std::min(count, ChunkValues))), out(in.size());
     for (int64_t i = first, stop = first + count; i < stop;) {
@@ -43,8 +41,14 @@ void Twavefile::TransformValues(
         Store->ReadBlock(in.data(), i, i + n - 1);
         kernel(in.data(), out.data(), size_t(n), i);
         TargetStore->WriteBlock(out.data(), i, i + n - 1);
+        if (peaks) peaks->Feed(out.data(), uint32_t(n));
         i += n;
     }
+}
+
+std::unique_ptr<TPeakBuilder> Twavefile::PeaksOfResult() const {
+    if (Frames <= PeakBlockFrames) return nullptr;
+    return std::make_unique<TPeakBuilder>(Frames, Channels);
 }
 
 // --- starters ---
@@ -93,13 +97,18 @@ void Twavefile::FadeRange(bool fadeIn) {
     const int64_t stop = RangeStop * channels;
     TargetStore->CopyFrom(*Store, 0, 0, first);
     const TFadeGains gains(fadeIn, uint64_t(RangeStop - RangeStart));
-    TransformValues(first, stop - first,
-                    [&](const int16_t* s, int16_t* d, size_t n, int64_t i) {
-                        gains.Apply(s, d, n, uint64_t(i - first), channels);
-                    },
-                    {});
+    // The values around the range are copied by the kernel, unseen: only a fade over the whole
+    // sound sees every value of the result.
+    const bool whole = first == 0 && stop == frames * channels;
+    const std::unique_ptr<TPeakBuilder> peaks = whole ? PeaksOfResult() : nullptr;
+    TransformValues(
+        first, stop - first,
+        [&](const int16_t* s, int16_t* d, size_t n, int64_t i) {
+            gains.Apply(s, d, n, uint64_t(i - first), channels);
+        },
+        {}, peaks.get());
     TargetStore->CopyFrom(*Store, stop, stop, frames * channels - stop);
-    FinishChange(false);
+    FinishChange(false, peaks.get());
 }
 
 void Twavefile::BodyFadeIn() {
@@ -118,12 +127,14 @@ void Twavefile::BodyNormalize() {
     Progress = 0;
     const double factor = (double(NormalizePercent) / 100) * 32768 / peak;
     const int64_t frames = Frames;
+    const TValueMap map([factor](int16_t v) { return ScaleRounded(v, factor); });
+    const std::unique_ptr<TPeakBuilder> peaks = PeaksOfResult();
     TransformValues(
         0, frames * Channels,
-        [map = TValueMap([factor](int16_t v) { return ScaleRounded(v, factor); })](
-            const int16_t* s, int16_t* d, size_t n, int64_t) { map.Apply(s, d, n); },
-        [&](int64_t frame) { Progress = int(std::nearbyint(double(frame) * 100 / frames)); });
-    FinishChange(true);
+        [&](const int16_t* s, int16_t* d, size_t n, int64_t) { map.Apply(s, d, n); },
+        [&](int64_t frame) { Progress = int(std::nearbyint(double(frame) * 100 / frames)); },
+        peaks.get());
+    FinishChange(true, peaks.get());
 }
 
 void Twavefile::BodyAmplify() {
@@ -131,23 +142,25 @@ void Twavefile::BodyAmplify() {
     Progress = 0;
     const float factor = float(double(AmplifyPercent) / 100);
     const int64_t frames = Frames;
+    const TValueMap map([factor](int16_t v) { return ScaleTruncated(v, factor); });
+    const std::unique_ptr<TPeakBuilder> peaks = PeaksOfResult();
     TransformValues(
         0, frames * Channels,
-        [map = TValueMap([factor](int16_t v) { return ScaleTruncated(v, factor); })](
-            const int16_t* s, int16_t* d, size_t n, int64_t) { map.Apply(s, d, n); },
-        [&](int64_t frame) { Progress = int(frame * 100 / frames); });
-    FinishChange(true);
+        [&](const int16_t* s, int16_t* d, size_t n, int64_t) { map.Apply(s, d, n); },
+        [&](int64_t frame) { Progress = int(frame * 100 / frames); }, peaks.get());
+    FinishChange(true, peaks.get());
 }
 
 void Twavefile::BodyInvert() {
     BeginSameLengthChange();
     Progress = 0;
     const int64_t frames = Frames;
+    const std::unique_ptr<TPeakBuilder> peaks = PeaksOfResult();
     TransformValues(
         0, frames * Channels,
         [](const int16_t* s, int16_t* d, size_t n, int64_t) { Negate(s, d, n); },
-        [&](int64_t frame) { Progress = int(frame * 100 / frames); });
-    FinishChange(true);
+        [&](int64_t frame) { Progress = int(frame * 100 / frames); }, peaks.get());
+    FinishChange(true, peaks.get());
 }
 
 void Twavefile::BodyReverse() {
@@ -156,17 +169,21 @@ void Twavefile::BodyReverse() {
     const int channels = Channels;
     const int64_t frames = Frames;
     const int64_t chunkFrames = std::max<int64_t>(1, ChunkValues / channels);
+    const std::unique_ptr<TPeakBuilder> peaks = PeaksOfResult();
     std::vector<int16_t> in(size_t(chunkFrames * channels)), out(in.size());
+    // The target is written forward, so that its peaks are built on the way, from source chunks
+    // taken backward.
     for (int64_t a = 0; a < frames; a += chunkFrames) {
         Progress = int(a * 100 / frames);
         const int64_t k = std::min(chunkFrames, frames - a);
         const int64_t count = k * channels;
-        const int64_t destFirst = (frames - a - k) * channels;
-        Store->ReadBlock(in.data(), a * channels, a * channels + count - 1);
+        const int64_t sourceFirst = (frames - a - k) * channels;
+        Store->ReadBlock(in.data(), sourceFirst, sourceFirst + count - 1);
         ReverseFrames(in.data(), out.data(), size_t(k), channels);
-        TargetStore->WriteBlock(out.data(), destFirst, destFirst + count - 1);
+        TargetStore->WriteBlock(out.data(), a * channels, a * channels + count - 1);
+        if (peaks) peaks->Feed(out.data(), uint32_t(count));
     }
-    FinishChange(true);
+    FinishChange(true, peaks.get());
 }
 
 } // namespace orvella

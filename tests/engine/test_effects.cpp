@@ -126,9 +126,16 @@ TEST(SampleKernels, FadeNearTiesMatchesTheLoop) {
         const double gain = gains.Exact(frame);
         EXPECT_NEAR(gain, 0.5, 1e-15);
         for (int16_t v : all) {
+            const int16_t expected = int16_t(std::nearbyint(v * gain));
             int16_t out;
             gains.Apply(&v, &out, 1, uint64_t(frame), 1);
-            ASSERT_EQ(out, int16_t(std::nearbyint(v * gain))) << v;
+            ASSERT_EQ(out, expected) << v;
+            // The same frame in stereo, through the frame-wise path.
+            const int16_t pair[2] = {v, int16_t(-v / 2)};
+            int16_t outPair[2];
+            gains.Apply(pair, outPair, 2, uint64_t(2 * frame), 2);
+            ASSERT_EQ(outPair[0], expected) << v;
+            ASSERT_EQ(outPair[1], int16_t(std::nearbyint(pair[1] * gain))) << v;
         }
     }
 }
@@ -150,6 +157,23 @@ protected:
         ASSERT_TRUE(start());
         RunToIdle();
         ASSERT_TRUE(Dialogs.Errors().empty()) << Dialogs.Errors()[0];
+    }
+
+    // The peaks a body built while writing are those of a scan of its result.
+    void ExpectPeaksOfAScan() {
+        const auto index = *Doc->GetPeakIndex();
+        const int16_t left = Doc->PeakLeft, right = Doc->PeakRight;
+        const int db = Doc->PeakDb;
+        Doc->BuildPeakIndex();
+        const auto scanned = *Doc->GetPeakIndex();
+        ASSERT_EQ(index.size(), scanned.size());
+        for (size_t i = 0; i < index.size(); ++i) {
+            ASSERT_EQ(index[i].Max, scanned[i].Max) << i;
+            ASSERT_EQ(index[i].Min, scanned[i].Min) << i;
+        }
+        EXPECT_EQ(left, Doc->PeakLeft);
+        EXPECT_EQ(right, Doc->PeakRight);
+        EXPECT_EQ(db, Doc->PeakDb);
     }
 };
 
@@ -295,6 +319,7 @@ TEST_F(EffectTest, EveryEffectKeepsLeftValuesLeft) {
         Load(2, 8000, stereo);
         Run([&] { return effect(*Doc); });
         const Values16 both = Values();
+        ExpectPeaksOfAScan();
         Doc->Close();
         ASSERT_EQ(both.size(), 2 * frames);
         for (size_t f = 0; f < frames; ++f) {
@@ -333,6 +358,7 @@ TEST_F(EffectTest, EffectsAcrossWindowBoundaries) {
         RunToIdle();
         EXPECT_TRUE(Dialogs.Errors().empty());
         EXPECT_TRUE(Values() == expected[e]);
+        ExpectPeaksOfAScan();
         Doc->Close();
     }
 }
