@@ -1,5 +1,7 @@
 #include "engine/peakscan.h"
 
+#include "engine/vectorclones.h"
+
 #include <algorithm>
 
 namespace orvella {
@@ -19,10 +21,8 @@ inline void FoldIfWhole(int16_t* laneMax, int16_t* laneMin, int channels, int& w
     width = Half;
 }
 
-// Built for AVX2 as well, chosen at load time where the processor has it.
-__attribute__((target_clones("avx2", "default"))) void
-AccumulateByLanes(const int16_t* p, uint32_t n, int firstChannel, int channels, int16_t* max,
-                  int16_t* min) {
+ORVELLA_VECTOR_CLONES void AccumulateByLanes(const int16_t* p, uint32_t n, int firstChannel,
+                                             int channels, int16_t* max, int16_t* min) {
     int16_t laneMax[Lanes], laneMin[Lanes];
     for (int k = 0; k < Lanes; ++k)
         laneMax[k] = laneMin[k] = 0;

@@ -1,5 +1,7 @@
 #include "engine/samplekernels.h"
 
+#include "engine/vectorclones.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -92,8 +94,8 @@ namespace {
 
 // The products of values and gains rounded to nearest, ties to even; returns whether any product
 // came within TieMargin of a half.
-__attribute__((target_clones("avx2", "default"))) int
-RoundProducts(const int16_t* src, const double* gain, int16_t* dst, size_t n) {
+ORVELLA_VECTOR_CLONES int RoundProducts(const int16_t* src, const double* gain, int16_t* dst,
+                                        size_t n) {
     int nearTie = 0;
     for (size_t k = 0; k < n; ++k) {
         const double p = double(src[k]) * gain[k];
@@ -105,8 +107,8 @@ RoundProducts(const int16_t* src, const double* gain, int16_t* dst, size_t n) {
 }
 
 // As RoundProducts for stereo frames: both values of frame f take gain[f].
-__attribute__((target_clones("avx2", "default"))) int
-RoundStereoProducts(const int16_t* src, const double* gain, int16_t* dst, size_t frames) {
+ORVELLA_VECTOR_CLONES int RoundStereoProducts(const int16_t* src, const double* gain, int16_t* dst,
+                                              size_t frames) {
     int nearTie = 0;
     for (size_t f = 0; f < frames; ++f) {
         const double p0 = double(src[2 * f]) * gain[f];

@@ -362,3 +362,30 @@ TEST_F(EffectTest, EffectsAcrossWindowBoundaries) {
         Doc->Close();
     }
 }
+
+// Painting and the player read the store and the peak index, and the host looks at the
+// clipboard, while bodies replace the store and fill the clipboard.
+TEST_F(EffectTest, ThreadsReadersMeetRunningEditsAndEffects) {
+    Values16 values(2 * 200000);
+    for (size_t i = 0; i < values.size(); ++i)
+        values[i] = int16_t(i % 2 ? 1000 : -1000);
+    Load(2, 44100, values);
+    const std::vector<std::function<bool()>> starts = {
+        [&] { return Doc->Amplify(50); },        [&] { return Doc->Reverse(); },
+        [&] { return Doc->CopyRange(0, 1000); }, [&] { return Doc->Paste(100); },
+        [&] { return Doc->DeleteRange(0, 50); },
+    };
+    int16_t buffer[16];
+    for (const auto& start : starts) {
+        ASSERT_TRUE(start());
+        while (Doc->IsBusy()) {
+            if (const auto store = Doc->GetStore()) store->ReadBlock(buffer, 0, 15);
+            EXPECT_LE(Doc->GetPeakIndex()->size(), 2u * 2000u);
+            (void)Clipboard.Contents();
+            Loop.ProcessMessages();
+        }
+        RunToIdle();
+    }
+    EXPECT_TRUE(Dialogs.Errors().empty());
+    EXPECT_EQ(Doc->Frames, 200000u + 1000u - 50u);
+}
