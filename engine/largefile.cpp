@@ -278,10 +278,35 @@ void TLargeFile::CopyFrom(TLargeFile& source, int64_t sourceIndex, int64_t destI
         }
         return;
     }
-    std::scoped_lock guard(Lock, source.Lock);
-    source.CheckRange(sourceIndex, count);
-    CheckRange(destIndex, count);
-    // The kernel copies between the two files' caches itself, as cp does.
+    {
+        std::scoped_lock guard(Lock, source.Lock);
+        source.CheckRange(sourceIndex, count);
+        CheckRange(destIndex, count);
+    }
+    // A window's worth at a time, so that other readers of either store wait no longer than that.
+    bool kernelCopies = true;
+    std::vector<int16_t> buffer;
+    for (int64_t done = 0; done < count;) {
+        const int64_t n = std::min<int64_t>(count - done, MaxWindowSize / 2);
+        std::scoped_lock guard(Lock, source.Lock);
+        if (kernelCopies)
+            kernelCopies = CopyByKernel(source, sourceIndex + done, destIndex + done, n);
+        if (!kernelCopies) {
+            buffer.resize(size_t(std::min<int64_t>(n, ChunkValues)));
+            for (int64_t k = 0; k < n; k += ChunkValues) {
+                const int64_t m = std::min<int64_t>(n - k, ChunkValues);
+                source.ReadValues(buffer.data(), sourceIndex + done + k, m);
+                WriteValues(buffer.data(), destIndex + done + k, m);
+            }
+        }
+        done += n;
+    }
+}
+
+// The kernel copies between the two files' caches itself, as cp does. False, with nothing
+// copied, when it cannot copy between these two files.
+bool TLargeFile::CopyByKernel(TLargeFile& source, int64_t sourceIndex, int64_t destIndex,
+                              int64_t count) {
     loff_t from = loff_t(44 + 2 * uint64_t(sourceIndex));
     loff_t to = loff_t(44 + 2 * uint64_t(destIndex));
     const loff_t end = from + loff_t(count) * 2;
@@ -289,22 +314,16 @@ void TLargeFile::CopyFrom(TLargeFile& source, int64_t sourceIndex, int64_t destI
         const ssize_t n =
             ::copy_file_range(source.FileHandle, &from, FileHandle, &to, size_t(end - from), 0);
         if (n > 0) continue;
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && (errno == ENOSPC || errno == EDQUOT)) throw Exception(NotEnoughSpace);
-        if (n < 0 && errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
-            RaiseLastOSError();
         if (n == 0) RaiseError(EIO); // the source was cut short behind the store's back
-        break; // no kernel copy between these files: copy the rest through a buffer
+        if (errno == EINTR) continue;
+        if (errno == ENOSPC || errno == EDQUOT) throw Exception(NotEnoughSpace);
+        const bool unsupported =
+            errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP;
+        if (!unsupported) RaiseLastOSError();
+        if (from != loff_t(44 + 2 * uint64_t(sourceIndex))) RaiseLastOSError(); // not midway
+        return false;
     }
-    std::vector<int16_t> buffer;
-    while (from < end) {
-        const int64_t n = std::min<int64_t>((end - from) / 2, ChunkValues);
-        buffer.resize(size_t(n));
-        source.ReadValues(buffer.data(), (from - 44) / 2, n);
-        WriteValues(buffer.data(), (to - 44) / 2, n);
-        from += loff_t(n) * 2;
-        to += loff_t(n) * 2;
-    }
+    return true;
 }
 
 void TLargeFile::Flush() {

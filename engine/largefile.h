@@ -113,6 +113,8 @@ private:
     // caller holds Lock.
     void ReadValues(int16_t* buffer, int64_t first, int64_t count);
     void WriteValues(const int16_t* buffer, int64_t first, int64_t count);
+    // Both stores locked by the caller.
+    bool CopyByKernel(TLargeFile& source, int64_t sourceIndex, int64_t destIndex, int64_t count);
 
     std::string Name;
     int FileHandle = -1;

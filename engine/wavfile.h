@@ -225,9 +225,12 @@ private:
     void TransformValues(int64_t first, int64_t count, const TKernel& kernel,
                          const std::function<void(int64_t)>& progress,
                          TPeakBuilder* peaks = nullptr);
-    // A builder for the peaks of a new sound of the current length, or none when the length
-    // keeps the peaks as they are (PeakBlockFrames frames or fewer).
-    std::unique_ptr<TPeakBuilder> PeaksOfResult() const;
+    // Target values destIndex .. := Store values sourceIndex .. (count of them). With peaks, the
+    // values pass through a buffer and are fed to it on the way; without, the kernel copies them.
+    void CopyValues(int64_t sourceIndex, int64_t destIndex, int64_t count, TPeakBuilder* peaks);
+    // A builder for the peaks of a new sound of frames frames, or none when that length keeps
+    // the peaks as they are (PeakBlockFrames frames or fewer).
+    std::unique_ptr<TPeakBuilder> PeaksOf(int64_t frames) const;
 
     // Bodies, one per operation.
     void BodyScanPeaks();

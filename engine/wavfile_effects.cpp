@@ -46,9 +46,9 @@ void Twavefile::TransformValues(int64_t first, int64_t count, const TKernel& ker
     }
 }
 
-std::unique_ptr<TPeakBuilder> Twavefile::PeaksOfResult() const {
-    if (Frames <= PeakBlockFrames) return nullptr;
-    return std::make_unique<TPeakBuilder>(Frames, Channels);
+std::unique_ptr<TPeakBuilder> Twavefile::PeaksOf(int64_t frames) const {
+    if (frames <= PeakBlockFrames) return nullptr;
+    return std::make_unique<TPeakBuilder>(uint32_t(frames), Channels);
 }
 
 // --- starters ---
@@ -95,19 +95,16 @@ void Twavefile::FadeRange(bool fadeIn) {
     const int64_t frames = Frames;
     const int64_t first = RangeStart * channels;
     const int64_t stop = RangeStop * channels;
-    TargetStore->CopyFrom(*Store, 0, 0, first);
+    const std::unique_ptr<TPeakBuilder> peaks = PeaksOf(frames);
+    CopyValues(0, 0, first, peaks.get());
     const TFadeGains gains(fadeIn, uint64_t(RangeStop - RangeStart));
-    // The values around the range are copied by the kernel, unseen: only a fade over the whole
-    // sound sees every value of the result.
-    const bool whole = first == 0 && stop == frames * channels;
-    const std::unique_ptr<TPeakBuilder> peaks = whole ? PeaksOfResult() : nullptr;
     TransformValues(
         first, stop - first,
         [&](const int16_t* s, int16_t* d, size_t n, int64_t i) {
             gains.Apply(s, d, n, uint64_t(i - first), channels);
         },
         {}, peaks.get());
-    TargetStore->CopyFrom(*Store, stop, stop, frames * channels - stop);
+    CopyValues(stop, stop, frames * channels - stop, peaks.get());
     FinishChange(false, peaks.get());
 }
 
@@ -128,7 +125,7 @@ void Twavefile::BodyNormalize() {
     const double factor = (double(NormalizePercent) / 100) * 32768 / peak;
     const int64_t frames = Frames;
     const TValueMap map([factor](int16_t v) { return ScaleRounded(v, factor); });
-    const std::unique_ptr<TPeakBuilder> peaks = PeaksOfResult();
+    const std::unique_ptr<TPeakBuilder> peaks = PeaksOf(Frames);
     TransformValues(
         0, frames * Channels,
         [&](const int16_t* s, int16_t* d, size_t n, int64_t) { map.Apply(s, d, n); },
@@ -143,7 +140,7 @@ void Twavefile::BodyAmplify() {
     const float factor = float(double(AmplifyPercent) / 100);
     const int64_t frames = Frames;
     const TValueMap map([factor](int16_t v) { return ScaleTruncated(v, factor); });
-    const std::unique_ptr<TPeakBuilder> peaks = PeaksOfResult();
+    const std::unique_ptr<TPeakBuilder> peaks = PeaksOf(Frames);
     TransformValues(
         0, frames * Channels,
         [&](const int16_t* s, int16_t* d, size_t n, int64_t) { map.Apply(s, d, n); },
@@ -155,7 +152,7 @@ void Twavefile::BodyInvert() {
     BeginSameLengthChange();
     Progress = 0;
     const int64_t frames = Frames;
-    const std::unique_ptr<TPeakBuilder> peaks = PeaksOfResult();
+    const std::unique_ptr<TPeakBuilder> peaks = PeaksOf(Frames);
     TransformValues(
         0, frames * Channels,
         [](const int16_t* s, int16_t* d, size_t n, int64_t) { Negate(s, d, n); },
@@ -169,7 +166,7 @@ void Twavefile::BodyReverse() {
     const int channels = Channels;
     const int64_t frames = Frames;
     const int64_t chunkFrames = std::max<int64_t>(1, ChunkValues / channels);
-    const std::unique_ptr<TPeakBuilder> peaks = PeaksOfResult();
+    const std::unique_ptr<TPeakBuilder> peaks = PeaksOf(Frames);
     std::vector<int16_t> in(size_t(chunkFrames * channels)), out(in.size());
     // The target is written forward, so that its peaks are built on the way, from source chunks
     // taken backward.

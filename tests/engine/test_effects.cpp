@@ -389,3 +389,25 @@ TEST_F(EffectTest, ThreadsReadersMeetRunningEditsAndEffects) {
     EXPECT_TRUE(Dialogs.Errors().empty());
     EXPECT_EQ(Doc->Frames, 200000u + 1000u - 50u);
 }
+
+// Edits and partial fades feed the peaks of the copied parts too.
+TEST_F(EffectTest, EditsAndPartialFadesBuildThePeaksOfTheirResult) {
+    const std::vector<std::pair<const char*, std::function<bool(Twavefile&)>>> changes = {
+        {"delete", [](Twavefile& d) { return d.DeleteRange(100, 700); }},
+        {"insert silence", [](Twavefile& d) { return d.InsertSilence(900, 1300); }},
+        {"paste", [](Twavefile& d) { return d.Paste(333); }},
+        {"fade in part", [](Twavefile& d) { return d.FadeIn(600, 1700); }},
+        {"fade out part", [](Twavefile& d) { return d.FadeOut(0, 10); }},
+    };
+    for (const auto& [name, change] : changes) {
+        SCOPED_TRACE(name);
+        Load(2, 8000, Random(2 * 2000, 5));
+        std::vector<uint8_t> clip = ReadFileBytes(Doc->WorkFileName);
+        clip.resize(44 + 4 * 700);
+        reinterpret_cast<TWaveHeader*>(clip.data())->DataSize = 4 * 700;
+        Clipboard.Place(clip);
+        Run([&] { return change(*Doc); });
+        ExpectPeaksOfAScan();
+        Doc->Close();
+    }
+}
