@@ -25,18 +25,22 @@ constexpr double TieMargin = 1e-8;
 
 } // namespace
 
-int16_t ScaleRounded(int16_t value, double factor) {
-    return int16_t(std::clamp(std::nearbyint(value * factor), -32767.0, 32767.0));
+// Rounding and truncation are monotone and the limits are integers: limiting the product first
+// gives the same results, and keeps it in the range where RoundToEven is exact.
+ORVELLA_VECTOR_CLONES void ScaleRounded(const int16_t* src, int16_t* dst, size_t n, double factor) {
+    for (size_t k = 0; k < n; ++k) {
+        const double p = std::min(std::max(double(src[k]) * factor, -32767.0), 32767.0);
+        dst[k] = int16_t(int32_t(RoundToEven(p)));
+    }
 }
 
-int16_t ScaleTruncated(int16_t value, float factor) {
-    return int16_t(std::clamp(std::trunc(value * double(factor)), -32767.0, 32767.0));
-}
-
-void TValueMap::Apply(const int16_t* src, int16_t* dst, size_t n) const {
-    const int16_t* table = Table.data();
-    for (size_t k = 0; k < n; ++k)
-        dst[k] = table[uint16_t(src[k])];
+ORVELLA_VECTOR_CLONES void ScaleTruncated(const int16_t* src, int16_t* dst, size_t n,
+                                          float factor) {
+    const double f = factor;
+    for (size_t k = 0; k < n; ++k) {
+        const double p = std::min(std::max(double(src[k]) * f, -32767.0), 32767.0);
+        dst[k] = int16_t(int32_t(p)); // the conversion truncates toward zero
+    }
 }
 
 void Negate(const int16_t* src, int16_t* dst, size_t n) {

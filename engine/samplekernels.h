@@ -10,30 +10,13 @@
 
 namespace orvella {
 
-// The nearest integer (ties to even) to value * factor in double precision, limited to
-// -32767 .. 32767.
-int16_t ScaleRounded(int16_t value, double factor);
+// dst[k] := the nearest integer (ties to even) to src[k] * factor in double precision, limited
+// to -32767 .. 32767.
+void ScaleRounded(const int16_t* src, int16_t* dst, size_t n, double factor);
 
-// value * factor truncated toward zero, limited to -32767 .. 32767. The product of a 16-bit value
-// and a single-precision factor is exact in double precision.
-int16_t ScaleTruncated(int16_t value, float factor);
-
-// A function of one 16-bit value, held as the table of its 65,536 results: applying it costs one
-// lookup per value in a table that stays in the cache, and its results are by construction those
-// of the per-value function.
-class TValueMap {
-public:
-    template <class F>
-    explicit TValueMap(F&& f)
-        : Table(65536) {
-        for (int v = -32768; v <= 32767; ++v)
-            Table[uint16_t(v)] = f(int16_t(v));
-    }
-    void Apply(const int16_t* src, int16_t* dst, size_t n) const;
-
-private:
-    std::vector<int16_t> Table; // indexed by the value's bit pattern
-};
+// dst[k] := src[k] * factor truncated toward zero, limited to -32767 .. 32767. The product of a
+// 16-bit value and a single-precision factor is exact in double precision.
+void ScaleTruncated(const int16_t* src, int16_t* dst, size_t n, float factor);
 
 // dst[k] := the 16-bit two's complement negation of src[k] (-32768 stays -32768).
 void Negate(const int16_t* src, int16_t* dst, size_t n);

@@ -15,5 +15,5 @@
 #if defined(ORVELLA_NO_CLONES) || !defined(__x86_64__)
 #define ORVELLA_VECTOR_CLONES
 #else
-#define ORVELLA_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#define ORVELLA_VECTOR_CLONES __attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
 #endif

@@ -124,11 +124,10 @@ void Twavefile::BodyNormalize() {
     Progress = 0;
     const double factor = (double(NormalizePercent) / 100) * 32768 / peak;
     const int64_t frames = Frames;
-    const TValueMap map([factor](int16_t v) { return ScaleRounded(v, factor); });
     const std::unique_ptr<TPeakBuilder> peaks = PeaksOf(Frames);
     TransformValues(
         0, frames * Channels,
-        [&](const int16_t* s, int16_t* d, size_t n, int64_t) { map.Apply(s, d, n); },
+        [&](const int16_t* s, int16_t* d, size_t n, int64_t) { ScaleRounded(s, d, n, factor); },
         [&](int64_t frame) { Progress = int(std::nearbyint(double(frame) * 100 / frames)); },
         peaks.get());
     FinishChange(true, peaks.get());
@@ -139,11 +138,10 @@ void Twavefile::BodyAmplify() {
     Progress = 0;
     const float factor = float(double(AmplifyPercent) / 100);
     const int64_t frames = Frames;
-    const TValueMap map([factor](int16_t v) { return ScaleTruncated(v, factor); });
     const std::unique_ptr<TPeakBuilder> peaks = PeaksOf(Frames);
     TransformValues(
         0, frames * Channels,
-        [&](const int16_t* s, int16_t* d, size_t n, int64_t) { map.Apply(s, d, n); },
+        [&](const int16_t* s, int16_t* d, size_t n, int64_t) { ScaleTruncated(s, d, n, factor); },
         [&](int64_t frame) { Progress = int(frame * 100 / frames); }, peaks.get());
     FinishChange(true, peaks.get());
 }

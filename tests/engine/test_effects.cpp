@@ -66,23 +66,18 @@ Values16 FadeLoop(const Values16& values, int channels, bool fadeIn) {
 
 } // namespace
 
-TEST(SampleKernels, ValueMapsOfNormalizeAndAmplifyMatchTheLoopsForEveryValue) {
+TEST(SampleKernels, NormalizeAndAmplifyMatchTheLoopsForEveryValue) {
     const Values16 all = AllValues();
     Values16 out(all.size());
     for (double factor : {2.0, 0.5, 1.5, 1.0 / 3, 32768.0 / 12345, -0.75, 0.0, 1e12}) {
         SCOPED_TRACE(factor);
-        TValueMap([factor](int16_t v) {
-            return ScaleRounded(v, factor);
-        }).Apply(all.data(), out.data(), all.size());
+        ScaleRounded(all.data(), out.data(), all.size(), factor);
         for (size_t i = 0; i < all.size(); ++i)
             ASSERT_EQ(out[i], NormalizeOne(all[i], factor)) << all[i];
     }
     for (int percent : {100, 101, 200, 33, 7, -50, 0, 1000000}) {
         SCOPED_TRACE(percent);
-        const float factor = float(percent / 100.0);
-        TValueMap([factor](int16_t v) {
-            return ScaleTruncated(v, factor);
-        }).Apply(all.data(), out.data(), all.size());
+        ScaleTruncated(all.data(), out.data(), all.size(), float(percent / 100.0));
         for (size_t i = 0; i < all.size(); ++i)
             ASSERT_EQ(out[i], AmplifyOne(all[i], percent)) << all[i];
     }
