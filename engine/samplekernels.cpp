@@ -82,15 +82,23 @@ double TFadeGains::Exact(uint64_t j) const {
     return FadeIn ? std::sin(Angle(j)) : std::cos(Angle(j));
 }
 
+namespace {
+
+// out[k] := a * x[k] + b * y[k]: the sine or cosine of a sum of two angles.
+ORVELLA_VECTOR_CLONES void AngleSum(double a, const double* x, double b, const double* y,
+                                    double* out, uint32_t count) {
+    for (uint32_t k = 0; k < count; ++k)
+        out[k] = a * x[k] + b * y[k];
+}
+
+} // namespace
+
 void TFadeGains::Approximate(uint64_t j0, uint32_t count, double* out) const {
     const double s = std::sin(Angle(j0)), c = std::cos(Angle(j0));
-    if (FadeIn) {
-        for (uint32_t k = 0; k < count; ++k)
-            out[k] = s * CosOffset[k] + c * SinOffset[k];
-    } else {
-        for (uint32_t k = 0; k < count; ++k)
-            out[k] = c * CosOffset[k] - s * SinOffset[k];
-    }
+    if (FadeIn)
+        AngleSum(s, CosOffset.data(), c, SinOffset.data(), out, count);
+    else
+        AngleSum(c, CosOffset.data(), -s, SinOffset.data(), out, count);
     out[0] = FadeIn ? s : c;
 }
 
