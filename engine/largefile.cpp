@@ -144,8 +144,10 @@ void TLargeFile::MapWindow(uint64_t start) {
     const uint64_t length = std::min<uint64_t>(Size - start, MaxWindowSize);
     if (length == 0) RaiseError(EINVAL); // an empty file has no window to map
     const int protection = Writable ? PROT_READ | PROT_WRITE : PROT_READ;
-    void* base =
-        ::mmap(nullptr, length, protection, MAP_SHARED | MAP_POPULATE, FileHandle, off_t(start));
+    // Read windows are populated at once (one fault per window, not per page); a write store's
+    // pages are faulted in as written: most of its writing goes through system calls.
+    const int flags = Writable ? MAP_SHARED : MAP_SHARED | MAP_POPULATE;
+    void* base = ::mmap(nullptr, length, protection, flags, FileHandle, off_t(start));
     if (base == MAP_FAILED) RaiseLastOSError();
     ::madvise(base, length, MADV_SEQUENTIAL);
     WindowBase = static_cast<uint8_t*>(base);
@@ -207,22 +209,58 @@ void TLargeFile::SetValue(uint32_t index, int32_t value) {
     std::memcpy(Reach(44 + 2 * uint64_t(index)), &v, 2);
 }
 
+void TLargeFile::ReadValues(int16_t* buffer, int64_t first, int64_t count) {
+    auto* bytes = reinterpret_cast<uint8_t*>(buffer);
+    size_t left = size_t(count) * 2;
+    off_t offset = off_t(44 + 2 * uint64_t(first));
+    while (left > 0) {
+        const ssize_t n = ::pread(FileHandle, bytes, left, offset);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) RaiseLastOSError();
+        if (n == 0) RaiseError(EIO); // the file was cut short behind the store's back
+        bytes += n;
+        left -= size_t(n);
+        offset += n;
+    }
+}
+
+void TLargeFile::WriteValues(const int16_t* buffer, int64_t first, int64_t count) {
+    if (!Writable) RaiseError(EBADF);
+    const auto* bytes = reinterpret_cast<const uint8_t*>(buffer);
+    size_t left = size_t(count) * 2;
+    off_t offset = off_t(44 + 2 * uint64_t(first));
+    while (left > 0) {
+        const ssize_t n = ::pwrite(FileHandle, bytes, left, offset);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == ENOSPC || errno == EDQUOT)) throw Exception(NotEnoughSpace);
+        if (n < 0) RaiseLastOSError();
+        bytes += n;
+        left -= size_t(n);
+        offset += n;
+    }
+}
+
+// Blocks go through system calls straight to and from the caller's buffer: the page cache is
+// shared with the mapped window, so both views stay the same.
 void TLargeFile::ReadBlock(int16_t* buffer, int64_t first, int64_t last) {
-    VisitRead(first, last - first + 1, [&](const int16_t* p, uint32_t n, int64_t i) {
-        std::memcpy(buffer + (i - first), p, size_t(n) * 2);
-    });
+    if (last < first) return;
+    std::lock_guard<std::mutex> guard(Lock);
+    CheckRange(first, last - first + 1);
+    ReadValues(buffer, first, last - first + 1);
 }
 
 void TLargeFile::WriteBlock(const int16_t* buffer, int64_t first, int64_t last) {
-    VisitWrite(first, last - first + 1, [&](int16_t* p, uint32_t n, int64_t i) {
-        std::memcpy(p, buffer + (i - first), size_t(n) * 2);
-    });
+    if (!Writable) RaiseError(EBADF);
+    if (last < first) return;
+    std::lock_guard<std::mutex> guard(Lock);
+    CheckRange(first, last - first + 1);
+    WriteValues(buffer, first, last - first + 1);
 }
 
 void TLargeFile::CopyFrom(TLargeFile& source, int64_t sourceIndex, int64_t destIndex,
                           int64_t count) {
     if (count <= 0) return;
-    CheckWritable();
+    if (!Writable) RaiseError(EBADF);
     if (&source == this) {
         // Within one store: go through a bounded buffer in the direction that never overwrites
         // values still to be read.
@@ -244,11 +282,52 @@ void TLargeFile::CopyFrom(TLargeFile& source, int64_t sourceIndex, int64_t destI
         }
         return;
     }
-    source.VisitRead(sourceIndex, count, [&](const int16_t* src, uint32_t n, int64_t i) {
-        VisitWrite(destIndex + (i - sourceIndex), n, [&](int16_t* dst, uint32_t m, int64_t j) {
-            std::memcpy(dst, src + (j - destIndex - (i - sourceIndex)), size_t(m) * 2);
-        });
-    });
+    {
+        std::scoped_lock guard(Lock, source.Lock);
+        source.CheckRange(sourceIndex, count);
+        CheckRange(destIndex, count);
+    }
+    // A window's worth at a time, so that other readers of either store wait no longer than that.
+    bool kernelCopies = true;
+    std::vector<int16_t> buffer;
+    for (int64_t done = 0; done < count;) {
+        const int64_t n = std::min<int64_t>(count - done, MaxWindowSize / 2);
+        std::scoped_lock guard(Lock, source.Lock);
+        if (kernelCopies)
+            kernelCopies = CopyByKernel(source, sourceIndex + done, destIndex + done, n);
+        if (!kernelCopies) {
+            buffer.resize(size_t(std::min<int64_t>(n, ChunkValues)));
+            for (int64_t k = 0; k < n; k += ChunkValues) {
+                const int64_t m = std::min<int64_t>(n - k, ChunkValues);
+                source.ReadValues(buffer.data(), sourceIndex + done + k, m);
+                WriteValues(buffer.data(), destIndex + done + k, m);
+            }
+        }
+        done += n;
+    }
+}
+
+// The kernel copies between the two files' caches itself, as cp does. False, with nothing
+// copied, when it cannot copy between these two files.
+bool TLargeFile::CopyByKernel(TLargeFile& source, int64_t sourceIndex, int64_t destIndex,
+                              int64_t count) {
+    loff_t from = loff_t(44 + 2 * uint64_t(sourceIndex));
+    loff_t to = loff_t(44 + 2 * uint64_t(destIndex));
+    const loff_t end = from + loff_t(count) * 2;
+    while (from < end) {
+        const ssize_t n =
+            ::copy_file_range(source.FileHandle, &from, FileHandle, &to, size_t(end - from), 0);
+        if (n > 0) continue;
+        if (n == 0) RaiseError(EIO); // the source was cut short behind the store's back
+        if (errno == EINTR) continue;
+        if (errno == ENOSPC || errno == EDQUOT) throw Exception(NotEnoughSpace);
+        const bool unsupported =
+            errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP;
+        if (!unsupported) RaiseLastOSError();
+        if (from != loff_t(44 + 2 * uint64_t(sourceIndex))) RaiseLastOSError(); // not midway
+        return false;
+    }
+    return true;
 }
 
 void TLargeFile::Flush() {

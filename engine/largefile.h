@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace orvella {
 
@@ -46,6 +47,8 @@ uint64_t FreeSpaceOf(const std::string& path);
 class TLargeFile {
 public:
     static constexpr uint32_t MaxWindowSize = 33554432; // 32 MiB
+    // Values per span of VisitRead and VisitFill: a buffer that stays in the cache.
+    static constexpr int64_t ChunkValues = 1 << 17;
 
     // createNew false: a read store on an existing file (created empty when missing).
     // createNew true: a write store of exactly size bytes (header included), zero-filled and with
@@ -71,10 +74,16 @@ public:
     // 0.
     void CopyFrom(TLargeFile& source, int64_t sourceIndex, int64_t destIndex, int64_t count);
 
-    // Visits the values first .. first+count-1 a window at a time, in increasing order:
-    // f(const int16_t* values, uint32_t n, int64_t indexOfValues0). The store is locked while f
-    // runs; f must not call back into this store.
+    // Visits the values first .. first+count-1 a chunk of at most ChunkValues at a time, in
+    // increasing order: f(const int16_t* values, uint32_t n, int64_t indexOfValues0). The values
+    // are read from the file into a buffer (the kernel's copy out of the page cache is several
+    // times faster than touching mapped pages one by one); the window stays where it is. The
+    // store is locked while f runs; f must not call back into this store.
     template <class F> void VisitRead(int64_t first, int64_t count, F&& f);
+    // Fills the values first .. first+count-1 a chunk at a time, in increasing order:
+    // f(int16_t* values, uint32_t n, int64_t indexOfValues0) must set all n values, which are
+    // then written to the file (write stores only). Locked as VisitRead.
+    template <class F> void VisitFill(int64_t first, int64_t count, F&& f);
     // As VisitRead, with writable values (write stores only).
     template <class F> void VisitWrite(int64_t first, int64_t count, F&& f);
     // As VisitWrite, but the spans come in decreasing index order and each new window is placed
@@ -101,6 +110,12 @@ private:
     void Unmap();
     void CheckRange(int64_t first, int64_t count) const;
     void CheckWritable() const;
+    // Moves count values between buffer and the file at value index first, by system calls; the
+    // caller holds Lock.
+    void ReadValues(int16_t* buffer, int64_t first, int64_t count);
+    void WriteValues(const int16_t* buffer, int64_t first, int64_t count);
+    // Both stores locked by the caller.
+    bool CopyByKernel(TLargeFile& source, int64_t sourceIndex, int64_t destIndex, int64_t count);
 
     std::string Name;
     int FileHandle = -1;
@@ -114,18 +129,31 @@ private:
     friend class TLargeFileTestAccess;
 };
 
-// The visitors lock the store for one window at a time, so another thread's read waits at most
-// for one span's work, never for a whole visit.
+// The visitors lock the store for one chunk or window at a time, so another thread's read waits
+// at most for one span's work, never for a whole visit.
 template <class F> void TLargeFile::VisitRead(int64_t first, int64_t count, F&& f) {
     if (count <= 0) return;
     CheckRange(first, count);
+    std::vector<int16_t> buffer(size_t(count < ChunkValues ? count : ChunkValues));
     for (int64_t i = first, stop = first + count; i < stop;) {
+        const int64_t n = stop - i < ChunkValues ? stop - i : ChunkValues;
         std::lock_guard<std::mutex> guard(Lock);
-        const uint64_t a = 44 + 2 * uint64_t(i);
-        const int16_t* p = reinterpret_cast<const int16_t*>(Reach(a));
-        const int64_t inWindow = int64_t((uint64_t(End) + 1 - a) / 2);
-        const int64_t n = inWindow < stop - i ? inWindow : stop - i;
-        f(p, uint32_t(n), i);
+        ReadValues(buffer.data(), i, n);
+        f(static_cast<const int16_t*>(buffer.data()), uint32_t(n), i);
+        i += n;
+    }
+}
+
+template <class F> void TLargeFile::VisitFill(int64_t first, int64_t count, F&& f) {
+    if (count <= 0) return;
+    CheckWritable();
+    CheckRange(first, count);
+    std::vector<int16_t> buffer(size_t(count < ChunkValues ? count : ChunkValues));
+    for (int64_t i = first, stop = first + count; i < stop;) {
+        const int64_t n = stop - i < ChunkValues ? stop - i : ChunkValues;
+        std::lock_guard<std::mutex> guard(Lock);
+        f(buffer.data(), uint32_t(n), i);
+        WriteValues(buffer.data(), i, n);
         i += n;
     }
 }

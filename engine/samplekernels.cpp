@@ -1,5 +1,7 @@
 #include "engine/samplekernels.h"
 
+#include "engine/vectorclones.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -23,19 +25,21 @@ constexpr double TieMargin = 1e-8;
 
 } // namespace
 
-void ScaleRounded(const int16_t* src, int16_t* dst, size_t n, double factor) {
+// Rounding and truncation are monotone and the limits are integers: limiting the product first
+// gives the same results, and keeps it in the range where RoundToEven is exact.
+ORVELLA_VECTOR_CLONES void ScaleRounded(const int16_t* src, int16_t* dst, size_t n, double factor) {
     for (size_t k = 0; k < n; ++k) {
-        // Rounding is monotone and the limits are integers: limiting first gives the same result.
         const double p = std::min(std::max(double(src[k]) * factor, -32767.0), 32767.0);
         dst[k] = int16_t(int32_t(RoundToEven(p)));
     }
 }
 
-void ScaleTruncated(const int16_t* src, int16_t* dst, size_t n, float factor) {
+ORVELLA_VECTOR_CLONES void ScaleTruncated(const int16_t* src, int16_t* dst, size_t n,
+                                          float factor) {
     const double f = factor;
     for (size_t k = 0; k < n; ++k) {
         const double p = std::min(std::max(double(src[k]) * f, -32767.0), 32767.0);
-        dst[k] = int16_t(int32_t(p)); // conversion truncates toward zero
+        dst[k] = int16_t(int32_t(p)); // the conversion truncates toward zero
     }
 }
 
@@ -78,49 +82,92 @@ double TFadeGains::Exact(uint64_t j) const {
     return FadeIn ? std::sin(Angle(j)) : std::cos(Angle(j));
 }
 
+namespace {
+
+// out[k] := a * x[k] + b * y[k]: the sine or cosine of a sum of two angles.
+ORVELLA_VECTOR_CLONES void AngleSum(double a, const double* x, double b, const double* y,
+                                    double* out, uint32_t count) {
+    for (uint32_t k = 0; k < count; ++k)
+        out[k] = a * x[k] + b * y[k];
+}
+
+} // namespace
+
 void TFadeGains::Approximate(uint64_t j0, uint32_t count, double* out) const {
     const double s = std::sin(Angle(j0)), c = std::cos(Angle(j0));
-    if (FadeIn) {
-        for (uint32_t k = 0; k < count; ++k)
-            out[k] = s * CosOffset[k] + c * SinOffset[k];
-    } else {
-        for (uint32_t k = 0; k < count; ++k)
-            out[k] = c * CosOffset[k] - s * SinOffset[k];
-    }
+    if (FadeIn)
+        AngleSum(s, CosOffset.data(), c, SinOffset.data(), out, count);
+    else
+        AngleSum(c, CosOffset.data(), -s, SinOffset.data(), out, count);
     out[0] = FadeIn ? s : c;
 }
+
+namespace {
+
+// The products of values and gains rounded to nearest, ties to even; returns whether any product
+// came within TieMargin of a half.
+ORVELLA_VECTOR_CLONES int RoundProducts(const int16_t* src, const double* gain, int16_t* dst,
+                                        size_t n) {
+    int nearTie = 0;
+    for (size_t k = 0; k < n; ++k) {
+        const double p = double(src[k]) * gain[k];
+        const double r = RoundToEven(p);
+        nearTie |= int(std::fabs(p - r) > 0.5 - TieMargin);
+        dst[k] = int16_t(int32_t(r));
+    }
+    return nearTie;
+}
+
+// As RoundProducts for stereo frames: both values of frame f take gain[f].
+ORVELLA_VECTOR_CLONES int RoundStereoProducts(const int16_t* src, const double* gain, int16_t* dst,
+                                              size_t frames) {
+    int nearTie = 0;
+    for (size_t f = 0; f < frames; ++f) {
+        const double p0 = double(src[2 * f]) * gain[f];
+        const double p1 = double(src[2 * f + 1]) * gain[f];
+        const double r0 = RoundToEven(p0), r1 = RoundToEven(p1);
+        nearTie |=
+            int(std::fabs(p0 - r0) > 0.5 - TieMargin) | int(std::fabs(p1 - r1) > 0.5 - TieMargin);
+        dst[2 * f] = int16_t(int32_t(r0));
+        dst[2 * f + 1] = int16_t(int32_t(r1));
+    }
+    return nearTie;
+}
+
+} // namespace
 
 void TFadeGains::Apply(const int16_t* src, int16_t* dst, size_t n, uint64_t firstValue,
                        int channels) const {
     const size_t ch = size_t(channels);
     double frameGain[BlockFrames];
-    std::vector<double> valueGain(BlockFrames * ch);
+    std::vector<double> valueGain(ch > 1 ? BlockFrames * ch : 0);
     while (n > 0) {
         const uint64_t frame0 = firstValue / ch;
         const size_t lead = size_t(firstValue % ch); // values of frame0 before src[0]
         const size_t frames = std::min<size_t>(BlockFrames, (lead + n + ch - 1) / ch);
         const size_t m = std::min(n, frames * ch - lead);
         Approximate(frame0, uint32_t(frames), frameGain);
-        const double* gain = frameGain;
-        if (ch > 1) {
-            for (size_t k = 0; k < m; ++k)
-                valueGain[k] = frameGain[(lead + k) / ch];
-            gain = valueGain.data();
-        }
-        int nearTie = 0;
-        for (size_t k = 0; k < m; ++k) {
-            const double p = double(src[k]) * gain[k];
-            const double r = RoundToEven(p);
-            nearTie |= int(std::fabs(p - r) > 0.5 - TieMargin);
-            dst[k] = int16_t(int32_t(r));
+        int nearTie;
+        if (ch == 2 && lead == 0 && m % 2 == 0) {
+            nearTie = RoundStereoProducts(src, frameGain, dst, m / 2);
+        } else {
+            const double* gain = frameGain;
+            if (ch > 1) {
+                for (size_t f = 0; f < frames; ++f)
+                    for (size_t c = 0; c < ch; ++c)
+                        valueGain[f * ch + c] = frameGain[f];
+                gain = valueGain.data() + lead;
+            }
+            nearTie = RoundProducts(src, gain, dst, m);
         }
         if (nearTie) {
             // Too close to a half to trust the approximation: take the exact gain.
             for (size_t k = 0; k < m; ++k) {
-                const double p = double(src[k]) * gain[k];
+                const size_t frame = (lead + k) / ch;
+                const double p = double(src[k]) * frameGain[frame];
                 if (std::fabs(p - RoundToEven(p)) > 0.5 - TieMargin)
-                    dst[k] = int16_t(
-                        int32_t(std::nearbyint(double(src[k]) * Exact(frame0 + (lead + k) / ch))));
+                    dst[k] =
+                        int16_t(int32_t(std::nearbyint(double(src[k]) * Exact(frame0 + frame))));
             }
         }
         src += m;

@@ -10,8 +10,8 @@
 
 namespace orvella {
 
-// dst[k] := nearest integer (ties to even) to src[k] * factor in double precision, limited to
-// -32767 .. 32767.
+// dst[k] := the nearest integer (ties to even) to src[k] * factor in double precision, limited
+// to -32767 .. 32767.
 void ScaleRounded(const int16_t* src, int16_t* dst, size_t n, double factor);
 
 // dst[k] := src[k] * factor truncated toward zero, limited to -32767 .. 32767. The product of a

@@ -4,7 +4,6 @@
 #include "engine/wavfile.h"
 
 #include "engine/errors.h"
-#include "engine/peakscan.h"
 
 #include <chrono>
 #include <cmath>
@@ -256,52 +255,21 @@ void Twavefile::BuildPeakIndex() {
     if (frames <= PeakBlockFrames) return;
     const std::shared_ptr<TLargeFile> store = GetStore();
     if (!store) return;
-    const int channels = Channels;
     Progress = 0;
-    const uint32_t blocks = frames / PeakBlockFrames; // B; block B holds the remainder
-    auto index = std::make_shared<Tindexdata>(size_t(blocks + 1) * channels, TIndexEntry{0, 0});
-    const int64_t blockValues = int64_t(PeakBlockFrames) * channels;
-    const int64_t totalValues = int64_t(frames) * channels;
-    int16_t peakLeft = 0, peakRight = 0;
-    std::vector<int16_t> max(channels, 0), min(channels, 0);
-    int64_t block = 0, blockEnd = std::min(blockValues, totalValues);
+    TPeakBuilder builder(frames, Channels);
     int lastProgress = 0;
-
-    auto closeBlock = [&] {
-        for (int c = 0; c < channels; ++c) {
-            (*index)[size_t(block) * channels + c] = TIndexEntry{max[c], min[c]};
-            max[c] = 0;
-            min[c] = 0;
-        }
-        // Only the block maxima count; they start at 0, so they are never negative.
-        peakLeft = std::max(peakLeft, (*index)[size_t(block) * channels].Max);
-        if (channels >= 2)
-            peakRight = std::max(peakRight, (*index)[size_t(block) * channels + 1].Max);
-        ++block;
-        blockEnd = std::min(blockEnd + blockValues, totalValues);
-        const int progress = int(int64_t(block) * 100 / blocks);
-        if (progress != lastProgress && block <= blocks) Progress = lastProgress = progress;
-    };
-
-    store->VisitRead(0, totalValues, [&](const int16_t* p, uint32_t n, int64_t i) {
-        const int64_t stop = i + n;
-        while (i < stop) {
-            const int64_t segmentEnd = std::min(stop, blockEnd);
-            AccumulateMaxMin(p, uint32_t(segmentEnd - i), int(i % channels), channels, max.data(),
-                             min.data());
-            p += segmentEnd - i;
-            i = segmentEnd;
-            if (i == blockEnd && block < int64_t(blocks)) closeBlock();
-        }
+    store->VisitRead(0, int64_t(frames) * Channels, [&](const int16_t* p, uint32_t n, int64_t) {
+        builder.Feed(p, n);
+        // b * 100 div B for the blocks done, written as it changes.
+        const int progress = int(int64_t(builder.BlocksDone()) * 100 / builder.Blocks());
+        if (progress != lastProgress) Progress = lastProgress = progress;
     });
-    // Block B: the remainder, possibly empty.
-    for (int c = 0; c < channels; ++c)
-        (*index)[size_t(blocks) * channels + c] = TIndexEntry{max[c], min[c]};
-    peakLeft = std::max(peakLeft, (*index)[size_t(blocks) * channels].Max);
-    if (channels >= 2) peakRight = std::max(peakRight, (*index)[size_t(blocks) * channels + 1].Max);
-    if (channels < 2) peakRight = peakLeft;
+    InstallPeaks(builder);
+}
 
-    SetPeakIndex(std::move(index));
+void Twavefile::InstallPeaks(TPeakBuilder& builder) {
+    int16_t peakLeft = 0, peakRight = 0;
+    SetPeakIndex(std::make_shared<const Tindexdata>(builder.Finish(peakLeft, peakRight)));
     PeakLeft = peakLeft;
     PeakRight = peakRight;
     Peak = std::max(peakLeft, peakRight);

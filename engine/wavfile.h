@@ -17,6 +17,7 @@
 #include "engine/enginesettings.h"
 #include "engine/largefile.h"
 #include "engine/mainthread.h"
+#include "engine/peakindex.h"
 #include "engine/stack.h"
 #include "engine/userdialogs.h"
 
@@ -52,15 +53,6 @@ enum class TWaveOperation {
     woAmplify,
     woConvert,
 };
-
-// One channel's maximum and minimum over one block of PeakBlockFrames frames.
-struct TIndexEntry {
-    int16_t Max;
-    int16_t Min;
-};
-using Tindexdata = std::vector<TIndexEntry>;
-
-constexpr uint32_t PeakBlockFrames = 512;
 
 class Twavefile;
 
@@ -175,6 +167,8 @@ public:
     void CreateTargetStore(uint64_t dataBytes);
     void ReopenStore();
     void BuildPeakIndex();
+    // The index and peaks of a builder that has been fed the whole current sound.
+    void InstallPeaks(TPeakBuilder& builder);
     // Raises OnAction on the main thread (directly there, posted from a worker).
     void RaiseAction(bool undoEnabled, bool redoEnabled);
 
@@ -215,19 +209,28 @@ private:
     // RangeStart, RangeStop := start, stop put in order and limited to 0 .. Frames.
     void SetRange(int64_t start, int64_t stop);
     // The end of every rewriting body: the format from Header, the new work file as Store
-    // (Progress 100 then, when reportDone), its peaks, Ready and OnAction.
-    void FinishChange(bool reportDone);
+    // (Progress 100 then, when reportDone), its peaks, Ready and OnAction. The peaks come from
+    // peaks when the body fed it the whole new sound, else from a scan of the new store.
+    void FinishChange(bool reportDone, TPeakBuilder* peaks = nullptr);
     // The start of the effects: the history entry and a target store of the same length with
     // Header written into it.
     void BeginSameLengthChange();
     // The body of both fades over RangeStart .. RangeStop.
     void FadeRange(bool fadeIn);
+    // kernel(source values, target values, n, index of the first) over a chunk of values.
+    using TKernel = std::function<void(const int16_t*, int16_t*, size_t, int64_t)>;
     // Target values := kernel(Store values) over the values first .. first + count - 1, a chunk
-    // at a time; progress(frame) is called before each chunk with the chunk's first frame.
-    void
-    TransformValues(int64_t first, int64_t count,
-                    const std::function<void(const int16_t*, int16_t*, size_t, int64_t)>& kernel,
-                    const std::function<void(int64_t)>& progress);
+    // at a time; progress(frame) is called before each chunk with the chunk's first frame. The
+    // results are also fed to peaks, when given.
+    void TransformValues(int64_t first, int64_t count, const TKernel& kernel,
+                         const std::function<void(int64_t)>& progress,
+                         TPeakBuilder* peaks = nullptr);
+    // Target values destIndex .. := Store values sourceIndex .. (count of them). With peaks, the
+    // values pass through a buffer and are fed to it on the way; without, the kernel copies them.
+    void CopyValues(int64_t sourceIndex, int64_t destIndex, int64_t count, TPeakBuilder* peaks);
+    // A builder for the peaks of a new sound of frames frames, or none when that length keeps
+    // the peaks as they are (PeakBlockFrames frames or fewer).
+    std::unique_ptr<TPeakBuilder> PeaksOf(int64_t frames) const;
 
     // Bodies, one per operation.
     void BodyScanPeaks();

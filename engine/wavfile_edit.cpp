@@ -51,14 +51,35 @@ void Twavefile::SetRange(int64_t start, int64_t stop) {
     RangeStop = std::max(start, stop);
 }
 
-void Twavefile::FinishChange(bool reportDone) {
+void Twavefile::FinishChange(bool reportDone, TPeakBuilder* peaks) {
     // The length follows from Header, which the body has brought up to date.
     ApplyHeader(Header);
     ReopenStore();
     if (reportDone) Progress = 100;
-    BuildPeakIndex();
+    // A body that fed every value it wrote has the peaks already: no second pass over the file.
+    if (peaks)
+        InstallPeaks(*peaks);
+    else
+        BuildPeakIndex();
     Ready = true;
     RaiseAction(true, false);
+}
+
+void Twavefile::CopyValues(int64_t sourceIndex, int64_t destIndex, int64_t count,
+                           TPeakBuilder* peaks) {
+    if (!peaks) {
+        TargetStore->CopyFrom(*Store, sourceIndex, destIndex, count);
+        return;
+    }
+    // Reading the values once here costs less than the kernel's copy and a scan of the result.
+    std::vector<int16_t> buffer(size_t(std::min(count, TLargeFile::ChunkValues)));
+    for (int64_t done = 0; done < count;) {
+        const int64_t n = std::min(count - done, TLargeFile::ChunkValues);
+        Store->ReadBlock(buffer.data(), sourceIndex + done, sourceIndex + done + n - 1);
+        TargetStore->WriteBlock(buffer.data(), destIndex + done, destIndex + done + n - 1);
+        peaks->Feed(buffer.data(), uint32_t(n));
+        done += n;
+    }
 }
 
 // --- starters ---
@@ -133,10 +154,11 @@ void Twavefile::BodyDelete() {
     Header.RiffSize -= removedBytes;
     Header.DataSize -= removedBytes;
     TargetStore->WriteHeader(Header);
-    TargetStore->CopyFrom(*Store, 0, 0, RangeStart * channels);
-    TargetStore->CopyFrom(*Store, RangeStop * channels, RangeStart * channels,
-                          (frames - RangeStop) * channels);
-    FinishChange(false);
+    const std::unique_ptr<TPeakBuilder> peaks = PeaksOf(frames - n);
+    CopyValues(0, 0, RangeStart * channels, peaks.get());
+    CopyValues(RangeStop * channels, RangeStart * channels, (frames - RangeStop) * channels,
+               peaks.get());
+    FinishChange(false, peaks.get());
 }
 
 void Twavefile::BodyInsertSilence() {
@@ -151,10 +173,17 @@ void Twavefile::BodyInsertSilence() {
     Header.RiffSize += addedBytes;
     Header.DataSize += addedBytes;
     TargetStore->WriteHeader(Header);
-    TargetStore->CopyFrom(*Store, 0, 0, p * channels);
-    // A new store reads as zeros: the silence itself needs no writing.
-    TargetStore->CopyFrom(*Store, p * channels, (p + length) * channels, (frames - p) * channels);
-    FinishChange(false);
+    const std::unique_ptr<TPeakBuilder> peaks = PeaksOf(frames + length);
+    CopyValues(0, 0, p * channels, peaks.get());
+    // A new store reads as zeros: the silence itself needs no writing, only its peaks.
+    if (peaks) {
+        const std::vector<int16_t> zeros(
+            size_t(std::min(length * channels, TLargeFile::ChunkValues)));
+        for (int64_t left = length * channels; left > 0; left -= int64_t(zeros.size()))
+            peaks->Feed(zeros.data(), uint32_t(std::min<int64_t>(left, int64_t(zeros.size()))));
+    }
+    CopyValues(p * channels, (p + length) * channels, (frames - p) * channels, peaks.get());
+    FinishChange(false, peaks.get());
 }
 
 void Twavefile::BodyPaste() {
@@ -177,16 +206,18 @@ void Twavefile::BodyPaste() {
     Header.RiffSize += addedBytes;
     Header.DataSize += addedBytes;
     TargetStore->WriteHeader(Header);
+    const std::unique_ptr<TPeakBuilder> peaks = PeaksOf(frames + added);
     Progress = 5;
-    TargetStore->CopyFrom(*Store, 0, 0, p * channels);
+    CopyValues(0, 0, p * channels, peaks.get());
     Progress = 30;
     const int64_t first = p * channels;
-    TargetStore->VisitWrite(first, added * channels, [&](int16_t* values, uint32_t n, int64_t i) {
+    TargetStore->VisitFill(first, added * channels, [&](int16_t* values, uint32_t n, int64_t i) {
         ConvertClipValues(clip, channels, uint64_t(i - first), n, values);
+        if (peaks) peaks->Feed(values, n);
     });
     Progress = 60;
-    TargetStore->CopyFrom(*Store, p * channels, (p + added) * channels, (frames - p) * channels);
-    FinishChange(true);
+    CopyValues(p * channels, (p + added) * channels, (frames - p) * channels, peaks.get());
+    FinishChange(true, peaks.get());
 }
 
 } // namespace orvella

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 namespace orvella {
 
@@ -18,7 +17,7 @@ const char* const NothingToNormalize =
     "The sound is silent or has no positive peak: nothing to normalize.";
 
 // Values per kernel call: small enough to stay in the cache and to report progress often.
-constexpr int64_t ChunkValues = 1 << 16;
+constexpr int64_t ChunkValues = TLargeFile::ChunkValues;
 
 } // namespace
 
@@ -31,22 +30,24 @@ void Twavefile::BeginSameLengthChange() {
     TargetStore->WriteHeader(Header);
 }
 
-void Twavefile::TransformValues(
-    int64_t first, int64_t count,
-    const std::function<void(const int16_t*, int16_t*, size_t, int64_t)>& kernel,
-    const std::function<void(int64_t)>& progress) {
+void Twavefile::TransformValues(int64_t first, int64_t count, const TKernel& kernel,
+                                const std::function<void(int64_t)>& progress, TPeakBuilder* peaks) {
     const int channels = Channels;
-    TLargeFile& target = *TargetStore;
-    Store->VisitRead(first, count, [&](const int16_t* source, uint32_t n, int64_t i) {
-        target.VisitWrite(i, n, [&](int16_t* dest, uint32_t m, int64_t j) {
-            const int16_t* from = source + (j - i);
-            for (int64_t done = 0; done < m; done += ChunkValues) {
-                if (progress) progress((j + done) / channels);
-                kernel(from + done, dest + done, size_t(std::min<int64_t>(ChunkValues, m - done)),
-                       j + done);
-            }
-        });
-    });
+    std::vector<int16_t> in(size_t(std::min(count, ChunkValues))), out(in.size());
+    for (int64_t i = first, stop = first + count; i < stop;) {
+        const int64_t n = std::min(ChunkValues, stop - i);
+        if (progress) progress(i / channels);
+        Store->ReadBlock(in.data(), i, i + n - 1);
+        kernel(in.data(), out.data(), size_t(n), i);
+        TargetStore->WriteBlock(out.data(), i, i + n - 1);
+        if (peaks) peaks->Feed(out.data(), uint32_t(n));
+        i += n;
+    }
+}
+
+std::unique_ptr<TPeakBuilder> Twavefile::PeaksOf(int64_t frames) const {
+    if (frames <= PeakBlockFrames) return nullptr;
+    return std::make_unique<TPeakBuilder>(uint32_t(frames), Channels);
 }
 
 // --- starters ---
@@ -93,15 +94,17 @@ void Twavefile::FadeRange(bool fadeIn) {
     const int64_t frames = Frames;
     const int64_t first = RangeStart * channels;
     const int64_t stop = RangeStop * channels;
-    TargetStore->CopyFrom(*Store, 0, 0, first);
+    const std::unique_ptr<TPeakBuilder> peaks = PeaksOf(frames);
+    CopyValues(0, 0, first, peaks.get());
     const TFadeGains gains(fadeIn, uint64_t(RangeStop - RangeStart));
-    TransformValues(first, stop - first,
-                    [&](const int16_t* s, int16_t* d, size_t n, int64_t i) {
-                        gains.Apply(s, d, n, uint64_t(i - first), channels);
-                    },
-                    {});
-    TargetStore->CopyFrom(*Store, stop, stop, frames * channels - stop);
-    FinishChange(false);
+    TransformValues(
+        first, stop - first,
+        [&](const int16_t* s, int16_t* d, size_t n, int64_t i) {
+            gains.Apply(s, d, n, uint64_t(i - first), channels);
+        },
+        {}, peaks.get());
+    CopyValues(stop, stop, frames * channels - stop, peaks.get());
+    FinishChange(false, peaks.get());
 }
 
 void Twavefile::BodyFadeIn() {
@@ -120,11 +123,13 @@ void Twavefile::BodyNormalize() {
     Progress = 0;
     const double factor = (double(NormalizePercent) / 100) * 32768 / peak;
     const int64_t frames = Frames;
+    const std::unique_ptr<TPeakBuilder> peaks = PeaksOf(Frames);
     TransformValues(
         0, frames * Channels,
         [&](const int16_t* s, int16_t* d, size_t n, int64_t) { ScaleRounded(s, d, n, factor); },
-        [&](int64_t frame) { Progress = int(std::nearbyint(double(frame) * 100 / frames)); });
-    FinishChange(true);
+        [&](int64_t frame) { Progress = int(std::nearbyint(double(frame) * 100 / frames)); },
+        peaks.get());
+    FinishChange(true, peaks.get());
 }
 
 void Twavefile::BodyAmplify() {
@@ -132,22 +137,24 @@ void Twavefile::BodyAmplify() {
     Progress = 0;
     const float factor = float(double(AmplifyPercent) / 100);
     const int64_t frames = Frames;
+    const std::unique_ptr<TPeakBuilder> peaks = PeaksOf(Frames);
     TransformValues(
         0, frames * Channels,
         [&](const int16_t* s, int16_t* d, size_t n, int64_t) { ScaleTruncated(s, d, n, factor); },
-        [&](int64_t frame) { Progress = int(frame * 100 / frames); });
-    FinishChange(true);
+        [&](int64_t frame) { Progress = int(frame * 100 / frames); }, peaks.get());
+    FinishChange(true, peaks.get());
 }
 
 void Twavefile::BodyInvert() {
     BeginSameLengthChange();
     Progress = 0;
     const int64_t frames = Frames;
+    const std::unique_ptr<TPeakBuilder> peaks = PeaksOf(Frames);
     TransformValues(
         0, frames * Channels,
         [](const int16_t* s, int16_t* d, size_t n, int64_t) { Negate(s, d, n); },
-        [&](int64_t frame) { Progress = int(frame * 100 / frames); });
-    FinishChange(true);
+        [&](int64_t frame) { Progress = int(frame * 100 / frames); }, peaks.get());
+    FinishChange(true, peaks.get());
 }
 
 void Twavefile::BodyReverse() {
@@ -156,30 +163,21 @@ void Twavefile::BodyReverse() {
     const int channels = Channels;
     const int64_t frames = Frames;
     const int64_t chunkFrames = std::max<int64_t>(1, ChunkValues / channels);
-    std::vector<int16_t> in(size_t(chunkFrames * channels)), out;
-    // Source chunks go forward, their places in the target backward, so each store's window
-    // moves once per window's worth of values.
+    const std::unique_ptr<TPeakBuilder> peaks = PeaksOf(Frames);
+    std::vector<int16_t> in(size_t(chunkFrames * channels)), out(in.size());
+    // The target is written forward, so that its peaks are built on the way, from source chunks
+    // taken backward.
     for (int64_t a = 0; a < frames; a += chunkFrames) {
         Progress = int(a * 100 / frames);
         const int64_t k = std::min(chunkFrames, frames - a);
         const int64_t count = k * channels;
-        const int64_t destFirst = (frames - a - k) * channels;
-        Store->ReadBlock(in.data(), a * channels, a * channels + count - 1);
-        out.clear();
-        TargetStore->VisitWriteBackward(destFirst, count, [&](int16_t* d, uint32_t n, int64_t j) {
-            if (n == count) {
-                ReverseFrames(in.data(), d, size_t(k), channels);
-                return;
-            }
-            // The chunk's place straddles two windows.
-            if (out.empty()) {
-                out.resize(size_t(count));
-                ReverseFrames(in.data(), out.data(), size_t(k), channels);
-            }
-            std::memcpy(d, out.data() + (j - destFirst), size_t(n) * 2);
-        });
+        const int64_t sourceFirst = (frames - a - k) * channels;
+        Store->ReadBlock(in.data(), sourceFirst, sourceFirst + count - 1);
+        ReverseFrames(in.data(), out.data(), size_t(k), channels);
+        TargetStore->WriteBlock(out.data(), a * channels, a * channels + count - 1);
+        if (peaks) peaks->Feed(out.data(), uint32_t(count));
     }
-    FinishChange(true);
+    FinishChange(true, peaks.get());
 }
 
 } // namespace orvella

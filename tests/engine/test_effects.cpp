@@ -36,12 +36,14 @@ Values16 Random(size_t n, uint32_t seed) {
 
 // The per-value loops the kernels must match.
 int16_t NormalizeOne(int16_t v, double factor) {
-    return int16_t(std::clamp(std::nearbyint(v * factor), -32767.0, 32767.0));
+    const double r = std::nearbyint(v * factor);
+    return int16_t(r > 32767 ? 32767 : r < -32767 ? -32767 : r);
 }
 
 int16_t AmplifyOne(int16_t v, int percent) {
     const float factor = float(percent / 100.0);
-    return int16_t(std::clamp(std::trunc(v * double(factor)), -32767.0, 32767.0));
+    const double r = std::trunc(v * double(factor));
+    return int16_t(r > 32767 ? 32767 : r < -32767 ? -32767 : r);
 }
 
 int16_t InvertOne(int16_t v) {
@@ -64,22 +66,17 @@ Values16 FadeLoop(const Values16& values, int channels, bool fadeIn) {
 
 } // namespace
 
-TEST(SampleKernels, ScaleRoundedMatchesTheLoopForEveryValue) {
+TEST(SampleKernels, NormalizeAndAmplifyMatchTheLoopsForEveryValue) {
     const Values16 all = AllValues();
+    Values16 out(all.size());
     for (double factor : {2.0, 0.5, 1.5, 1.0 / 3, 32768.0 / 12345, -0.75, 0.0, 1e12}) {
         SCOPED_TRACE(factor);
-        Values16 out(all.size());
         ScaleRounded(all.data(), out.data(), all.size(), factor);
         for (size_t i = 0; i < all.size(); ++i)
             ASSERT_EQ(out[i], NormalizeOne(all[i], factor)) << all[i];
     }
-}
-
-TEST(SampleKernels, ScaleTruncatedMatchesTheLoopForEveryValue) {
-    const Values16 all = AllValues();
     for (int percent : {100, 101, 200, 33, 7, -50, 0, 1000000}) {
         SCOPED_TRACE(percent);
-        Values16 out(all.size());
         ScaleTruncated(all.data(), out.data(), all.size(), float(percent / 100.0));
         for (size_t i = 0; i < all.size(); ++i)
             ASSERT_EQ(out[i], AmplifyOne(all[i], percent)) << all[i];
@@ -124,9 +121,16 @@ TEST(SampleKernels, FadeNearTiesMatchesTheLoop) {
         const double gain = gains.Exact(frame);
         EXPECT_NEAR(gain, 0.5, 1e-15);
         for (int16_t v : all) {
+            const int16_t expected = int16_t(std::nearbyint(v * gain));
             int16_t out;
             gains.Apply(&v, &out, 1, uint64_t(frame), 1);
-            ASSERT_EQ(out, int16_t(std::nearbyint(v * gain))) << v;
+            ASSERT_EQ(out, expected) << v;
+            // The same frame in stereo, through the frame-wise path.
+            const int16_t pair[2] = {v, int16_t(-v / 2)};
+            int16_t outPair[2];
+            gains.Apply(pair, outPair, 2, uint64_t(2 * frame), 2);
+            ASSERT_EQ(outPair[0], expected) << v;
+            ASSERT_EQ(outPair[1], int16_t(std::nearbyint(pair[1] * gain))) << v;
         }
     }
 }
@@ -148,6 +152,23 @@ protected:
         ASSERT_TRUE(start());
         RunToIdle();
         ASSERT_TRUE(Dialogs.Errors().empty()) << Dialogs.Errors()[0];
+    }
+
+    // The peaks a body built while writing are those of a scan of its result.
+    void ExpectPeaksOfAScan() {
+        const auto index = *Doc->GetPeakIndex();
+        const int16_t left = Doc->PeakLeft, right = Doc->PeakRight;
+        const int db = Doc->PeakDb;
+        Doc->BuildPeakIndex();
+        const auto scanned = *Doc->GetPeakIndex();
+        ASSERT_EQ(index.size(), scanned.size());
+        for (size_t i = 0; i < index.size(); ++i) {
+            ASSERT_EQ(index[i].Max, scanned[i].Max) << i;
+            ASSERT_EQ(index[i].Min, scanned[i].Min) << i;
+        }
+        EXPECT_EQ(left, Doc->PeakLeft);
+        EXPECT_EQ(right, Doc->PeakRight);
+        EXPECT_EQ(db, Doc->PeakDb);
     }
 };
 
@@ -293,6 +314,7 @@ TEST_F(EffectTest, EveryEffectKeepsLeftValuesLeft) {
         Load(2, 8000, stereo);
         Run([&] { return effect(*Doc); });
         const Values16 both = Values();
+        ExpectPeaksOfAScan();
         Doc->Close();
         ASSERT_EQ(both.size(), 2 * frames);
         for (size_t f = 0; f < frames; ++f) {
@@ -331,6 +353,56 @@ TEST_F(EffectTest, EffectsAcrossWindowBoundaries) {
         RunToIdle();
         EXPECT_TRUE(Dialogs.Errors().empty());
         EXPECT_TRUE(Values() == expected[e]);
+        ExpectPeaksOfAScan();
+        Doc->Close();
+    }
+}
+
+// Painting and the player read the store and the peak index, and the host looks at the
+// clipboard, while bodies replace the store and fill the clipboard.
+TEST_F(EffectTest, ThreadsReadersMeetRunningEditsAndEffects) {
+    Values16 values(2 * 200000);
+    for (size_t i = 0; i < values.size(); ++i)
+        values[i] = int16_t(i % 2 ? 1000 : -1000);
+    Load(2, 44100, values);
+    const std::vector<std::function<bool()>> starts = {
+        [&] { return Doc->Amplify(50); },        [&] { return Doc->Reverse(); },
+        [&] { return Doc->CopyRange(0, 1000); }, [&] { return Doc->Paste(100); },
+        [&] { return Doc->DeleteRange(0, 50); },
+    };
+    int16_t buffer[16];
+    for (const auto& start : starts) {
+        ASSERT_TRUE(start());
+        while (Doc->IsBusy()) {
+            if (const auto store = Doc->GetStore()) store->ReadBlock(buffer, 0, 15);
+            EXPECT_LE(Doc->GetPeakIndex()->size(), 2u * 2000u);
+            (void)Clipboard.Contents();
+            Loop.ProcessMessages();
+        }
+        RunToIdle();
+    }
+    EXPECT_TRUE(Dialogs.Errors().empty());
+    EXPECT_EQ(Doc->Frames, 200000u + 1000u - 50u);
+}
+
+// Edits and partial fades feed the peaks of the copied parts too.
+TEST_F(EffectTest, EditsAndPartialFadesBuildThePeaksOfTheirResult) {
+    const std::vector<std::pair<const char*, std::function<bool(Twavefile&)>>> changes = {
+        {"delete", [](Twavefile& d) { return d.DeleteRange(100, 700); }},
+        {"insert silence", [](Twavefile& d) { return d.InsertSilence(900, 1300); }},
+        {"paste", [](Twavefile& d) { return d.Paste(333); }},
+        {"fade in part", [](Twavefile& d) { return d.FadeIn(600, 1700); }},
+        {"fade out part", [](Twavefile& d) { return d.FadeOut(0, 10); }},
+    };
+    for (const auto& [name, change] : changes) {
+        SCOPED_TRACE(name);
+        Load(2, 8000, Random(2 * 2000, 5));
+        std::vector<uint8_t> clip = ReadFileBytes(Doc->WorkFileName);
+        clip.resize(44 + 4 * 700);
+        reinterpret_cast<TWaveHeader*>(clip.data())->DataSize = 4 * 700;
+        Clipboard.Place(clip);
+        Run([&] { return change(*Doc); });
+        ExpectPeaksOfAScan();
         Doc->Close();
     }
 }
