@@ -20,70 +20,70 @@ bool ParsePair(const std::string& text, char separator, int64_t& a, int64_t& b) 
     return ParseInt(text.substr(0, at), a) && ParseInt(text.substr(at + 1), b);
 }
 
-struct TStepSpec {
+struct TStepSyntax {
     const char* Option;
     TStepKind Kind;
     enum { None, Range, Position, PosLen, Percent, Path, RangePath, Format, Text } Argument;
     bool Optional = false;
 };
 
-const TStepSpec Specs[] = {
-    {"--info", TStepKind::Info, TStepSpec::None},
-    {"--save", TStepKind::Save, TStepSpec::Path},
-    {"--save-range", TStepKind::SaveRange, TStepSpec::RangePath},
-    {"--undo", TStepKind::Undo, TStepSpec::None},
-    {"--redo", TStepKind::Redo, TStepSpec::None},
-    {"--copy", TStepKind::Copy, TStepSpec::Range},
-    {"--cut", TStepKind::Cut, TStepSpec::Range},
-    {"--paste", TStepKind::Paste, TStepSpec::Position},
-    {"--delete", TStepKind::Delete, TStepSpec::Range},
-    {"--silence", TStepKind::Silence, TStepSpec::PosLen},
-    {"--fade-in", TStepKind::FadeIn, TStepSpec::Range},
-    {"--fade-out", TStepKind::FadeOut, TStepSpec::Range},
-    {"--normalize", TStepKind::Normalize, TStepSpec::Percent},
-    {"--amplify", TStepKind::Amplify, TStepSpec::Percent},
-    {"--reverse", TStepKind::Reverse, TStepSpec::None},
-    {"--invert", TStepKind::Invert, TStepSpec::None},
-    {"--convert", TStepKind::Convert, TStepSpec::Format, true},
-    {"--mp3", TStepKind::Mp3Settings, TStepSpec::Text},
-    {"--play", TStepKind::Play, TStepSpec::Range, true},
+const TStepSyntax Syntaxes[] = {
+    {"--info", TStepKind::Info, TStepSyntax::None},
+    {"--save", TStepKind::Save, TStepSyntax::Path},
+    {"--save-range", TStepKind::SaveRange, TStepSyntax::RangePath},
+    {"--undo", TStepKind::Undo, TStepSyntax::None},
+    {"--redo", TStepKind::Redo, TStepSyntax::None},
+    {"--copy", TStepKind::Copy, TStepSyntax::Range},
+    {"--cut", TStepKind::Cut, TStepSyntax::Range},
+    {"--paste", TStepKind::Paste, TStepSyntax::Position},
+    {"--delete", TStepKind::Delete, TStepSyntax::Range},
+    {"--silence", TStepKind::Silence, TStepSyntax::PosLen},
+    {"--fade-in", TStepKind::FadeIn, TStepSyntax::Range},
+    {"--fade-out", TStepKind::FadeOut, TStepSyntax::Range},
+    {"--normalize", TStepKind::Normalize, TStepSyntax::Percent},
+    {"--amplify", TStepKind::Amplify, TStepSyntax::Percent},
+    {"--reverse", TStepKind::Reverse, TStepSyntax::None},
+    {"--invert", TStepKind::Invert, TStepSyntax::None},
+    {"--convert", TStepKind::Convert, TStepSyntax::Format, true},
+    {"--mp3", TStepKind::Mp3Settings, TStepSyntax::Text},
+    {"--play", TStepKind::Play, TStepSyntax::Range, true},
 };
 
 [[noreturn]] void Fail(const std::string& message) {
     throw TUsageError(message);
 }
 
-bool ParseArgument(const TStepSpec& spec, const std::string& text, TStep& step) {
-    switch (spec.Argument) {
-    case TStepSpec::Range:
+bool ParseArgument(const TStepSyntax& syntax, const std::string& text, TStep& step) {
+    switch (syntax.Argument) {
+    case TStepSyntax::Range:
         if (!ParsePair(text, ':', step.A, step.B)) return false;
         if (step.A < 0 || step.B < step.A)
             Fail(step.Option + ": range " + text + " is not START:STOP with 0 <= START <= STOP");
         step.HasRange = true;
         return true;
-    case TStepSpec::Position:
+    case TStepSyntax::Position:
         if (!ParseInt(text, step.A)) return false;
         if (step.A < 0) Fail(step.Option + ": position " + text + " is negative");
         return true;
-    case TStepSpec::PosLen:
+    case TStepSyntax::PosLen:
         if (!ParsePair(text, ':', step.A, step.B)) return false;
         if (step.A < 0 || step.B < 0)
             Fail(step.Option + ": " + text + " is not POS:FRAMES with both >= 0");
         return true;
-    case TStepSpec::Percent:
+    case TStepSyntax::Percent:
         if (!ParseInt(text, step.A)) return false;
         if (step.A < 0 || step.A > 100000)
             Fail(step.Option + ": percent " + text + " is out of range 0 to 100000");
         return true;
-    case TStepSpec::Format:
+    case TStepSyntax::Format:
         if (!ParsePair(text, ',', step.A, step.B)) return false;
         if (step.A < 1 || step.A > 1000000 || step.B < 1 || step.B > 2)
             Fail(step.Option + ": " + text +
                  " is not RATE,CHANNELS with a rate of 1 to 1000000 Hz and 1 or 2 channels");
         step.HasRange = true;
         return true;
-    case TStepSpec::Path:
-    case TStepSpec::Text:
+    case TStepSyntax::Path:
+    case TStepSyntax::Text:
         step.Path = text;
         return !text.empty();
     default:
@@ -127,24 +127,24 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
 
     for (; i < args.size(); ++i) {
         const std::string& a = args[i];
-        const TStepSpec* spec = nullptr;
-        for (const TStepSpec& s : Specs)
-            if (a == s.Option) spec = &s;
-        if (!spec) Fail("unknown step " + a);
+        const TStepSyntax* syntax = nullptr;
+        for (const TStepSyntax& s : Syntaxes)
+            if (a == s.Option) syntax = &s;
+        if (!syntax) Fail("unknown step " + a);
         TStep step;
-        step.Kind = spec->Kind;
+        step.Kind = syntax->Kind;
         step.Option = a;
-        if (spec->Argument == TStepSpec::RangePath) {
+        if (syntax->Argument == TStepSyntax::RangePath) {
             const std::string& range = next(a);
-            TStepSpec rangeSpec{spec->Option, spec->Kind, TStepSpec::Range};
-            if (!ParseArgument(rangeSpec, range, step))
+            TStepSyntax rangeSyntax{syntax->Option, syntax->Kind, TStepSyntax::Range};
+            if (!ParseArgument(rangeSyntax, range, step))
                 Fail(a + ": " + range + " is not START:STOP");
             step.Path = next(a);
-        } else if (spec->Argument != TStepSpec::None) {
+        } else if (syntax->Argument != TStepSyntax::None) {
             const bool present = i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0;
-            if (present && ParseArgument(*spec, args[i + 1], step)) {
+            if (present && ParseArgument(*syntax, args[i + 1], step)) {
                 ++i;
-            } else if (!spec->Optional) {
+            } else if (!syntax->Optional) {
                 if (!present) Fail(a + " needs an argument");
                 Fail(a + ": " + args[i + 1] + " is not a valid argument");
             }
