@@ -59,17 +59,7 @@ void TPlayer::Prepare(const TPlaySource& source, uint32_t first, const WAVEFORMA
     description.dwBufferBytes = FBufferBytes;
     description.lpwfxFormat = &FFormat;
     FBuffer = std::make_unique<TDirectSoundBuffer>(*FDevice, description);
-    FDataEnded = false;
-    FWritePos = 0;
-    try {
-        Prime();
-    } catch (...) {
-        // A buffer that could not be primed holds no sound of the range: never play it.
-        FBufferReady = false;
-        FBuffer.reset();
-        throw;
-    }
-    FFinished = false;
+    Rewind(); // primes the range's first half second
 }
 
 void TPlayer::ReadRange(uint8_t* dest, uint32_t n) {
