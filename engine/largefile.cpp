@@ -155,20 +155,9 @@ void TLargeFile::MapWindow(uint64_t start) {
     End = uint32_t(start + length - 1);
 }
 
-uint8_t* TLargeFile::Reach(uint64_t a, bool backward) {
+uint8_t* TLargeFile::Reach(uint64_t a) {
     if (a + 1 >= Size) RaiseError(EINVAL); // a value lies wholly inside the file
-    if (!WindowBase || a < Start || a + 1 > End) {
-        uint64_t start;
-        if (backward && a + 2 > MaxWindowSize) {
-            // Round up, so the window still reaches a + 1.
-            start = (a + 2 - MaxWindowSize + Gran - 1) / Gran * Gran;
-        } else if (backward) {
-            start = 0;
-        } else {
-            start = a - a % Gran;
-        }
-        MapWindow(start);
-    }
+    if (!WindowBase || a < Start || a + 1 > End) MapWindow(a - a % Gran);
     return WindowBase + (a - Start);
 }
 

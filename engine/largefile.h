@@ -84,11 +84,6 @@ public:
     // f(int16_t* values, uint32_t n, int64_t indexOfValues0) must set all n values, which are
     // then written to the file (write stores only). Locked as VisitRead.
     template <class F> void VisitFill(int64_t first, int64_t count, F&& f);
-    // As VisitRead, with writable values (write stores only).
-    template <class F> void VisitWrite(int64_t first, int64_t count, F&& f);
-    // As VisitWrite, but the spans come in decreasing index order and each new window is placed
-    // so that it ends at the last value still to visit (for writers that walk backwards).
-    template <class F> void VisitWriteBackward(int64_t first, int64_t count, F&& f);
 
     // Writes dirty pages and the file to disk (for files that must survive a crash).
     void Flush();
@@ -103,9 +98,8 @@ public:
 
 private:
     // Maps the window that holds byte offset a (and the next byte), remapping on a miss.
-    // backward: place the window so that it ends at a + 1 when a remap is needed.
     // Returns the address of byte a; the caller holds Lock.
-    uint8_t* Reach(uint64_t a, bool backward = false);
+    uint8_t* Reach(uint64_t a);
     void MapWindow(uint64_t start);
     void Unmap();
     void CheckRange(int64_t first, int64_t count) const;
@@ -126,10 +120,9 @@ private:
     uint32_t End = 0;
     uint8_t* WindowBase = nullptr;
     std::mutex Lock;
-    friend class TLargeFileTestAccess;
 };
 
-// The visitors lock the store for one chunk or window at a time, so another thread's read waits
+// The visitors lock the store for one chunk at a time, so another thread's read waits
 // at most for one span's work, never for a whole visit.
 template <class F> void TLargeFile::VisitRead(int64_t first, int64_t count, F&& f) {
     if (count <= 0) return;
@@ -155,38 +148,6 @@ template <class F> void TLargeFile::VisitFill(int64_t first, int64_t count, F&& 
         f(buffer.data(), uint32_t(n), i);
         WriteValues(buffer.data(), i, n);
         i += n;
-    }
-}
-
-template <class F> void TLargeFile::VisitWrite(int64_t first, int64_t count, F&& f) {
-    if (count <= 0) return;
-    CheckWritable();
-    CheckRange(first, count);
-    for (int64_t i = first, stop = first + count; i < stop;) {
-        std::lock_guard<std::mutex> guard(Lock);
-        const uint64_t a = 44 + 2 * uint64_t(i);
-        int16_t* p = reinterpret_cast<int16_t*>(Reach(a));
-        const int64_t inWindow = int64_t((uint64_t(End) + 1 - a) / 2);
-        const int64_t n = inWindow < stop - i ? inWindow : stop - i;
-        f(p, uint32_t(n), i);
-        i += n;
-    }
-}
-
-template <class F> void TLargeFile::VisitWriteBackward(int64_t first, int64_t count, F&& f) {
-    if (count <= 0) return;
-    CheckWritable();
-    CheckRange(first, count);
-    for (int64_t last = first + count - 1; last >= first;) { // last value still to visit
-        std::lock_guard<std::mutex> guard(Lock);
-        Reach(44 + 2 * uint64_t(last), true);
-        // The span runs from the window's first whole value (or first) up to last.
-        const uint64_t lowByte = Start > 44 ? Start : 44;
-        int64_t lowIndex = int64_t((lowByte - 44 + 1) / 2);
-        if (lowIndex < first) lowIndex = first;
-        int16_t* p = reinterpret_cast<int16_t*>(WindowBase + (44 + 2 * uint64_t(lowIndex) - Start));
-        f(p, uint32_t(last - lowIndex + 1), lowIndex);
-        last = lowIndex - 1;
     }
 }
 
