@@ -203,8 +203,7 @@ private:
     bool StartSave();
     void DeleteFileQuietly(const std::string& path);
 
-    // Helpers of the edit and effect starters and bodies.
-    // Whether a starter may run: no body runs and a document is open.
+    // Whether a starter that works on the document may run: no body runs and a document is open.
     bool CanStartChange() const;
     // RangeStart, RangeStop := start, stop put in order and limited to 0 .. Frames.
     void SetRange(int64_t start, int64_t stop);

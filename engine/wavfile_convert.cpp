@@ -30,6 +30,7 @@ bool LibraryConverts(int sourceRate, int targetRate, int sourceChannels, int tar
 } // namespace
 
 bool Twavefile::Convert(int sampleRate, int channels) {
+    if (!CanStartChange()) return false;
     TargetRate = sampleRate;
     TargetChannels = channels;
     return StartOperation(TWaveOperation::woConvert, &Twavefile::BodyConvert);

@@ -101,7 +101,7 @@ bool Twavefile::New(const std::string& fileName, int sampleRate, int channels, i
 // --- saving ---
 
 bool Twavefile::Save() {
-    if (Busy.load()) return false;
+    if (!CanStartChange()) return false; // nothing to save without a document
     SaveFileName = FileName;
     RangeStart = 0;
     RangeStop = Frames;
@@ -109,7 +109,7 @@ bool Twavefile::Save() {
 }
 
 bool Twavefile::SaveRange(const std::string& path, int64_t start, int64_t stop) {
-    if (Busy.load()) return false;
+    if (!CanStartChange()) return false;
     SaveFileName = path;
     RangeStart = start;
     RangeStop = stop;

@@ -313,3 +313,12 @@ TEST_F(DocumentTest, ThreadsStoreIsSharedSafelyWithARunningBody) {
     RunToIdle();
     EXPECT_EQ(ReadWorkFileValues(Temp.File("copy.wav")), values);
 }
+
+TEST_F(DocumentTest, StartersThatNeedADocumentRefuseWithoutOne) {
+    EXPECT_FALSE(Doc->Save());
+    EXPECT_FALSE(Doc->SaveRange(Temp.File("x.wav"), 0, 0));
+    EXPECT_FALSE(Doc->Convert(22050, 1));
+    EXPECT_FALSE(Doc->Reverse());
+    EXPECT_FALSE(Doc->IsBusy());
+    EXPECT_TRUE(Temp.Files().empty());
+}
