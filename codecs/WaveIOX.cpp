@@ -272,7 +272,7 @@ int32_t TPCMWaveReader::ReadCompressed(void* buffer, int32_t& count) {
         if (final) Drained = true;
     }
     const size_t n = std::min<size_t>(Pending.size() - PendingStart, size_t(ChunkSize));
-    std::memcpy(buffer, Pending.data() + PendingStart, n);
+    if (n > 0) std::memcpy(buffer, Pending.data() + PendingStart, n);
     PendingStart += n;
     return int32_t(n);
 }

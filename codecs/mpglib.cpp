@@ -67,7 +67,7 @@ int _decodeMP3(TMPSTR* mp, const uint8_t* in, int inSize, uint8_t* out, int outS
         }
         if (rate != mp->Rate || channels != mp->Channels) continue; // another format: skipped
         if (bytes > size_t(outSize)) return MP3_ERR;
-        std::memcpy(out, audio, bytes);
+        if (bytes > 0) std::memcpy(out, audio, bytes);
         if (done) *done = int(bytes);
         return MP3_OK;
     }

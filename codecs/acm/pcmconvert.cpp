@@ -50,7 +50,7 @@ void ConvertIntegerTo16(const uint8_t* src, unsigned bits, size_t count, int16_t
             dst[i] = int16_t((int(src[i]) - 128) * 256);
         break;
     case 16:
-        std::memcpy(dst, src, count * 2);
+        if (count > 0) std::memcpy(dst, src, count * 2);
         break;
     case 24:
         for (size_t i = 0; i < count; ++i) {

@@ -329,6 +329,20 @@ TEST_F(WavImport, CorruptCompressedDataFailsToConvert) {
     EXPECT_EQ(FailureOf(damaged), "Error 34: Unable to convert sample.");
 }
 
+TEST_F(WavImport, CompressedDataThatDecodesToNothingGivesTheHeaderOnly) {
+    // MPEG audio in a WAV whose data holds no frame sync: the decoder produces no output at
+    // all, and the reader must end cleanly instead of copying from an empty buffer.
+    Bytes file = ReadBytes(Fixture("mp3-16000-1.wav"));
+    for (size_t i = 12; i + 8 <= file.size(); i += 8 + GetU32(file, i + 4)) {
+        if (std::memcmp(&file[i], "data", 4) == 0) {
+            for (size_t k = i + 8; k < file.size(); ++k)
+                file[k] = 0;
+            break;
+        }
+    }
+    EXPECT_TRUE(ImportBytes(file).Values.empty());
+}
+
 TEST_F(WavImport, MissingFileCannotBeOpened) {
     EXPECT_EQ(FailureOfFile(Path("absent.wav")), "Error 24: Cannot open file.");
 }
