@@ -1,8 +1,10 @@
 #include "engine/samplekernels.h"
 
+#include "engine/samplekernels_avx2.h"
 #include "engine/vectorclones.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <numbers>
 
@@ -23,11 +25,27 @@ inline double RoundToEven(double p) {
 // (plus two rounding steps) of the exact product; this bound leaves a wide safety gap.
 constexpr double TieMargin = 1e-8;
 
+std::atomic<bool> PortableOnly{false};
+
+bool UseAvx2() {
+#if defined(__x86_64__)
+    static const bool available = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    return available && !PortableOnly.load(std::memory_order_relaxed);
+#else
+    return false;
+#endif
+}
+
 } // namespace
+
+void UsePortableKernels(bool portable) {
+    PortableOnly = portable;
+}
 
 // Rounding and truncation are monotone and the limits are integers: limiting the product first
 // gives the same results, and keeps it in the range where RoundToEven is exact.
 ORVELLA_VECTOR_CLONES void ScaleRounded(const int16_t* src, int16_t* dst, size_t n, double factor) {
+    if (UseAvx2()) return avx2::ScaleRounded(src, dst, n, factor);
     for (size_t k = 0; k < n; ++k) {
         const double p = std::min(std::max(double(src[k]) * factor, -32767.0), 32767.0);
         dst[k] = int16_t(int32_t(RoundToEven(p)));
@@ -36,6 +54,7 @@ ORVELLA_VECTOR_CLONES void ScaleRounded(const int16_t* src, int16_t* dst, size_t
 
 ORVELLA_VECTOR_CLONES void ScaleTruncated(const int16_t* src, int16_t* dst, size_t n,
                                           float factor) {
+    if (UseAvx2()) return avx2::ScaleTruncated(src, dst, n, factor);
     const double f = factor;
     for (size_t k = 0; k < n; ++k) {
         const double p = std::min(std::max(double(src[k]) * f, -32767.0), 32767.0);
@@ -108,6 +127,7 @@ namespace {
 // came within TieMargin of a half.
 ORVELLA_VECTOR_CLONES int RoundProducts(const int16_t* src, const double* gain, int16_t* dst,
                                         size_t n) {
+    if (UseAvx2()) return avx2::RoundProducts(src, gain, dst, n, TieMargin);
     int nearTie = 0;
     for (size_t k = 0; k < n; ++k) {
         const double p = double(src[k]) * gain[k];
@@ -121,6 +141,7 @@ ORVELLA_VECTOR_CLONES int RoundProducts(const int16_t* src, const double* gain, 
 // As RoundProducts for stereo frames: both values of frame f take gain[f].
 ORVELLA_VECTOR_CLONES int RoundStereoProducts(const int16_t* src, const double* gain, int16_t* dst,
                                               size_t frames) {
+    if (UseAvx2()) return avx2::RoundStereoProducts(src, gain, dst, frames, TieMargin);
     int nearTie = 0;
     for (size_t f = 0; f < frames; ++f) {
         const double p0 = double(src[2 * f]) * gain[f];

@@ -1,7 +1,8 @@
 #pragma once
 // The arithmetic of the sample effects over spans of values, a block at a time. Each function
 // gives, value for value, what the per-value loop of its effect gives (see each comment); they
-// are written so that the compiler vectorises them.
+// are written so that the compiler vectorises them; where the processor has AVX2 and FMA the
+// hottest ones run hand-vectorised versions with the same results.
 // Thread rule: pure functions; TFadeGains is immutable after construction.
 
 #include <cstddef>
@@ -9,6 +10,9 @@
 #include <vector>
 
 namespace orvella {
+
+// Makes every function here take its portable loop (for tests comparing both ways).
+void UsePortableKernels(bool portable);
 
 // dst[k] := the nearest integer (ties to even) to src[k] * factor in double precision, limited
 // to -32767 .. 32767.

@@ -10,7 +10,7 @@ packages=(
   libavcodec-dev libavformat-dev libavutil-dev
   libmpg123-dev libmp3lame-dev
   portaudio19-dev
-  libsoxr-dev
+  libsoxr-dev mpg123 lame
 )
 
 missing=()

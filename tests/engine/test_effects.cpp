@@ -64,9 +64,20 @@ Values16 FadeLoop(const Values16& values, int channels, bool fadeIn) {
     return out;
 }
 
+// Every kernel test runs twice: on the hand-vectorised kernels (where the processor has them) and
+// on the portable loops.
+class SampleKernels : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override { UsePortableKernels(GetParam()); }
+    void TearDown() override { UsePortableKernels(false); }
+};
+
+INSTANTIATE_TEST_SUITE_P(Paths, SampleKernels, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Portable" : "Fastest"; });
+
 } // namespace
 
-TEST(SampleKernels, NormalizeAndAmplifyMatchTheLoopsForEveryValue) {
+TEST_P(SampleKernels, NormalizeAndAmplifyMatchTheLoopsForEveryValue) {
     const Values16 all = AllValues();
     Values16 out(all.size());
     for (double factor : {2.0, 0.5, 1.5, 1.0 / 3, 32768.0 / 12345, -0.75, 0.0, 1e12}) {
@@ -75,8 +86,8 @@ TEST(SampleKernels, NormalizeAndAmplifyMatchTheLoopsForEveryValue) {
         for (size_t i = 0; i < all.size(); ++i)
             ASSERT_EQ(out[i], NormalizeOne(all[i], factor)) << all[i];
     }
-    // Every percent up to 1000 and a few beyond: the kernel works in single precision and must
-    // still truncate the exact product.
+    // Every percent up to 1000 and a few beyond: the vectorised kernel works in single precision
+    // and must still truncate the exact product.
     std::vector<int> percents = {-50, 1000000, 99999, 12345};
     for (int percent = 0; percent <= 1000; ++percent)
         percents.push_back(percent);
@@ -88,7 +99,7 @@ TEST(SampleKernels, NormalizeAndAmplifyMatchTheLoopsForEveryValue) {
     }
 }
 
-TEST(SampleKernels, NegateKeepsTheMostNegativeValue) {
+TEST_P(SampleKernels, NegateKeepsTheMostNegativeValue) {
     const Values16 all = AllValues();
     Values16 out(all.size());
     Negate(all.data(), out.data(), all.size());
@@ -96,7 +107,7 @@ TEST(SampleKernels, NegateKeepsTheMostNegativeValue) {
         ASSERT_EQ(out[i], InvertOne(all[i]));
 }
 
-TEST(SampleKernels, FadeMatchesTheLoopInAnyChunking) {
+TEST_P(SampleKernels, FadeMatchesTheLoopInAnyChunking) {
     for (bool fadeIn : {true, false})
         for (int channels : {1, 2, 3})
             for (size_t frames : {1, 2, 3, 100, 1025, 4097, 50000}) {
@@ -118,7 +129,7 @@ TEST(SampleKernels, FadeMatchesTheLoopInAnyChunking) {
 
 // Frames whose gain is within rounding of one half put odd values next to a tie: the kernel must
 // still round as the loop does.
-TEST(SampleKernels, FadeNearTiesMatchesTheLoop) {
+TEST_P(SampleKernels, FadeNearTiesMatchesTheLoop) {
     const Values16 all = AllValues();
     // 27 frames: frame 10 of a fade in has the angle pi / 6, frame 20 of a fade out pi / 3.
     for (auto [fadeIn, frame] : {std::pair{true, 10}, std::pair{false, 20}}) {
@@ -140,7 +151,7 @@ TEST(SampleKernels, FadeNearTiesMatchesTheLoop) {
     }
 }
 
-TEST(SampleKernels, ReverseMovesWholeFrames) {
+TEST_P(SampleKernels, ReverseMovesWholeFrames) {
     const Values16 in = {1, 2, 3, 4, 5, 6, 7, 8, 9};
     Values16 out(9);
     ReverseFrames(in.data(), out.data(), 3, 3);
