@@ -3,6 +3,7 @@
 
 #include "engine/wavfile.h"
 
+#include "engine/blockwriter.h"
 #include "engine/errors.h"
 #include "engine/waveclip.h"
 #include "engine/waveclipboard.h"
@@ -71,15 +72,17 @@ void Twavefile::CopyValues(int64_t sourceIndex, int64_t destIndex, int64_t count
         TargetStore->CopyFrom(*Store, sourceIndex, destIndex, count);
         return;
     }
+    if (count <= 0) return;
     // Reading the values once here costs less than the kernel's copy and a scan of the result.
-    std::vector<int16_t> buffer(size_t(std::min(count, TLargeFile::ChunkValues)));
+    TBlockWriter writer(*TargetStore, peaks, size_t(std::min(count, TLargeFile::ChunkValues)));
     for (int64_t done = 0; done < count;) {
         const int64_t n = std::min(count - done, TLargeFile::ChunkValues);
-        Store->ReadBlock(buffer.data(), sourceIndex + done, sourceIndex + done + n - 1);
-        TargetStore->WriteBlock(buffer.data(), destIndex + done, destIndex + done + n - 1);
-        peaks->Feed(buffer.data(), uint32_t(n));
+        int16_t* buffer = writer.Next();
+        Store->ReadBlock(buffer, sourceIndex + done, sourceIndex + done + n - 1);
+        writer.Submit(destIndex + done, size_t(n));
         done += n;
     }
+    writer.Finish();
 }
 
 // --- starters ---

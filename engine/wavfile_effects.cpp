@@ -3,6 +3,7 @@
 
 #include "engine/wavfile.h"
 
+#include "engine/blockwriter.h"
 #include "engine/errors.h"
 #include "engine/samplekernels.h"
 
@@ -32,17 +33,19 @@ void Twavefile::BeginSameLengthChange() {
 
 void Twavefile::TransformValues(int64_t first, int64_t count, const TKernel& kernel,
                                 const std::function<void(int64_t)>& progress, TPeakBuilder* peaks) {
+    if (count <= 0) return;
     const int channels = Channels;
-    std::vector<int16_t> in(size_t(std::min(count, ChunkValues))), out(in.size());
+    std::vector<int16_t> in(size_t(std::min(count, ChunkValues)));
+    TBlockWriter writer(*TargetStore, peaks, in.size());
     for (int64_t i = first, stop = first + count; i < stop;) {
         const int64_t n = std::min(ChunkValues, stop - i);
         if (progress) progress(i / channels);
         Store->ReadBlock(in.data(), i, i + n - 1);
-        kernel(in.data(), out.data(), size_t(n), i);
-        TargetStore->WriteBlock(out.data(), i, i + n - 1);
-        if (peaks) peaks->Feed(out.data(), uint32_t(n));
+        kernel(in.data(), writer.Next(), size_t(n), i);
+        writer.Submit(i, size_t(n));
         i += n;
     }
+    writer.Finish();
 }
 
 std::unique_ptr<TPeakBuilder> Twavefile::PeaksOf(int64_t frames) const {
@@ -164,7 +167,8 @@ void Twavefile::BodyReverse() {
     const int64_t frames = Frames;
     const int64_t chunkFrames = std::max<int64_t>(1, ChunkValues / channels);
     const std::unique_ptr<TPeakBuilder> peaks = PeaksOf(Frames);
-    std::vector<int16_t> in(size_t(chunkFrames * channels)), out(in.size());
+    std::vector<int16_t> in(size_t(chunkFrames * channels));
+    TBlockWriter writer(*TargetStore, peaks.get(), in.size());
     // The target is written forward, so that its peaks are built on the way, from source chunks
     // taken backward.
     for (int64_t a = 0; a < frames; a += chunkFrames) {
@@ -173,10 +177,10 @@ void Twavefile::BodyReverse() {
         const int64_t count = k * channels;
         const int64_t sourceFirst = (frames - a - k) * channels;
         Store->ReadBlock(in.data(), sourceFirst, sourceFirst + count - 1);
-        ReverseFrames(in.data(), out.data(), size_t(k), channels);
-        TargetStore->WriteBlock(out.data(), a * channels, a * channels + count - 1);
-        if (peaks) peaks->Feed(out.data(), uint32_t(count));
+        ReverseFrames(in.data(), writer.Next(), size_t(k), channels);
+        writer.Submit(a * channels, size_t(count));
     }
+    writer.Finish();
     FinishChange(true, peaks.get());
 }
 
