@@ -1,10 +1,11 @@
-// Importing a 1 GiB 16-bit WAV file against copying it with cp, both from a warm page cache, in
-// one run. Prints both times and their ratio (budget: 1.5). The files live in $TMPDIR (or /tmp)
-// and are deleted afterwards.
+// Importing a 1 GiB 16-bit WAV file against copying it with cp (best of three each), both from a
+// warm page cache, in one run. Prints both times and their ratio (budget: 1.5). The files live in
+// $TMPDIR (or /tmp) and are deleted afterwards.
 
 #include "codecs/wav_decoder.h"
 #include "engine/errors.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -74,27 +75,35 @@ int main() {
     ::sync();
     ReadThrough(source);
 
-    auto start = std::chrono::steady_clock::now();
-    const int rc = std::system(("cp '" + source + "' '" + copy + "'").c_str());
-    const double cpTime = Seconds(start);
-    std::remove(copy.c_str());
-    ::sync();
-    ReadThrough(source);
+    // Best of three of each, interleaved: the first copy after making the source can meet the
+    // kernel still settling its pages and take many times as long as the next ones.
+    int status = 0;
+    double cpTime = 1e300, importTime = 1e300;
+    for (int run = 0; run < 3 && status == 0; ++run) {
+        auto start = std::chrono::steady_clock::now();
+        if (std::system(("cp '" + source + "' '" + copy + "'").c_str()) != 0) status = 1;
+        cpTime = std::min(cpTime, Seconds(start));
+        std::remove(copy.c_str());
+        ::sync();
+        ReadThrough(source);
 
-    std::atomic<int> progress{0};
-    int status = rc == 0 ? 0 : 1;
-    start = std::chrono::steady_clock::now();
-    try {
-        orvella::DecodeWAVFile(source, work, progress);
-    } catch (const orvella::Exception& e) {
-        std::fprintf(stderr, "import failed: %s\n", e.what());
-        status = 1;
+        std::atomic<int> progress{0};
+        start = std::chrono::steady_clock::now();
+        try {
+            orvella::DecodeWAVFile(source, work, progress);
+        } catch (const orvella::Exception& e) {
+            std::fprintf(stderr, "import failed: %s\n", e.what());
+            status = 1;
+        }
+        importTime = std::min(importTime, Seconds(start));
+        std::remove(work.c_str());
+        ::sync();
+        ReadThrough(source);
     }
-    const double importTime = Seconds(start);
     std::remove(work.c_str());
     std::remove(source.c_str());
 
-    std::printf("cp:     %.3f s\nimport: %.3f s\nratio:  %.2f (budget 1.5)\n", cpTime, importTime,
+    std::printf("best of 3\ncp:     %.3f s\nimport: %.3f s\nratio:  %.2f (budget 1.5)\n", cpTime, importTime,
                 importTime / cpTime);
     return status;
 }
