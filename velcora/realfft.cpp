@@ -167,11 +167,13 @@ VELCORA_AVX2 void twiddleAvx2(__m256 vr, __m256 vi, const float* wrp, const floa
 
 // The first radix-4 stage (stride 1) for AVX2: eight butterflies at a time, their four
 // outputs interleaved into y[4p + k]. Returns the butterflies done; the caller does the rest.
-template <bool Forward, bool UpperZero, bool InterleavedIn>
+// Quarter > 0 is m fixed at compile time (see withConstant).
+template <bool Forward, bool UpperZero, bool InterleavedIn, long Quarter>
 __attribute__((target("avx2,fma"))) long
 firstStageAvx2(const float* __restrict xr, const float* __restrict xi,
-               const float* __restrict pairs, float* __restrict yr, float* __restrict yi, long m,
-               const float* __restrict tw) {
+               const float* __restrict pairs, float* __restrict yr, float* __restrict yi,
+               long quarter, const float* __restrict tw) {
+    const long m = Quarter > 0 ? Quarter : quarter;
     const long blocks = m / 8 * 8;
     for (long p = 0; p < blocks; p += 8) {
         __m256 ar, ai, br, bi, cr, ci, dr, di;
@@ -251,43 +253,48 @@ VELCORA_AVX2 void butterflyAvx2(__m256 ar, __m256 ai, __m256 br, __m256 bi, __m2
     }
 }
 
-// A radix-4 stage with stride >= 4 from split input: eight lanes over q (stride >= 8) or
-// over two p with four q each (stride 4). Output split, or interleaved pairs (stride >= 8).
-template <bool Forward, bool InterleavedOut>
-__attribute__((target("avx2,fma"))) void stageAvx2(const float* __restrict xr,
-                                                   const float* __restrict xi, float* __restrict yr,
-                                                   float* __restrict yi, float* __restrict pairs,
-                                                   long span, long s, const float* __restrict tw) {
+// A radix-4 stage with stride s >= 8 from split input, eight lanes over q. Output split, or
+// interleaved pairs. Stride > 0 is s fixed at compile time (see withConstant).
+template <bool Forward, bool InterleavedOut, long Stride>
+__attribute__((target("avx2,fma"))) void
+wideStageAvx2(const float* __restrict xr, const float* __restrict xi, float* __restrict yr,
+              float* __restrict yi, float* __restrict pairs, long span, long stride,
+              const float* __restrict tw) {
+    const long s = Stride > 0 ? Stride : stride;
     const long m = span / 4;
-    if (s >= 8) {
-        for (long p = 0; p < m; ++p) {
-            __m256 w[6];
-            for (int k = 0; k < 6; ++k)
-                w[k] = _mm256_set1_ps(tw[k * m + p]);
-            const long in = s * p, out = 4 * s * p;
-            for (long q = 0; q < s; q += 8) {
-                const long i = in + q;
-                __m256 oR[4], oI[4];
-                butterflyAvx2<Forward>(
-                    _mm256_loadu_ps(xr + i), _mm256_loadu_ps(xi + i),
-                    _mm256_loadu_ps(xr + i + s * m), _mm256_loadu_ps(xi + i + s * m),
-                    _mm256_loadu_ps(xr + i + 2 * s * m), _mm256_loadu_ps(xi + i + 2 * s * m),
-                    _mm256_loadu_ps(xr + i + 3 * s * m), _mm256_loadu_ps(xi + i + 3 * s * m), w, oR,
-                    oI);
-                if (InterleavedOut) {
-                    for (int k = 0; k < 4; ++k)
-                        storePairsAvx2(pairs + 2 * (out + q + k * s), oR[k], oI[k]);
-                } else {
-                    for (int k = 0; k < 4; ++k) {
-                        _mm256_storeu_ps(yr + out + q + k * s, oR[k]);
-                        _mm256_storeu_ps(yi + out + q + k * s, oI[k]);
-                    }
+    for (long p = 0; p < m; ++p) {
+        __m256 w[6];
+        for (int k = 0; k < 6; ++k)
+            w[k] = _mm256_set1_ps(tw[k * m + p]);
+        const long in = s * p, out = 4 * s * p;
+        for (long q = 0; q < s; q += 8) {
+            const long i = in + q;
+            __m256 oR[4], oI[4];
+            butterflyAvx2<Forward>(
+                _mm256_loadu_ps(xr + i), _mm256_loadu_ps(xi + i), _mm256_loadu_ps(xr + i + s * m),
+                _mm256_loadu_ps(xi + i + s * m), _mm256_loadu_ps(xr + i + 2 * s * m),
+                _mm256_loadu_ps(xi + i + 2 * s * m), _mm256_loadu_ps(xr + i + 3 * s * m),
+                _mm256_loadu_ps(xi + i + 3 * s * m), w, oR, oI);
+            if (InterleavedOut) {
+                for (int k = 0; k < 4; ++k)
+                    storePairsAvx2(pairs + 2 * (out + q + k * s), oR[k], oI[k]);
+            } else {
+                for (int k = 0; k < 4; ++k) {
+                    _mm256_storeu_ps(yr + out + q + k * s, oR[k]);
+                    _mm256_storeu_ps(yi + out + q + k * s, oI[k]);
                 }
             }
         }
-        return;
     }
-    // s == 4, m even: lanes 0-3 are p, lanes 4-7 are p + 1.
+}
+
+// A radix-4 stage with stride 4 and m even from split input to split output: lanes 0-3
+// are p, lanes 4-7 are p + 1. Quarter > 0 is m fixed at compile time (see withConstant).
+template <bool Forward, long Quarter>
+__attribute__((target("avx2,fma"))) void
+quadStageAvx2(const float* __restrict xr, const float* __restrict xi, float* __restrict yr,
+              float* __restrict yi, long quarter, const float* __restrict tw) {
+    const long m = Quarter > 0 ? Quarter : quarter;
     for (long p = 0; p < m; p += 2) {
         __m256 w[6];
         for (int k = 0; k < 6; ++k)
@@ -443,35 +450,56 @@ bool processorHasAvx2() {
 }
 #endif
 
+// Calls f(std::integral_constant<long, V>) for the V among Values equal to `value`, or
+// f(std::integral_constant<long, 0>) when none is. The kernels take a nonzero constant for
+// their length parameter and derive every offset from it at compile time: the streams then
+// sit at fixed distances from a few pointers, which leaves the registers to the data.
+template <long... Values, typename F> VELCORA_INLINE void withConstant(long value, F&& f) {
+    const bool matched =
+        ((value == Values && (f(std::integral_constant<long, Values>{}), true)) || ...);
+    if (!matched) f(std::integral_constant<long, 0>{});
+}
+
 template <bool Forward, bool UpperZero, typename In, typename Out>
 VELCORA_INLINE void runStage(const FftTables& t, const FftTables::Stage& st, In x, Out y) {
     const float* tw = (Forward ? t.fwdTwiddles_.data() : t.invTwiddles_.data()) + st.twiddleAt;
     if (st.radix == 4) {
         long done = 0;
 #ifdef VELCORA_HAVE_AVX2_STAGE
+        const long m = st.span / 4;
         if constexpr (std::is_same_v<Out, Split>) {
             if (st.stride == 1 && t.avx2_) {
-                if constexpr (std::is_same_v<In, Interleaved>)
-                    done = firstStageAvx2<Forward, UpperZero, true>(nullptr, nullptr, x.p, y.re,
-                                                                    y.im, st.span / 4, tw);
-                else
-                    done = firstStageAvx2<Forward, UpperZero, false>(x.re, x.im, nullptr, y.re,
-                                                                     y.im, st.span / 4, tw);
+                withConstant<128, 256, 512>(m, [&](auto fixed) {
+                    if constexpr (std::is_same_v<In, Interleaved>)
+                        done = firstStageAvx2<Forward, UpperZero, true, fixed>(
+                            nullptr, nullptr, x.p, y.re, y.im, m, tw);
+                    else
+                        done = firstStageAvx2<Forward, UpperZero, false, fixed>(x.re, x.im, nullptr,
+                                                                                y.re, y.im, m, tw);
+                });
             }
         }
-#endif
-#ifdef VELCORA_HAVE_AVX2_STAGE
         if constexpr (std::is_same_v<In, Split>) {
             constexpr bool interleaved = std::is_same_v<Out, Interleaved>;
-            if (t.avx2_ && !UpperZero &&
-                (st.stride >= 8 || (st.stride == 4 && !interleaved && st.span >= 8))) {
-                if constexpr (interleaved)
-                    stageAvx2<Forward, true>(x.re, x.im, nullptr, nullptr, y.p, st.span, st.stride,
-                                             tw);
-                else
-                    stageAvx2<Forward, false>(x.re, x.im, y.re, y.im, nullptr, st.span, st.stride,
-                                              tw);
+            if (t.avx2_ && !UpperZero && st.stride >= 8) {
+                // The strides of radix-4 stages are powers of four.
+                withConstant<16, 64, 256>(st.stride, [&](auto fixed) {
+                    if constexpr (interleaved)
+                        wideStageAvx2<Forward, true, fixed>(x.re, x.im, nullptr, nullptr, y.p,
+                                                            st.span, st.stride, tw);
+                    else
+                        wideStageAvx2<Forward, false, fixed>(x.re, x.im, y.re, y.im, nullptr,
+                                                             st.span, st.stride, tw);
+                });
                 return;
+            }
+            if constexpr (!interleaved) {
+                if (t.avx2_ && !UpperZero && st.stride == 4 && st.span >= 8) {
+                    withConstant<32, 64, 128>(m, [&](auto fixed) {
+                        quadStageAvx2<Forward, fixed>(x.re, x.im, y.re, y.im, m, tw);
+                    });
+                    return;
+                }
             }
         }
 #endif
