@@ -392,6 +392,24 @@ inverseSplitAvx2(const float* __restrict data, const float* __restrict wr,
     return k;
 }
 
+// Bins k .. k + 7 of a packed spectrum and their mirrors h - k .. h - k - 7, split: from
+// `paired` (see pairSpectrum) when there is one, else from the packing with lane moves.
+VELCORA_AVX2 void loadSpectrumAvx2(const float* __restrict spectrum, const float* __restrict paired,
+                                   int h, int k, __m256& sr, __m256& si, __m256& mr, __m256& mi) {
+    if (paired != nullptr) {
+        const int block = h / 2 + 1;
+        sr = _mm256_loadu_ps(paired + k);
+        si = _mm256_loadu_ps(paired + block + k);
+        mr = _mm256_loadu_ps(paired + 2 * block + k);
+        mi = _mm256_loadu_ps(paired + 3 * block + k);
+        return;
+    }
+    loadAvx2<true>(nullptr, nullptr, spectrum, k, sr, si);
+    loadAvx2<true>(nullptr, nullptr, spectrum, h - k - 7, mr, mi);
+    mr = reverseAvx2(mr);
+    mi = reverseAvx2(mi);
+}
+
 // The forward split step, the product with a packed spectrum and the inverse split step
 // of one bin pair (k, h - k) at a time, eight pairs per vector, on Z in place (Fold false)
 // or writing the folded product to `folded` (Fold true). The arithmetic is that of
@@ -400,7 +418,7 @@ template <bool Fold>
 __attribute__((target("avx2,fma"))) int
 convolvePairsAvx2(float* __restrict zr, float* __restrict zi, const float* __restrict wr,
                   const float* __restrict ws, const float* __restrict spectrum,
-                  float* __restrict folded, int h) {
+                  const float* __restrict paired, float* __restrict folded, int h) {
     const __m256 half = _mm256_set1_ps(0.5f);
     int k = 1;
     for (; k + 8 <= h / 2; k += 8) {
@@ -418,10 +436,7 @@ convolvePairsAvx2(float* __restrict zr, float* __restrict zi, const float* __res
         const __m256 yr = _mm256_sub_ps(er, tr), yi = _mm256_sub_ps(ti, ei);
 
         __m256 sr, si, mr, mi;
-        loadAvx2<true>(nullptr, nullptr, spectrum, k, sr, si);
-        loadAvx2<true>(nullptr, nullptr, spectrum, h - k - 7, mr, mi);
-        mr = reverseAvx2(mr);
-        mi = reverseAvx2(mi);
+        loadSpectrumAvx2(spectrum, paired, h, k, sr, si, mr, mi);
         const __m256 pr = _mm256_sub_ps(_mm256_mul_ps(sr, xr), _mm256_mul_ps(si, xi));
         const __m256 pi = _mm256_add_ps(_mm256_mul_ps(si, xr), _mm256_mul_ps(sr, xi));
         const __m256 qr = _mm256_sub_ps(_mm256_mul_ps(mr, yr), _mm256_mul_ps(mi, yi));
@@ -640,7 +655,7 @@ VELCORA_SIMD_CLONES void inverseTransform(FftTables& t, float* data) {
 // (bins k and k + h added) is written packed to `folded`, h values.
 template <bool Fold>
 VELCORA_INLINE void convolveSpectrum(FftTables& t, const float* __restrict spectrum,
-                                     float* __restrict folded) {
+                                     const float* __restrict paired, float* __restrict folded) {
     const int h = t.half_;
     float* __restrict zr = t.bufA_.data();
     float* __restrict zi = zr + h;
@@ -657,7 +672,7 @@ VELCORA_INLINE void convolveSpectrum(FftTables& t, const float* __restrict spect
     if (h < 2) return;
     int first = 1;
 #ifdef VELCORA_HAVE_AVX2_STAGE
-    if (t.avx2_) first = convolvePairsAvx2<Fold>(zr, zi, wr, ws, spectrum, folded, h);
+    if (t.avx2_) first = convolvePairsAvx2<Fold>(zr, zi, wr, ws, spectrum, paired, folded, h);
 #endif
     for (int k = first; k < (h + 1) / 2; ++k) {
         const float ar = zr[k], ai = zi[k], br = zr[h - k], bi = zi[h - k];
@@ -696,16 +711,17 @@ VELCORA_INLINE void convolveSpectrum(FftTables& t, const float* __restrict spect
     }
 }
 
-VELCORA_SIMD_CLONES void convolveTransform(FftTables& t, float* data, const float* spectrum) {
+VELCORA_SIMD_CLONES void convolveTransform(FftTables& t, float* data, const float* spectrum,
+                                           const float* paired) {
     complexTransform<true, true>(t, data);
-    convolveSpectrum<false>(t, spectrum, nullptr);
+    convolveSpectrum<false>(t, spectrum, paired, nullptr);
     complexTransform<false, false>(t, data);
 }
 
 VELCORA_SIMD_CLONES void convolveFoldTransform(FftTables& t, float* data, const float* spectrum,
-                                               float* folded) {
+                                               const float* paired, float* folded) {
     complexTransform<true, true>(t, data);
-    convolveSpectrum<true>(t, spectrum, folded);
+    convolveSpectrum<true>(t, spectrum, paired, folded);
 }
 
 } // namespace
@@ -794,7 +810,20 @@ void realInverseEven(int n, float* data, float* out, FftTables& halfTables) {
     realFFT(h, -1, out, halfTables);
 }
 
-void realConvolve(int n, float* data, const float* spectrum, FftTables& tables) {
+void pairSpectrum(int n, const float* spectrum, AlignedArray<float>& paired) {
+    const int h = n / 2;
+    const int block = n / 4 + 1;
+    paired.reset(static_cast<std::size_t>(4 * block));
+    for (int k = 1; k < block; ++k) { // k = 0 is not read
+        paired[k] = spectrum[2 * k];
+        paired[block + k] = spectrum[2 * k + 1];
+        paired[2 * block + k] = spectrum[2 * (h - k)];
+        paired[3 * block + k] = spectrum[2 * (h - k) + 1];
+    }
+}
+
+void realConvolve(int n, float* data, const float* spectrum, FftTables& tables,
+                  const float* paired) {
     if (tables.length() != n) tables.build(n);
     if (n < 8 || !(tables.stages_[0].radix == 4)) {
         realFFTUpperHalfZero(n, data, tables);
@@ -802,17 +831,17 @@ void realConvolve(int n, float* data, const float* spectrum, FftTables& tables) 
         realFFT(n, -1, data, tables);
         return;
     }
-    convolveTransform(tables, data, spectrum);
+    convolveTransform(tables, data, spectrum, paired);
 }
 
 void realConvolveEven(int n, float* data, const float* spectrum, float* out, FftTables& tables,
-                      FftTables& halfTables) {
+                      FftTables& halfTables, const float* paired) {
     if (tables.length() != n) tables.build(n);
     if (n < 8 || !(tables.stages_[0].radix == 4)) {
         realFFTUpperHalfZero(n, data, tables);
         applySpectrumFolded(data, spectrum, n, out);
     } else {
-        convolveFoldTransform(tables, data, spectrum, out);
+        convolveFoldTransform(tables, data, spectrum, paired, out);
     }
     realFFT(n / 2, -1, out, halfTables);
 }
