@@ -410,51 +410,108 @@ VELCORA_AVX2 void loadSpectrumAvx2(const float* __restrict spectrum, const float
     mi = reverseAvx2(mi);
 }
 
+// a * b - c * d and a * b + c * d: with one rounding of the first product (Fused), as the
+// vector split steps compute them, or with every product rounded, as the scalar ones do.
+template <bool Fused> VELCORA_AVX2 __m256 mulSubAvx2(__m256 a, __m256 b, __m256 c, __m256 d) {
+    return Fused ? _mm256_fmsub_ps(a, b, _mm256_mul_ps(c, d))
+                 : _mm256_sub_ps(_mm256_mul_ps(a, b), _mm256_mul_ps(c, d));
+}
+template <bool Fused> VELCORA_AVX2 __m256 mulAddAvx2(__m256 a, __m256 b, __m256 c, __m256 d) {
+    return Fused ? _mm256_fmadd_ps(a, b, _mm256_mul_ps(c, d))
+                 : _mm256_add_ps(_mm256_mul_ps(a, b), _mm256_mul_ps(c, d));
+}
+
 // The forward split step, the product with a packed spectrum and the inverse split step
-// of one bin pair (k, h - k) at a time, eight pairs per vector, on Z in place (Fold false)
-// or writing the folded product to `folded` (Fold true). The arithmetic is that of
-// forwardSplitAvx2, applySpectrum and inverseSplitAvx2 in turn. Returns the first k left.
+// of the bin pairs (k + l, h - k - l), l = 0 .. count - 1 (count <= 8, one vector), on Z in
+// place (Fold false) or writing the folded product to `folded` (Fold true). Fused: the
+// arithmetic of forwardSplitAvx2, applySpectrum and inverseSplitAvx2 in turn; otherwise
+// that of convolveSpectrum's scalar loop. Reads the whole vector's bins, k + 7 <= h / 2.
+template <bool Fold, bool Fused>
+VELCORA_AVX2 void convolvePairBlockAvx2(float* __restrict zr, float* __restrict zi,
+                                        const float* __restrict wr, const float* __restrict ws,
+                                        const float* __restrict spectrum,
+                                        const float* __restrict paired, float* __restrict folded,
+                                        int h, int k, int count) {
+    const __m256 half = _mm256_set1_ps(0.5f);
+    const __m256 ar = _mm256_loadu_ps(zr + k), ai = _mm256_loadu_ps(zi + k);
+    const __m256 br = reverseAvx2(_mm256_loadu_ps(zr + h - k - 7));
+    const __m256 bi = reverseAvx2(_mm256_loadu_ps(zi + h - k - 7));
+    const __m256 c = _mm256_loadu_ps(wr + k), sn = _mm256_loadu_ps(ws + k);
+    const __m256 er = _mm256_mul_ps(half, _mm256_add_ps(ar, br));
+    const __m256 ei = _mm256_mul_ps(half, _mm256_sub_ps(ai, bi));
+    const __m256 orr = _mm256_mul_ps(half, _mm256_add_ps(ai, bi));
+    const __m256 oi = _mm256_mul_ps(half, _mm256_sub_ps(br, ar));
+    const __m256 tr = mulSubAvx2<Fused>(c, orr, sn, oi);
+    const __m256 ti = mulAddAvx2<Fused>(c, oi, sn, orr);
+    const __m256 xr = _mm256_add_ps(er, tr), xi = _mm256_add_ps(ei, ti);
+    const __m256 yr = _mm256_sub_ps(er, tr), yi = _mm256_sub_ps(ti, ei);
+
+    __m256 sr, si, mr, mi;
+    loadSpectrumAvx2(spectrum, paired, h, k, sr, si, mr, mi);
+    const __m256 pr = _mm256_sub_ps(_mm256_mul_ps(sr, xr), _mm256_mul_ps(si, xi));
+    const __m256 pi = _mm256_add_ps(_mm256_mul_ps(si, xr), _mm256_mul_ps(sr, xi));
+    const __m256 qr = _mm256_sub_ps(_mm256_mul_ps(mr, yr), _mm256_mul_ps(mi, yi));
+    const __m256 qi = _mm256_add_ps(_mm256_mul_ps(mi, yr), _mm256_mul_ps(mr, yi));
+
+    if (Fold) {
+        const __m256 re = _mm256_add_ps(pr, qr), im = _mm256_sub_ps(pi, qi);
+        if (count == 8) {
+            storePairsAvx2(folded + 2 * k, re, im);
+            return;
+        }
+        alignas(32) float lanes[2][8];
+        _mm256_store_ps(lanes[0], re);
+        _mm256_store_ps(lanes[1], im);
+        for (int l = 0; l < count; ++l) {
+            folded[2 * (k + l)] = lanes[0][l];
+            folded[2 * (k + l) + 1] = lanes[1][l];
+        }
+        return;
+    }
+    const __m256 fr = _mm256_mul_ps(half, _mm256_add_ps(pr, qr));
+    const __m256 fi = _mm256_mul_ps(half, _mm256_sub_ps(pi, qi));
+    const __m256 dr = _mm256_sub_ps(pr, qr), di = _mm256_add_ps(pi, qi);
+    const __m256 gr = _mm256_mul_ps(half, mulAddAvx2<Fused>(dr, c, di, sn));
+    const __m256 gi = _mm256_mul_ps(half, mulSubAvx2<Fused>(di, c, dr, sn));
+    const __m256 lowRe = _mm256_sub_ps(fr, gi), lowIm = _mm256_add_ps(fi, gr);
+    const __m256 highRe = _mm256_add_ps(fr, gi), highIm = _mm256_sub_ps(gr, fi);
+    if (count == 8) {
+        _mm256_storeu_ps(zr + k, lowRe);
+        _mm256_storeu_ps(zi + k, lowIm);
+        _mm256_storeu_ps(zr + h - k - 7, reverseAvx2(highRe));
+        _mm256_storeu_ps(zi + h - k - 7, reverseAvx2(highIm));
+        return;
+    }
+    alignas(32) float lanes[4][8];
+    _mm256_store_ps(lanes[0], lowRe);
+    _mm256_store_ps(lanes[1], lowIm);
+    _mm256_store_ps(lanes[2], highRe);
+    _mm256_store_ps(lanes[3], highIm);
+    for (int l = 0; l < count; ++l) {
+        zr[k + l] = lanes[0][l];
+        zi[k + l] = lanes[1][l];
+        zr[h - k - l] = lanes[2][l];
+        zi[h - k - l] = lanes[3][l];
+    }
+}
+
+// convolvePairBlockAvx2 for the bin pairs k = 1 .. h/2 - 1: fused eight at a time, then
+// the pairs left over as the scalar loop computes them, in one vector. Returns the first k
+// left to the scalar loop.
 template <bool Fold>
 __attribute__((target("avx2,fma"))) int
 convolvePairsAvx2(float* __restrict zr, float* __restrict zi, const float* __restrict wr,
                   const float* __restrict ws, const float* __restrict spectrum,
                   const float* __restrict paired, float* __restrict folded, int h) {
-    const __m256 half = _mm256_set1_ps(0.5f);
     int k = 1;
-    for (; k + 8 <= h / 2; k += 8) {
-        const __m256 ar = _mm256_loadu_ps(zr + k), ai = _mm256_loadu_ps(zi + k);
-        const __m256 br = reverseAvx2(_mm256_loadu_ps(zr + h - k - 7));
-        const __m256 bi = reverseAvx2(_mm256_loadu_ps(zi + h - k - 7));
-        const __m256 c = _mm256_loadu_ps(wr + k), sn = _mm256_loadu_ps(ws + k);
-        const __m256 er = _mm256_mul_ps(half, _mm256_add_ps(ar, br));
-        const __m256 ei = _mm256_mul_ps(half, _mm256_sub_ps(ai, bi));
-        const __m256 orr = _mm256_mul_ps(half, _mm256_add_ps(ai, bi));
-        const __m256 oi = _mm256_mul_ps(half, _mm256_sub_ps(br, ar));
-        const __m256 tr = _mm256_fmsub_ps(c, orr, _mm256_mul_ps(sn, oi));
-        const __m256 ti = _mm256_fmadd_ps(c, oi, _mm256_mul_ps(sn, orr));
-        const __m256 xr = _mm256_add_ps(er, tr), xi = _mm256_add_ps(ei, ti);
-        const __m256 yr = _mm256_sub_ps(er, tr), yi = _mm256_sub_ps(ti, ei);
-
-        __m256 sr, si, mr, mi;
-        loadSpectrumAvx2(spectrum, paired, h, k, sr, si, mr, mi);
-        const __m256 pr = _mm256_sub_ps(_mm256_mul_ps(sr, xr), _mm256_mul_ps(si, xi));
-        const __m256 pi = _mm256_add_ps(_mm256_mul_ps(si, xr), _mm256_mul_ps(sr, xi));
-        const __m256 qr = _mm256_sub_ps(_mm256_mul_ps(mr, yr), _mm256_mul_ps(mi, yi));
-        const __m256 qi = _mm256_add_ps(_mm256_mul_ps(mi, yr), _mm256_mul_ps(mr, yi));
-
-        if (Fold) {
-            storePairsAvx2(folded + 2 * k, _mm256_add_ps(pr, qr), _mm256_sub_ps(pi, qi));
-            continue;
-        }
-        const __m256 fr = _mm256_mul_ps(half, _mm256_add_ps(pr, qr));
-        const __m256 fi = _mm256_mul_ps(half, _mm256_sub_ps(pi, qi));
-        const __m256 dr = _mm256_sub_ps(pr, qr), di = _mm256_add_ps(pi, qi);
-        const __m256 gr = _mm256_mul_ps(half, _mm256_fmadd_ps(dr, c, _mm256_mul_ps(di, sn)));
-        const __m256 gi = _mm256_mul_ps(half, _mm256_fmsub_ps(di, c, _mm256_mul_ps(dr, sn)));
-        _mm256_storeu_ps(zr + k, _mm256_sub_ps(fr, gi));
-        _mm256_storeu_ps(zi + k, _mm256_add_ps(fi, gr));
-        _mm256_storeu_ps(zr + h - k - 7, reverseAvx2(_mm256_add_ps(fr, gi)));
-        _mm256_storeu_ps(zi + h - k - 7, reverseAvx2(_mm256_sub_ps(gr, fi)));
+    for (; k + 8 <= h / 2; k += 8)
+        convolvePairBlockAvx2<Fold, true>(zr, zi, wr, ws, spectrum, paired, folded, h, k, 8);
+    // The last vector reaches bin h/2, the end of the split tables; shorter lengths have
+    // no whole vector and stay scalar.
+    if (h >= 16 && k < h / 2) {
+        convolvePairBlockAvx2<Fold, false>(zr, zi, wr, ws, spectrum, paired, folded, h, k,
+                                           h / 2 - k);
+        k = h / 2;
     }
     return k;
 }
