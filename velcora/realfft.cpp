@@ -288,17 +288,26 @@ wideStageAvx2(const float* __restrict xr, const float* __restrict xi, float* __r
     }
 }
 
+// Stores the low halves of o[0 .. 3] to y[0 .. 15] and the high halves to y[16 .. 31].
+VELCORA_AVX2 void storeHalvesAvx2(float* y, const __m256* o) {
+    _mm256_storeu_ps(y, _mm256_permute2f128_ps(o[0], o[1], 0x20));
+    _mm256_storeu_ps(y + 8, _mm256_permute2f128_ps(o[2], o[3], 0x20));
+    _mm256_storeu_ps(y + 16, _mm256_permute2f128_ps(o[0], o[1], 0x31));
+    _mm256_storeu_ps(y + 24, _mm256_permute2f128_ps(o[2], o[3], 0x31));
+}
+
 // A radix-4 stage with stride 4 and m even from split input to split output: lanes 0-3
-// are p, lanes 4-7 are p + 1. Quarter > 0 is m fixed at compile time (see withConstant).
+// are p, lanes 4-7 are p + 1. `lanes` holds the stage's twiddles in that lane order (see
+// FftTables::quadTwiddles_). Quarter > 0 is m fixed at compile time (see withConstant).
 template <bool Forward, long Quarter>
 __attribute__((target("avx2,fma"))) void
 quadStageAvx2(const float* __restrict xr, const float* __restrict xi, float* __restrict yr,
-              float* __restrict yi, long quarter, const float* __restrict tw) {
+              float* __restrict yi, long quarter, const float* __restrict lanes) {
     const long m = Quarter > 0 ? Quarter : quarter;
     for (long p = 0; p < m; p += 2) {
         __m256 w[6];
         for (int k = 0; k < 6; ++k)
-            w[k] = _mm256_setr_m128(_mm_set1_ps(tw[k * m + p]), _mm_set1_ps(tw[k * m + p + 1]));
+            w[k] = _mm256_load_ps(lanes + (3 * p + k) * 8);
         const long i = 4 * p;
         __m256 oR[4], oI[4];
         butterflyAvx2<Forward>(_mm256_loadu_ps(xr + i), _mm256_loadu_ps(xi + i),
@@ -306,13 +315,10 @@ quadStageAvx2(const float* __restrict xr, const float* __restrict xi, float* __r
                                _mm256_loadu_ps(xr + i + 8 * m), _mm256_loadu_ps(xi + i + 8 * m),
                                _mm256_loadu_ps(xr + i + 12 * m), _mm256_loadu_ps(xi + i + 12 * m),
                                w, oR, oI);
+        // Output k of p goes to y[16p + 4k ..], of p + 1 to y[16p + 16 + 4k ..].
         const long out = 16 * p;
-        for (int k = 0; k < 4; ++k) {
-            _mm_storeu_ps(yr + out + 4 * k, _mm256_castps256_ps128(oR[k]));
-            _mm_storeu_ps(yi + out + 4 * k, _mm256_castps256_ps128(oI[k]));
-            _mm_storeu_ps(yr + out + 16 + 4 * k, _mm256_extractf128_ps(oR[k], 1));
-            _mm_storeu_ps(yi + out + 16 + 4 * k, _mm256_extractf128_ps(oI[k], 1));
-        }
+        storeHalvesAvx2(yr + out, oR);
+        storeHalvesAvx2(yi + out, oI);
     }
 }
 
@@ -568,7 +574,8 @@ VELCORA_INLINE void runStage(const FftTables& t, const FftTables::Stage& st, In 
             if constexpr (!interleaved) {
                 if (t.avx2_ && !UpperZero && st.stride == 4 && st.span >= 8) {
                     withConstant<32, 64, 128>(m, [&](auto fixed) {
-                        quadStageAvx2<Forward, fixed>(x.re, x.im, y.re, y.im, m, tw);
+                        quadStageAvx2<Forward, fixed>(x.re, x.im, y.re, y.im, m,
+                                                      t.quadTwiddles_[Forward ? 0 : 1].data());
                     });
                     return;
                 }
@@ -818,6 +825,23 @@ void FftTables::build(int n) {
                 v[(2 * k - 2) * m + p] = c;
                 v[(2 * k - 1) * m + p] = -s;
             }
+        }
+    }
+
+    // The stride-4 stage's twiddles for quadStageAvx2: per pair p, p + 1 (p even) the six
+    // values w1r, w1i, w2r, w2i, w3r, w3i of the stage table, each as [p] x 4, [p + 1] x 4.
+    for (int i = 0; i < stageCount_; ++i) {
+        const Stage& st = stages_[i];
+        if (st.radix != 4 || st.stride != 4) continue;
+        const int m = st.span / 4;
+        for (int d = 0; d < 2; ++d) {
+            const float* tw = (d == 0 ? fwdTwiddles_ : invTwiddles_).data() + st.twiddleAt;
+            AlignedArray<float>& lanes = quadTwiddles_[d];
+            lanes.reset(static_cast<std::size_t>(48 * (m / 2)));
+            for (int p = 0; p + 1 < m; p += 2)
+                for (int k = 0; k < 6; ++k)
+                    for (int lane = 0; lane < 8; ++lane)
+                        lanes[(3 * p + k) * 8 + lane] = tw[k * m + p + lane / 4];
         }
     }
 
