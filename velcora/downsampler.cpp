@@ -163,7 +163,7 @@ VELCORA_SIMD_CLONES int Downsampler::filterChannel(int c, const float* input,
 
     const int taps = poly_.taps;
     float* __restrict stage = stageBuffers_.data() + static_cast<std::size_t>(c) * stageStride_;
-    realConvolve(m, block, fft_.spectrum.data(), tables_);
+    realConvolve(m, block, fft_.spectrum.data(), tables_, fft_.pairedSpectrum.data());
     for (int i = 0; i < half_; ++i)
         stage[taps + 1 + i] += block[i];
 
@@ -202,7 +202,8 @@ int Downsampler::decimateByTwo(int c, std::int64_t firstTap) {
     const int m = fft_.fftSize;
     float* block = fftBlocks_.data() + static_cast<std::size_t>(c) * m;
     float* __restrict even = evenValues_.data();
-    realConvolveEven(m, block, fft_.spectrum.data(), even, tables_, halfTables_);
+    realConvolveEven(m, block, fft_.spectrum.data(), even, tables_, halfTables_,
+                     fft_.pairedSpectrum.data());
 
     const int values = half_ / 2;
     float* __restrict tail = evenTails_.data() + static_cast<std::size_t>(c) * values;

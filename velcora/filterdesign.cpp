@@ -145,6 +145,7 @@ FftFilter buildFftFilter(double ff, FftCutoffRule rule, double gain, double atte
             lowpassTap(i, length, beta, i0Beta, ff, f.cutoff, tapGain);
 
     realFFT(f.fftSize, 1, f.spectrum.data(), tables);
+    pairSpectrum(f.fftSize, f.spectrum.data(), f.pairedSpectrum);
     return f;
 }
 

@@ -62,7 +62,8 @@ struct FftFilter {
     int fftSize = 0;  // M, at least 2 Nf
     double width = 0; // transition width in Hz
     double cutoff = 0;
-    AlignedArray<float> spectrum; // forward transform of the taps, M floats
+    AlignedArray<float> spectrum;       // forward transform of the taps, M floats
+    AlignedArray<float> pairedSpectrum; // the same, as pairSpectrum lays it out
 };
 
 // Designs the long filter at rate ff, starting from `startLength` taps and doubling until

@@ -167,11 +167,13 @@ VELCORA_AVX2 void twiddleAvx2(__m256 vr, __m256 vi, const float* wrp, const floa
 
 // The first radix-4 stage (stride 1) for AVX2: eight butterflies at a time, their four
 // outputs interleaved into y[4p + k]. Returns the butterflies done; the caller does the rest.
-template <bool Forward, bool UpperZero, bool InterleavedIn>
+// Quarter > 0 is m fixed at compile time (see withConstant).
+template <bool Forward, bool UpperZero, bool InterleavedIn, long Quarter>
 __attribute__((target("avx2,fma"))) long
 firstStageAvx2(const float* __restrict xr, const float* __restrict xi,
-               const float* __restrict pairs, float* __restrict yr, float* __restrict yi, long m,
-               const float* __restrict tw) {
+               const float* __restrict pairs, float* __restrict yr, float* __restrict yi,
+               long quarter, const float* __restrict tw) {
+    const long m = Quarter > 0 ? Quarter : quarter;
     const long blocks = m / 8 * 8;
     for (long p = 0; p < blocks; p += 8) {
         __m256 ar, ai, br, bi, cr, ci, dr, di;
@@ -251,47 +253,61 @@ VELCORA_AVX2 void butterflyAvx2(__m256 ar, __m256 ai, __m256 br, __m256 bi, __m2
     }
 }
 
-// A radix-4 stage with stride >= 4 from split input: eight lanes over q (stride >= 8) or
-// over two p with four q each (stride 4). Output split, or interleaved pairs (stride >= 8).
-template <bool Forward, bool InterleavedOut>
-__attribute__((target("avx2,fma"))) void stageAvx2(const float* __restrict xr,
-                                                   const float* __restrict xi, float* __restrict yr,
-                                                   float* __restrict yi, float* __restrict pairs,
-                                                   long span, long s, const float* __restrict tw) {
+// A radix-4 stage with stride s >= 8 from split input, eight lanes over q. Output split, or
+// interleaved pairs. Stride > 0 is s fixed at compile time (see withConstant).
+template <bool Forward, bool InterleavedOut, long Stride>
+__attribute__((target("avx2,fma"))) void
+wideStageAvx2(const float* __restrict xr, const float* __restrict xi, float* __restrict yr,
+              float* __restrict yi, float* __restrict pairs, long span, long stride,
+              const float* __restrict tw) {
+    const long s = Stride > 0 ? Stride : stride;
     const long m = span / 4;
-    if (s >= 8) {
-        for (long p = 0; p < m; ++p) {
-            __m256 w[6];
-            for (int k = 0; k < 6; ++k)
-                w[k] = _mm256_set1_ps(tw[k * m + p]);
-            const long in = s * p, out = 4 * s * p;
-            for (long q = 0; q < s; q += 8) {
-                const long i = in + q;
-                __m256 oR[4], oI[4];
-                butterflyAvx2<Forward>(
-                    _mm256_loadu_ps(xr + i), _mm256_loadu_ps(xi + i),
-                    _mm256_loadu_ps(xr + i + s * m), _mm256_loadu_ps(xi + i + s * m),
-                    _mm256_loadu_ps(xr + i + 2 * s * m), _mm256_loadu_ps(xi + i + 2 * s * m),
-                    _mm256_loadu_ps(xr + i + 3 * s * m), _mm256_loadu_ps(xi + i + 3 * s * m), w, oR,
-                    oI);
-                if (InterleavedOut) {
-                    for (int k = 0; k < 4; ++k)
-                        storePairsAvx2(pairs + 2 * (out + q + k * s), oR[k], oI[k]);
-                } else {
-                    for (int k = 0; k < 4; ++k) {
-                        _mm256_storeu_ps(yr + out + q + k * s, oR[k]);
-                        _mm256_storeu_ps(yi + out + q + k * s, oI[k]);
-                    }
+    for (long p = 0; p < m; ++p) {
+        __m256 w[6];
+        for (int k = 0; k < 6; ++k)
+            w[k] = _mm256_set1_ps(tw[k * m + p]);
+        const long in = s * p, out = 4 * s * p;
+        for (long q = 0; q < s; q += 8) {
+            const long i = in + q;
+            __m256 oR[4], oI[4];
+            butterflyAvx2<Forward>(
+                _mm256_loadu_ps(xr + i), _mm256_loadu_ps(xi + i), _mm256_loadu_ps(xr + i + s * m),
+                _mm256_loadu_ps(xi + i + s * m), _mm256_loadu_ps(xr + i + 2 * s * m),
+                _mm256_loadu_ps(xi + i + 2 * s * m), _mm256_loadu_ps(xr + i + 3 * s * m),
+                _mm256_loadu_ps(xi + i + 3 * s * m), w, oR, oI);
+            if (InterleavedOut) {
+                for (int k = 0; k < 4; ++k)
+                    storePairsAvx2(pairs + 2 * (out + q + k * s), oR[k], oI[k]);
+            } else {
+                for (int k = 0; k < 4; ++k) {
+                    _mm256_storeu_ps(yr + out + q + k * s, oR[k]);
+                    _mm256_storeu_ps(yi + out + q + k * s, oI[k]);
                 }
             }
         }
-        return;
     }
-    // s == 4, m even: lanes 0-3 are p, lanes 4-7 are p + 1.
+}
+
+// Stores the low halves of o[0 .. 3] to y[0 .. 15] and the high halves to y[16 .. 31].
+VELCORA_AVX2 void storeHalvesAvx2(float* y, const __m256* o) {
+    _mm256_storeu_ps(y, _mm256_permute2f128_ps(o[0], o[1], 0x20));
+    _mm256_storeu_ps(y + 8, _mm256_permute2f128_ps(o[2], o[3], 0x20));
+    _mm256_storeu_ps(y + 16, _mm256_permute2f128_ps(o[0], o[1], 0x31));
+    _mm256_storeu_ps(y + 24, _mm256_permute2f128_ps(o[2], o[3], 0x31));
+}
+
+// A radix-4 stage with stride 4 and m even from split input to split output: lanes 0-3
+// are p, lanes 4-7 are p + 1. `lanes` holds the stage's twiddles in that lane order (see
+// FftTables::quadTwiddles_). Quarter > 0 is m fixed at compile time (see withConstant).
+template <bool Forward, long Quarter>
+__attribute__((target("avx2,fma"))) void
+quadStageAvx2(const float* __restrict xr, const float* __restrict xi, float* __restrict yr,
+              float* __restrict yi, long quarter, const float* __restrict lanes) {
+    const long m = Quarter > 0 ? Quarter : quarter;
     for (long p = 0; p < m; p += 2) {
         __m256 w[6];
         for (int k = 0; k < 6; ++k)
-            w[k] = _mm256_setr_m128(_mm_set1_ps(tw[k * m + p]), _mm_set1_ps(tw[k * m + p + 1]));
+            w[k] = _mm256_load_ps(lanes + (3 * p + k) * 8);
         const long i = 4 * p;
         __m256 oR[4], oI[4];
         butterflyAvx2<Forward>(_mm256_loadu_ps(xr + i), _mm256_loadu_ps(xi + i),
@@ -299,13 +315,10 @@ __attribute__((target("avx2,fma"))) void stageAvx2(const float* __restrict xr,
                                _mm256_loadu_ps(xr + i + 8 * m), _mm256_loadu_ps(xi + i + 8 * m),
                                _mm256_loadu_ps(xr + i + 12 * m), _mm256_loadu_ps(xi + i + 12 * m),
                                w, oR, oI);
+        // Output k of p goes to y[16p + 4k ..], of p + 1 to y[16p + 16 + 4k ..].
         const long out = 16 * p;
-        for (int k = 0; k < 4; ++k) {
-            _mm_storeu_ps(yr + out + 4 * k, _mm256_castps256_ps128(oR[k]));
-            _mm_storeu_ps(yi + out + 4 * k, _mm256_castps256_ps128(oI[k]));
-            _mm_storeu_ps(yr + out + 16 + 4 * k, _mm256_extractf128_ps(oR[k], 1));
-            _mm_storeu_ps(yi + out + 16 + 4 * k, _mm256_extractf128_ps(oI[k], 1));
-        }
+        storeHalvesAvx2(yr + out, oR);
+        storeHalvesAvx2(yi + out, oI);
     }
 }
 
@@ -385,54 +398,126 @@ inverseSplitAvx2(const float* __restrict data, const float* __restrict wr,
     return k;
 }
 
+// Bins k .. k + 7 of a packed spectrum and their mirrors h - k .. h - k - 7, split: from
+// `paired` (see pairSpectrum) when there is one, else from the packing with lane moves.
+VELCORA_AVX2 void loadSpectrumAvx2(const float* __restrict spectrum, const float* __restrict paired,
+                                   int h, int k, __m256& sr, __m256& si, __m256& mr, __m256& mi) {
+    if (paired != nullptr) {
+        const int block = h / 2 + 1;
+        sr = _mm256_loadu_ps(paired + k);
+        si = _mm256_loadu_ps(paired + block + k);
+        mr = _mm256_loadu_ps(paired + 2 * block + k);
+        mi = _mm256_loadu_ps(paired + 3 * block + k);
+        return;
+    }
+    loadAvx2<true>(nullptr, nullptr, spectrum, k, sr, si);
+    loadAvx2<true>(nullptr, nullptr, spectrum, h - k - 7, mr, mi);
+    mr = reverseAvx2(mr);
+    mi = reverseAvx2(mi);
+}
+
+// a * b - c * d and a * b + c * d: with one rounding of the first product (Fused), as the
+// vector split steps compute them, or with every product rounded, as the scalar ones do.
+template <bool Fused> VELCORA_AVX2 __m256 mulSubAvx2(__m256 a, __m256 b, __m256 c, __m256 d) {
+    return Fused ? _mm256_fmsub_ps(a, b, _mm256_mul_ps(c, d))
+                 : _mm256_sub_ps(_mm256_mul_ps(a, b), _mm256_mul_ps(c, d));
+}
+template <bool Fused> VELCORA_AVX2 __m256 mulAddAvx2(__m256 a, __m256 b, __m256 c, __m256 d) {
+    return Fused ? _mm256_fmadd_ps(a, b, _mm256_mul_ps(c, d))
+                 : _mm256_add_ps(_mm256_mul_ps(a, b), _mm256_mul_ps(c, d));
+}
+
 // The forward split step, the product with a packed spectrum and the inverse split step
-// of one bin pair (k, h - k) at a time, eight pairs per vector, on Z in place (Fold false)
-// or writing the folded product to `folded` (Fold true). The arithmetic is that of
-// forwardSplitAvx2, applySpectrum and inverseSplitAvx2 in turn. Returns the first k left.
+// of the bin pairs (k + l, h - k - l), l = 0 .. count - 1 (count <= 8, one vector), on Z in
+// place (Fold false) or writing the folded product to `folded` (Fold true). Fused: the
+// arithmetic of forwardSplitAvx2, applySpectrum and inverseSplitAvx2 in turn; otherwise
+// that of convolveSpectrum's scalar loop. Reads the whole vector's bins, k + 7 <= h / 2.
+template <bool Fold, bool Fused>
+VELCORA_AVX2 void convolvePairBlockAvx2(float* __restrict zr, float* __restrict zi,
+                                        const float* __restrict wr, const float* __restrict ws,
+                                        const float* __restrict spectrum,
+                                        const float* __restrict paired, float* __restrict folded,
+                                        int h, int k, int count) {
+    const __m256 half = _mm256_set1_ps(0.5f);
+    const __m256 ar = _mm256_loadu_ps(zr + k), ai = _mm256_loadu_ps(zi + k);
+    const __m256 br = reverseAvx2(_mm256_loadu_ps(zr + h - k - 7));
+    const __m256 bi = reverseAvx2(_mm256_loadu_ps(zi + h - k - 7));
+    const __m256 c = _mm256_loadu_ps(wr + k), sn = _mm256_loadu_ps(ws + k);
+    const __m256 er = _mm256_mul_ps(half, _mm256_add_ps(ar, br));
+    const __m256 ei = _mm256_mul_ps(half, _mm256_sub_ps(ai, bi));
+    const __m256 orr = _mm256_mul_ps(half, _mm256_add_ps(ai, bi));
+    const __m256 oi = _mm256_mul_ps(half, _mm256_sub_ps(br, ar));
+    const __m256 tr = mulSubAvx2<Fused>(c, orr, sn, oi);
+    const __m256 ti = mulAddAvx2<Fused>(c, oi, sn, orr);
+    const __m256 xr = _mm256_add_ps(er, tr), xi = _mm256_add_ps(ei, ti);
+    const __m256 yr = _mm256_sub_ps(er, tr), yi = _mm256_sub_ps(ti, ei);
+
+    __m256 sr, si, mr, mi;
+    loadSpectrumAvx2(spectrum, paired, h, k, sr, si, mr, mi);
+    const __m256 pr = _mm256_sub_ps(_mm256_mul_ps(sr, xr), _mm256_mul_ps(si, xi));
+    const __m256 pi = _mm256_add_ps(_mm256_mul_ps(si, xr), _mm256_mul_ps(sr, xi));
+    const __m256 qr = _mm256_sub_ps(_mm256_mul_ps(mr, yr), _mm256_mul_ps(mi, yi));
+    const __m256 qi = _mm256_add_ps(_mm256_mul_ps(mi, yr), _mm256_mul_ps(mr, yi));
+
+    if (Fold) {
+        const __m256 re = _mm256_add_ps(pr, qr), im = _mm256_sub_ps(pi, qi);
+        if (count == 8) {
+            storePairsAvx2(folded + 2 * k, re, im);
+            return;
+        }
+        alignas(32) float lanes[2][8];
+        _mm256_store_ps(lanes[0], re);
+        _mm256_store_ps(lanes[1], im);
+        for (int l = 0; l < count; ++l) {
+            folded[2 * (k + l)] = lanes[0][l];
+            folded[2 * (k + l) + 1] = lanes[1][l];
+        }
+        return;
+    }
+    const __m256 fr = _mm256_mul_ps(half, _mm256_add_ps(pr, qr));
+    const __m256 fi = _mm256_mul_ps(half, _mm256_sub_ps(pi, qi));
+    const __m256 dr = _mm256_sub_ps(pr, qr), di = _mm256_add_ps(pi, qi);
+    const __m256 gr = _mm256_mul_ps(half, mulAddAvx2<Fused>(dr, c, di, sn));
+    const __m256 gi = _mm256_mul_ps(half, mulSubAvx2<Fused>(di, c, dr, sn));
+    const __m256 lowRe = _mm256_sub_ps(fr, gi), lowIm = _mm256_add_ps(fi, gr);
+    const __m256 highRe = _mm256_add_ps(fr, gi), highIm = _mm256_sub_ps(gr, fi);
+    if (count == 8) {
+        _mm256_storeu_ps(zr + k, lowRe);
+        _mm256_storeu_ps(zi + k, lowIm);
+        _mm256_storeu_ps(zr + h - k - 7, reverseAvx2(highRe));
+        _mm256_storeu_ps(zi + h - k - 7, reverseAvx2(highIm));
+        return;
+    }
+    alignas(32) float lanes[4][8];
+    _mm256_store_ps(lanes[0], lowRe);
+    _mm256_store_ps(lanes[1], lowIm);
+    _mm256_store_ps(lanes[2], highRe);
+    _mm256_store_ps(lanes[3], highIm);
+    for (int l = 0; l < count; ++l) {
+        zr[k + l] = lanes[0][l];
+        zi[k + l] = lanes[1][l];
+        zr[h - k - l] = lanes[2][l];
+        zi[h - k - l] = lanes[3][l];
+    }
+}
+
+// convolvePairBlockAvx2 for the bin pairs k = 1 .. h/2 - 1: fused eight at a time, then
+// the pairs left over as the scalar loop computes them, in one vector. Returns the first k
+// left to the scalar loop.
 template <bool Fold>
 __attribute__((target("avx2,fma"))) int
 convolvePairsAvx2(float* __restrict zr, float* __restrict zi, const float* __restrict wr,
                   const float* __restrict ws, const float* __restrict spectrum,
-                  float* __restrict folded, int h) {
-    const __m256 half = _mm256_set1_ps(0.5f);
+                  const float* __restrict paired, float* __restrict folded, int h) {
     int k = 1;
-    for (; k + 8 <= h / 2; k += 8) {
-        const __m256 ar = _mm256_loadu_ps(zr + k), ai = _mm256_loadu_ps(zi + k);
-        const __m256 br = reverseAvx2(_mm256_loadu_ps(zr + h - k - 7));
-        const __m256 bi = reverseAvx2(_mm256_loadu_ps(zi + h - k - 7));
-        const __m256 c = _mm256_loadu_ps(wr + k), sn = _mm256_loadu_ps(ws + k);
-        const __m256 er = _mm256_mul_ps(half, _mm256_add_ps(ar, br));
-        const __m256 ei = _mm256_mul_ps(half, _mm256_sub_ps(ai, bi));
-        const __m256 orr = _mm256_mul_ps(half, _mm256_add_ps(ai, bi));
-        const __m256 oi = _mm256_mul_ps(half, _mm256_sub_ps(br, ar));
-        const __m256 tr = _mm256_fmsub_ps(c, orr, _mm256_mul_ps(sn, oi));
-        const __m256 ti = _mm256_fmadd_ps(c, oi, _mm256_mul_ps(sn, orr));
-        const __m256 xr = _mm256_add_ps(er, tr), xi = _mm256_add_ps(ei, ti);
-        const __m256 yr = _mm256_sub_ps(er, tr), yi = _mm256_sub_ps(ti, ei);
-
-        __m256 sr, si, mr, mi;
-        loadAvx2<true>(nullptr, nullptr, spectrum, k, sr, si);
-        loadAvx2<true>(nullptr, nullptr, spectrum, h - k - 7, mr, mi);
-        mr = reverseAvx2(mr);
-        mi = reverseAvx2(mi);
-        const __m256 pr = _mm256_sub_ps(_mm256_mul_ps(sr, xr), _mm256_mul_ps(si, xi));
-        const __m256 pi = _mm256_add_ps(_mm256_mul_ps(si, xr), _mm256_mul_ps(sr, xi));
-        const __m256 qr = _mm256_sub_ps(_mm256_mul_ps(mr, yr), _mm256_mul_ps(mi, yi));
-        const __m256 qi = _mm256_add_ps(_mm256_mul_ps(mi, yr), _mm256_mul_ps(mr, yi));
-
-        if (Fold) {
-            storePairsAvx2(folded + 2 * k, _mm256_add_ps(pr, qr), _mm256_sub_ps(pi, qi));
-            continue;
-        }
-        const __m256 fr = _mm256_mul_ps(half, _mm256_add_ps(pr, qr));
-        const __m256 fi = _mm256_mul_ps(half, _mm256_sub_ps(pi, qi));
-        const __m256 dr = _mm256_sub_ps(pr, qr), di = _mm256_add_ps(pi, qi);
-        const __m256 gr = _mm256_mul_ps(half, _mm256_fmadd_ps(dr, c, _mm256_mul_ps(di, sn)));
-        const __m256 gi = _mm256_mul_ps(half, _mm256_fmsub_ps(di, c, _mm256_mul_ps(dr, sn)));
-        _mm256_storeu_ps(zr + k, _mm256_sub_ps(fr, gi));
-        _mm256_storeu_ps(zi + k, _mm256_add_ps(fi, gr));
-        _mm256_storeu_ps(zr + h - k - 7, reverseAvx2(_mm256_add_ps(fr, gi)));
-        _mm256_storeu_ps(zi + h - k - 7, reverseAvx2(_mm256_sub_ps(gr, fi)));
+    for (; k + 8 <= h / 2; k += 8)
+        convolvePairBlockAvx2<Fold, true>(zr, zi, wr, ws, spectrum, paired, folded, h, k, 8);
+    // The last vector reaches bin h/2, the end of the split tables; shorter lengths have
+    // no whole vector and stay scalar.
+    if (h >= 16 && k < h / 2) {
+        convolvePairBlockAvx2<Fold, false>(zr, zi, wr, ws, spectrum, paired, folded, h, k,
+                                           h / 2 - k);
+        k = h / 2;
     }
     return k;
 }
@@ -443,35 +528,57 @@ bool processorHasAvx2() {
 }
 #endif
 
+// Calls f(std::integral_constant<long, V>) for the V among Values equal to `value`, or
+// f(std::integral_constant<long, 0>) when none is. The kernels take a nonzero constant for
+// their length parameter and derive every offset from it at compile time: the streams then
+// sit at fixed distances from a few pointers, which leaves the registers to the data.
+template <long... Values, typename F> VELCORA_INLINE void withConstant(long value, F&& f) {
+    const bool matched =
+        ((value == Values && (f(std::integral_constant<long, Values>{}), true)) || ...);
+    if (!matched) f(std::integral_constant<long, 0>{});
+}
+
 template <bool Forward, bool UpperZero, typename In, typename Out>
 VELCORA_INLINE void runStage(const FftTables& t, const FftTables::Stage& st, In x, Out y) {
     const float* tw = (Forward ? t.fwdTwiddles_.data() : t.invTwiddles_.data()) + st.twiddleAt;
     if (st.radix == 4) {
         long done = 0;
 #ifdef VELCORA_HAVE_AVX2_STAGE
+        const long m = st.span / 4;
         if constexpr (std::is_same_v<Out, Split>) {
             if (st.stride == 1 && t.avx2_) {
-                if constexpr (std::is_same_v<In, Interleaved>)
-                    done = firstStageAvx2<Forward, UpperZero, true>(nullptr, nullptr, x.p, y.re,
-                                                                    y.im, st.span / 4, tw);
-                else
-                    done = firstStageAvx2<Forward, UpperZero, false>(x.re, x.im, nullptr, y.re,
-                                                                     y.im, st.span / 4, tw);
+                withConstant<128, 256, 512>(m, [&](auto fixed) {
+                    if constexpr (std::is_same_v<In, Interleaved>)
+                        done = firstStageAvx2<Forward, UpperZero, true, fixed>(
+                            nullptr, nullptr, x.p, y.re, y.im, m, tw);
+                    else
+                        done = firstStageAvx2<Forward, UpperZero, false, fixed>(x.re, x.im, nullptr,
+                                                                                y.re, y.im, m, tw);
+                });
             }
         }
-#endif
-#ifdef VELCORA_HAVE_AVX2_STAGE
         if constexpr (std::is_same_v<In, Split>) {
             constexpr bool interleaved = std::is_same_v<Out, Interleaved>;
-            if (t.avx2_ && !UpperZero &&
-                (st.stride >= 8 || (st.stride == 4 && !interleaved && st.span >= 8))) {
-                if constexpr (interleaved)
-                    stageAvx2<Forward, true>(x.re, x.im, nullptr, nullptr, y.p, st.span, st.stride,
-                                             tw);
-                else
-                    stageAvx2<Forward, false>(x.re, x.im, y.re, y.im, nullptr, st.span, st.stride,
-                                              tw);
+            if (t.avx2_ && !UpperZero && st.stride >= 8) {
+                // The strides of radix-4 stages are powers of four.
+                withConstant<16, 64, 256>(st.stride, [&](auto fixed) {
+                    if constexpr (interleaved)
+                        wideStageAvx2<Forward, true, fixed>(x.re, x.im, nullptr, nullptr, y.p,
+                                                            st.span, st.stride, tw);
+                    else
+                        wideStageAvx2<Forward, false, fixed>(x.re, x.im, y.re, y.im, nullptr,
+                                                             st.span, st.stride, tw);
+                });
                 return;
+            }
+            if constexpr (!interleaved) {
+                if (t.avx2_ && !UpperZero && st.stride == 4 && st.span >= 8) {
+                    withConstant<32, 64, 128>(m, [&](auto fixed) {
+                        quadStageAvx2<Forward, fixed>(x.re, x.im, y.re, y.im, m,
+                                                      t.quadTwiddles_[Forward ? 0 : 1].data());
+                    });
+                    return;
+                }
             }
         }
 #endif
@@ -612,7 +719,7 @@ VELCORA_SIMD_CLONES void inverseTransform(FftTables& t, float* data) {
 // (bins k and k + h added) is written packed to `folded`, h values.
 template <bool Fold>
 VELCORA_INLINE void convolveSpectrum(FftTables& t, const float* __restrict spectrum,
-                                     float* __restrict folded) {
+                                     const float* __restrict paired, float* __restrict folded) {
     const int h = t.half_;
     float* __restrict zr = t.bufA_.data();
     float* __restrict zi = zr + h;
@@ -629,7 +736,7 @@ VELCORA_INLINE void convolveSpectrum(FftTables& t, const float* __restrict spect
     if (h < 2) return;
     int first = 1;
 #ifdef VELCORA_HAVE_AVX2_STAGE
-    if (t.avx2_) first = convolvePairsAvx2<Fold>(zr, zi, wr, ws, spectrum, folded, h);
+    if (t.avx2_) first = convolvePairsAvx2<Fold>(zr, zi, wr, ws, spectrum, paired, folded, h);
 #endif
     for (int k = first; k < (h + 1) / 2; ++k) {
         const float ar = zr[k], ai = zi[k], br = zr[h - k], bi = zi[h - k];
@@ -668,16 +775,17 @@ VELCORA_INLINE void convolveSpectrum(FftTables& t, const float* __restrict spect
     }
 }
 
-VELCORA_SIMD_CLONES void convolveTransform(FftTables& t, float* data, const float* spectrum) {
+VELCORA_SIMD_CLONES void convolveTransform(FftTables& t, float* data, const float* spectrum,
+                                           const float* paired) {
     complexTransform<true, true>(t, data);
-    convolveSpectrum<false>(t, spectrum, nullptr);
+    convolveSpectrum<false>(t, spectrum, paired, nullptr);
     complexTransform<false, false>(t, data);
 }
 
 VELCORA_SIMD_CLONES void convolveFoldTransform(FftTables& t, float* data, const float* spectrum,
-                                               float* folded) {
+                                               const float* paired, float* folded) {
     complexTransform<true, true>(t, data);
-    convolveSpectrum<true>(t, spectrum, folded);
+    convolveSpectrum<true>(t, spectrum, paired, folded);
 }
 
 } // namespace
@@ -717,6 +825,23 @@ void FftTables::build(int n) {
                 v[(2 * k - 2) * m + p] = c;
                 v[(2 * k - 1) * m + p] = -s;
             }
+        }
+    }
+
+    // The stride-4 stage's twiddles for quadStageAvx2: per pair p, p + 1 (p even) the six
+    // values w1r, w1i, w2r, w2i, w3r, w3i of the stage table, each as [p] x 4, [p + 1] x 4.
+    for (int i = 0; i < stageCount_; ++i) {
+        const Stage& st = stages_[i];
+        if (st.radix != 4 || st.stride != 4) continue;
+        const int m = st.span / 4;
+        for (int d = 0; d < 2; ++d) {
+            const float* tw = (d == 0 ? fwdTwiddles_ : invTwiddles_).data() + st.twiddleAt;
+            AlignedArray<float>& lanes = quadTwiddles_[d];
+            lanes.reset(static_cast<std::size_t>(48 * (m / 2)));
+            for (int p = 0; p + 1 < m; p += 2)
+                for (int k = 0; k < 6; ++k)
+                    for (int lane = 0; lane < 8; ++lane)
+                        lanes[(3 * p + k) * 8 + lane] = tw[k * m + p + lane / 4];
         }
     }
 
@@ -766,7 +891,20 @@ void realInverseEven(int n, float* data, float* out, FftTables& halfTables) {
     realFFT(h, -1, out, halfTables);
 }
 
-void realConvolve(int n, float* data, const float* spectrum, FftTables& tables) {
+void pairSpectrum(int n, const float* spectrum, AlignedArray<float>& paired) {
+    const int h = n / 2;
+    const int block = n / 4 + 1;
+    paired.reset(static_cast<std::size_t>(4 * block));
+    for (int k = 1; k < block; ++k) { // k = 0 is not read
+        paired[k] = spectrum[2 * k];
+        paired[block + k] = spectrum[2 * k + 1];
+        paired[2 * block + k] = spectrum[2 * (h - k)];
+        paired[3 * block + k] = spectrum[2 * (h - k) + 1];
+    }
+}
+
+void realConvolve(int n, float* data, const float* spectrum, FftTables& tables,
+                  const float* paired) {
     if (tables.length() != n) tables.build(n);
     if (n < 8 || !(tables.stages_[0].radix == 4)) {
         realFFTUpperHalfZero(n, data, tables);
@@ -774,17 +912,17 @@ void realConvolve(int n, float* data, const float* spectrum, FftTables& tables) 
         realFFT(n, -1, data, tables);
         return;
     }
-    convolveTransform(tables, data, spectrum);
+    convolveTransform(tables, data, spectrum, paired);
 }
 
 void realConvolveEven(int n, float* data, const float* spectrum, float* out, FftTables& tables,
-                      FftTables& halfTables) {
+                      FftTables& halfTables, const float* paired) {
     if (tables.length() != n) tables.build(n);
     if (n < 8 || !(tables.stages_[0].radix == 4)) {
         realFFTUpperHalfZero(n, data, tables);
         applySpectrumFolded(data, spectrum, n, out);
     } else {
-        convolveFoldTransform(tables, data, spectrum, out);
+        convolveFoldTransform(tables, data, spectrum, paired, out);
     }
     realFFT(n / 2, -1, out, halfTables);
 }

@@ -33,7 +33,8 @@ public:
     Stage stages_[32] = {};
     AlignedArray<float> fwdTwiddles_; // per radix-4 stage: w1, w2, w3 as re block, im block
     AlignedArray<float> invTwiddles_;
-    AlignedArray<float> splitCos_; // cos(2 pi k / n), k = 0 .. n/4
+    AlignedArray<float> quadTwiddles_[2]; // forward, inverse: the stride-4 stage's, per lane
+    AlignedArray<float> splitCos_;        // cos(2 pi k / n), k = 0 .. n/4
     AlignedArray<float> splitSin_;
     AlignedArray<float> bufA_; // split-format complex work: re then im
     AlignedArray<float> bufB_;
@@ -56,16 +57,24 @@ void realFFTUpperHalfZero(int n, float* data, FftTables& tables);
 // length n/2 and transformed with `halfTables`; `data` is left changed. n >= 4.
 void realInverseEven(int n, float* data, float* out, FftTables& halfTables);
 
+// A packed spectrum of length n rearranged for the convolutions below: for k = 1 .. n/4, the
+// real and imaginary parts of bin k and of bin n/2 - k in four blocks of n/4 + 1 values,
+// so that the vector code reads each bin pair without lane moves. The values are copies:
+// the convolutions give the same results with or without it.
+void pairSpectrum(int n, const float* spectrum, AlignedArray<float>& paired);
+
 // Fast convolution of one block: the forward transform of data[0 .. n/2 - 1] padded with
 // zeros, the product with `spectrum` (packed as realFFT's output, see applySpectrum) and the
 // inverse transform, in place, in fewer passes. Same values as realFFTUpperHalfZero,
-// applySpectrum and realFFT(n, -1, ...) in turn.
-void realConvolve(int n, float* data, const float* spectrum, FftTables& tables);
+// applySpectrum and realFFT(n, -1, ...) in turn. `paired`, when given, is pairSpectrum's
+// layout of the same spectrum, which saves work.
+void realConvolve(int n, float* data, const float* spectrum, FftTables& tables,
+                  const float* paired = nullptr);
 
 // The even values of realConvolve's result: out[j] is what it would leave in data[2j],
 // j = 0 .. n/2 - 1, from the folded product and an inverse of length n/2 (halfTables).
-// `data` is left changed. n >= 4.
+// `data` is left changed. n >= 4. `paired` as for realConvolve.
 void realConvolveEven(int n, float* data, const float* spectrum, float* out, FftTables& tables,
-                      FftTables& halfTables);
+                      FftTables& halfTables, const float* paired = nullptr);
 
 } // namespace velcora

@@ -355,7 +355,7 @@ VELCORA_SIMD_CLONES void Upsampler::stageOne(int blockSize) {
 void Upsampler::filterBlock(int c) {
     const int m = fft_.fftSize;
     realConvolve(m, fftBlocks_.data() + static_cast<std::size_t>(c) * m, fft_.spectrum.data(),
-                 tables_);
+                 tables_, fft_.pairedSpectrum.data());
 }
 
 // Filters channel c's stage-one block and decimates it by K into the block output,
@@ -368,7 +368,8 @@ int Upsampler::stageTwo(int c) {
     float* out = blockOutput_.data() + c;
     if (evenOnly_) {
         const float* even = evenValues_.data();
-        realConvolveEven(m, block, fft_.spectrum.data(), evenValues_.data(), tables_, halfTables_);
+        realConvolveEven(m, block, fft_.spectrum.data(), evenValues_.data(), tables_, halfTables_,
+                         fft_.pairedSpectrum.data());
         const int outputs = half_ / 2;
         for (int j = 0; j < outputs; ++j)
             out[j * ch] = tail[j] + even[j];
@@ -376,7 +377,7 @@ int Upsampler::stageTwo(int c) {
             tail[j] = even[outputs + j];
         return outputs;
     }
-    realConvolve(m, block, fft_.spectrum.data(), tables_);
+    realConvolve(m, block, fft_.spectrum.data(), tables_, fft_.pairedSpectrum.data());
     int i = decimationOffset_;
     int j = 0;
     for (; i < half_; i += k_, ++j)

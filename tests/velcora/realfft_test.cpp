@@ -155,13 +155,20 @@ TEST_P(RealFftLength, FusedConvolutionMatchesTheSeparatePasses) {
     realFFT(n, -1, product.data(), tables);
     realFFT(n / 2, -1, folded.data(), halfTables);
 
-    std::vector<float> fused = x;
-    realConvolve(n, fused.data(), spectrum.data(), tables);
-    EXPECT_EQ(fused, product);
-    std::vector<float> even(n / 2);
-    std::vector<float> input = x;
-    realConvolveEven(n, input.data(), spectrum.data(), even.data(), tables, halfTables);
-    EXPECT_EQ(even, folded);
+    // Without and with the paired layout of the spectrum.
+    AlignedArray<float> paired;
+    pairSpectrum(n, spectrum.data(), paired);
+    const float* const layouts[] = {nullptr, paired.data()};
+    for (const float* layout : layouts) {
+        SCOPED_TRACE(layout == nullptr ? "packed" : "paired");
+        std::vector<float> fused = x;
+        realConvolve(n, fused.data(), spectrum.data(), tables, layout);
+        EXPECT_EQ(fused, product);
+        std::vector<float> even(n / 2);
+        std::vector<float> input = x;
+        realConvolveEven(n, input.data(), spectrum.data(), even.data(), tables, halfTables, layout);
+        EXPECT_EQ(even, folded);
+    }
 }
 
 TEST(RealFft, TablesFollowTheLength) {
