@@ -1,5 +1,7 @@
 #include "engine/peakscan.h"
 
+#include "engine/samplekernels.h"
+#include "engine/samplekernels_avx2.h"
 #include "engine/vectorclones.h"
 
 #include <algorithm>
@@ -63,6 +65,10 @@ ORVELLA_VECTOR_CLONES void AccumulateByLanes(const int16_t* p, uint32_t n, int f
 
 void AccumulateMaxMin(const int16_t* p, uint32_t n, int firstChannel, int channels, int16_t* max,
                       int16_t* min) {
+    if ((channels == 1 || channels == 2) && UseAvx2()) {
+        avx2::AccumulateMaxMin(p, n, firstChannel, channels, max, min);
+        return;
+    }
     if (Lanes % channels == 0) {
         AccumulateByLanes(p, n, firstChannel, channels, max, min);
         return;

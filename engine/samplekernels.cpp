@@ -27,6 +27,8 @@ constexpr double TieMargin = 1e-8;
 
 std::atomic<bool> PortableOnly{false};
 
+} // namespace
+
 bool UseAvx2() {
 #if defined(__x86_64__)
     static const bool available = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
@@ -35,8 +37,6 @@ bool UseAvx2() {
     return false;
 #endif
 }
-
-} // namespace
 
 void UsePortableKernels(bool portable) {
     PortableOnly = portable;

@@ -11,8 +11,12 @@
 
 namespace orvella {
 
-// Makes every function here take its portable loop (for tests comparing both ways).
+// Makes every function here, and the peak scan, take its portable loop (for tests comparing both
+// ways).
 void UsePortableKernels(bool portable);
+// Whether the hand-vectorised kernels run: the processor has AVX2 and FMA, and tests have not
+// asked for the portable loops.
+bool UseAvx2();
 
 // dst[k] := the nearest integer (ties to even) to src[k] * factor in double precision, limited
 // to -32767 .. 32767.

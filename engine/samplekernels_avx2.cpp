@@ -50,7 +50,8 @@ void ScaleRounded(const int16_t* src, int16_t* dst, size_t n, double factor) {
     for (; k < n; ++k) {
         double p = double(src[k]) * factor;
         p = p < -32767.0 ? -32767.0 : (p > 32767.0 ? 32767.0 : p);
-        dst[k] = int16_t(int32_t(_mm_cvtsd_f64(_mm_round_sd(_mm_set_sd(p), _mm_set_sd(p), Nearest))));
+        dst[k] =
+            int16_t(int32_t(_mm_cvtsd_f64(_mm_round_sd(_mm_set_sd(p), _mm_set_sd(p), Nearest))));
     }
 }
 
@@ -67,12 +68,13 @@ void ScaleTruncated(const int16_t* src, int16_t* dst, size_t n, float factor) {
         const __m256 e = _mm256_fmsub_ps(v, f, p);
         const __m256 t = _mm256_round_ps(p, TowardZero);
         const __m256 whole = _mm256_cmp_ps(t, p, _CMP_EQ_OQ);
-        const __m256 down = _mm256_and_ps(_mm256_cmp_ps(p, zero, _CMP_GT_OQ),
-                                          _mm256_cmp_ps(e, zero, _CMP_LT_OQ));
-        const __m256 up = _mm256_and_ps(_mm256_cmp_ps(p, zero, _CMP_LT_OQ),
-                                        _mm256_cmp_ps(e, zero, _CMP_GT_OQ));
-        const __m256 step = _mm256_and_ps(
-            whole, _mm256_or_ps(_mm256_and_ps(up, one), _mm256_and_ps(down, _mm256_set1_ps(-1.0f))));
+        const __m256 down =
+            _mm256_and_ps(_mm256_cmp_ps(p, zero, _CMP_GT_OQ), _mm256_cmp_ps(e, zero, _CMP_LT_OQ));
+        const __m256 up =
+            _mm256_and_ps(_mm256_cmp_ps(p, zero, _CMP_LT_OQ), _mm256_cmp_ps(e, zero, _CMP_GT_OQ));
+        const __m256 step =
+            _mm256_and_ps(whole, _mm256_or_ps(_mm256_and_ps(up, one),
+                                              _mm256_and_ps(down, _mm256_set1_ps(-1.0f))));
         const __m256 r = _mm256_min_ps(_mm256_max_ps(_mm256_add_ps(t, step), lo), hi);
         return _mm256_cvttps_epi32(r);
     };
@@ -92,8 +94,7 @@ void ScaleTruncated(const int16_t* src, int16_t* dst, size_t n, float factor) {
     }
 }
 
-int RoundProducts(const int16_t* src, const double* gain, int16_t* dst, size_t n,
-                               double margin) {
+int RoundProducts(const int16_t* src, const double* gain, int16_t* dst, size_t n, double margin) {
     const __m256d limit = _mm256_set1_pd(0.5 - margin);
     __m256d near = _mm256_setzero_pd();
     auto product = [&](size_t k) {
@@ -115,8 +116,8 @@ int RoundProducts(const int16_t* src, const double* gain, int16_t* dst, size_t n
     return nearTie;
 }
 
-int RoundStereoProducts(const int16_t* src, const double* gain, int16_t* dst,
-                                     size_t frames, double margin) {
+int RoundStereoProducts(const int16_t* src, const double* gain, int16_t* dst, size_t frames,
+                        double margin) {
     const __m256d limit = _mm256_set1_pd(0.5 - margin);
     __m256d near = _mm256_setzero_pd();
     auto product = [&](size_t value, __m256d g) {
@@ -145,6 +146,62 @@ int RoundStereoProducts(const int16_t* src, const double* gain, int16_t* dst,
     return nearTie;
 }
 
+namespace {
+
+// Lanes folded by pairs of halves until width lanes are left: lane k then holds the extreme of
+// every lane congruent to k modulo width.
+template <bool IsMax> __m256i Extreme(__m256i a, __m256i b) {
+    return IsMax ? _mm256_max_epi16(a, b) : _mm256_min_epi16(a, b);
+}
+
+template <bool IsMax> int16_t FoldTo(__m256i v, int lane, int width) {
+    v = Extreme<IsMax>(v, _mm256_permute2x128_si256(v, v, 1));       // 8 lanes
+    v = Extreme<IsMax>(v, _mm256_shuffle_epi32(v, 0x4E));            // 4 lanes
+    v = Extreme<IsMax>(v, _mm256_shuffle_epi32(v, 0xB1));            // 2 lanes
+    if (width == 1) v = Extreme<IsMax>(v, _mm256_srli_epi32(v, 16)); // 1 lane
+    alignas(32) int16_t lanes[16];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), v);
+    return lanes[lane];
+}
+
+} // namespace
+
+void AccumulateMaxMin(const int16_t* p, uint32_t n, int firstChannel, int channels, int16_t* max,
+                      int16_t* min) {
+    // Lane k of a 16-lane vector holds channel (firstChannel + k) mod channels for one or two
+    // channels alike; the accumulators start at 0, as the channel extremes do.
+    __m256i hi[4], lo[4];
+    for (int a = 0; a < 4; ++a)
+        hi[a] = lo[a] = _mm256_setzero_si256();
+    uint32_t i = 0;
+    for (; i + 64 <= n; i += 64)
+        for (int a = 0; a < 4; ++a) {
+            const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + 16 * a));
+            hi[a] = _mm256_max_epi16(hi[a], v);
+            lo[a] = _mm256_min_epi16(lo[a], v);
+        }
+    for (; i + 16 <= n; i += 16) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));
+        hi[0] = _mm256_max_epi16(hi[0], v);
+        lo[0] = _mm256_min_epi16(lo[0], v);
+    }
+    const __m256i h =
+        _mm256_max_epi16(_mm256_max_epi16(hi[0], hi[1]), _mm256_max_epi16(hi[2], hi[3]));
+    const __m256i l =
+        _mm256_min_epi16(_mm256_min_epi16(lo[0], lo[1]), _mm256_min_epi16(lo[2], lo[3]));
+    for (int lane = 0; lane < channels; ++lane) {
+        const int c = (firstChannel + lane) % channels;
+        const int16_t m = FoldTo<true>(h, lane, channels), k = FoldTo<false>(l, lane, channels);
+        if (m > max[c]) max[c] = m;
+        if (k < min[c]) min[c] = k;
+    }
+    for (int c = (firstChannel + int(i % uint32_t(channels))) % channels; i < n; ++i) {
+        if (p[i] > max[c]) max[c] = p[i];
+        if (p[i] < min[c]) min[c] = p[i];
+        if (++c == channels) c = 0;
+    }
+}
+
 #else
 
 void ScaleRounded(const int16_t*, int16_t*, size_t, double) {}
@@ -155,6 +212,7 @@ int RoundProducts(const int16_t*, const double*, int16_t*, size_t, double) {
 int RoundStereoProducts(const int16_t*, const double*, int16_t*, size_t, double) {
     return 0;
 }
+void AccumulateMaxMin(const int16_t*, uint32_t, int, int, int16_t*, int16_t*) {}
 
 #endif
 

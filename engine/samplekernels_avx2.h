@@ -18,4 +18,8 @@ int RoundProducts(const int16_t* src, const double* gain, int16_t* dst, size_t n
 int RoundStereoProducts(const int16_t* src, const double* gain, int16_t* dst, size_t frames,
                         double margin);
 
+// AccumulateMaxMin (peakscan.h) for one or two channels.
+void AccumulateMaxMin(const int16_t* p, uint32_t n, int firstChannel, int channels, int16_t* max,
+                      int16_t* min);
+
 } // namespace orvella::avx2

@@ -103,7 +103,7 @@ int main() {
     std::remove(work.c_str());
     std::remove(source.c_str());
 
-    std::printf("best of 3\ncp:     %.3f s\nimport: %.3f s\nratio:  %.2f (budget 1.5)\n", cpTime, importTime,
-                importTime / cpTime);
+    std::printf("best of 3\ncp:     %.3f s\nimport: %.3f s\nratio:  %.2f (budget 1.5)\n", cpTime,
+                importTime, importTime / cpTime);
     return status;
 }

@@ -1,5 +1,6 @@
 // The sample effects: their arithmetic against the per-value loops, and the bodies on documents.
 
+#include "engine/peakscan.h"
 #include "engine/samplekernels.h"
 #include "testsupport.h"
 
@@ -97,6 +98,33 @@ TEST_P(SampleKernels, NormalizeAndAmplifyMatchTheLoopsForEveryValue) {
         for (size_t i = 0; i < all.size(); ++i)
             ASSERT_EQ(out[i], AmplifyOne(all[i], percent)) << all[i];
     }
+}
+
+TEST_P(SampleKernels, PeakScanMatchesTheLoopForAnyStartAndLength) {
+    std::mt19937 rng(11);
+    std::uniform_int_distribution<int> value(-32768, 32767);
+    Values16 v(3000);
+    for (int16_t& x : v)
+        x = int16_t(value(rng));
+    v[1234] = 32767;
+    v[77] = -32768;
+    for (int channels : {1, 2, 3})
+        for (int first = 0; first < channels; ++first)
+            for (uint32_t n : {0u, 1u, 15u, 16u, 17u, 63u, 64u, 65u, 1000u, 3000u}) {
+                SCOPED_TRACE(testing::Message() << channels << " " << first << " " << n);
+                int16_t max[3] = {5, 5, 5}, min[3] = {-5, -5, -5};
+                int16_t wantMax[3] = {5, 5, 5}, wantMin[3] = {-5, -5, -5};
+                AccumulateMaxMin(v.data(), n, first, channels, max, min);
+                for (uint32_t i = 0; i < n; ++i) {
+                    const int c = int((first + i) % uint32_t(channels));
+                    wantMax[c] = std::max(wantMax[c], v[i]);
+                    wantMin[c] = std::min(wantMin[c], v[i]);
+                }
+                for (int c = 0; c < channels; ++c) {
+                    EXPECT_EQ(max[c], wantMax[c]) << c;
+                    EXPECT_EQ(min[c], wantMin[c]) << c;
+                }
+            }
 }
 
 TEST_P(SampleKernels, NegateKeepsTheMostNegativeValue) {
