@@ -154,14 +154,12 @@ template <bool IsMax> __m256i Extreme(__m256i a, __m256i b) {
     return IsMax ? _mm256_max_epi16(a, b) : _mm256_min_epi16(a, b);
 }
 
-template <bool IsMax> int16_t FoldTo(__m256i v, int lane, int width) {
+template <bool IsMax> void FoldTo(__m256i v, int width, int16_t* lanes) {
     v = Extreme<IsMax>(v, _mm256_permute2x128_si256(v, v, 1));       // 8 lanes
     v = Extreme<IsMax>(v, _mm256_shuffle_epi32(v, 0x4E));            // 4 lanes
     v = Extreme<IsMax>(v, _mm256_shuffle_epi32(v, 0xB1));            // 2 lanes
     if (width == 1) v = Extreme<IsMax>(v, _mm256_srli_epi32(v, 16)); // 1 lane
-    alignas(32) int16_t lanes[16];
-    _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), v);
-    return lanes[lane];
+    _mm_storeu_si32(lanes, _mm256_castsi256_si128(v));
 }
 
 } // namespace
@@ -189,11 +187,13 @@ void AccumulateMaxMin(const int16_t* p, uint32_t n, int firstChannel, int channe
         _mm256_max_epi16(_mm256_max_epi16(hi[0], hi[1]), _mm256_max_epi16(hi[2], hi[3]));
     const __m256i l =
         _mm256_min_epi16(_mm256_min_epi16(lo[0], lo[1]), _mm256_min_epi16(lo[2], lo[3]));
+    int16_t laneMax[2], laneMin[2];
+    FoldTo<true>(h, channels, laneMax);
+    FoldTo<false>(l, channels, laneMin);
     for (int lane = 0; lane < channels; ++lane) {
         const int c = (firstChannel + lane) % channels;
-        const int16_t m = FoldTo<true>(h, lane, channels), k = FoldTo<false>(l, lane, channels);
-        if (m > max[c]) max[c] = m;
-        if (k < min[c]) min[c] = k;
+        if (laneMax[lane] > max[c]) max[c] = laneMax[lane];
+        if (laneMin[lane] < min[c]) min[c] = laneMin[lane];
     }
     for (int c = (firstChannel + int(i % uint32_t(channels))) % channels; i < n; ++i) {
         if (p[i] > max[c]) max[c] = p[i];
