@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cmath>
 #include <unistd.h>
+#include <utility>
 
 namespace orvella {
 
@@ -173,6 +174,7 @@ void Twavefile::OperationDone(int returnValue) {
     Worker.reset();
     Busy = false;
     if (returnValue != 1) return;
+    DroppedRedo.Clear();
     Ready = true;
     if (Operation == TWaveOperation::woLoad && OnLoaded) OnLoaded(this);
     if (Operation == TWaveOperation::woSaveMP3 || Operation == TWaveOperation::woSaveWAV) {
@@ -193,6 +195,8 @@ void Twavefile::RollBack() {
     // BeginChange pushed the previous work file; it is current again, so it must not be deleted.
     while (UndoStack.Count() > Before.UndoCount)
         UndoStack.Pop();
+    // A change that got as far as BeginChange gives back the redo states it took.
+    if (!DroppedRedo.IsEmpty()) std::swap(RedoStack, DroppedRedo);
     const std::shared_ptr<TLargeFile> store = GetStore();
     const bool storeIsCurrent = store && store->FileName() == WorkFileName;
     if (Before.HadStore && !storeIsCurrent) {
@@ -232,9 +236,12 @@ void Twavefile::ApplyHeader(const TWaveHeader& header) {
 
 void Twavefile::BeginChange() {
     UndoStack.Push(WorkFileName);
-    RedoStack.Clear();
+    // The redo states are dropped from the history now but deleted only when the change has
+    // succeeded: a failed change gives them back.
+    DroppedRedo.Clear();
+    std::swap(DroppedRedo, RedoStack);
     Modified = true;
-    RaiseAction(true, !RedoStack.IsEmpty());
+    RaiseAction(true, false);
 }
 
 void Twavefile::CreateTargetStore(uint64_t dataBytes) {
@@ -290,6 +297,7 @@ void Twavefile::Close() {
     TargetStore.reset();
     RedoStack.Clear();
     UndoStack.Clear();
+    DroppedRedo.Clear();
     if (!WorkFileName.empty() && ::access(WorkFileName.c_str(), F_OK) == 0)
         DeleteFileQuietly(WorkFileName);
     WorkFileName.clear();

@@ -156,6 +156,8 @@ public:
     int TargetChannels = 1, TargetRate = 22050;
 
     TStack UndoStack, RedoStack;
+    // The redo states a running change took off the history (see BeginChange).
+    TStack DroppedRedo;
 
     const TEngineSettings& Settings() const { return EngineSettings; }
     TUserDialogs& Dialogs() { return UserDialogs; }

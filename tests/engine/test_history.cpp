@@ -105,17 +105,27 @@ TEST_F(HistoryTest, UndoKeepsModifiedAndCloseLeavesNoWorkFile) {
     EXPECT_TRUE(Temp.Files().empty());
 }
 
+// A change that fails, before its body starts (the clipboard cannot be opened) or after it has
+// taken the history entry (a rate pair the library refuses), keeps the undo and redo states.
 TEST_F(HistoryTest, FailedChangeKeepsTheHistory) {
     LoadAndChangeThrice();
     UndoAndWait();
     const Bytes current = ReadFileBytes(Doc->WorkFileName);
+    const auto files = Temp.Files();
     Clipboard.SetRefuseOpen(true);
     ASSERT_TRUE(Doc->CutRange(0, 10));
     RunToIdle();
-    ASSERT_EQ(Dialogs.Errors(), std::vector<std::string>{"Cannot open clipboard"});
+    ASSERT_TRUE(Doc->Convert(1000003, 2));
+    RunToIdle();
+    ASSERT_EQ(Dialogs.Errors(),
+              (std::vector<std::string>{"Cannot open clipboard",
+                                        "Cannot convert from 8000 Hz to 1000003 Hz."}));
     EXPECT_EQ(ReadFileBytes(Doc->WorkFileName), current);
     EXPECT_EQ(Doc->UndoStack.Count(), 2u);
     EXPECT_EQ(Doc->RedoStack.Count(), 1u);
+    EXPECT_EQ(Temp.Files(), files);
+    ASSERT_FALSE(Actions.empty());
+    EXPECT_EQ(Actions.back(), std::make_pair(true, true));
     RedoAndWait();
     EXPECT_EQ(ReadFileBytes(Doc->WorkFileName), States[3]);
 }
