@@ -1,6 +1,9 @@
 #include "playback/playunit.h"
 
+#include "engine/errors.h"
+
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
@@ -258,8 +261,15 @@ bool PlayRange(TPlayer& player, TMainLoop& loop, const TPlaySource& source, uint
                const std::function<bool()>& stopRequested) {
     const auto savedPosition = player.OnPosition;
     const auto savedStatus = player.OnStatus;
+    const auto savedError = player.OnError;
+    auto restore = [&] {
+        player.OnPosition = savedPosition;
+        player.OnStatus = savedStatus;
+        player.OnError = savedError;
+    };
     bool started = false;
     bool done = false;
+    std::string failure;
     const uint32_t frameBytes = uint32_t(channels) * 2;
     player.OnStatus = [&](bool playing) {
         if (playing)
@@ -270,25 +280,37 @@ bool PlayRange(TPlayer& player, TMainLoop& loop, const TPlaySource& source, uint
     player.OnPosition = [&](uint32_t bytes) {
         if (onPosition && frameBytes) onPosition(bytes / frameBytes);
     };
+    player.OnError = [&](const std::string& text) {
+        if (failure.empty()) failure = text;
+        done = true;
+    };
     bool finished = false;
     try {
         const uint32_t frames = stopFrame > startFrame ? stopFrame - startFrame : 0;
         player.Prepare(source, uint32_t(channels) * startFrame,
                        MakePCMFormat(channels, sampleRate, 16), frames * frameBytes);
         player.Play();
-        // Position reports arrive about 32 times a second, so a stop request is seen promptly.
-        finished =
-            !started ||
-            loop.RunUntil([&] { return done || (stopRequested && stopRequested()); }, timeoutMs);
-        finished = finished && done == started;
+        if (started) {
+            // The loop wakes at least every StopPollMs, so a stop request is seen even when the
+            // device has stopped calling back.
+            constexpr int StopPollMs = 100;
+            const auto deadline =
+                std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+            auto ended = [&] { return done || (stopRequested && stopRequested()); };
+            for (;;) {
+                if (loop.RunUntil(ended, StopPollMs)) break;
+                if (timeoutMs >= 0 && std::chrono::steady_clock::now() >= deadline) break;
+            }
+        }
+        finished = done == started && failure.empty();
         if (!finished) player.Halt();
     } catch (...) {
-        player.OnPosition = savedPosition;
-        player.OnStatus = savedStatus;
+        restore();
         throw;
     }
-    player.OnPosition = savedPosition;
-    player.OnStatus = savedStatus;
+    restore();
+    // A refill that failed during playback is an error of the playback, not an early end.
+    if (!failure.empty()) throw Exception(failure);
     return finished;
 }
 
