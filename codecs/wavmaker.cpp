@@ -184,8 +184,10 @@ void WAVWriter::Impl::Convert(bool final) {
     const uint32_t block = Source.nBlockAlign;
     bool filler = false;
     if (Buffered == 0) {
-        // Nothing left: convert one frame of silence (zero bytes are silence for signed samples).
-        std::memset(SourceBuffer.data(), 0, block);
+        // Nothing left: convert one frame of silence. Zero bytes are silence for signed samples;
+        // 8-bit PCM is unsigned, and its zero byte would end the sound on a full-scale click.
+        const bool unsigned8 = Source.wFormatTag == WAVE_FORMAT_PCM && Source.wBitsPerSample == 8;
+        std::memset(SourceBuffer.data(), unsigned8 ? 0x80 : 0, block);
         Buffered = block;
         filler = true;
     }

@@ -70,21 +70,33 @@ TEST_F(WavWriter, NoWriteGivesAnEmptyDataChunk) {
 // the input ends on a buffer boundary, and kept only after more than 4 frames in all.
 TEST_F(WavWriter, FillerFrameRule) {
     struct Case {
+        uint16_t Bits;
         uint32_t Rate;
         size_t Frames;
         size_t ExpectedFrames;
     } cases[] = {
-        {44100, 4410, 4411}, {44100, 8820, 8821}, {44100, 4409, 4409}, {44100, 4411, 4411},
-        {10, 3, 3},          {10, 4, 5},          {10, 5, 6},          {14, 1, 1},
+        {16, 44100, 4410, 4411}, {16, 44100, 8820, 8821}, {16, 44100, 4409, 4409},
+        {16, 44100, 4411, 4411}, {16, 10, 3, 3},          {16, 10, 4, 5},
+        {16, 10, 5, 6},          {16, 14, 1, 1},          {8, 44100, 4410, 4411},
+        {8, 10, 5, 6},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.Rate << " Hz, " << c.Frames << " frames");
+        SCOPED_TRACE(testing::Message()
+                     << c.Bits << " bits, " << c.Rate << " Hz, " << c.Frames << " frames");
         std::vector<int16_t> values(c.Frames * 2);
         std::iota(values.begin(), values.end(), int16_t(1));
-        const Bytes data = Data(Make(MakePCMFormat(2, c.Rate, 16), Values16(values)));
+        Bytes input = Values16(values);
+        if (c.Bits == 8) {
+            // Unsigned 8-bit: 0x81 is 256 after conversion.
+            input.assign(c.Frames * 2, 0x81);
+            for (size_t i = 0; i < values.size(); ++i)
+                values[i] = 256;
+        }
+        const Bytes data = Data(Make(MakePCMFormat(2, c.Rate, c.Bits), input));
         ASSERT_EQ(data.size(), c.ExpectedFrames * 4);
         EXPECT_TRUE(
             std::equal(data.begin(), data.begin() + c.Frames * 4, Values16(values).begin()));
+        // The filler frame is silence, whatever the source's width.
         EXPECT_TRUE(
             std::all_of(data.begin() + c.Frames * 4, data.end(), [](uint8_t b) { return b == 0; }));
     }
