@@ -26,8 +26,13 @@ std::vector<int16_t> Stereo(const std::vector<std::pair<int16_t, int16_t>>& fram
 TEST_F(DocumentTest, LoadRaisesLoadedAndReadyAndTakesTheFormat) {
     const std::string source = Temp.File("song.WAV"); // upper case extension still loads
     WriteWorkFile(source, 2, 44100, Stereo({{1, -1}, {2, -2}, {3, -3}}));
+    // A read-only file opens and keeps its permissions.
+    namespace fs = std::filesystem;
+    const fs::perms readOnly = fs::perms::owner_read | fs::perms::group_read;
+    fs::permissions(source, readOnly);
     ASSERT_TRUE(Doc->Open(source));
     RunToIdle();
+    EXPECT_EQ(fs::status(source).permissions(), readOnly);
     EXPECT_TRUE(Doc->Ready);
     EXPECT_EQ(LoadedCount, 1);
     EXPECT_EQ(ReadyCount, 1);
@@ -218,10 +223,16 @@ TEST_F(DocumentTest, FailedSaveKeepsTheUsersFileAndTheModifiedMark) {
     // A save that starts nothing leaves the mark too; a good one clears it.
     EXPECT_FALSE(Doc->SaveRange(Temp.File("x.txt"), 0, 1));
     EXPECT_TRUE(Doc->Modified);
+    // The replaced file's permissions carry over to the saved one.
+    namespace fs = std::filesystem;
+    const fs::perms mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+    WriteWorkFile(Doc->FileName, 1, 8000, {5});
+    fs::permissions(Doc->FileName, mode);
     ASSERT_TRUE(Doc->Save()); // FileName is the loaded source, a .wav
     RunToIdle();
     EXPECT_TRUE(Doc->Saved);
     EXPECT_FALSE(Doc->Modified);
+    EXPECT_EQ(fs::status(Doc->FileName).permissions(), mode);
 }
 
 TEST_F(DocumentTest, CloseAndDestroyLeaveNoWorkFiles) {
