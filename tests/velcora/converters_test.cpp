@@ -161,6 +161,9 @@ TEST(ConverterDesign, CutoffsAndCentreTaps) {
     EXPECT_EQ(u8.fftRate(), 44100);
     EXPECT_EQ(u8.fftFilter().cutoff, 4000.0);
     EXPECT_EQ(centre(u8.polyphaseFilter()), static_cast<float>(2.0 * 13025 / 3528000 * 441));
+    // 11025 -> 22050: m = 5512, o = 11025, so the stage-one cutoff is 8268.5, not 8268.
+    Upsampler u11(editorConfig(11025, 22050, 1));
+    EXPECT_EQ(centre(u11.polyphaseFilter()), static_cast<float>(2.0 * 8268.5 / 22050 * 2));
 }
 
 TEST(ConverterDesign, UnsupportedRatiosBuildNothing) {
@@ -256,6 +259,24 @@ TEST(ConverterExactness, DecimationByTwoMatchesDirectConvolution) {
         for (int i = 0; i < f.length; ++i)
             if (n - i >= 0 && n - i < static_cast<long>(x.size())) y += x[n - i] * taps[i];
         ASSERT_NEAR(out[j], y, 2e-6) << j; // float FFT rounding of sums of size ~1
+    }
+}
+
+// A steady level stays steady across every internal block boundary of an upsampler: a block
+// that computed its last stage-one outputs from a frame it does not hold would dip there.
+TEST(ConverterExactness, SteadyLevelStaysSteadyAcrossUpsamplerBlocks) {
+    for (const auto& [srcRate, dstRate] : {std::pair{8000, 22050}, std::pair{11025, 22050},
+                                           std::pair{44100, 48000}, std::pair{16000, 48000}}) {
+        SCOPED_TRACE(testing::Message() << srcRate << " -> " << dstRate);
+        Upsampler up(editorConfig(srcRate, dstRate, 1));
+        const std::size_t frames = static_cast<std::size_t>(srcRate); // one second, many blocks
+        const std::vector<float> out = convert(up, std::vector<float>(frames, 0.5f), 1, 0);
+        // Away from both ends, where the filters see the start and end of the signal.
+        const std::size_t margin = static_cast<std::size_t>(dstRate) / 20;
+        ASSERT_GT(out.size(), 2 * margin);
+        // The pass-band ripple of 96 dB is about 1.6e-5; a missing frame costs several times more.
+        for (std::size_t j = margin; j < out.size() - margin; ++j)
+            ASSERT_NEAR(out[j], 0.5f, 5e-5f) << j;
     }
 }
 
