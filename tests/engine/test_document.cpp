@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 using namespace orvella;
@@ -244,6 +246,103 @@ TEST_F(DocumentTest, CloseAndDestroyLeaveNoWorkFiles) {
     Load(1, 8000, {1});
     Doc.reset();
     EXPECT_TRUE(Temp.Files().empty());
+}
+
+// MP3 saves through an encoder that records what the body hands it.
+class Mp3SaveTest : public DocumentTest {
+protected:
+    class RecordingWriter : public TEncodedWriter {
+    public:
+        RecordingWriter(const std::string& path, std::vector<uint32_t>& writes)
+            : File(path, std::ios::binary)
+            , Writes(writes) {}
+        int Write(const int16_t* values, uint32_t byteCount) override {
+            Writes.push_back(byteCount);
+            File.write(reinterpret_cast<const char*>(values), byteCount);
+            return int(byteCount);
+        }
+        bool Finish() override {
+            File.close();
+            return bool(File);
+        }
+        std::ofstream File;
+        std::vector<uint32_t>& Writes;
+    };
+
+    Mp3SaveTest() {
+        TEngineSettings settings;
+        settings.TempFolder = Temp.Path();
+        TCodecServices codecs;
+        codecs.Decoders.push_back(CopyingWavDecoder());
+        codecs.ConfirmMP3Settings = [this](Twavefile&) { return Confirm; };
+        // Chunk 0 stands for an encoder stream that cannot be opened: the writer exists and has
+        // created its file, but nothing may be encoded.
+        codecs.CreateMP3Writer = [this](const std::string& path, uint32_t& chunk,
+                                        const TEncoderConfig&) {
+            chunk = Chunk;
+            return std::make_unique<RecordingWriter>(path, Writes);
+        };
+        Doc = std::make_unique<Twavefile>(Loop, Dialogs, settings, codecs, &Clipboard);
+    }
+
+    bool Confirm = true;
+    uint32_t Chunk = 6;
+    std::vector<uint32_t> Writes;
+};
+
+TEST_F(Mp3SaveTest, ChunksOfTheEncodersSizeThenTheShorterLastEvenWhenEmpty) {
+    struct Case {
+        int Channels;
+        std::vector<int16_t> Values;
+        std::vector<uint32_t> Writes;
+    } cases[] = {
+        {2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, {12, 12, 0}},
+        {1, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}, {12, 12, 2}},
+        {1, {1, 2}, {4}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Values.size());
+        Load(c.Channels, 8000, c.Values);
+        Doc->Modified = true;
+        Writes.clear();
+        const std::string target = Temp.File("out.mp3");
+        ASSERT_TRUE(Doc->SaveRange(target, 0, Doc->Frames));
+        RunToIdle();
+        EXPECT_TRUE(Dialogs.Errors().empty());
+        EXPECT_EQ(Writes, c.Writes);
+        EXPECT_TRUE(Doc->Saved);
+        EXPECT_FALSE(Doc->Modified);
+        const auto bytes = ReadFileBytes(target);
+        ASSERT_EQ(bytes.size(), c.Values.size() * 2);
+        EXPECT_EQ(std::memcmp(bytes.data(), c.Values.data(), bytes.size()), 0);
+    }
+}
+
+TEST_F(Mp3SaveTest, CancelledOrUnopenedEncoderKeepsTheUsersFile) {
+    Load(1, 8000, {1, 2, 3, 4, 5, 6, 7, 8});
+    const std::string target = Temp.File("keep.mp3");
+    WriteWorkFile(target, 1, 8000, {9, 9});
+    const auto before = ReadFileBytes(target);
+    const auto files = Temp.Files();
+    Doc->Modified = true;
+    auto expectUntouched = [&] {
+        EXPECT_TRUE(Writes.empty());
+        EXPECT_EQ(ReadFileBytes(target), before);
+        EXPECT_EQ(Temp.Files(), files); // no partial file is left
+        EXPECT_FALSE(Doc->Saved);
+        EXPECT_TRUE(Doc->Modified);
+        EXPECT_TRUE(Doc->Ready);
+    };
+
+    Confirm = false; // the user cancels the settings: nothing starts
+    EXPECT_FALSE(Doc->SaveRange(target, 0, 8));
+    expectUntouched();
+
+    Confirm = true;
+    Chunk = 0; // the encoder stream cannot be opened
+    ASSERT_TRUE(Doc->SaveRange(target, 0, 8));
+    RunToIdle();
+    expectUntouched();
 }
 
 // A decoder that blocks until released, to hold a body running.
