@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
+#include <vector>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -53,7 +54,51 @@ void Interleave(const uint8_t* const* planes, bool planar, int channels, int fra
     }
 }
 
+uint64_t LittleEndian(const uint8_t* p, int bytes) {
+    uint64_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i)
+        v = v << 8 | p[i];
+    return v;
+}
+
 } // namespace
+
+bool HasContentEncryption(const std::string& fileName) {
+    // The GUIDs as stored: the first three fields little-endian.
+    static const uint8_t headerObject[16] = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
+                                             0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
+    static const uint8_t contentEncryption[16] = {0xFB, 0xB3, 0x11, 0x22, 0x23, 0xBD, 0xD2, 0x11,
+                                                  0xB4, 0xB7, 0x00, 0xA0, 0xC9, 0x55, 0xFC, 0x6E};
+    static const uint8_t extendedContentEncryption[16] = {0x14, 0xE6, 0x8A, 0x29, 0x22, 0x26,
+                                                          0x17, 0x4C, 0xB9, 0x35, 0xDA, 0xE0,
+                                                          0x7E, 0xE9, 0x28, 0x9C};
+    // The header object: GUID, size (8 bytes), object count (4), two reserved bytes, then its
+    // objects, each a GUID and a size that includes those 24 bytes.
+    constexpr uint64_t MaxHeaderBytes = 16 << 20;
+    std::FILE* file = std::fopen(fileName.c_str(), "rb");
+    if (file == nullptr) return false;
+    uint8_t preamble[30];
+    std::vector<uint8_t> header;
+    if (std::fread(preamble, 1, sizeof preamble, file) == sizeof preamble &&
+        std::memcmp(preamble, headerObject, 16) == 0) {
+        const uint64_t size = LittleEndian(preamble + 16, 8);
+        if (size > sizeof preamble && size <= MaxHeaderBytes) {
+            header.resize(size - sizeof preamble);
+            header.resize(std::fread(header.data(), 1, header.size(), file));
+        }
+    }
+    std::fclose(file);
+    for (size_t at = 0; at + 24 <= header.size();) {
+        const uint8_t* object = header.data() + at;
+        if (std::memcmp(object, contentEncryption, 16) == 0 ||
+            std::memcmp(object, extendedContentEncryption, 16) == 0)
+            return true;
+        const uint64_t size = LittleEndian(object + 16, 8);
+        if (size < 24 || size > header.size() - at) break;
+        at += size;
+    }
+    return false;
+}
 
 bool ConvertToPCM16(const uint8_t* const* planes, int sampleFormat, int channels, int frames,
                     int16_t* out) {
@@ -143,6 +188,7 @@ void ReadWMATags(const std::string& fileName, TTagsData& tags, TUserDialogs& dia
     if (format->duration > 0) tags.Duration = int32_t(format->duration / AV_TIME_BASE);
     if (const char* v = find("IsVBR")) tags.VBR = std::strcmp(v, "0") != 0;
     if (const char* v = find("Is_Protected")) tags.Protected = std::strcmp(v, "0") != 0;
+    if (HasContentEncryption(fileName)) tags.Protected = true;
     avformat_close_input(&format);
 }
 

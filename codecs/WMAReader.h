@@ -38,8 +38,13 @@ struct TTagsData {
     bool Protected = false;
 };
 
-// Reads the attributes of fileName into tags. Raises Exception when the file does not exist or
-// the reader cannot be created; a file that cannot be parsed leaves tags as they were.
+// True when the ASF header of fileName holds a content encryption object (the file is
+// protected); false for an unprotected or unreadable file.
+bool HasContentEncryption(const std::string& fileName);
+
+// Reads the attributes of fileName into tags (Protected also from HasContentEncryption). Raises
+// Exception when the file does not exist or the reader cannot be created; a file that cannot be
+// parsed leaves tags as they were.
 void ReadWMATags(const std::string& fileName, TTagsData& tags, TUserDialogs& dialogs);
 
 // Converts frames × channels samples of the given FFmpeg sample format (planar or interleaved;

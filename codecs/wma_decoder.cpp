@@ -31,6 +31,9 @@ bool DecodeWMAFile(const std::string& sourceFile, const std::string& workFile,
     {
         TTagsData tags;
         if (FileExists(sourceFile)) ReadWMATags(sourceFile, tags, dialogs);
+        // The decoders cannot decrypt: a protected file gives no sample, and is not decoded into
+        // noise.
+        if (tags.Protected) return false;
         duration = tags.Duration;
     }
 

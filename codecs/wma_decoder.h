@@ -11,9 +11,9 @@
 namespace orvella {
 
 // Sets progress (percent of the duration, or of the file read when the duration is unknown).
-// Returns false when the decoders are missing or no sample was decoded (what a protected file
-// gives); writer and attribute-reader failures are raised as exceptions. The dialogs show the
-// attribute reader's message boxes.
+// Returns false when the decoders are missing, the file is protected or no sample was decoded;
+// writer and attribute-reader failures are raised as exceptions. The dialogs show the attribute
+// reader's message boxes.
 bool DecodeWMAFile(const std::string& sourceFile, const std::string& workFile,
                    std::atomic<int>& progress, TUserDialogs& dialogs);
 

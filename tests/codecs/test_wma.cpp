@@ -115,6 +115,44 @@ TEST(WMAImport, NoSampleDecodedReturnsFalse) {
     EXPECT_FALSE(DecodeWMAFile(dir.File("cut.wma"), dir.File("w.wav"), progress, dialogs));
 }
 
+TEST(WMAImport, ProtectedFileGivesNoSample) {
+    // The fixture with an (extended) content encryption object added to its ASF header.
+    TTempDir dir;
+    const std::vector<uint8_t> plain = ReadBytes(Fixture("wma/wmav2_stereo.wma"));
+    EXPECT_FALSE(HasContentEncryption(Fixture("wma/wmav2_stereo.wma")));
+    const std::vector<uint8_t> guids[] = {
+        {0xFB, 0xB3, 0x11, 0x22, 0x23, 0xBD, 0xD2, 0x11, 0xB4, 0xB7, 0x00, 0xA0, 0xC9, 0x55, 0xFC,
+         0x6E},
+        {0x14, 0xE6, 0x8A, 0x29, 0x22, 0x26, 0x17, 0x4C, 0xB9, 0x35, 0xDA, 0xE0, 0x7E, 0xE9, 0x28,
+         0x9C},
+    };
+    for (const std::vector<uint8_t>& guid : guids) {
+        // An object of 24 + 16 bytes: four empty length-prefixed fields.
+        std::vector<uint8_t> object = guid;
+        const uint8_t rest[24] = {40};
+        object.insert(object.end(), rest, rest + 24);
+        std::vector<uint8_t> bytes = plain;
+        bytes.insert(bytes.begin() + 30, object.begin(), object.end());
+        auto addLE = [&](size_t at, int width, uint64_t add) {
+            uint64_t v = 0;
+            for (int i = width - 1; i >= 0; --i)
+                v = v << 8 | bytes[at + i];
+            v += add;
+            for (int i = 0; i < width; ++i)
+                bytes[at + i] = uint8_t(v >> (8 * i));
+        };
+        addLE(16, 8, object.size()); // header object size
+        addLE(24, 4, 1);             // header object count
+        WriteBytes(dir.File("protected.wma"), bytes);
+        EXPECT_TRUE(HasContentEncryption(dir.File("protected.wma")));
+        std::atomic<int> progress{0};
+        TRecordedDialogs dialogs;
+        EXPECT_FALSE(
+            DecodeWMAFile(dir.File("protected.wma"), dir.File("w.wav"), progress, dialogs));
+        EXPECT_EQ(progress, 0);
+    }
+}
+
 TEST(WMAReader, HelperSelectsAudioAndHandsOverLargeSamples) {
     TWMhelper helper;
     ASSERT_EQ(helper.Open(Fixture("wma/with_video.wma")), 0);
