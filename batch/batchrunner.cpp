@@ -215,7 +215,7 @@ int TBatchRunner::Run() {
     } catch (const std::exception& e) {
         // Errors of synchronous operations (New, Undo, Redo) carry the system's text.
         Bar.Clear();
-        std::fprintf(stderr, "%s\n", e.what());
+        WriteMessageLine(e.what());
         return ExitFailed;
     }
 }

@@ -1,13 +1,20 @@
 #pragma once
-// The batch tool's boxes: every error and message goes to stderr as one line of the system's own
-// text. The count tells a step whether it failed.
-// Thread rule: any thread.
+// The batch tool's boxes: every error and message goes to stderr as the system's own text. The
+// count tells a step whether it failed. Thread rule: any thread.
 
 #include "engine/userdialogs.h"
 
 #include <atomic>
+#include <string>
 
 namespace orvella::batch {
+
+// The text as a terminal should show it: the system's texts break lines with a carriage return
+// (alone or before a line feed), which on a terminal would draw the next line over the first.
+std::string ForTerminal(const std::string& text);
+
+// Writes text and a line feed to stderr; on a terminal through ForTerminal, elsewhere unchanged.
+void WriteMessageLine(const std::string& text);
 
 class TConsoleDialogs : public TUserDialogs {
 public:

@@ -1,3 +1,4 @@
+#include "batch/consoledialogs.h"
 #include "batch/mp3choice.h"
 #include "batch/options.h"
 
@@ -53,4 +54,18 @@ TEST(BatchOptions, Mp3Choices) {
     EXPECT_EQ(c.Quality, 2);
     for (const char* bad : {"cbr:", "vbr:9", "xyz:1", "cbr:128,max:320", "abr:128,foo"})
         EXPECT_THROW(ParseMp3Choice(bad), TUsageError) << bad;
+}
+
+TEST(BatchConsole, SystemLineBreaksForATerminal) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"DirectSound call failed: 88780078\rNo sound driver is available for use",
+         "DirectSound call failed: 88780078\nNo sound driver is available for use"},
+        {"System Error.  Code: 28.\r\nNo space left on device",
+         "System Error.  Code: 28.\nNo space left on device"},
+        {"ends with a return\r", "ends with a return\n"},
+        {"\r\r\n", "\n\n"},
+        {"plain", "plain"},
+    };
+    for (const auto& [text, shown] : cases)
+        EXPECT_EQ(ForTerminal(text), shown) << text;
 }
