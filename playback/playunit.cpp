@@ -297,9 +297,14 @@ bool PlayRange(TPlayer& player, TMainLoop& loop, const TPlaySource& source, uint
             const auto deadline =
                 std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
             auto ended = [&] { return done || (stopRequested && stopRequested()); };
-            for (;;) {
-                if (loop.RunUntil(ended, StopPollMs)) break;
-                if (timeoutMs >= 0 && std::chrono::steady_clock::now() >= deadline) break;
+            for (int slice = timeoutMs < 0 ? StopPollMs : std::min(timeoutMs, StopPollMs);
+                 slice > 0;) {
+                if (loop.RunUntil(ended, slice)) break;
+                if (timeoutMs >= 0) {
+                    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        deadline - std::chrono::steady_clock::now());
+                    slice = int(std::clamp<int64_t>(left.count(), 0, StopPollMs));
+                }
             }
         }
         finished = done == started && failure.empty();
