@@ -230,10 +230,11 @@ void TLargeFile::WriteValues(const int16_t* buffer, int64_t first, int64_t count
 }
 
 // Blocks go through system calls straight to and from the caller's buffer: the page cache is
-// shared with the mapped window, so both views stay the same.
+// shared with the mapped window, so both views stay the same. They need no lock: positional
+// calls on a descriptor that lives as long as the store touch nothing the window uses, so
+// threads may move blocks of one store at the same time.
 void TLargeFile::ReadBlock(int16_t* buffer, int64_t first, int64_t last) {
     if (last < first) return;
-    std::lock_guard<std::mutex> guard(Lock);
     CheckRange(first, last - first + 1);
     ReadValues(buffer, first, last - first + 1);
 }
@@ -241,7 +242,6 @@ void TLargeFile::ReadBlock(int16_t* buffer, int64_t first, int64_t last) {
 void TLargeFile::WriteBlock(const int16_t* buffer, int64_t first, int64_t last) {
     if (!Writable) RaiseError(EBADF);
     if (last < first) return;
-    std::lock_guard<std::mutex> guard(Lock);
     CheckRange(first, last - first + 1);
     WriteValues(buffer, first, last - first + 1);
 }

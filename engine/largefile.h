@@ -6,8 +6,10 @@
 //
 // TLargeFile gives random access to the values of one work file through one memory-mapped window
 // of at most MaxWindowSize bytes that starts at a multiple of the page size and moves on a miss.
-// Thread rule: every method may be called from any thread; the store serialises access with its
-// own lock, so a reader on one thread never sees the window moved under it by another.
+// Thread rule: every method may be called from any thread. The methods that use the window (and
+// CopyFrom and the visitors) serialise on the store's own lock, so a reader on one thread never
+// sees the window moved under it by another; ReadBlock and WriteBlock need no lock and may run
+// on several threads at once.
 
 #include <cstdint>
 #include <mutex>

@@ -3,7 +3,7 @@
 
 #include "engine/wavfile.h"
 
-#include "engine/blockwriter.h"
+#include "engine/chunklanes.h"
 #include "engine/errors.h"
 #include "engine/waveclip.h"
 #include "engine/waveclipboard.h"
@@ -74,15 +74,15 @@ void Twavefile::CopyValues(int64_t sourceIndex, int64_t destIndex, int64_t count
     }
     if (count <= 0) return;
     // Reading the values once here costs less than the kernel's copy and a scan of the result.
-    TBlockWriter writer(*TargetStore, peaks, size_t(std::min(count, TLargeFile::ChunkValues)));
-    for (int64_t done = 0; done < count;) {
-        const int64_t n = std::min(count - done, TLargeFile::ChunkValues);
-        int16_t* buffer = writer.Next();
-        Store->ReadBlock(buffer, sourceIndex + done, sourceIndex + done + n - 1);
-        writer.Submit(destIndex + done, size_t(n));
-        done += n;
-    }
-    writer.Finish();
+    constexpr int64_t Chunk = TLargeFile::ChunkValues;
+    TLargeFile& source = *Store;
+    RunChunkLanes(*TargetStore, peaks, (count + Chunk - 1) / Chunk, size_t(std::min(count, Chunk)),
+                  [&](int64_t k, int16_t*, int16_t* out) {
+                      const int64_t done = k * Chunk;
+                      const int64_t n = std::min(count - done, Chunk);
+                      source.ReadBlock(out, sourceIndex + done, sourceIndex + done + n - 1);
+                      return TChunkPlace{destIndex + done, size_t(n)};
+                  });
 }
 
 // --- starters ---

@@ -3,7 +3,7 @@
 
 #include "engine/wavfile.h"
 
-#include "engine/blockwriter.h"
+#include "engine/chunklanes.h"
 #include "engine/errors.h"
 #include "engine/samplekernels.h"
 
@@ -35,17 +35,22 @@ void Twavefile::TransformValues(int64_t first, int64_t count, const TKernel& ker
                                 const std::function<void(int64_t)>& progress, TPeakBuilder* peaks) {
     if (count <= 0) return;
     const int channels = Channels;
-    std::vector<int16_t> in(size_t(std::min(count, ChunkValues)));
-    TBlockWriter writer(*TargetStore, peaks, in.size());
-    for (int64_t i = first, stop = first + count; i < stop;) {
-        const int64_t n = std::min(ChunkValues, stop - i);
-        if (progress) progress(i / channels);
-        Store->ReadBlock(in.data(), i, i + n - 1);
-        kernel(in.data(), writer.Next(), size_t(n), i);
-        writer.Submit(i, size_t(n));
-        i += n;
-    }
-    writer.Finish();
+    const int64_t stop = first + count;
+    TLargeFile& source = *Store;
+    RunChunkLanes(
+        *TargetStore, peaks, (count + ChunkValues - 1) / ChunkValues,
+        size_t(std::min(count, ChunkValues)),
+        [&](int64_t k, int16_t* in, int16_t* out) {
+            const int64_t i = first + k * ChunkValues;
+            const int64_t n = std::min(ChunkValues, stop - i);
+            source.ReadBlock(in, i, i + n - 1);
+            kernel(in, out, size_t(n), i);
+            return TChunkPlace{i, size_t(n)};
+        },
+        [&](int64_t k) {
+            // The frame where the next chunk starts: the frames done so far.
+            if (progress) progress(std::min(first + (k + 1) * ChunkValues, stop) / channels);
+        });
 }
 
 std::unique_ptr<TPeakBuilder> Twavefile::PeaksOf(int64_t frames) const {
@@ -167,20 +172,22 @@ void Twavefile::BodyReverse() {
     const int64_t frames = Frames;
     const int64_t chunkFrames = std::max<int64_t>(1, ChunkValues / channels);
     const std::unique_ptr<TPeakBuilder> peaks = PeaksOf(Frames);
-    std::vector<int16_t> in(size_t(chunkFrames * channels));
-    TBlockWriter writer(*TargetStore, peaks.get(), in.size());
+    TLargeFile& source = *Store;
     // The target is written forward, so that its peaks are built on the way, from source chunks
     // taken backward.
-    for (int64_t a = 0; a < frames; a += chunkFrames) {
-        Progress = int(a * 100 / frames);
-        const int64_t k = std::min(chunkFrames, frames - a);
-        const int64_t count = k * channels;
-        const int64_t sourceFirst = (frames - a - k) * channels;
-        Store->ReadBlock(in.data(), sourceFirst, sourceFirst + count - 1);
-        ReverseFrames(in.data(), writer.Next(), size_t(k), channels);
-        writer.Submit(a * channels, size_t(count));
-    }
-    writer.Finish();
+    RunChunkLanes(
+        *TargetStore, peaks.get(), (frames + chunkFrames - 1) / chunkFrames,
+        size_t(std::min(frames, chunkFrames) * channels),
+        [&](int64_t c, int16_t* in, int16_t* out) {
+            const int64_t a = c * chunkFrames;
+            const int64_t k = std::min(chunkFrames, frames - a);
+            const int64_t count = k * channels;
+            const int64_t sourceFirst = (frames - a - k) * channels;
+            source.ReadBlock(in, sourceFirst, sourceFirst + count - 1);
+            ReverseFrames(in, out, size_t(k), channels);
+            return TChunkPlace{a * channels, size_t(count)};
+        },
+        [&](int64_t c) { Progress = int(std::min((c + 1) * chunkFrames, frames) * 100 / frames); });
     FinishChange(true, peaks.get());
 }
 
