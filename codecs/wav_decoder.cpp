@@ -3,6 +3,7 @@
 #include "codecs/WaveIOX.h"
 #include "codecs/wavmaker.h"
 #include "engine/errors.h"
+#include "engine/writebehind.h"
 
 #include <vector>
 
@@ -10,7 +11,7 @@ namespace orvella {
 
 namespace {
 
-constexpr size_t TransferSize = 0x20000;
+constexpr size_t TransferSize = 0x100000;
 
 // Uncompressed sources: the work file's length is known before anything is written. The writer
 // may add one filler frame; counting it always errs by at most one frame at the limit.
@@ -32,12 +33,16 @@ bool DecodeWAVFile(const std::string& sourceFile, const std::string& workFile,
     const WAVEFORMATEX target = MakePCMFormat(source.nChannels, source.nSamplesPerSec, 16);
     CheckWorkFileSize(reader, stream.Format());
 
-    std::vector<uint8_t> transfer(TransferSize);
     WAVWriter writer(source, target);
     try {
         writer.Open(workFile);
         const int64_t total = reader.DataSize();
         if (total > 0) {
+            // Writing runs behind the reads on a thread of its own.
+            TWriteBehind behind(
+                [&](const uint8_t* bytes, size_t count) { writer.Write(bytes, uint32_t(count)); },
+                TransferSize);
+            uint8_t* transfer = behind.Next();
             int64_t consumed = 0;
             // Several reads are gathered before each Write: the writer's output does not depend
             // on how its input is cut, and large writes keep the 16-bit path fast.
@@ -45,16 +50,18 @@ bool DecodeWAVFile(const std::string& sourceFile, const std::string& workFile,
             size_t filled = 0;
             while (true) {
                 int32_t count = 1;
-                const int32_t n = reader.Read(transfer.data() + filled, count);
+                const int32_t n = reader.Read(transfer + filled, count);
                 if (n > 0) filled += size_t(n);
                 consumed += count;
                 progress = int(double(consumed) / double(total) * 100.0);
                 if (filled > 0 && (n <= 0 || TransferSize - filled < limit)) {
-                    writer.Write(transfer.data(), uint32_t(filled));
+                    behind.Submit(filled);
                     filled = 0;
+                    if (n > 0) transfer = behind.Next();
                 }
                 if (n <= 0) break;
             }
+            behind.Finish();
         }
         progress = 0;
     } catch (...) {
