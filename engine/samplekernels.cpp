@@ -1,6 +1,7 @@
 #include "engine/samplekernels.h"
 
 #include "engine/samplekernels_avx2.h"
+#include "engine/samplekernels_avx512.h"
 #include "engine/vectorclones.h"
 
 #include <algorithm>
@@ -25,26 +26,38 @@ inline double RoundToEven(double p) {
 // (plus two rounding steps) of the exact product; this bound leaves a wide safety gap.
 constexpr double TieMargin = 1e-8;
 
-std::atomic<bool> PortableOnly{false};
+std::atomic<TKernelPath> FastestAllowed{TKernelPath::Avx512};
 
 } // namespace
 
-bool UseAvx2() {
+bool UseAvx512() {
 #if defined(__x86_64__)
-    static const bool available = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-    return available && !PortableOnly.load(std::memory_order_relaxed);
+    static const bool available =
+        __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+        __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512dq");
+    return available && FastestAllowed.load(std::memory_order_relaxed) == TKernelPath::Avx512;
 #else
     return false;
 #endif
 }
 
-void UsePortableKernels(bool portable) {
-    PortableOnly = portable;
+bool UseAvx2() {
+#if defined(__x86_64__)
+    static const bool available = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    return available && FastestAllowed.load(std::memory_order_relaxed) != TKernelPath::Portable;
+#else
+    return false;
+#endif
+}
+
+void LimitKernelPath(TKernelPath path) {
+    FastestAllowed = path;
 }
 
 // Rounding and truncation are monotone and the limits are integers: limiting the product first
 // gives the same results, and keeps it in the range where RoundToEven is exact.
 ORVELLA_VECTOR_CLONES void ScaleRounded(const int16_t* src, int16_t* dst, size_t n, double factor) {
+    if (UseAvx512()) return avx512::ScaleRounded(src, dst, n, factor);
     if (UseAvx2()) return avx2::ScaleRounded(src, dst, n, factor);
     for (size_t k = 0; k < n; ++k) {
         const double p = std::min(std::max(double(src[k]) * factor, -32767.0), 32767.0);
@@ -54,6 +67,7 @@ ORVELLA_VECTOR_CLONES void ScaleRounded(const int16_t* src, int16_t* dst, size_t
 
 ORVELLA_VECTOR_CLONES void ScaleTruncated(const int16_t* src, int16_t* dst, size_t n,
                                           float factor) {
+    if (UseAvx512()) return avx512::ScaleTruncated(src, dst, n, factor);
     if (UseAvx2()) return avx2::ScaleTruncated(src, dst, n, factor);
     const double f = factor;
     for (size_t k = 0; k < n; ++k) {
@@ -127,6 +141,7 @@ namespace {
 // came within TieMargin of a half.
 ORVELLA_VECTOR_CLONES int RoundProducts(const int16_t* src, const double* gain, int16_t* dst,
                                         size_t n) {
+    if (UseAvx512()) return avx512::RoundProducts(src, gain, dst, n, TieMargin);
     if (UseAvx2()) return avx2::RoundProducts(src, gain, dst, n, TieMargin);
     int nearTie = 0;
     for (size_t k = 0; k < n; ++k) {
@@ -141,6 +156,7 @@ ORVELLA_VECTOR_CLONES int RoundProducts(const int16_t* src, const double* gain, 
 // As RoundProducts for stereo frames: both values of frame f take gain[f].
 ORVELLA_VECTOR_CLONES int RoundStereoProducts(const int16_t* src, const double* gain, int16_t* dst,
                                               size_t frames) {
+    if (UseAvx512()) return avx512::RoundStereoProducts(src, gain, dst, frames, TieMargin);
     if (UseAvx2()) return avx2::RoundStereoProducts(src, gain, dst, frames, TieMargin);
     int nearTie = 0;
     for (size_t f = 0; f < frames; ++f) {

@@ -1,8 +1,8 @@
 #pragma once
 // The arithmetic of the sample effects over spans of values, a block at a time. Each function
 // gives, value for value, what the per-value loop of its effect gives (see each comment); they
-// are written so that the compiler vectorises them; where the processor has AVX2 and FMA the
-// hottest ones run hand-vectorised versions with the same results.
+// are written so that the compiler vectorises them; where the processor has AVX-512 or AVX2 and
+// FMA the hottest ones run hand-vectorised versions with the same results.
 // Thread rule: pure functions; TFadeGains is immutable after construction.
 
 #include <cstddef>
@@ -11,11 +11,15 @@
 
 namespace orvella {
 
-// Makes every function here, and the peak scan, take its portable loop (for tests comparing both
-// ways).
-void UsePortableKernels(bool portable);
-// Whether the hand-vectorised kernels run: the processor has AVX2 and FMA, and tests have not
-// asked for the portable loops.
+// The hand-vectorised kernels, fastest first, and the portable loops.
+enum class TKernelPath { Avx512, Avx2, Portable };
+// Makes every function here, and the peak scan, use path or a slower one at most (for tests
+// comparing the ways); Avx512 gives back the fastest the processor has.
+void LimitKernelPath(TKernelPath path);
+// Whether the AVX-512 kernels run: the processor has AVX-512 F, BW, VL and DQ, and they are not
+// limited away.
+bool UseAvx512();
+// Whether the AVX2 kernels run: the processor has AVX2 and FMA, and they are not limited away.
 bool UseAvx2();
 
 // dst[k] := the nearest integer (ties to even) to src[k] * factor in double precision, limited

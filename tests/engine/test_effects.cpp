@@ -67,14 +67,26 @@ Values16 FadeLoop(const Values16& values, int channels, bool fadeIn) {
 
 // Every kernel test runs twice: on the hand-vectorised kernels (where the processor has them) and
 // on the portable loops.
-class SampleKernels : public ::testing::TestWithParam<bool> {
+// Each kernel path the processor has (a path it lacks falls back to the next, tested twice).
+class SampleKernels : public ::testing::TestWithParam<TKernelPath> {
 protected:
-    void SetUp() override { UsePortableKernels(GetParam()); }
-    void TearDown() override { UsePortableKernels(false); }
+    void SetUp() override { LimitKernelPath(GetParam()); }
+    void TearDown() override { LimitKernelPath(TKernelPath::Avx512); }
 };
 
-INSTANTIATE_TEST_SUITE_P(Paths, SampleKernels, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "Portable" : "Fastest"; });
+INSTANTIATE_TEST_SUITE_P(Paths, SampleKernels,
+                         ::testing::Values(TKernelPath::Avx512, TKernelPath::Avx2,
+                                           TKernelPath::Portable),
+                         [](const auto& info) {
+                             switch (info.param) {
+                             case TKernelPath::Avx512:
+                                 return "Avx512";
+                             case TKernelPath::Avx2:
+                                 return "Avx2";
+                             default:
+                                 return "Portable";
+                             }
+                         });
 
 } // namespace
 
