@@ -221,8 +221,9 @@ private:
     // kernel(source values, target values, n, index of the first) over a chunk of values.
     using TKernel = std::function<void(const int16_t*, int16_t*, size_t, int64_t)>;
     // Target values := kernel(Store values) over the values first .. first + count - 1, a chunk
-    // at a time; progress(frame) is called before each chunk with the chunk's first frame. The
-    // results are also fed to peaks, when given.
+    // at a time on two lanes (RunChunkLanes), so kernel must be safe to call from two threads at
+    // once; progress(frame) is called after each chunk, in order, with the frames done so far.
+    // The results are also fed to peaks, when given.
     void TransformValues(int64_t first, int64_t count, const TKernel& kernel,
                          const std::function<void(int64_t)>& progress,
                          TPeakBuilder* peaks = nullptr);
