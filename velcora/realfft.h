@@ -38,7 +38,8 @@ public:
     AlignedArray<float> splitSin_;
     AlignedArray<float> bufA_; // split-format complex work: re then im
     AlignedArray<float> bufB_;
-    bool avx2_ = false; // the processor runs the AVX2 kernels
+    bool avx2_ = false;   // the processor runs the AVX2 kernels
+    bool avx512_ = false; // and the AVX-512 ones
 
 private:
     int n_ = 0; // real length
