@@ -270,8 +270,6 @@ protected:
     };
 
     Mp3SaveTest() {
-        TEngineSettings settings;
-        settings.TempFolder = Temp.Path();
         TCodecServices codecs;
         codecs.Decoders.push_back(CopyingWavDecoder());
         codecs.ConfirmMP3Settings = [this](Twavefile&) { return Confirm; };
@@ -282,7 +280,7 @@ protected:
             chunk = Chunk;
             return std::make_unique<RecordingWriter>(path, Writes);
         };
-        Doc = std::make_unique<Twavefile>(Loop, Dialogs, settings, codecs, &Clipboard);
+        RebuildDocument(codecs);
     }
 
     bool Confirm = true;
@@ -349,8 +347,6 @@ TEST_F(Mp3SaveTest, CancelledOrUnopenedEncoderKeepsTheUsersFile) {
 class BlockingDocumentTest : public DocumentTest {
 protected:
     BlockingDocumentTest() {
-        TEngineSettings settings;
-        settings.TempFolder = Temp.Path();
         TCodecServices codecs;
         TDecoderRow row = CopyingWavDecoder();
         auto copy = row.Decode;
@@ -362,7 +358,7 @@ protected:
             return copy(s, w, p);
         };
         codecs.Decoders.push_back(row);
-        Doc = std::make_unique<Twavefile>(Loop, Dialogs, settings, codecs);
+        RebuildDocument(codecs);
     }
     std::atomic<bool> Entered{false}, Release{false};
     const char* FailWith = nullptr;

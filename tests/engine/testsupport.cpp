@@ -91,10 +91,14 @@ TDecoderRow CopyingWavDecoder() {
 }
 
 DocumentTest::DocumentTest() {
-    TEngineSettings settings;
-    settings.TempFolder = Temp.Path();
     TCodecServices codecs;
     codecs.Decoders.push_back(CopyingWavDecoder());
+    RebuildDocument(codecs);
+}
+
+void DocumentTest::RebuildDocument(const TCodecServices& codecs) {
+    TEngineSettings settings;
+    settings.TempFolder = Temp.Path();
     Doc = std::make_unique<Twavefile>(Loop, Dialogs, settings, codecs, &Clipboard);
     Doc->OnReady = [this](Twavefile*) { ++ReadyCount; };
     Doc->OnLoaded = [this](Twavefile*) { ++LoadedCount; };

@@ -68,6 +68,9 @@ protected:
     DocumentTest();
     ~DocumentTest() override;
 
+    // Replaces Doc by a document over codecs, with the fixture's folder, loop, dialogs, clipboard
+    // and event counters.
+    void RebuildDocument(const TCodecServices& codecs);
     // Runs the main loop until no body runs (fails the test after 30 s).
     void RunToIdle();
     // Loads values into the document through the copying decoder and waits.
