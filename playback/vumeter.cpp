@@ -16,7 +16,7 @@ void FillCells(QPainter& painter, int64_t x1, int64_t y1, int64_t x2, int64_t y2
                const QColor& colour) {
     x1 = std::clamp<int64_t>(x1, -1, width + 1);
     x2 = std::clamp<int64_t>(x2, -1, width + 1);
-    if (x2 <= x1 || y2 <= y1) return;
+    if (x2 <= x1 || y2 <= y1 || !painter.isActive()) return;
     painter.fillRect(QRect(int(x1), int(y1), int(x2 - x1), int(y2 - y1)), colour);
 }
 
@@ -52,7 +52,7 @@ void TVUMeter::SetLevels(int16_t left, int16_t right, uint8_t channels) {
     FLevels[0] = left;
     FLevels[1] = right;
     FChannels = channels;
-    if (channels == 0 || FPicture.isNull()) {
+    if (channels == 0) {
         update();
         return;
     }
@@ -61,7 +61,8 @@ void TVUMeter::SetLevels(int16_t left, int16_t right, uint8_t channels) {
     const int h = height() / channels;
     const int lanes = std::min<int>(channels, MaxChannels);
     const QColor fore = ColorOf(FForecolor);
-    QPainter painter(&FPicture);
+    QPainter painter; // a widget of no area has no picture, but its bars still move
+    if (!FPicture.isNull()) painter.begin(&FPicture);
 
     for (int i = 0; i < lanes; ++i) {
         const int32_t v = BarOf(FLevels[i], w);
@@ -90,7 +91,7 @@ void TVUMeter::SetLevels(int16_t left, int16_t right, uint8_t channels) {
         }
     }
 
-    painter.end();
+    if (painter.isActive()) painter.end();
     update();
 }
 
