@@ -1,8 +1,90 @@
 #include "engine/mainthread.h"
 
-#include <chrono>
+#include <memory>
+#include <utility>
 
 namespace orvella {
+
+// --- TCallQueue ---
+
+bool TCallQueue::Push(std::function<void()> fn) {
+    bool wasEmpty;
+    {
+        std::lock_guard<std::mutex> guard(Lock);
+        wasEmpty = Queue.empty();
+        Queue.push_back(std::move(fn));
+    }
+    Wake.notify_all();
+    return wasEmpty;
+}
+
+void TCallQueue::SynchronizeThrough(const std::function<void(std::function<void()>)>& push,
+                                    std::function<void()> fn) {
+    // The waiter's state is shared with the queued call, so a call that outlives the wait (the
+    // loop is torn down with it still queued) never touches a dead frame.
+    struct TWait {
+        std::mutex Lock;
+        std::condition_variable Done;
+        bool Finished = false;
+        std::exception_ptr Failure;
+    };
+    auto wait = std::make_shared<TWait>();
+    push([wait, fn = std::move(fn)] {
+        std::exception_ptr failure;
+        try {
+            fn();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        std::lock_guard<std::mutex> guard(wait->Lock);
+        wait->Failure = failure;
+        wait->Finished = true;
+        wait->Done.notify_all();
+    });
+    std::unique_lock<std::mutex> lock(wait->Lock);
+    wait->Done.wait(lock, [&] { return wait->Finished; });
+    if (wait->Failure) std::rethrow_exception(wait->Failure);
+}
+
+bool TCallQueue::RunOne(const TFailureHandler& onFailure) {
+    std::function<void()> fn;
+    {
+        std::lock_guard<std::mutex> guard(Lock);
+        if (Queue.empty()) return false;
+        fn = std::move(Queue.front());
+        Queue.pop_front();
+    }
+    try {
+        fn();
+    } catch (...) {
+        if (onFailure) onFailure(std::current_exception());
+    }
+    return true;
+}
+
+size_t TCallQueue::RunPending(const TFailureHandler& onFailure) {
+    const size_t pending = Size();
+    size_t ran = 0;
+    while (ran < pending && RunOne(onFailure))
+        ++ran;
+    return ran;
+}
+
+bool TCallQueue::WaitUntil(std::optional<std::chrono::steady_clock::time_point> deadline) {
+    std::unique_lock<std::mutex> lock(Lock);
+    if (!deadline) {
+        Wake.wait(lock, [&] { return !Queue.empty(); });
+        return true;
+    }
+    return Wake.wait_until(lock, *deadline, [&] { return !Queue.empty(); });
+}
+
+size_t TCallQueue::Size() const {
+    std::lock_guard<std::mutex> guard(Lock);
+    return Queue.size();
+}
+
+// --- TMainLoop ---
 
 TMainLoop::TMainLoop()
     : MainId(std::this_thread::get_id()) {}
@@ -12,11 +94,7 @@ bool TMainLoop::IsMainThread() const {
 }
 
 void TMainLoop::Post(std::function<void()> fn) {
-    {
-        std::lock_guard<std::mutex> guard(Lock);
-        Queue.push_back(std::move(fn));
-    }
-    Wake.notify_all();
+    Queue.Push(std::move(fn));
 }
 
 void TMainLoop::Synchronize(std::function<void()> fn) {
@@ -24,64 +102,45 @@ void TMainLoop::Synchronize(std::function<void()> fn) {
         fn();
         return;
     }
-    std::mutex doneLock;
-    std::condition_variable doneWake;
-    bool done = false;
-    std::exception_ptr failure;
-    Post([&] {
-        try {
-            fn();
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        std::lock_guard<std::mutex> guard(doneLock);
-        done = true;
-        doneWake.notify_all();
-    });
-    std::unique_lock<std::mutex> wait(doneLock);
-    doneWake.wait(wait, [&] { return done; });
-    if (failure) std::rethrow_exception(failure);
+    TCallQueue::SynchronizeThrough([this](std::function<void()> call) { Post(std::move(call)); },
+                                   std::move(fn));
 }
 
-bool TMainLoop::RunOne(std::unique_lock<std::mutex>& lock) {
-    if (Queue.empty()) return false;
-    auto fn = std::move(Queue.front());
-    Queue.pop_front();
-    lock.unlock();
-    fn();
-    lock.lock();
-    return true;
-}
-
-void TMainLoop::ProcessMessages() {
-    std::unique_lock<std::mutex> lock(Lock);
-    // Only what is pending now: calls posted by these calls wait for the next round.
-    size_t pending = Queue.size();
-    while (pending-- > 0 && RunOne(lock)) {
+void TMainLoop::HandleFailure(std::exception_ptr failure) {
+    if (OnFailure) {
+        OnFailure(failure);
+    } else if (!Pending) {
+        Pending = failure;
     }
 }
 
+void TMainLoop::RethrowFailure() {
+    if (!Pending) return;
+    std::exception_ptr failure = std::exchange(Pending, nullptr);
+    std::rethrow_exception(failure);
+}
+
+void TMainLoop::ProcessMessages() {
+    // Only what is pending now: calls posted by these calls wait for the next round. A failure
+    // ends the round; the calls behind it stay queued.
+    const auto onFailure = [this](std::exception_ptr e) { HandleFailure(e); };
+    const size_t pending = Queue.Size();
+    for (size_t i = 0; i < pending && Queue.RunOne(onFailure); ++i)
+        RethrowFailure();
+}
+
 bool TMainLoop::RunUntil(const std::function<bool()>& done, int timeoutMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    std::unique_lock<std::mutex> lock(Lock);
+    std::optional<std::chrono::steady_clock::time_point> deadline;
+    if (timeoutMs >= 0)
+        deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    const auto onFailure = [this](std::exception_ptr e) { HandleFailure(e); };
     for (;;) {
-        while (RunOne(lock)) {
-            lock.unlock();
-            const bool finished = done();
-            lock.lock();
-            if (finished) return true;
+        while (Queue.RunOne(onFailure)) {
+            RethrowFailure();
+            if (done()) return true;
         }
-        lock.unlock();
-        const bool finished = done();
-        lock.lock();
-        if (finished) return true;
-        if (timeoutMs < 0) {
-            Wake.wait(lock, [&] { return !Queue.empty(); });
-        } else if (!Wake.wait_until(lock, deadline, [&] { return !Queue.empty(); })) {
-            lock.unlock();
-            const bool last = done();
-            return last;
-        }
+        if (done()) return true;
+        if (!Queue.WaitUntil(deadline)) return done();
     }
 }
 

@@ -11,6 +11,8 @@ packages=(
   libmpg123-dev libmp3lame-dev
   portaudio19-dev
   libsoxr-dev mpg123 lame
+  qt6-base-dev qt6-base-dev-tools libgl-dev fonts-liberation
+  xvfb xauth xdotool xclip
 )
 
 missing=()

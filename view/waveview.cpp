@@ -1,0 +1,427 @@
+#include "view/waveview.h"
+
+#include "codecs/mmreg.h"
+
+#include <QAccessible>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QSignalBlocker>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace orvella {
+
+namespace {
+
+// "mm:ss.mmm" for the accessible description.
+QString TimeText(uint32_t ms) {
+    return QString::asprintf("%02u:%02u.%03u", ms / 60000, (ms % 60000) / 1000, ms % 1000);
+}
+
+} // namespace
+
+TWaveView::TWaveView(TMainThread& mainThread, QWidget* parent, TPlayer::TDeviceFactory devices)
+    : QWidget(parent)
+    , FPlayer(std::make_unique<TPlayer>(mainThread, std::move(devices))) {
+    resize(DesignWidth, DesignHeight);
+    setAttribute(Qt::WA_OpaquePaintEvent); // every pixel is painted from the picture
+    setFocusPolicy(Qt::StrongFocus);
+    setAccessibleName(tr("Waveform"));
+    FPlayer->OnPosition = [this](uint32_t bytes) { PlayerPosition(bytes); };
+    FPlayer->OnStatus = [this](bool playing) { PlayerStatus(playing); };
+    FPlayer->OnError = [this](const std::string& text) {
+        if (OnPlayError) {
+            OnPlayError(text);
+        } else {
+            std::fprintf(stderr, "orvella: playback stopped: %s\n", text.c_str());
+        }
+    };
+    FPlayer->InitDevice();
+    DrawWidth = width();
+    DrawHeight = height();
+    UpdateAccessibleDescription();
+}
+
+TWaveView::~TWaveView() {
+    FPlayer->OnPosition = nullptr;
+    FPlayer->OnStatus = nullptr;
+    FPlayer->Shutdown();
+}
+
+bool TWaveView::DocumentReady() const {
+    return Document && Document->Ready.load();
+}
+
+uint32_t TWaveView::Length() const {
+    return Document ? Document->Frames.load() : 0;
+}
+
+uint32_t TWaveView::PixelStep() const {
+    return std::max<uint32_t>(ViewSpan / uint32_t(std::max(WaveWidth(), 1)), 1);
+}
+
+double TWaveView::DeviceRatio() const {
+    return devicePixelRatioF();
+}
+
+view::TViewDocument TWaveView::ReadDocument() const {
+    view::TViewDocument d;
+    if (!Document) return d;
+    d.Ready = Document->Ready.load();
+    d.Channels = Document->Channels.load();
+    d.SampleRate = Document->SampleRate.load();
+    d.Frames = Document->Frames.load();
+    d.Store = Document->GetStore();
+    d.PeakIndex = Document->GetPeakIndex();
+    return d;
+}
+
+uint32_t TWaveView::SamplesToMs(uint32_t frames) const {
+    return view::SamplesToMs(frames, Document ? Document->SampleRate.load() : 0);
+}
+
+uint32_t TWaveView::MsToSamples(uint32_t ms) const {
+    return view::MsToSamples(ms, Document ? Document->SampleRate.load() : 0);
+}
+
+// --- document ---
+
+void TWaveView::AttachWave(Twavefile& document) {
+    Document = &document;
+    const uint32_t length = Length();
+    Selected = false;
+    ViewStart = 0;
+    ViewEnd = ViewSpan = length;
+    SamplesPerPixel = double(length / uint32_t(std::max(DrawWidth - view::ScaleWidth, 1)));
+    if (ScrollBar) {
+        if (length == 0) ScrollBar->SetPageSize(0);
+        ScrollBar->SetPosition(0);
+        ScrollBar->SetMinimum(0);
+        ScrollBar->SetMaximum(length);
+        ScrollBar->SetPageSize(length);
+    }
+    SelStart = SelStop = CursorPos = CursorMs = 0;
+    LastX = 0;
+    if (OnCursor) OnCursor(this, 0, 0);
+    Repaint();
+}
+
+void TWaveView::CloseWave() {
+    Selected = false;
+    Repaint();
+    if (DocumentReady()) {
+        FPlayer->Release();
+        Document->Close();
+    }
+}
+
+// --- zoom and scroll ---
+
+void TWaveView::WriteScrollBar() {
+    if (!ScrollBar) return;
+    const uint32_t small = uint32_t((2 * uint64_t(ViewSpan)) / uint32_t(std::max(WaveWidth(), 1)));
+    ScrollBar->SetPageSize(ViewSpan);
+    ScrollBar->SetPosition(ViewStart);
+    ScrollBar->SetSmallChange(small);
+    ScrollBar->SetLargeChange(uint32_t(std::min<uint64_t>(50 * uint64_t(small), UINT32_MAX)));
+}
+
+void TWaveView::ZoomIn() {
+    if (!DocumentReady()) return;
+    if (ViewSpan / uint32_t(std::max(WaveWidth(), 1)) < 2) return;
+    ViewStart += ViewSpan / 4;
+    ViewSpan /= 2;
+    ViewEnd = ViewStart + ViewSpan;
+    WriteScrollBar();
+    Repaint();
+}
+
+void TWaveView::ZoomOut() {
+    if (!DocumentReady()) return;
+    if (ViewSpan == 0) ViewSpan = 2;
+    const uint32_t half = ViewSpan / 2;
+    ViewStart -= std::min(half, ViewStart);
+    const uint64_t end = std::min<uint64_t>(uint64_t(ViewStart) + 2 * uint64_t(ViewSpan), Length());
+    ViewEnd = uint32_t(std::max<uint64_t>(end, ViewStart));
+    ViewSpan = ViewEnd - ViewStart;
+    WriteScrollBar();
+    Repaint();
+}
+
+void TWaveView::ZoomFull() {
+    if (!DocumentReady()) return;
+    ViewStart = 0;
+    ViewEnd = ViewSpan = Length();
+    WriteScrollBar();
+    Repaint();
+}
+
+void TWaveView::ScrollChanged() {
+    if (!DocumentReady() || !ScrollBar) return;
+    const uint32_t length = Length();
+    ViewStart = ScrollBar->Position();
+    const uint64_t end = uint64_t(ViewStart) + ViewSpan;
+    if (end > length) {
+        ViewEnd = length;
+        ViewStart = length - std::min(ViewSpan, length);
+    } else {
+        ViewEnd = uint32_t(end);
+    }
+    Repaint();
+}
+
+// --- cursor and selection ---
+
+void TWaveView::RaiseCursor() {
+    CursorMs = SamplesToMs(CursorPos);
+    if (OnCursor) OnCursor(this, CursorPos, CursorMs);
+    UpdateAccessibleDescription();
+}
+
+void TWaveView::SetCursor(uint32_t frames) {
+    CursorPos = frames;
+    RaiseCursor();
+    MovePlayCursor();
+}
+
+void TWaveView::SetSelection(uint32_t start, uint32_t stop, bool selected) {
+    DrawnCursorX = LastX - 1;
+    SelStart = start;
+    SelStop = stop;
+    Selected = selected;
+    Repaint();
+}
+
+void TWaveView::SetSelectionMs(uint32_t start, uint32_t stop, bool selected) {
+    SetSelection(MsToSamples(start), MsToSamples(stop), selected);
+}
+
+void TWaveView::BeginSelect(int x) {
+    if (!DocumentReady()) return;
+    Selected = false;
+    if (OnSelect) OnSelect(this, 0, 0, 0, 0, false);
+    SamplesPerPixel = view::SamplesPerPixelOf(ViewSpan, DrawWidth);
+    const uint32_t f = view::ColumnFrame(x, SamplesPerPixel, ViewStart);
+    Anchor = f;
+    LastX = x;
+    CursorPos = f;
+    RaiseCursor();
+    Repaint();
+    SelStart = f;
+    DownX = x;
+    Selecting = true;
+}
+
+void TWaveView::DragSelect(int x) {
+    if (!DocumentReady() || !Selecting) return;
+    x = std::clamp(x, 0, std::max(WaveWidth(), 0));
+    if (x != LastX && !Screen.isNull()) {
+        // The band between the last column and this one flips; moving back flips it again.
+        auto canvas = view::TPixelCanvas(reinterpret_cast<uint32_t*>(Screen.bits()),
+                                         int(Screen.bytesPerLine() / 4), Screen.width(),
+                                         Screen.height(), Screen.devicePixelRatio());
+        canvas.InvertRect(std::min(LastX, x), view::RulerHeight, std::max(LastX, x), DrawHeight);
+        update(std::min(LastX, x), view::RulerHeight, std::abs(x - LastX), DrawHeight);
+    }
+    SamplesPerPixel = view::SamplesPerPixelOf(ViewSpan, DrawWidth);
+    const uint32_t f = view::ColumnFrame(x, SamplesPerPixel, ViewStart);
+    if (f < Anchor) {
+        SelStart = f;
+        SelStop = Anchor;
+    } else {
+        SelStart = Anchor;
+        SelStop = f;
+    }
+    LastX = x;
+}
+
+void TWaveView::EndSelect(int x) {
+    if (!DocumentReady()) return;
+    Selecting = false;
+    if (x == DownX || SelStart == SelStop) {
+        Selected = false;
+        if (OnSelect) OnSelect(this, 0, 0, 0, 0, false);
+    } else {
+        Selected = true;
+        CleanCopy = Screen;
+        if (OnSelect)
+            OnSelect(this, SelStart, SelStop, SamplesToMs(SelStart), SamplesToMs(SelStop), true);
+    }
+    UpdateAccessibleDescription();
+}
+
+// --- playback ---
+
+void TWaveView::StartPlay() {
+    if (!DocumentReady()) return;
+    const uint16_t channels = Document->Channels.load();
+    const uint32_t length = Length();
+    const WAVEFORMATEX format = MakePCMFormat(channels, Document->SampleRate.load(), 16);
+    uint32_t count;
+    if (Selected) {
+        // A typed selection may lie outside the document: play what of it exists.
+        const uint32_t stop = std::min(SelStop, length);
+        PlayStart = std::min(SelStart, stop);
+        count = stop - PlayStart;
+    } else {
+        PlayStart = std::min(CursorPos, length);
+        count = length - PlayStart;
+    }
+    FPlayer->Prepare(*Document, channels * PlayStart, format, channels * count * 2);
+    FPlayer->Play();
+}
+
+void TWaveView::StopPlay() {
+    FPlayer->Halt();
+    PlayStart = 0;
+}
+
+void TWaveView::GetLevels(float& left, float& right) {
+    FPlayer->GetLevels(left, right);
+}
+
+void TWaveView::PlayerPosition(uint32_t bytes) {
+    const int64_t blockAlign = Document ? int64_t(Document->Channels.load()) * 2 : 0;
+    if (blockAlign == 0) return;
+    SetCursor(uint32_t(int64_t(bytes) / blockAlign + PlayStart));
+}
+
+void TWaveView::PlayerStatus(bool playing) {
+    if (OnPlayStatus) OnPlayStatus(playing);
+}
+
+// --- drawing ---
+
+void TWaveView::Repaint() {
+    const uint32_t frames = Length();
+    if (frames < ViewEnd) {
+        ViewEnd = frames;
+        if (ViewStart > ViewEnd) {
+            // The document became shorter than the view's start: show it whole.
+            ViewStart = 0;
+        }
+        ViewSpan = ViewEnd - ViewStart;
+    }
+    DrawWidth = width();
+    DrawHeight = height();
+    SamplesPerPixel = view::SamplesPerPixelOf(ViewSpan, DrawWidth);
+    view::TViewState state;
+    state.ViewStart = ViewStart;
+    state.ViewEnd = ViewEnd;
+    state.MsScale = MsScale;
+    state.Selected = Selected;
+    state.SelStart = SelStart;
+    state.SelStop = SelStop;
+    state.CursorPos = CursorPos;
+    const int x = Renderer.Repaint(BackBuffer, CleanCopy, DrawWidth, DrawHeight, DeviceRatio(),
+                                   ReadDocument(), state, Colors);
+    if (x >= 0) LastX = x;
+    Screen = BackBuffer;
+    update();
+    UpdateAccessibleDescription();
+}
+
+void TWaveView::MovePlayCursor() {
+    DrawWidth = width();
+    DrawHeight = height();
+    const int x = view::PlayCursorColumn(CursorPos, ViewStart, ViewSpan, WaveWidth());
+    if (x < 0 && ViewSpan == 0) return;
+    LastX = x;
+    if (x == DrawnCursorX || CleanCopy.isNull()) return;
+    view::TWaveRenderer::RestoreClean(BackBuffer, CleanCopy);
+    const int drawn =
+        DocumentReady() ? view::CursorColumn(CursorPos, ViewStart, ViewEnd, WaveWidth()) : -1;
+    if (drawn >= 0) {
+        view::TWaveRenderer::DrawCursor(BackBuffer, drawn, DrawHeight);
+        LastX = drawn;
+    }
+    DrawnCursorX = LastX;
+    Screen = BackBuffer;
+    update();
+}
+
+void TWaveView::UpdateAccessibleDescription() {
+    QString text = tr("Cursor at %1").arg(TimeText(CursorMs));
+    if (Selected) {
+        text += tr(", selection from %1 to %2")
+                    .arg(TimeText(SamplesToMs(SelStart)), TimeText(SamplesToMs(SelStop)));
+    } else {
+        text += tr(", nothing selected");
+    }
+    if (text == accessibleDescription()) return;
+    setAccessibleDescription(text);
+}
+
+// --- Qt events ---
+
+void TWaveView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    if (Screen.isNull()) {
+        painter.fillRect(rect(), Qt::black);
+        return;
+    }
+    painter.drawImage(QPoint(0, 0), Screen);
+}
+
+void TWaveView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    Repaint();
+}
+
+void TWaveView::keyPressEvent(QKeyEvent* event) {
+    if (!DocumentReady()) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    const uint32_t length = Length();
+    const uint32_t step = PixelStep();
+    bool moved = true;
+    switch (event->key()) {
+    case Qt::Key_Home:
+        CursorPos = 0;
+        break;
+    case Qt::Key_End:
+        CursorPos = length;
+        break;
+    case Qt::Key_Left:
+        CursorPos = step < CursorPos ? CursorPos - step : 0;
+        break;
+    case Qt::Key_Right:
+        if (CursorPos < length)
+            CursorPos = uint32_t(std::min<uint64_t>(uint64_t(CursorPos) + step, length));
+        break;
+    default:
+        moved = false;
+        QWidget::keyPressEvent(event);
+        break;
+    }
+    if (moved) {
+        event->accept();
+        Repaint();
+    }
+    RaiseCursor();
+}
+
+void TWaveView::mousePressEvent(QMouseEvent* event) {
+    QWidget::mousePressEvent(event);
+    setFocus(Qt::MouseFocusReason);
+    if (event->button() != Qt::LeftButton) return;
+    BeginSelect(std::min(int(event->position().x()), width() - view::ScaleWidth));
+    MouseHeld = true;
+}
+
+void TWaveView::mouseMoveEvent(QMouseEvent* event) {
+    QWidget::mouseMoveEvent(event);
+    if (MouseHeld) DragSelect(std::min(int(event->position().x()), width() - view::ScaleWidth));
+}
+
+void TWaveView::mouseReleaseEvent(QMouseEvent* event) {
+    QWidget::mouseReleaseEvent(event);
+    if (!MouseHeld) return;
+    EndSelect(std::min(int(event->position().x()), width() - view::ScaleWidth));
+    MouseHeld = false;
+}
+
+} // namespace orvella
