@@ -5,9 +5,9 @@
 // Thread rule: every method runs on the main thread; BufferNotify is handed there by the
 // buffer's notify thread, so no field needs a lock.
 
-#include "codecs/mmreg.h"
 #include "engine/largefile.h"
 #include "engine/mainthread.h"
+#include "engine/mmreg.h"
 #include "engine/wavfile.h"
 #include "playback/DDirectSound.h"
 
