@@ -1,5 +1,6 @@
 #include "batch/batchrunner.h"
 
+#include "batch/playrange.h"
 #include "codecs/codectable.h"
 #include "engine/errors.h"
 #include "engine/pathnames.h"
