@@ -1,10 +1,10 @@
 // PlayRange: the batch tool's --play, a document range played to its end on a main loop, over the
 // driven device.
 
-#include "../playback/testsupport.h"
 #include "batch/playrange.h"
 #include "engine/errors.h"
 #include "playback/drivendevice.h"
+#include "playback/testsupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,6 @@
 #include "playback/drivendevice.h"
 #include "playback/playunit.h"
+#include "support/recordingdialogs.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>
@@ -376,22 +377,13 @@ TEST_F(PlayerTest, ClockOnAnotherThread) {
 namespace orvella {
 namespace {
 
-class SilentDialogs : public TUserDialogs {
-public:
-    void ShowError(const std::string& text) override { Texts.push_back(text); }
-    void ShowMessage(const std::string& text, const std::string&, TMessageIcon) override {
-        Texts.push_back(text);
-    }
-    std::vector<std::string> Texts;
-};
-
 // The player on a loaded document: it reads the document's store and stops once the document is
 // no longer ready.
 TEST(PlayerDocumentTest, PlaysALoadedDocumentUntilItCloses) {
     TMainLoop loop;
     const std::vector<int16_t> values = Ramp(2 * 40 * 250);
     TWorkFile source(2, 8000, values);
-    SilentDialogs dialogs;
+    test::RecordingDialogs dialogs;
     TEngineSettings settings;
     settings.TempFolder = source.Folder;
     TCodecServices codecs;
