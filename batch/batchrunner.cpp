@@ -1,10 +1,12 @@
 #include "batch/batchrunner.h"
 
+#include "batch/playrange.h"
 #include "codecs/codectable.h"
 #include "engine/errors.h"
+#include "engine/pathnames.h"
+#include "engine/timeformat.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 
 namespace orvella::batch {
@@ -12,16 +14,6 @@ namespace orvella::batch {
 std::atomic<bool> TBatchRunner::Interrupted{false};
 
 namespace {
-
-std::string LowerExtension(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    const size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-    std::string ext = path.substr(dot);
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return char(std::tolower(c)); });
-    return ext;
-}
 
 std::string RangeText(const TStep& step) {
     return std::to_string(step.A) + ":" + std::to_string(step.B);
@@ -53,13 +45,7 @@ int TBatchRunner::Play(const TStep& step) {
     const uint32_t start = step.HasRange ? uint32_t(step.A) : 0;
     const uint32_t stop = step.HasRange ? uint32_t(step.B) : Doc->Frames.load();
     const uint32_t rate = std::max<uint32_t>(Doc->SampleRate, 1);
-    auto clock = [rate](uint32_t frame) {
-        const uint64_t ms = uint64_t(frame) * 1000 / rate;
-        char text[32];
-        std::snprintf(text, sizeof text, "%02llu:%02llu.%03llu", (unsigned long long)(ms / 60000),
-                      (unsigned long long)(ms / 1000 % 60), (unsigned long long)(ms % 1000));
-        return std::string(text);
-    };
+    auto clock = [rate](uint32_t frame) { return FormatTime(uint64_t(frame) * 1000 / rate); };
     const std::string end = clock(stop);
     const bool ended = PlayRange(
         *Player, Loop, *Doc, start, stop,

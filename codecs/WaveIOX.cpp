@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstring>
 #include <fcntl.h>
-#include <unistd.h>
 
 namespace orvella {
 
@@ -155,9 +154,7 @@ TFileWaveStream::TFileWaveStream(std::unique_ptr<TRiffFile> file, const std::str
         CreateHeader(*format);
         return;
     }
-    const int probe = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-    if (probe < 0) Fail("Error 24: Cannot open file.");
-    ::close(probe);
+    if (!TFileDescriptor::Open(fileName, O_RDONLY).IsOpen()) Fail("Error 24: Cannot open file.");
     if (!File.Open(fileName, TRiffFile::TMode::Read)) Fail("Error 25: Cannot open file stream.");
     FileLength = File.Seek(0, TRiffFile::TOrigin::End);
     File.Seek(0, TRiffFile::TOrigin::Begin);

@@ -8,8 +8,8 @@
 // Thread rule: each object is used by one thread at a time.
 
 #include "codecs/acm/acmdecoder.h"
-#include "codecs/mmreg.h"
 #include "codecs/riff.h"
+#include "engine/mmreg.h"
 
 #include <cstdint>
 #include <memory>

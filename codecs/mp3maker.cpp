@@ -19,8 +19,8 @@ MP3writer::MP3writer(const std::string& fileName, uint32_t& samples, const TEnco
     , FDialogs(dialogs) {
     samples = 0;
     if (::unlink(fileName.c_str()) != 0 && errno != ENOENT) RaiseLastOSError();
-    FFile = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (FFile < 0) RaiseLastOSError();
+    FFile = TFileDescriptor::Open(fileName, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (!FFile.IsOpen()) RaiseLastOSError();
 
     const BE_CONFIG be = ToBEConfig(config);
     FResult = beInitStream(&be, &FSamples, &FBufferSize, &FStream);
@@ -41,24 +41,12 @@ MP3writer::~MP3writer() {
 }
 
 void MP3writer::CloseFile() {
-    if (FFile >= 0) ::close(FFile);
-    FFile = -1;
+    FFile.Reset();
 }
 
 void MP3writer::CloseStream() {
     if (FStream) beCloseStream(FStream);
     FStream = nullptr;
-}
-
-bool MP3writer::WriteAll(const uint8_t* data, uint32_t count) {
-    while (count > 0) {
-        ssize_t n = ::write(FFile, data, count);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        count -= uint32_t(n);
-    }
-    return true;
 }
 
 int MP3writer::Write(const int16_t* values, uint32_t byteCount) {
@@ -72,7 +60,7 @@ int MP3writer::Write(const int16_t* values, uint32_t byteCount) {
         CloseStream();
         return -1;
     }
-    if (!WriteAll(FBuffer.data(), produced)) {
+    if (!WriteFully(FFile.Get(), FBuffer.data(), produced)) {
         FFailed = true;
         CloseFile();
         FBuffer = {};
@@ -94,8 +82,10 @@ bool MP3writer::Finish() {
     }
     uint32_t produced = 0;
     FResult = beDeinitStream(FStream, FBuffer.data(), &produced);
-    const bool written = FResult == BE_ERR_SUCCESSFUL && WriteAll(FBuffer.data(), produced);
-    CloseFile();
+    bool written =
+        FResult == BE_ERR_SUCCESSFUL && WriteFully(FFile.Get(), FBuffer.data(), produced);
+    // A close that fails (a full quota on a network volume) has lost bytes already written.
+    if (!FFile.Close()) written = false;
     FBuffer = {};
     if (written) beWriteInfoTag(FStream, FFileName.c_str());
     CloseStream();

@@ -5,6 +5,7 @@
 
 #include "codecs/lame_enc.h"
 #include "engine/codecservices.h"
+#include "engine/posixfile.h"
 #include "engine/userdialogs.h"
 
 #include <cstdint>
@@ -36,10 +37,9 @@ public:
 private:
     void CloseFile();
     void CloseStream();
-    bool WriteAll(const uint8_t* data, uint32_t count);
 
     std::string FFileName;
-    int FFile = -1;
+    TFileDescriptor FFile;
     HBE_STREAM FStream = nullptr;
     uint32_t FSamples = 0;
     uint32_t FBufferSize = 0;

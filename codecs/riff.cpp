@@ -30,46 +30,13 @@ bool HasFormType(uint32_t id) {
     return id == FOURCC_RIFF || id == FOURCC_LIST;
 }
 
-// pread until count bytes or the end of the file; -1 on error.
-int64_t ReadAt(int fd, uint8_t* buffer, uint64_t count, int64_t offset) {
-    uint64_t done = 0;
-    while (done < count) {
-        const ssize_t n = ::pread(fd, buffer + done, count - done, offset + int64_t(done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return -1;
-        }
-        if (n == 0) break;
-        done += uint64_t(n);
-    }
-    return int64_t(done);
-}
-
-bool WriteAt(int fd, const uint8_t* buffer, uint64_t count, int64_t offset) {
-    uint64_t done = 0;
-    while (done < count) {
-        const ssize_t n = ::pwrite(fd, buffer + done, count - done, offset + int64_t(done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (n == 0) return false;
-        done += uint64_t(n);
-    }
-    return true;
-}
-
 } // namespace
 
-TRiffFile::~TRiffFile() {
-    if (Handle >= 0) ::close(Handle);
-}
-
 bool TRiffFile::Open(const std::string& fileName, TMode mode) {
-    if (Handle >= 0) return false;
+    if (Handle.IsOpen()) return false;
     const int flags = mode == TMode::Read ? O_RDONLY : O_RDWR | O_CREAT | O_TRUNC;
-    Handle = ::open(fileName.c_str(), flags | O_CLOEXEC, 0644);
-    if (Handle < 0) return false;
+    Handle = TFileDescriptor::Open(fileName, flags, 0644);
+    if (!Handle.IsOpen()) return false;
     Writable = mode == TMode::Create;
     Position = 0;
     ReadBuf.clear();
@@ -77,39 +44,39 @@ bool TRiffFile::Open(const std::string& fileName, TMode mode) {
     WriteBuf.clear();
     WriteStart = 0;
     struct stat st {};
-    KnownSize = ::fstat(Handle, &st) == 0 ? int64_t(st.st_size) : 0;
+    KnownSize = ::fstat(Handle.Get(), &st) == 0 ? int64_t(st.st_size) : 0;
     return true;
 }
 
 bool TRiffFile::Close() {
-    if (Handle < 0) return true;
+    if (!Handle.IsOpen()) return true;
     bool ok = FlushWrites();
-    if (::close(Handle) != 0) ok = false;
-    Handle = -1;
+    if (!Handle.Close()) ok = false;
     return ok;
 }
 
 bool TRiffFile::FlushWrites() {
     if (WriteBuf.empty()) return true;
-    const bool ok = WriteAt(Handle, WriteBuf.data(), WriteBuf.size(), WriteStart);
+    const bool ok = WriteFully(Handle.Get(), WriteBuf.data(), WriteBuf.size(), WriteStart);
     if (ok) KnownSize = std::max<int64_t>(KnownSize, WriteStart + int64_t(WriteBuf.size()));
     WriteBuf.clear();
     return ok;
 }
 
 bool TRiffFile::Flush() {
-    return Handle >= 0 && FlushWrites();
+    return Handle.IsOpen() && FlushWrites();
 }
 
 int64_t TRiffFile::FileSize() {
-    if (Handle < 0) return -1;
+    if (!Handle.IsOpen()) return -1;
     struct stat st {};
-    if (::fstat(Handle, &st) == 0) KnownSize = std::max<int64_t>(KnownSize, int64_t(st.st_size));
+    if (::fstat(Handle.Get(), &st) == 0)
+        KnownSize = std::max<int64_t>(KnownSize, int64_t(st.st_size));
     return std::max<int64_t>(KnownSize, WriteStart + int64_t(WriteBuf.size()));
 }
 
 int64_t TRiffFile::Read(void* buffer, uint64_t count) {
-    if (Handle < 0) return -1;
+    if (!Handle.IsOpen()) return -1;
     if (!FlushWrites()) return -1;
     uint8_t* out = static_cast<uint8_t*>(buffer);
     uint64_t done = 0;
@@ -123,14 +90,14 @@ int64_t TRiffFile::Read(void* buffer, uint64_t count) {
             continue;
         }
         if (count - done >= BufferCapacity) {
-            const int64_t n = ReadAt(Handle, out + done, count - done, Position);
+            const int64_t n = ReadFully(Handle.Get(), out + done, size_t(count - done), Position);
             if (n < 0) return -1;
             done += uint64_t(n);
             Position += n;
             break;
         }
         ReadBuf.resize(BufferCapacity);
-        const int64_t n = ReadAt(Handle, ReadBuf.data(), BufferCapacity, Position);
+        const int64_t n = ReadFully(Handle.Get(), ReadBuf.data(), BufferCapacity, Position);
         if (n < 0) {
             ReadBuf.clear();
             return -1;
@@ -143,7 +110,7 @@ int64_t TRiffFile::Read(void* buffer, uint64_t count) {
 }
 
 int64_t TRiffFile::Write(const void* buffer, uint64_t count) {
-    if (Handle < 0 || !Writable) return -1;
+    if (!Handle.IsOpen() || !Writable) return -1;
     ReadBuf.clear();
     if (!WriteBuf.empty() && Position != WriteStart + int64_t(WriteBuf.size())) {
         if (!FlushWrites()) return -1;
@@ -151,7 +118,7 @@ int64_t TRiffFile::Write(const void* buffer, uint64_t count) {
     const uint8_t* in = static_cast<const uint8_t*>(buffer);
     if (count >= BufferCapacity) {
         if (!FlushWrites()) return -1;
-        if (!WriteAt(Handle, in, count, Position)) return -1;
+        if (!WriteFully(Handle.Get(), in, size_t(count), Position)) return -1;
         Position += int64_t(count);
         KnownSize = std::max(KnownSize, Position);
         return int64_t(count);
@@ -167,7 +134,7 @@ int64_t TRiffFile::Write(const void* buffer, uint64_t count) {
 }
 
 int64_t TRiffFile::Seek(int64_t offset, TOrigin origin) {
-    if (Handle < 0) return -1;
+    if (!Handle.IsOpen()) return -1;
     int64_t base = 0;
     if (origin == TOrigin::Current) base = Position;
     if (origin == TOrigin::End) base = FileSize();
@@ -227,7 +194,7 @@ bool TRiffFile::FindChunk(TChunkInfo& chunk, uint32_t id, const TChunkInfo* pare
 }
 
 bool TRiffFile::Ascend(TChunkInfo& chunk) {
-    if (Handle < 0) return false;
+    if (!Handle.IsOpen()) return false;
     if (!chunk.Created) {
         const uint64_t after = chunk.DataOffset + chunk.Size + (chunk.Size & 1u);
         Position = int64_t(after);
@@ -253,7 +220,7 @@ bool TRiffFile::Ascend(TChunkInfo& chunk) {
 }
 
 bool TRiffFile::CreateChunk(TChunkInfo& chunk, uint32_t id, uint32_t size, uint32_t formType) {
-    if (Handle < 0 || !Writable) return false;
+    if (!Handle.IsOpen() || !Writable) return false;
     uint8_t header[12];
     PutU32(header, id);
     PutU32(header + 4, size);

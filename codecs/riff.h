@@ -12,6 +12,8 @@
 // the body ended up with another length, corrects the size in the header.
 // Thread rule: one thread at a time.
 
+#include "engine/posixfile.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -44,7 +46,7 @@ public:
     enum class TOrigin { Begin, Current, End };
 
     TRiffFile() = default;
-    ~TRiffFile(); // closes without flushing pending writes (use Close to complete a file)
+    ~TRiffFile() = default; // closes without flushing pending writes (Close completes a file)
     TRiffFile(const TRiffFile&) = delete;
     TRiffFile& operator=(const TRiffFile&) = delete;
 
@@ -52,7 +54,7 @@ public:
     bool Open(const std::string& fileName, TMode mode);
     // Flushes and closes; false when a pending write or the close fails.
     bool Close();
-    bool IsOpen() const { return Handle >= 0; }
+    bool IsOpen() const { return Handle.IsOpen(); }
 
     // Bytes read (0 at the end of the file), or -1 on an I/O error.
     int64_t Read(void* buffer, uint64_t count);
@@ -80,7 +82,7 @@ private:
     // The offset where the children of parent end, clipped to the file.
     uint64_t ParentEnd(const TChunkInfo* parent);
 
-    int Handle = -1;
+    TFileDescriptor Handle;
     bool Writable = false;
     int64_t Position = 0; // logical position
     // Read buffer: bytes [ReadStart, ReadStart + ReadBuf.size()) of the file.

@@ -3,8 +3,8 @@
 // any size, converting on the way (100 ms source buffers). EMakerError is what it raises.
 // Thread rule: one writer belongs to one import and is used from that import's thread only.
 
-#include "codecs/mmreg.h"
 #include "engine/errors.h"
+#include "engine/mmreg.h"
 
 #include <cstdint>
 #include <memory>

@@ -19,9 +19,6 @@ namespace orvella {
 
 namespace {
 
-const char* const NotEnoughSpace =
-    "There is not enough memory or disk space to complete the operation.";
-
 [[noreturn]] void RaiseError(int code) {
     throw Exception(SystemErrorText(code));
 }
@@ -60,11 +57,7 @@ std::string NewWorkFileName(const std::string& folder) {
         char name[32];
         std::snprintf(name, sizeof name, "~%X.tmp", number);
         std::string path = base + name;
-        int fd = ::open(path.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0600);
-        if (fd >= 0) {
-            ::close(fd);
-            return path;
-        }
+        if (TFileDescriptor::Open(path, O_CREAT | O_EXCL | O_RDWR, 0600).IsOpen()) return path;
         if (errno != EEXIST) RaiseLastOSError();
     }
     RaiseError(EEXIST);
@@ -84,54 +77,36 @@ TLargeFile::TLargeFile(const std::string& fileName, uint32_t size, bool createNe
     Gran = page > 0 ? uint32_t(page) : 4096;
     if (createNew) {
         if (FreeSpaceOf(tempFolder.empty() ? std::string("/tmp") : tempFolder) < size)
-            throw Exception(NotEnoughSpace);
-        FileHandle = ::open(fileName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        if (FileHandle < 0) RaiseLastOSError();
+            throw Exception(NotEnoughSpaceText);
+        File = TFileDescriptor::Open(fileName, O_RDWR | O_CREAT | O_TRUNC, 0600);
+        if (!File.IsOpen()) RaiseLastOSError();
         // Reserve the blocks now: a full disk must fail here, not as SIGBUS on a mapped write.
-        if (::ftruncate(FileHandle, off_t(size)) != 0) {
-            const int code = errno;
-            ::close(FileHandle);
-            ::unlink(fileName.c_str());
-            RaiseError(code);
+        int code = ::ftruncate(File.Get(), off_t(size)) == 0 ? 0 : errno;
+        if (code == 0 && size > 0) {
+            code = ::posix_fallocate(File.Get(), 0, off_t(size));
+            if (code == EOPNOTSUPP || code == EINVAL) code = 0; // the volume cannot reserve
         }
-        if (size > 0) {
-            const int code = ::posix_fallocate(FileHandle, 0, off_t(size));
-            if (code != 0 && code != EOPNOTSUPP && code != EINVAL) {
-                ::close(FileHandle);
-                ::unlink(fileName.c_str());
-                if (code == ENOSPC || code == EDQUOT) throw Exception(NotEnoughSpace);
-                RaiseError(code);
-            }
+        if (code != 0) {
+            File.Reset();
+            ::unlink(fileName.c_str());
+            RaiseFileError(code);
         }
         Size = size;
     } else {
-        FileHandle = ::open(fileName.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0600);
-        if (FileHandle < 0) RaiseLastOSError();
+        File = TFileDescriptor::Open(fileName, O_RDONLY | O_CREAT, 0600);
+        if (!File.IsOpen()) RaiseLastOSError();
         struct stat info {};
-        if (::fstat(FileHandle, &info) != 0) {
-            const int code = errno;
-            ::close(FileHandle);
-            RaiseError(code);
-        }
+        if (::fstat(File.Get(), &info) != 0) RaiseLastOSError();
         // Byte offsets are 32-bit: a larger file cannot be a work file.
-        if (info.st_size > off_t(UINT32_MAX)) {
-            ::close(FileHandle);
-            RaiseError(EFBIG);
-        }
+        if (info.st_size > off_t(UINT32_MAX)) RaiseError(EFBIG);
         Size = uint32_t(info.st_size);
-        ::posix_fadvise(FileHandle, 0, 0, POSIX_FADV_SEQUENTIAL);
+        ::posix_fadvise(File.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     }
-    try {
-        MapWindow(0);
-    } catch (...) {
-        ::close(FileHandle);
-        throw;
-    }
+    MapWindow(0); // on failure File closes the descriptor
 }
 
 TLargeFile::~TLargeFile() {
     Unmap();
-    if (FileHandle >= 0) ::close(FileHandle);
 }
 
 void TLargeFile::Unmap() {
@@ -147,7 +122,7 @@ void TLargeFile::MapWindow(uint64_t start) {
     // Read windows are populated at once (one fault per window, not per page); a write store's
     // pages are faulted in as written: most of its writing goes through system calls.
     const int flags = Writable ? MAP_SHARED : MAP_SHARED | MAP_POPULATE;
-    void* base = ::mmap(nullptr, length, protection, flags, FileHandle, off_t(start));
+    void* base = ::mmap(nullptr, length, protection, flags, File.Get(), off_t(start));
     if (base == MAP_FAILED) RaiseLastOSError();
     ::madvise(base, length, MADV_SEQUENTIAL);
     WindowBase = static_cast<uint8_t*>(base);
@@ -199,34 +174,16 @@ void TLargeFile::SetValue(uint32_t index, int32_t value) {
 }
 
 void TLargeFile::ReadValues(int16_t* buffer, int64_t first, int64_t count) {
-    auto* bytes = reinterpret_cast<uint8_t*>(buffer);
-    size_t left = size_t(count) * 2;
-    off_t offset = off_t(44 + 2 * uint64_t(first));
-    while (left > 0) {
-        const ssize_t n = ::pread(FileHandle, bytes, left, offset);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) RaiseLastOSError();
-        if (n == 0) RaiseError(EIO); // the file was cut short behind the store's back
-        bytes += n;
-        left -= size_t(n);
-        offset += n;
-    }
+    const size_t bytes = size_t(count) * 2;
+    const int64_t n = ReadFully(File.Get(), buffer, bytes, int64_t(44 + 2 * uint64_t(first)));
+    if (n < 0) RaiseLastOSError();
+    if (size_t(n) != bytes) RaiseError(EIO); // the file was cut short behind the store's back
 }
 
 void TLargeFile::WriteValues(const int16_t* buffer, int64_t first, int64_t count) {
     if (!Writable) RaiseError(EBADF);
-    const auto* bytes = reinterpret_cast<const uint8_t*>(buffer);
-    size_t left = size_t(count) * 2;
-    off_t offset = off_t(44 + 2 * uint64_t(first));
-    while (left > 0) {
-        const ssize_t n = ::pwrite(FileHandle, bytes, left, offset);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && (errno == ENOSPC || errno == EDQUOT)) throw Exception(NotEnoughSpace);
-        if (n < 0) RaiseLastOSError();
-        bytes += n;
-        left -= size_t(n);
-        offset += n;
-    }
+    if (!WriteFully(File.Get(), buffer, size_t(count) * 2, int64_t(44 + 2 * uint64_t(first))))
+        RaiseFileError(errno);
 }
 
 // Blocks go through system calls straight to and from the caller's buffer: the page cache is
@@ -305,15 +262,14 @@ bool TLargeFile::CopyByKernel(TLargeFile& source, int64_t sourceIndex, int64_t d
     const loff_t end = from + loff_t(count) * 2;
     while (from < end) {
         const ssize_t n =
-            ::copy_file_range(source.FileHandle, &from, FileHandle, &to, size_t(end - from), 0);
+            ::copy_file_range(source.File.Get(), &from, File.Get(), &to, size_t(end - from), 0);
         if (n > 0) continue;
         if (n == 0) RaiseError(EIO); // the source was cut short behind the store's back
         if (errno == EINTR) continue;
-        if (errno == ENOSPC || errno == EDQUOT) throw Exception(NotEnoughSpace);
         const bool unsupported =
             errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP;
-        if (!unsupported) RaiseLastOSError();
-        if (from != loff_t(44 + 2 * uint64_t(sourceIndex))) RaiseLastOSError(); // not midway
+        if (!unsupported) RaiseFileError(errno);
+        if (from != loff_t(44 + 2 * uint64_t(sourceIndex))) RaiseFileError(errno); // not midway
         return false;
     }
     return true;
@@ -322,8 +278,8 @@ bool TLargeFile::CopyByKernel(TLargeFile& source, int64_t sourceIndex, int64_t d
 void TLargeFile::Flush() {
     std::lock_guard<std::mutex> guard(Lock);
     if (WindowBase && Writable && ::msync(WindowBase, size_t(End) - Start + 1, MS_SYNC) != 0)
-        RaiseLastOSError();
-    if (Writable && ::fsync(FileHandle) != 0) RaiseLastOSError();
+        RaiseFileError(errno);
+    if (Writable && ::fsync(File.Get()) != 0) RaiseFileError(errno);
 }
 
 // --- TTempfile ---
@@ -335,18 +291,14 @@ constexpr size_t TempBufferSize = 1 << 20;
 TTempfile::TTempfile(const std::string& fileName, int channels, int sampleRate)
     : ChannelCount(channels)
     , Rate(sampleRate) {
-    FileHandle = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (FileHandle < 0) RaiseLastOSError();
-    if (::lseek(FileHandle, 44, SEEK_SET) != 44) {
-        const int code = errno;
-        ::close(FileHandle);
-        RaiseError(code);
-    }
+    File = TFileDescriptor::Open(fileName, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (!File.IsOpen()) RaiseLastOSError();
+    if (::lseek(File.Get(), 44, SEEK_SET) != 44) RaiseLastOSError();
     Pending.reserve(TempBufferSize);
 }
 
 TTempfile::~TTempfile() {
-    if (FileHandle >= 0) {
+    if (File.IsOpen()) {
         try {
             Close();
         } catch (...) {
@@ -365,33 +317,21 @@ uint32_t TTempfile::Write(const void* buffer, uint32_t count) {
 }
 
 void TTempfile::FlushBuffer() {
-    size_t done = 0;
-    while (done < Pending.size()) {
-        const ssize_t n = ::write(FileHandle, Pending.data() + done, Pending.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            if (errno == ENOSPC) throw Exception(NotEnoughSpace);
-            RaiseLastOSError();
-        }
-        done += size_t(n);
-    }
+    if (!WriteFully(File.Get(), Pending.data(), Pending.size())) RaiseFileError(errno);
     Pending.clear();
 }
 
 void TTempfile::Close() {
-    if (FileHandle < 0) return;
-    const int fd = FileHandle;
+    if (!File.IsOpen()) return;
     try {
         FlushBuffer();
         const TWaveHeader header = MakeWorkHeader(uint16_t(ChannelCount), uint32_t(Rate), Written);
-        if (::pwrite(fd, &header, sizeof header, 0) != ssize_t(sizeof header)) RaiseLastOSError();
+        if (!WriteFully(File.Get(), &header, sizeof header, 0)) RaiseFileError(errno);
     } catch (...) {
-        FileHandle = -1;
-        ::close(fd);
+        File.Reset();
         throw;
     }
-    FileHandle = -1;
-    if (::close(fd) != 0) RaiseLastOSError();
+    if (!File.Close()) RaiseFileError(errno);
 }
 
 } // namespace orvella

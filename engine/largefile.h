@@ -11,6 +11,8 @@
 // sees the window moved under it by another; ReadBlock and WriteBlock need no lock and may run
 // on several threads at once.
 
+#include "engine/posixfile.h"
+
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -114,7 +116,7 @@ private:
     bool CopyByKernel(TLargeFile& source, int64_t sourceIndex, int64_t destIndex, int64_t count);
 
     std::string Name;
-    int FileHandle = -1;
+    TFileDescriptor File;
     bool Writable = false;
     uint32_t Gran = 4096;
     uint32_t Size = 0;
@@ -174,7 +176,7 @@ public:
 private:
     void FlushBuffer();
 
-    int FileHandle = -1;
+    TFileDescriptor File;
     int ChannelCount;
     int Rate;
     uint32_t Written = 0;

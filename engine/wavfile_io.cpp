@@ -3,9 +3,9 @@
 #include "engine/wavfile.h"
 
 #include "engine/errors.h"
+#include "engine/pathnames.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <sys/stat.h>
@@ -18,16 +18,6 @@ namespace {
 const char* const LoadErrorCaption = "File Loading Error!";
 const char* const UnsupportedType =
     "Unsupported file type. Orvella opens .wav, .mp3 and .wma files.";
-
-std::string LowerExtension(const std::string& path) {
-    std::string lower = path;
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return char(std::tolower(c)); });
-    const size_t slash = lower.find_last_of('/');
-    const size_t dot = lower.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-    return lower.substr(dot);
-}
 
 std::string FolderOf(const std::string& path) {
     const size_t slash = path.find_last_of('/');

@@ -9,9 +9,9 @@
 // device's render thread and the notification thread run elsewhere, and they touch nothing but
 // atomics, the buffer's memory outside the locked regions and an eventfd.
 
-#include "codecs/mmreg.h"
 #include "engine/errors.h"
 #include "engine/mainthread.h"
+#include "engine/mmreg.h"
 #include "playback/sounddevice.h"
 
 #include <atomic>

@@ -4,7 +4,7 @@
 // Two devices implement it: TPortAudioDevice (the real sound card) and TDrivenDevice (a clock
 // that the caller advances, for tests).
 
-#include "codecs/mmreg.h"
+#include "engine/mmreg.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,6 +1,6 @@
 #include "view/waveview.h"
 
-#include "codecs/mmreg.h"
+#include "engine/mmreg.h"
 
 #include <QAccessible>
 #include <QKeyEvent>

@@ -6,7 +6,7 @@
 // Decoded float samples follow the float rule of pcmconvert.h, 32-bit integers the narrowing
 // rule there. Thread rule: one decoder belongs to one reader.
 
-#include "codecs/mmreg.h"
+#include "engine/mmreg.h"
 
 #include <cstddef>
 #include <cstdint>

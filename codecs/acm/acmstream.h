@@ -4,7 +4,7 @@
 // (16 to 16 passes the bytes unchanged). Only whole source frames are converted.
 // Thread rule: one stream belongs to one writer.
 
-#include "codecs/mmreg.h"
+#include "engine/mmreg.h"
 
 #include <cstdint>
 #include <memory>

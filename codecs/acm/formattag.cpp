@@ -1,6 +1,6 @@
 #include "codecs/acm/formattag.h"
 
-#include "codecs/mmreg.h"
+#include "engine/mmreg.h"
 
 #include <cstring>
 

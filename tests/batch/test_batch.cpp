@@ -1,12 +1,15 @@
 // orvella-batch as scripts see it: its output lines, its messages and its exit statuses.
 
+#include "support/fixtures.h"
+#include "support/tempdir.h"
+
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <sys/wait.h>
 
 namespace {
@@ -20,12 +23,7 @@ struct Result {
 
 class BatchTest : public ::testing::Test {
 protected:
-    BatchTest() {
-        std::random_device seed;
-        Dir = fs::temp_directory_path() / ("orvella-batch-test-" + std::to_string(seed()));
-        fs::create_directories(Dir / "work");
-    }
-    ~BatchTest() override { fs::remove_all(Dir); }
+    BatchTest() { fs::create_directories(Dir / "work"); }
 
     // Runs orvella-batch with --temp <dir>/work and the arguments.
     Result Run(const std::string& args) {
@@ -43,14 +41,15 @@ protected:
     std::string Path(const std::string& name) const { return (Dir / name).string(); }
     bool WorkFolderEmpty() const { return fs::is_empty(Dir / "work"); }
 
-    static std::string Demo() { return std::string(ORVELLA_SAMPLES) + "/demo.wav"; }
+    static std::string Demo() { return orvella::test::SamplePath("demo.wav"); }
 
-    fs::path Dir;
+    orvella::test::TempDir Temp;
+    const fs::path Dir = Temp.Path();
 };
 
 // The demo's largest positive value, the document's peak.
 int DemoPeak() {
-    std::ifstream in(std::string(ORVELLA_SAMPLES) + "/demo.wav", std::ios::binary);
+    std::ifstream in(orvella::test::SamplePath("demo.wav"), std::ios::binary);
     std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     int peak = 0;
     for (size_t i = 44; i + 1 < bytes.size(); i += 2)

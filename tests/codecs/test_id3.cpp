@@ -9,7 +9,7 @@
 namespace orvella {
 namespace {
 
-using testing::TTempDir;
+using test::TempDir;
 using testing::WriteBytes;
 
 std::vector<uint8_t> Bytes(const std::string& s) {
@@ -37,7 +37,7 @@ TEST(ID3v2, TagSizes) {
         {"file shorter than the tag", 0, {0, 0, 0x20, 0}, 4105, true, 0},
         {"tag exactly as long as the file", 0, {0, 0, 0x20, 0}, 4106, true, 4106},
     };
-    TTempDir dir;
+    TempDir dir;
     for (const Case& c : cases) {
         std::vector<uint8_t> file = ID3v2Header(c.Flags, c.Size);
         file.resize(c.FileSize);
@@ -51,7 +51,7 @@ TEST(ID3v2, TagSizes) {
 }
 
 TEST(ID3v2, NoTagShortFileAndMissingFile) {
-    TTempDir dir;
+    TempDir dir;
     TID3v2 tag;
     WriteBytes(dir.File("plain.mp3"), std::vector<uint8_t>(100, 0xFF));
     EXPECT_TRUE(tag.ReadFromFile(dir.File("plain.mp3")));
@@ -105,7 +105,7 @@ TEST(ID3v1, EndTagSizes) {
         {"size reaching before the file", EndTags(0, true, 20, true, "999999"), true, 0, 128},
         {"file shorter than a tag", std::vector<uint8_t>(50, 'T'), false, 0, 0},
     };
-    TTempDir dir;
+    TempDir dir;
     for (const Case& c : cases) {
         WriteBytes(dir.File("t.mp3"), c.File);
         TID3v1 tag;
@@ -120,7 +120,7 @@ TEST(ID3v1, EndTagSizes) {
 
 TEST(ID3v1, FixtureWithLyrics) {
     TID3v1 tag;
-    ASSERT_TRUE(tag.ReadFromFile(testing::Fixture("mp3/id3v1_lyrics.mp3")));
+    ASSERT_TRUE(tag.ReadFromFile(test::FixturePath("mp3/id3v1_lyrics.mp3")));
     EXPECT_TRUE(tag.Exists());
     // LYRICSBEGIN (11) + IND field (10) + LYR field (19)
     EXPECT_EQ(tag.LyricsSize(), 40);

@@ -1,6 +1,9 @@
 #pragma once
-// Helpers shared by the MP3 and WMA tests: a temporary folder, whole-file reads and writes, and a
-// reader for the work files the imports write.
+// Helpers shared by the MP3 and WMA tests: whole-file reads and writes, and a reader for the work
+// files the imports write.
+
+#include "support/fixtures.h"
+#include "support/tempdir.h"
 
 #include <cstdint>
 #include <cstring>
@@ -11,10 +14,6 @@
 #include <vector>
 
 namespace orvella::testing {
-
-inline std::string Fixture(const std::string& name) {
-    return std::string(ORVELLA_FIXTURES) + "/" + name;
-}
 
 inline std::vector<uint8_t> ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -31,21 +30,6 @@ inline std::vector<int16_t> ToValues(const std::vector<uint8_t>& bytes) {
     std::memcpy(values.data(), bytes.data(), values.size() * 2);
     return values;
 }
-
-// A folder removed with everything in it when the object goes.
-class TTempDir {
-public:
-    TTempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "orvella-XXXXXX").string();
-        Path = ::mkdtemp(pattern.data());
-    }
-    ~TTempDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(Path, ignored);
-    }
-    std::string File(const std::string& name) const { return Path + "/" + name; }
-    std::string Path;
-};
 
 // The format and the samples of a RIFF WAVE file.
 struct TWorkFile {

@@ -11,11 +11,11 @@
 namespace orvella {
 namespace {
 
-using testing::Fixture;
+using test::FixturePath;
+using test::TempDir;
 using testing::ReadBytes;
 using testing::ReadWorkFile;
 using testing::ToValues;
-using testing::TTempDir;
 using testing::WriteBytes;
 
 TEST(MP3Import, FixturesMatchReferenceDecodes) {
@@ -38,12 +38,12 @@ TEST(MP3Import, FixturesMatchReferenceDecodes) {
         {"id3v2_large", 44100, 1, 20, 26},
         {"id3v1_lyrics", 44100, 1, 95, 100},
     };
-    TTempDir dir;
+    TempDir dir;
     for (const Case& c : cases) {
         const std::string name = c.Name;
         std::atomic<int> progress{0};
         ASSERT_TRUE(
-            DecodeMP3File(Fixture("mp3/" + name + ".mp3"), dir.File(name + ".wav"), progress))
+            DecodeMP3File(FixturePath("mp3/" + name + ".mp3"), dir.File(name + ".wav"), progress))
             << name;
         auto work = ReadWorkFile(dir.File(name + ".wav"));
         ASSERT_TRUE(work.Valid) << name;
@@ -52,7 +52,7 @@ TEST(MP3Import, FixturesMatchReferenceDecodes) {
         EXPECT_EQ(work.Rate, c.Rate) << name;
         EXPECT_EQ(work.Channels, c.Channels) << name;
         // Same decoder library as the reference: the samples agree exactly.
-        const auto reference = ToValues(ReadBytes(Fixture("mp3/" + name + ".raw")));
+        const auto reference = ToValues(ReadBytes(FixturePath("mp3/" + name + ".raw")));
         EXPECT_EQ(testing::WithoutWriterFiller(work, reference.size()), reference) << name;
         EXPECT_GE(progress.load(), c.MinProgress) << name;
         EXPECT_LE(progress.load(), c.MaxProgress) << name;
@@ -60,7 +60,7 @@ TEST(MP3Import, FixturesMatchReferenceDecodes) {
 }
 
 TEST(MP3Import, NoValidFrameReturnsFalse) {
-    TTempDir dir;
+    TempDir dir;
     std::atomic<int> progress{0};
     WriteBytes(dir.File("noise.mp3"), std::vector<uint8_t>(20000, 0x3C));
     EXPECT_FALSE(DecodeMP3File(dir.File("noise.mp3"), dir.File("w.wav"), progress));
@@ -72,7 +72,7 @@ TEST(MP3Import, NoValidFrameReturnsFalse) {
 TEST(MP3Import, ZeroFrameCountReturnsFalse) {
     // Valid frames whose Xing header counts none: nothing is decoded, and the import says so
     // instead of leaving an empty work file.
-    TTempDir dir;
+    TempDir dir;
     std::vector<uint8_t> bytes;
     for (int i = 0; i < 3; ++i) {
         std::vector<uint8_t> frame(208, 0);
@@ -90,8 +90,8 @@ TEST(MP3Import, DamageInsideTheStreamDoesNotEndTheImport) {
     // 20000 bytes of garbage after the second frame of a four-frame stream: every frame is still
     // decoded. The decoder restarts its filter bank after the damage, so the first frame after it
     // differs (a short transient); the frames before it and the last frame are exact.
-    TTempDir dir;
-    auto bytes = ReadBytes(Fixture("mp3/layer2.mp3"));
+    TempDir dir;
+    auto bytes = ReadBytes(FixturePath("mp3/layer2.mp3"));
     const size_t first = FrameLength(DecodeHeader(bytes.data()));
     const size_t cut = first + FrameLength(DecodeHeader(bytes.data() + first));
     std::vector<uint8_t> damaged(bytes.begin(), bytes.begin() + long(cut));
@@ -100,7 +100,7 @@ TEST(MP3Import, DamageInsideTheStreamDoesNotEndTheImport) {
     WriteBytes(dir.File("damaged.mp3"), damaged);
     std::atomic<int> progress{0};
     ASSERT_TRUE(DecodeMP3File(dir.File("damaged.mp3"), dir.File("w.wav"), progress));
-    const auto reference = ToValues(ReadBytes(Fixture("mp3/layer2.raw")));
+    const auto reference = ToValues(ReadBytes(FixturePath("mp3/layer2.raw")));
     const auto work =
         testing::WithoutWriterFiller(ReadWorkFile(dir.File("w.wav")), reference.size());
     const size_t frameValues = 1152 * 2;
@@ -114,16 +114,16 @@ TEST(MP3Import, DamageInsideTheStreamDoesNotEndTheImport) {
 TEST(MP3Import, FormatChangeMidStreamKeepsTheFirstFormat) {
     // Stereo Layer II followed by mono Layer III frames: the mono frames are left out rather
     // than written into the stereo work file.
-    TTempDir dir;
-    auto first = ReadBytes(Fixture("mp3/layer2.mp3"));
-    auto second = ReadBytes(Fixture("mp3/mono.mp3"));
+    TempDir dir;
+    auto first = ReadBytes(FixturePath("mp3/layer2.mp3"));
+    auto second = ReadBytes(FixturePath("mp3/mono.mp3"));
     first.insert(first.end(), second.begin(), second.end());
     WriteBytes(dir.File("mixed.mp3"), first);
     std::atomic<int> progress{0};
     ASSERT_TRUE(DecodeMP3File(dir.File("mixed.mp3"), dir.File("w.wav"), progress));
     auto work = ReadWorkFile(dir.File("w.wav"));
     EXPECT_EQ(work.Channels, 2);
-    const auto reference = ToValues(ReadBytes(Fixture("mp3/layer2.raw")));
+    const auto reference = ToValues(ReadBytes(FixturePath("mp3/layer2.raw")));
     EXPECT_EQ(testing::WithoutWriterFiller(work, reference.size()), reference);
 }
 
@@ -142,7 +142,7 @@ TEST(MP3Import, LayerIStreams) {
         {"MPEG 1, 44100 Hz, 128 kbit/s, stereo", {0xFF, 0xFF, 0x40, 0x00}, 136, 44100, 2},
         {"MPEG 2, 22050 Hz, 64 kbit/s, mono", {0xFF, 0xF7, 0x40, 0xC0}, 136, 22050, 1},
     };
-    TTempDir dir;
+    TempDir dir;
     for (const Case& c : cases) {
         const int frames = 40;
         std::vector<uint8_t> bytes;
@@ -168,7 +168,7 @@ TEST(MP3Import, LayerIStreams) {
 }
 
 TEST(MP3Decoder, OneFramePerCallAndResults) {
-    auto bytes = ReadBytes(Fixture("mp3/layer2.mp3"));
+    auto bytes = ReadBytes(FixturePath("mp3/layer2.mp3"));
     TMPSTR state;
     ASSERT_NE(_InitMP3(&state) & 0xFF, 0);
     std::vector<uint8_t> out(8192);
@@ -186,7 +186,7 @@ TEST(MP3Decoder, OneFramePerCallAndResults) {
         result = _decodeMP3(&state, nullptr, 0, out.data(), 8192, &done);
     }
     EXPECT_EQ(result, MP3_NEED_MORE);
-    EXPECT_EQ(total, ReadBytes(Fixture("mp3/layer2.raw")).size());
+    EXPECT_EQ(total, ReadBytes(FixturePath("mp3/layer2.raw")).size());
     // Too small an output for one frame is an error, not an overrun.
     _ExitMP3(&state);
     ASSERT_NE(_InitMP3(&state) & 0xFF, 0);

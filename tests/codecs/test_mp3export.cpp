@@ -6,6 +6,7 @@
 #include "codecs/mp3format.h"
 #include "codecs/mp3maker.h"
 #include "engine/errors.h"
+#include "support/recordingdialogs.h"
 #include "test_mp3_util.h"
 
 #include <cmath>
@@ -14,20 +15,10 @@
 namespace orvella {
 namespace {
 
+using test::RecordingDialogs;
+using test::TempDir;
 using testing::ReadBytes;
 using testing::ReadWorkFile;
-using testing::TTempDir;
-
-class TRecordedDialogs : public TUserDialogs {
-public:
-    void ShowError(const std::string& text) override { Messages.push_back(text); }
-    void ShowMessage(const std::string& text, const std::string&, TMessageIcon icon) override {
-        Messages.push_back(text);
-        Icons.push_back(icon);
-    }
-    std::vector<std::string> Messages;
-    std::vector<TMessageIcon> Icons;
-};
 
 int32_t At(const TEncoderConfig& r, size_t offset) {
     return int32_t(uint32_t(r[offset]) | uint32_t(r[offset + 1]) << 8 |
@@ -125,7 +116,7 @@ std::vector<int16_t> Tones(uint32_t rate, uint16_t channels, double seconds) {
 
 // Feeds the values in chunks as the save does: full chunks, then the rest (also when empty).
 bool Encode(const std::string& path, const TEncoderConfig& config, const std::vector<int16_t>& v,
-            TRecordedDialogs& dialogs) {
+            RecordingDialogs& dialogs) {
     uint32_t chunk = 0;
     auto writer = CreateMP3Writer(path, chunk, config, dialogs);
     if (chunk == 0) return writer->Finish();
@@ -172,14 +163,14 @@ TEST(MP3Export, EncodedFilesReadBack) {
         {"VBR stereo", {TMP3Settings::VBR, 13, 0, 4, 0, false}, 44100, 2, "Stereo", 0, true},
         {"ABR stereo 96", {TMP3Settings::ABR, 13, 0, 0, 7, false}, 48000, 2, "Stereo", 0, false},
     };
-    TTempDir dir;
+    TempDir dir;
     for (const Case& c : cases) {
         const std::string mp3 = dir.File("out.mp3");
-        TRecordedDialogs dialogs;
+        RecordingDialogs dialogs;
         const auto values = Tones(c.Rate, c.Channels, 1.0);
         ASSERT_TRUE(Encode(mp3, FillEncoderConfig(c.Settings, c.Rate, c.Channels), values, dialogs))
             << c.Name;
-        EXPECT_TRUE(dialogs.Messages.empty()) << c.Name;
+        EXPECT_TRUE(dialogs.Texts().empty()) << c.Name;
 
         TMPEGaudio mpeg;
         ASSERT_TRUE(mpeg.ReadFromFile(mp3)) << c.Name;
@@ -217,16 +208,16 @@ TEST(MP3Export, EncodedFilesReadBack) {
 }
 
 TEST(MP3Export, EncoderThatCannotOpenFailsTheWriter) {
-    TTempDir dir;
-    TRecordedDialogs dialogs;
+    TempDir dir;
+    RecordingDialogs dialogs;
     TEncoderConfig bad = FillEncoderConfig(TMP3Settings{}, 44100, 2);
     bad[1] = 0; // dwConfig 0: not a record the encoder knows
     uint32_t chunk = 99;
     auto writer = CreateMP3Writer(dir.File("x.mp3"), chunk, bad, dialogs);
     EXPECT_EQ(chunk, 0u);
-    ASSERT_EQ(dialogs.Messages.size(), 1u);
-    EXPECT_EQ(dialogs.Messages[0], "Error opening encoding stream 1");
-    EXPECT_EQ(dialogs.Icons[0], TMessageIcon::Error);
+    ASSERT_EQ(dialogs.Texts().size(), 1u);
+    EXPECT_EQ(dialogs.Texts()[0], "Error opening encoding stream 1");
+    EXPECT_EQ(dialogs.Messages()[0].Icon, TMessageIcon::Error);
     int16_t values[4] = {};
     EXPECT_EQ(writer->Write(values, sizeof values), -1);
     EXPECT_FALSE(writer->Finish());
@@ -237,12 +228,12 @@ TEST(MP3Export, EncoderThatCannotOpenFailsTheWriter) {
     TEncoderConfig zero = FillEncoderConfig(TMP3Settings{}, 0, 2);
     auto second = CreateMP3Writer(dir.File("y.mp3"), chunk, zero, dialogs);
     EXPECT_EQ(chunk, 0u);
-    EXPECT_EQ(dialogs.Messages.back(), "Error opening encoding stream 2");
+    EXPECT_EQ(dialogs.Texts().back(), "Error opening encoding stream 2");
 }
 
 TEST(MP3Export, WriterBasics) {
-    TTempDir dir;
-    TRecordedDialogs dialogs;
+    TempDir dir;
+    RecordingDialogs dialogs;
     const std::string path = dir.File("z.mp3");
     testing::WriteBytes(path, std::vector<uint8_t>(5000, 1)); // replaced, not appended to
     uint32_t chunk = 0;
@@ -261,7 +252,7 @@ TEST(MP3Export, WriterBasics) {
     EXPECT_THROW(CreateMP3Writer(dir.File("no/such/dir.mp3"), chunk,
                                  FillEncoderConfig(TMP3Settings{}, 44100, 2), dialogs),
                  Exception);
-    EXPECT_TRUE(dialogs.Messages.empty());
+    EXPECT_TRUE(dialogs.Texts().empty());
 }
 
 } // namespace

@@ -9,8 +9,8 @@
 namespace orvella {
 namespace {
 
-using testing::Fixture;
-using testing::TTempDir;
+using test::FixturePath;
+using test::TempDir;
 using testing::WriteBytes;
 
 // MPEG 1 Layer III, 64 kbit/s, 44100 Hz, mono, no padding: 208 bytes per frame.
@@ -139,7 +139,7 @@ TEST(MPEGSearch, BlockSearch) {
 }
 
 TEST(MPEGSearch, FileSearchInBlocks) {
-    TTempDir dir;
+    TempDir dir;
     TMPEGaudio mpeg;
     // Frames from offset 1730 on: not taken from the first block (positions 0 … 1729); the second
     // block starts at 3458, and its first header is the frame at 1730 + 9 × 208 = 3602.
@@ -167,7 +167,7 @@ TEST(MPEGSearch, FileSearchInBlocks) {
 }
 
 TEST(MPEGSearch, VBRHeaders) {
-    TTempDir dir;
+    TempDir dir;
     // MPEG 1 mono: the header sits 21 bytes into the frame.
     auto xing = Frames(0, 20);
     std::memcpy(xing.data() + 21, "Xing\0\0\0\x0f\0\0\x12\x34\0\0\x40\0", 16);
@@ -212,7 +212,7 @@ TEST(MPEGSearch, Fixtures) {
     };
     for (const Case& c : cases) {
         TMPEGaudio mpeg;
-        const std::string path = Fixture(std::string("mp3/") + c.File);
+        const std::string path = FixturePath(std::string("mp3/") + c.File);
         ASSERT_TRUE(mpeg.ReadFromFile(path)) << c.File;
         EXPECT_EQ(mpeg.SampleRate(), c.Rate) << c.File;
         EXPECT_EQ(mpeg.ChannelMode(), c.Mode) << c.File;
@@ -229,7 +229,7 @@ TEST(MPEGSearch, Fixtures) {
         }
     }
     TMPEGaudio lyrics;
-    lyrics.ReadFromFile(Fixture("mp3/id3v1_lyrics.mp3"));
+    lyrics.ReadFromFile(FixturePath("mp3/id3v1_lyrics.mp3"));
     EXPECT_EQ(lyrics.AudioEnd(), lyrics.FileLength() - 183);
 }
 

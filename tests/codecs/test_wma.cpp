@@ -5,6 +5,7 @@
 #include "codecs/wavmaker.h"
 #include "codecs/wma_decoder.h"
 #include "codecs/wma_dll.h"
+#include "support/recordingdialogs.h"
 #include "test_mp3_util.h"
 
 extern "C" {
@@ -16,21 +17,13 @@ extern "C" {
 namespace orvella {
 namespace {
 
-using testing::Fixture;
+using test::FixturePath;
+using test::RecordingDialogs;
+using test::TempDir;
 using testing::ReadBytes;
 using testing::ReadWorkFile;
 using testing::ToValues;
-using testing::TTempDir;
 using testing::WriteBytes;
-
-class TRecordedDialogs : public TUserDialogs {
-public:
-    void ShowError(const std::string& text) override { Messages.push_back(text); }
-    void ShowMessage(const std::string& text, const std::string&, TMessageIcon) override {
-        Messages.push_back(text);
-    }
-    std::vector<std::string> Messages;
-};
 
 TEST(WMAImport, FixturesMatchReferenceDecodes) {
     struct Case {
@@ -44,15 +37,15 @@ TEST(WMAImport, FixturesMatchReferenceDecodes) {
         {"with_video", 22050, 1}, // the video stream comes first in this file
     };
     ASSERT_TRUE(BindWMRuntime());
-    TTempDir dir;
+    TempDir dir;
     for (const Case& c : cases) {
         const std::string name = c.Name;
         std::atomic<int> progress{0};
-        TRecordedDialogs dialogs;
-        ASSERT_TRUE(DecodeWMAFile(Fixture("wma/" + name + ".wma"), dir.File(name + ".wav"),
+        RecordingDialogs dialogs;
+        ASSERT_TRUE(DecodeWMAFile(FixturePath("wma/" + name + ".wma"), dir.File(name + ".wav"),
                                   progress, dialogs))
             << name;
-        EXPECT_TRUE(dialogs.Messages.empty()) << name;
+        EXPECT_TRUE(dialogs.Texts().empty()) << name;
         auto work = ReadWorkFile(dir.File(name + ".wav"));
         ASSERT_TRUE(work.Valid) << name;
         EXPECT_EQ(work.Tag, 1) << name;
@@ -60,7 +53,7 @@ TEST(WMAImport, FixturesMatchReferenceDecodes) {
         EXPECT_EQ(work.Rate, c.Rate) << name;
         EXPECT_EQ(work.Channels, c.Channels) << name;
         // The reference was converted from the decoder's float output with the same rounding.
-        const auto reference = ToValues(ReadBytes(Fixture("wma/" + name + ".raw")));
+        const auto reference = ToValues(ReadBytes(FixturePath("wma/" + name + ".raw")));
         EXPECT_EQ(testing::WithoutWriterFiller(work, reference.size()), reference) << name;
         // These files are shorter than a second (duration 0): progress follows the bytes read.
         EXPECT_GE(progress.load(), 50) << name;
@@ -70,14 +63,14 @@ TEST(WMAImport, FixturesMatchReferenceDecodes) {
 
 TEST(WMAImport, ProgressFollowsTheDurationAndStopsAt100) {
     // 1.5 s: the duration counts as 1 s, so the sample times pass 100 % before the end.
-    TTempDir dir;
+    TempDir dir;
     TTagsData tags;
-    TRecordedDialogs dialogs;
-    ReadWMATags(Fixture("wma/long_1500ms.wma"), tags, dialogs);
+    RecordingDialogs dialogs;
+    ReadWMATags(FixturePath("wma/long_1500ms.wma"), tags, dialogs);
     EXPECT_EQ(tags.Duration, 1);
     std::atomic<int> progress{0};
     ASSERT_TRUE(
-        DecodeWMAFile(Fixture("wma/long_1500ms.wma"), dir.File("w.wav"), progress, dialogs));
+        DecodeWMAFile(FixturePath("wma/long_1500ms.wma"), dir.File("w.wav"), progress, dialogs));
     EXPECT_EQ(progress.load(), 100);
     auto work = ReadWorkFile(dir.File("w.wav"));
     EXPECT_EQ(work.Rate, 22050u);
@@ -85,10 +78,10 @@ TEST(WMAImport, ProgressFollowsTheDurationAndStopsAt100) {
 }
 
 TEST(WMAImport, NotAWindowsMediaFile) {
-    TTempDir dir;
+    TempDir dir;
     WriteBytes(dir.File("fake.wma"), std::vector<uint8_t>(3000, 0x42));
     std::atomic<int> progress{0};
-    TRecordedDialogs dialogs;
+    RecordingDialogs dialogs;
     try {
         DecodeWMAFile(dir.File("fake.wma"), dir.File("w.wav"), progress, dialogs);
         FAIL() << "no exception";
@@ -101,8 +94,8 @@ TEST(WMAImport, NotAWindowsMediaFile) {
 
 TEST(WMAImport, NoSampleDecodedReturnsFalse) {
     // The headers of a real file with its data cut away: the stream opens, nothing plays.
-    TTempDir dir;
-    auto bytes = ReadBytes(Fixture("wma/wmav2_stereo.wma"));
+    TempDir dir;
+    auto bytes = ReadBytes(FixturePath("wma/wmav2_stereo.wma"));
     // The ASF data object starts with its GUID; keep everything before it.
     const uint8_t dataGuid[16] = {0x36, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
                                   0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
@@ -111,15 +104,15 @@ TEST(WMAImport, NoSampleDecodedReturnsFalse) {
     bytes.erase(at + 50, bytes.end());
     WriteBytes(dir.File("cut.wma"), bytes);
     std::atomic<int> progress{0};
-    TRecordedDialogs dialogs;
+    RecordingDialogs dialogs;
     EXPECT_FALSE(DecodeWMAFile(dir.File("cut.wma"), dir.File("w.wav"), progress, dialogs));
 }
 
 TEST(WMAImport, ProtectedFileGivesNoSample) {
     // The fixture with an (extended) content encryption object added to its ASF header.
-    TTempDir dir;
-    const std::vector<uint8_t> plain = ReadBytes(Fixture("wma/wmav2_stereo.wma"));
-    EXPECT_FALSE(HasContentEncryption(Fixture("wma/wmav2_stereo.wma")));
+    TempDir dir;
+    const std::vector<uint8_t> plain = ReadBytes(FixturePath("wma/wmav2_stereo.wma"));
+    EXPECT_FALSE(HasContentEncryption(FixturePath("wma/wmav2_stereo.wma")));
     const std::vector<uint8_t> guids[] = {
         {0xFB, 0xB3, 0x11, 0x22, 0x23, 0xBD, 0xD2, 0x11, 0xB4, 0xB7, 0x00, 0xA0, 0xC9, 0x55, 0xFC,
          0x6E},
@@ -146,7 +139,7 @@ TEST(WMAImport, ProtectedFileGivesNoSample) {
         WriteBytes(dir.File("protected.wma"), bytes);
         EXPECT_TRUE(HasContentEncryption(dir.File("protected.wma")));
         std::atomic<int> progress{0};
-        TRecordedDialogs dialogs;
+        RecordingDialogs dialogs;
         EXPECT_FALSE(
             DecodeWMAFile(dir.File("protected.wma"), dir.File("w.wav"), progress, dialogs));
         EXPECT_EQ(progress, 0);
@@ -155,7 +148,7 @@ TEST(WMAImport, ProtectedFileGivesNoSample) {
 
 TEST(WMAReader, HelperSelectsAudioAndHandsOverLargeSamples) {
     TWMhelper helper;
-    ASSERT_EQ(helper.Open(Fixture("wma/with_video.wma")), 0);
+    ASSERT_EQ(helper.Open(FixturePath("wma/with_video.wma")), 0);
     EXPECT_EQ(helper.VideoStream(), 0);
     EXPECT_EQ(helper.AudioStream(), 1);
     EXPECT_EQ(helper.SampleRate(), 22050u);
@@ -174,22 +167,22 @@ TEST(WMAReader, HelperSelectsAudioAndHandsOverLargeSamples) {
         lastTime = time;
         total += size;
     }
-    EXPECT_EQ(total, ReadBytes(Fixture("wma/with_video.raw")).size());
+    EXPECT_EQ(total, ReadBytes(FixturePath("wma/with_video.raw")).size());
     EXPECT_GT(lastTime, 10u); // in 10 ms units: the last samples lie past 0.1 s
 
     TWMhelper none;
-    EXPECT_LT(none.Open(Fixture("mp3/../../fixtures/wma/missing.wma")), 0);
+    EXPECT_LT(none.Open(FixturePath("mp3/../../fixtures/wma/missing.wma")), 0);
     EXPECT_EQ(none.SampleRate(), 0u);
 }
 
 TEST(WMAReader, Tags) {
-    TRecordedDialogs dialogs;
+    RecordingDialogs dialogs;
     TTagsData tags;
-    ReadWMATags(Fixture("wma/wmav2_stereo.wma"), tags, dialogs);
+    ReadWMATags(FixturePath("wma/wmav2_stereo.wma"), tags, dialogs);
     EXPECT_EQ(tags.Title, "Fixture title");
     EXPECT_EQ(tags.Duration, 0); // 0.138 s: whole seconds, the remainder dropped
-    EXPECT_EQ(tags.FileSize, int64_t(ReadBytes(Fixture("wma/wmav2_stereo.wma")).size()));
-    EXPECT_TRUE(dialogs.Messages.empty());
+    EXPECT_EQ(tags.FileSize, int64_t(ReadBytes(FixturePath("wma/wmav2_stereo.wma")).size()));
+    EXPECT_TRUE(dialogs.Texts().empty());
 
     try {
         ReadWMATags("/nonexistent/a.wma", tags, dialogs);

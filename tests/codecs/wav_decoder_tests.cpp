@@ -24,7 +24,7 @@ std::vector<int16_t> RawValues(const Bytes& b) {
 // The values of the committed 16-bit reference signal (stereo, 8 kHz, 400 frames), taken from
 // its data chunk directly.
 std::vector<int16_t> ReferenceSignal() {
-    const Bytes b = ReadBytes(Fixture("pcm16-8000-2.wav"));
+    const Bytes b = ReadBytes(FixturePath("wav/pcm16-8000-2.wav"));
     for (size_t i = 12; i + 8 <= b.size(); i += 8 + GetU32(b, i + 4)) {
         if (std::memcmp(&b[i], "data", 4) == 0) {
             return RawValues(Bytes(b.begin() + i + 8, b.begin() + i + 8 + GetU32(b, i + 4)));
@@ -97,11 +97,12 @@ TEST_F(WavImport, EveryFixtureFormatDecodesToItsReference) {
     ASSERT_EQ(signal.size(), 800u);
     for (const FixtureCase& c : Fixtures) {
         SCOPED_TRACE(c.File);
-        const WorkFile w = Import(Fixture(c.File));
+        const WorkFile w = Import(FixturePath(std::string("wav/") + c.File));
         EXPECT_EQ(w.Channels, c.Channels);
         EXPECT_EQ(w.Rate, c.Rate);
         const std::vector<int16_t> expected =
-            c.Reference ? RawValues(ReadBytes(Fixture(c.Reference))) : signal;
+            c.Reference ? RawValues(ReadBytes(FixturePath(std::string("wav/") + c.Reference)))
+                        : signal;
         ASSERT_FALSE(expected.empty());
         ASSERT_EQ(w.Values.size(), expected.size());
         int worst = 0;
@@ -113,7 +114,7 @@ TEST_F(WavImport, EveryFixtureFormatDecodesToItsReference) {
 }
 
 TEST_F(WavImport, EightBitValuesAreWholeSteps) {
-    for (int16_t v : Import(Fixture("pcm8-8000-2.wav")).Values)
+    for (int16_t v : Import(FixturePath("wav/pcm8-8000-2.wav")).Values)
         EXPECT_EQ(v % 256, 0);
 }
 
@@ -317,7 +318,7 @@ TEST_F(WavImport, FailuresCarryTheirMessages) {
 
 TEST_F(WavImport, CorruptCompressedDataFailsToConvert) {
     // MS ADPCM blocks whose predictor index is out of range.
-    const Bytes fixture = ReadBytes(Fixture("ms-adpcm-8000-2.wav"));
+    const Bytes fixture = ReadBytes(FixturePath("wav/ms-adpcm-8000-2.wav"));
     Bytes damaged = fixture;
     for (size_t i = 12; i + 8 <= damaged.size(); i += 8 + GetU32(damaged, i + 4)) {
         if (std::memcmp(&damaged[i], "data", 4) == 0) {
@@ -332,7 +333,7 @@ TEST_F(WavImport, CorruptCompressedDataFailsToConvert) {
 TEST_F(WavImport, CompressedDataThatDecodesToNothingGivesTheHeaderOnly) {
     // MPEG audio in a WAV whose data holds no frame sync: the decoder produces no output at
     // all, and the reader must end cleanly instead of copying from an empty buffer.
-    Bytes file = ReadBytes(Fixture("mp3-16000-1.wav"));
+    Bytes file = ReadBytes(FixturePath("wav/mp3-16000-1.wav"));
     for (size_t i = 12; i + 8 <= file.size(); i += 8 + GetU32(file, i + 4)) {
         if (std::memcmp(&file[i], "data", 4) == 0) {
             for (size_t k = i + 8; k < file.size(); ++k)
@@ -414,7 +415,7 @@ TEST_F(WavImport, ReaderDeliversWholeBlocksAndCountsSourceBytes) {
 }
 
 TEST_F(WavImport, CompressedReaderDeliversAtMostOneChunkPerRead) {
-    TFileWaveStream stream(Fixture("ima-adpcm-8000-2.wav"), nullptr);
+    TFileWaveStream stream(FixturePath("wav/ima-adpcm-8000-2.wav"), nullptr);
     TPCMWaveReader reader(stream);
     EXPECT_EQ(reader.PCMFormat().wBitsPerSample, 16);
     std::vector<uint8_t> buffer(TPCMWaveReader::ChunkSize);
@@ -428,7 +429,7 @@ TEST_F(WavImport, CompressedReaderDeliversAtMostOneChunkPerRead) {
         produced += n;
     }
     EXPECT_EQ(consumed, reader.DataSize());
-    EXPECT_EQ(produced, int64_t(ReadBytes(Fixture("ima-adpcm-8000-2.ref.raw")).size()));
+    EXPECT_EQ(produced, int64_t(ReadBytes(FixturePath("wav/ima-adpcm-8000-2.ref.raw")).size()));
 }
 
 TEST_F(WavImport, StreamWritesAFileItReadsBack) {

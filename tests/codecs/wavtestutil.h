@@ -2,6 +2,9 @@
 // Helpers for the WAV codec tests: temporary folders, files as bytes, RIFF files built from
 // bytes, and work files read back as 16-bit values.
 
+#include "support/fixtures.h"
+#include "support/tempdir.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -34,22 +37,11 @@ inline void WriteBytes(const std::string& path, const Bytes& bytes) {
     std::fclose(f);
 }
 
-inline std::string Fixture(const std::string& name) {
-    return std::string(ORVELLA_FIXTURES) + "/wav/" + name;
-}
-
 // A fresh folder per test, removed afterwards.
 class TempDirTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "orvella-wav-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        Dir = pattern;
-    }
-    void TearDown() override { std::filesystem::remove_all(Dir); }
-    std::string Path(const std::string& name) const { return Dir + "/" + name; }
-    std::string Dir;
+    std::string Path(const std::string& name) const { return Temp.File(name); }
+    TempDir Temp;
 };
 
 inline void PutU16(Bytes& b, uint16_t v) {

@@ -364,23 +364,6 @@ protected:
     const char* FailWith = nullptr;
 };
 
-TEST_F(BlockingDocumentTest, StartersUndoAndRedoAreRefusedWhileABodyRuns) {
-    WriteWorkFile(Temp.File("a.wav"), 1, 8000, {1, 2, 3});
-    ASSERT_TRUE(Doc->Open(Temp.File("a.wav")));
-    while (!Entered)
-        std::this_thread::yield();
-    EXPECT_TRUE(Doc->IsBusy());
-    EXPECT_FALSE(Doc->Open(Temp.File("a.wav")));
-    EXPECT_FALSE(Doc->Save());
-    Doc->UndoStack.Push("/nonexistent");
-    Doc->Undo(); // refused: the stack is untouched
-    EXPECT_EQ(Doc->UndoStack.Count(), 1u);
-    Doc->UndoStack.Pop();
-    Release = true;
-    RunToIdle();
-    EXPECT_TRUE(Doc->Ready);
-}
-
 TEST_F(BlockingDocumentTest, FailedBodyShowsItsErrorOnceAndRestoresTheDocument) {
     Release = true;
     WriteWorkFile(Temp.File("a.wav"), 1, 8000, std::vector<int16_t>(1000, 10));
@@ -418,13 +401,4 @@ TEST_F(DocumentTest, ThreadsStoreIsSharedSafelyWithARunningBody) {
     }
     RunToIdle();
     EXPECT_EQ(ReadWorkFileValues(Temp.File("copy.wav")), values);
-}
-
-TEST_F(DocumentTest, StartersThatNeedADocumentRefuseWithoutOne) {
-    EXPECT_FALSE(Doc->Save());
-    EXPECT_FALSE(Doc->SaveRange(Temp.File("x.wav"), 0, 0));
-    EXPECT_FALSE(Doc->Convert(22050, 1));
-    EXPECT_FALSE(Doc->Reverse());
-    EXPECT_FALSE(Doc->IsBusy());
-    EXPECT_TRUE(Temp.Files().empty());
 }

@@ -4,54 +4,8 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
-#include <random>
 
 namespace orvella::test {
-
-TempDir::TempDir() {
-    std::random_device seed;
-    const auto base = std::filesystem::temp_directory_path();
-    for (;;) {
-        auto candidate = base / ("orvella-test-" + std::to_string(seed()));
-        if (std::filesystem::create_directory(candidate)) {
-            Dir = candidate.string();
-            return;
-        }
-    }
-}
-
-TempDir::~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(Dir, ignored);
-}
-
-std::vector<std::string> TempDir::Files() const {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(Dir))
-        names.push_back(entry.path().filename().string());
-    return names;
-}
-
-void RecordingDialogs::ShowError(const std::string& text) {
-    std::lock_guard<std::mutex> guard(Lock);
-    ErrorTexts.push_back(text);
-}
-
-void RecordingDialogs::ShowMessage(const std::string& text, const std::string& caption,
-                                   TMessageIcon icon) {
-    std::lock_guard<std::mutex> guard(Lock);
-    Boxes.push_back({text, caption, icon});
-}
-
-std::vector<std::string> RecordingDialogs::Errors() const {
-    std::lock_guard<std::mutex> guard(Lock);
-    return ErrorTexts;
-}
-
-std::vector<RecordedBox> RecordingDialogs::Messages() const {
-    std::lock_guard<std::mutex> guard(Lock);
-    return Boxes;
-}
 
 void WriteWorkFile(const std::string& path, int channels, int rate,
                    const std::vector<int16_t>& values) {

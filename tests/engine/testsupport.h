@@ -1,12 +1,14 @@
 #pragma once
-// Helpers shared by the engine's tests: a private temporary folder, a dialog recorder, work files
-// from value lists, and a document fixture driven by a plain main-thread loop.
+// Helpers shared by the engine's tests: work files from value lists, and a document fixture driven
+// by a plain main-thread loop with a private temporary folder and recorded dialogs.
 
 #include "engine/largefile.h"
 #include "engine/mainthread.h"
 #include "engine/memoryclipboard.h"
 #include "engine/userdialogs.h"
 #include "engine/wavfile.h"
+#include "support/recordingdialogs.h"
+#include "support/tempdir.h"
 
 #include <gtest/gtest.h>
 
@@ -16,39 +18,6 @@
 #include <vector>
 
 namespace orvella::test {
-
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    const std::string& Path() const { return Dir; }
-    std::string File(const std::string& name) const { return Dir + "/" + name; }
-    // Names of the files now in the folder.
-    std::vector<std::string> Files() const;
-
-private:
-    std::string Dir;
-};
-
-struct RecordedBox {
-    std::string Text, Caption;
-    TMessageIcon Icon;
-};
-
-class RecordingDialogs : public TUserDialogs {
-public:
-    void ShowError(const std::string& text) override;
-    void ShowMessage(const std::string& text, const std::string& caption,
-                     TMessageIcon icon) override;
-    std::vector<std::string> Errors() const;
-    std::vector<RecordedBox> Messages() const;
-
-private:
-    mutable std::mutex Lock;
-    std::vector<std::string> ErrorTexts;
-    std::vector<RecordedBox> Boxes;
-};
 
 // Writes a work file holding values (interleaved) for channels at rate.
 void WriteWorkFile(const std::string& path, int channels, int rate,

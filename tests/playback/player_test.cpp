@@ -1,5 +1,6 @@
 #include "playback/drivendevice.h"
 #include "playback/playunit.h"
+#include "support/recordingdialogs.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>
@@ -370,88 +371,11 @@ TEST_F(PlayerTest, ClockOnAnotherThread) {
         ASSERT_EQ(out[k], 0) << k;
 }
 
-// Advances the driven device one chunk at a time, each handled before the next (reports counts
-// the position reports), until finished.
-std::thread ChunkClock(TDrivenDevice& device, std::atomic<int>& reports,
-                       std::atomic<bool>& finished, uint32_t chunkFrames) {
-    return std::thread([&device, &reports, &finished, chunkFrames] {
-        for (int k = 1; !finished.load(); ++k) {
-            while (device.RunningStreams() == 0 && !finished.load())
-                std::this_thread::yield();
-            device.Advance(chunkFrames);
-            while (reports.load() < k && !finished.load())
-                std::this_thread::yield();
-        }
-    });
-}
-
-// What the batch tool's --play does: a document range played to its end on a main loop.
-TEST_F(PlayerTest, PlayRangeRunsToTheEnd) {
-    MakeDocument(1, Ramp(Lead + 10 * ChunkFrames));
-    std::atomic<int> reports{0};
-    std::atomic<bool> finished{false};
-    std::vector<uint32_t> frames;
-    // Playback ends with a notification that reports nothing.
-    std::thread clock = ChunkClock(*Device, reports, finished, ChunkFrames);
-    const bool ended = PlayRange(
-        Player, Loop, Source(), 1, 8000, Lead, Lead + 5 * ChunkFrames + 10,
-        [&](uint32_t played) {
-            frames.push_back(played);
-            ++reports;
-        },
-        20000);
-    finished = true;
-    clock.join();
-    EXPECT_TRUE(ended);
-    ASSERT_FALSE(frames.empty());
-    EXPECT_EQ(frames.back(), 5 * ChunkFrames + 10);
-    EXPECT_TRUE(Player.OnStatus); // the fixture's handlers are back
-    Statuses.clear();
-    Player.Halt();
-    EXPECT_EQ(Statuses.size(), 1u);
-}
-
-TEST_F(PlayerTest, PlayRangeRaisesARefillFailure) {
-    // The range runs past the document's end, so a refill fails while it plays.
-    MakeDocument(1, Ramp(Lead + 17 * ChunkFrames));
-    std::atomic<int> reports{0};
-    std::atomic<bool> finished{false};
-    std::thread clock = ChunkClock(*Device, reports, finished, ChunkFrames);
-    EXPECT_THROW(PlayRange(
-                     Player, Loop, Source(), 1, 8000, Lead, Lead + 20 * ChunkFrames,
-                     [&](uint32_t) { ++reports; }, 20000),
-                 Exception);
-    finished = true;
-    clock.join();
-    EXPECT_FALSE(Player.Playing());
-    EXPECT_TRUE(Errors.empty()); // raised to the caller, not shown a second time
-    EXPECT_TRUE(Player.OnError); // the fixture's handlers are back
-}
-
-TEST_F(PlayerTest, PlayRangeStopsOnRequestWhenTheDeviceIsSilent) {
-    // The device never calls back: no notification wakes the loop, the stop request still ends it.
-    MakeDocument(1, Ramp(Lead + 10 * ChunkFrames));
-    const auto asked = std::chrono::steady_clock::now() + std::chrono::milliseconds(150);
-    const bool ended = PlayRange(Player, Loop, Source(), 1, 8000, Lead, Lead + 5 * ChunkFrames, {},
-                                 -1, [&] { return std::chrono::steady_clock::now() >= asked; });
-    EXPECT_FALSE(ended);
-    EXPECT_FALSE(Player.Playing());
-}
-
 } // namespace
 } // namespace orvella
 
 namespace orvella {
 namespace {
-
-class SilentDialogs : public TUserDialogs {
-public:
-    void ShowError(const std::string& text) override { Texts.push_back(text); }
-    void ShowMessage(const std::string& text, const std::string&, TMessageIcon) override {
-        Texts.push_back(text);
-    }
-    std::vector<std::string> Texts;
-};
 
 // The player on a loaded document: it reads the document's store and stops once the document is
 // no longer ready.
@@ -459,7 +383,7 @@ TEST(PlayerDocumentTest, PlaysALoadedDocumentUntilItCloses) {
     TMainLoop loop;
     const std::vector<int16_t> values = Ramp(2 * 40 * 250);
     TWorkFile source(2, 8000, values);
-    SilentDialogs dialogs;
+    test::RecordingDialogs dialogs;
     TEngineSettings settings;
     settings.TempFolder = source.Folder;
     TCodecServices codecs;

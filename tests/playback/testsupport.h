@@ -4,14 +4,13 @@
 #include "engine/largefile.h"
 #include "engine/mainthread.h"
 #include "playback/DDirectSound.h"
+#include "support/tempdir.h"
 
 #include <chrono>
-#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace orvella::testing {
@@ -19,20 +18,19 @@ namespace orvella::testing {
 // A work file with the given values in a fresh temporary folder, removed on destruction.
 class TWorkFile {
 public:
-    TWorkFile(int channels, int rate, const std::vector<int16_t>& values) {
-        char folder[] = "/tmp/orvella-playback-XXXXXX";
-        Folder = ::mkdtemp(folder);
-        Path = Folder + "/work.wav";
+    TWorkFile(int channels, int rate, const std::vector<int16_t>& values)
+        : Folder(Temp.Path())
+        , Path(Temp.File("work.wav")) {
         TTempfile file(Path, channels, rate);
         file.Write(values.data(), uint32_t(values.size() * 2));
         file.Close();
         Store = std::make_shared<TLargeFile>(Path, 0, false, Folder);
     }
-    ~TWorkFile() {
-        Store.reset();
-        std::remove(Path.c_str());
-        ::rmdir(Folder.c_str());
-    }
+
+private:
+    test::TempDir Temp; // first: removed last
+
+public:
     std::string Folder, Path;
     std::shared_ptr<TLargeFile> Store;
 };

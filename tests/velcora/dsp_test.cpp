@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -123,6 +124,52 @@ TEST(DspInterface, UnknownOutputFormatWritesNothing) {
     init(22050, 22050, 1, 1, 5, kS16);
     EXPECT_EQ(process({1, 2, 3}), (std::vector<std::int16_t>{0, 0, 0}));
     finish();
+}
+
+// One conversion fed in pieces of `split` values (everything at once for 0), ended with DSP_exit.
+// The pieces hold whole frames, as the interface asks of its callers.
+std::vector<std::int16_t> convertInPieces(const std::vector<std::int16_t>& in, std::size_t split) {
+    std::vector<std::int16_t> out;
+    const std::size_t step = split == 0 ? in.size() : split;
+    for (std::size_t at = 0; at < in.size(); at += step) {
+        const std::size_t n = std::min(step, in.size() - at);
+        const std::vector<std::int16_t> piece = process({in.begin() + at, in.begin() + at + n});
+        out.insert(out.end(), piece.begin(), piece.end());
+    }
+    const std::vector<std::int16_t> tail = finish();
+    out.insert(out.end(), tail.begin(), tail.end());
+    return out;
+}
+
+// The stream's output does not depend on how the input is cut (one frame, 37 frames, or the
+// editor's block of 2048 values), and a fresh DSP_init starts the same conversion over exactly.
+TEST(DspInterface, PiecesOfAnySizeGiveTheBytesOfOneCall) {
+    struct Pair {
+        int From, To;
+        std::uint32_t InChannels, OutChannels;
+    };
+    const Pair pairs[] = {
+        {44100, 22050, 2, 1}, {11025, 22050, 1, 1}, {48000, 22050, 2, 2}, {22050, 44100, 1, 2}};
+    std::vector<std::int16_t> in(9001 * 2);
+    std::uint32_t noise = 12345;
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        noise = noise * 1664525u + 1013904223u;
+        in[i] = static_cast<std::int16_t>(12000 * std::sin(double(i) * 0.031) + int(noise >> 20) -
+                                          2048);
+    }
+    for (const Pair& p : pairs) {
+        init(p.From, p.To, p.InChannels, p.OutChannels);
+        const std::vector<std::int16_t> whole = convertInPieces(in, 0);
+        ASSERT_GT(whole.size(), 1000u) << p.From << "->" << p.To;
+        const std::size_t frame = p.InChannels;
+        for (std::size_t split : {frame, 37 * frame, std::size_t(2048)}) {
+            init(p.From, p.To, p.InChannels, p.OutChannels);
+            EXPECT_EQ(convertInPieces(in, split), whole)
+                << p.From << "->" << p.To << " in pieces of " << split;
+        }
+        init(p.From, p.To, p.InChannels, p.OutChannels);
+        EXPECT_EQ(convertInPieces(in, 0), whole) << p.From << "->" << p.To << " run again";
+    }
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #pragma once
-// The 18-byte little-endian wave format record exchanged by the codecs and the player.
+// The 18-byte little-endian wave format record exchanged by the codecs and the player. It lives
+// in the engine, the one library both of them build on.
 
 #include <cstdint>
 

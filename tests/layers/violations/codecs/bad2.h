@@ -1,0 +1,2 @@
+#include "engine/ok.h"
+#  include "playback/playunit.h"

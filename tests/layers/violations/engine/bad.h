@@ -1,0 +1,1 @@
+#include "codecs/riff.h"

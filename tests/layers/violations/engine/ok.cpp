@@ -1,0 +1,3 @@
+#include "engine/bad.h"
+#include "velcora/velcora.h"
+#include <vector>

@@ -1,0 +1,1 @@
+#include "playback/inner.h"
