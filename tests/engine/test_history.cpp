@@ -1,6 +1,7 @@
 // Undo and redo over edits: byte-identical work files, the OnAction states, and the files the
 // history deletes.
 
+#include "engine/errors.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>
@@ -132,6 +133,23 @@ TEST_F(HistoryTest, FailedChangeKeepsTheHistory) {
     EXPECT_EQ(Actions.back(), std::make_pair(true, true));
     RedoAndWait();
     EXPECT_EQ(ReadFileBytes(WorkFile()), States[3]);
+}
+
+// An earlier state's work file removed behind the document's back: Undo raises the store's error
+// on the main thread and leaves no document, for the starters and for readers alike.
+TEST_F(HistoryTest, UndoToAMissingWorkFileLeavesNoDocument) {
+    LoadAndChangeThrice();
+    std::filesystem::remove(UndoStack().Top());
+    EXPECT_THROW(Doc->Undo(), Exception);
+    EXPECT_FALSE(Doc->IsBusy());
+    EXPECT_FALSE(Doc->Ready);
+    EXPECT_EQ(Doc->Snapshot()->Store, nullptr);
+    EXPECT_EQ(Doc->Snapshot()->Frames, 0u);
+    EXPECT_FALSE(Doc->Amplify(50));
+    EXPECT_EQ(UndoStack().Count(), 2u);
+    EXPECT_EQ(RedoStack().Count(), 1u);
+    Doc->Close();
+    EXPECT_TRUE(Temp.Files().empty());
 }
 
 // Painting and the player take the store, the peak index and the format as one picture while
