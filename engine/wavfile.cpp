@@ -78,7 +78,8 @@ Twavefile::Twavefile(TMainThread& mainThread, TUserDialogs& dialogs, TEngineSett
     , UserDialogs(dialogs)
     , EngineSettings(std::move(settings))
     , Codecs(std::move(codecs))
-    , Clipboard(clipboard) {}
+    , Clipboard(clipboard)
+    , Published(std::make_shared<const TDocumentSnapshot>(TDocumentSnapshot{nullptr, PeakIndex})) {}
 
 Twavefile::~Twavefile() {
     try {
@@ -96,33 +97,39 @@ void Twavefile::WaitIdle() {
     }
 }
 
-std::shared_ptr<TLargeFile> Twavefile::GetStore() const {
-    std::lock_guard<std::mutex> guard(StoreLock);
-    return Store;
+std::shared_ptr<const TDocumentSnapshot> Twavefile::Snapshot() const {
+    std::lock_guard<std::mutex> guard(PublishLock);
+    return Published;
 }
 
 void Twavefile::SetStore(std::shared_ptr<TLargeFile> store) {
-    std::shared_ptr<TLargeFile> old;
-    {
-        std::lock_guard<std::mutex> guard(StoreLock);
-        old = std::move(Store);
-        Store = std::move(store);
-    }
-    // The old store is released outside the lock (unmapping may take a while).
+    // Readers that took the old store keep it; the document lets go of it here.
+    Store = std::move(store);
 }
 
-std::shared_ptr<const Tindexdata> Twavefile::GetPeakIndex() const {
-    std::lock_guard<std::mutex> guard(IndexLock);
-    return PeakIndex;
-}
-
-void Twavefile::SetPeakIndex(std::shared_ptr<const Tindexdata> index) {
-    std::lock_guard<std::mutex> guard(IndexLock);
+void Twavefile::Publish(std::shared_ptr<const Tindexdata> index) {
     PeakIndex = std::move(index);
+    TDocumentSnapshot next{Store, PeakIndex};
+    // Without a store there is no sound, whatever the last header said.
+    if (Store) {
+        next.Channels = Channels;
+        next.SampleRate = SampleRate;
+        next.Frames = Frames;
+        next.DataBytes = DataBytes;
+        next.Duration = Duration;
+    }
+    std::shared_ptr<const TDocumentSnapshot> old =
+        std::make_shared<const TDocumentSnapshot>(std::move(next));
+    {
+        std::lock_guard<std::mutex> guard(PublishLock);
+        std::swap(Published, old);
+    }
+    // The previous picture is released outside the lock: when it held the last reference to its
+    // store, unmapping may take a while.
 }
 
 void Twavefile::ClearPeaks() {
-    SetPeakIndex(std::make_shared<const Tindexdata>());
+    Publish(std::make_shared<const Tindexdata>());
     PeakLeft = PeakRight = Peak = 0;
     PeakDb = -90;
 }
@@ -149,13 +156,10 @@ bool Twavefile::StartOperation(TWaveOperation operation, CThread::TBody body) {
     if (Busy.load()) return false;
     Busy = true;
     Operation = operation;
-    {
-        std::lock_guard<std::mutex> guard(StoreLock);
-        Before.HadStore = Store != nullptr;
-    }
+    Before.HadStore = Store != nullptr;
     Before.WorkFileName = WorkFileName;
     Before.Header = Header;
-    Before.PeakIndex = GetPeakIndex();
+    Before.PeakIndex = PeakIndex;
     Before.PeakLeft = PeakLeft;
     Before.PeakRight = PeakRight;
     Before.Peak = Peak;
@@ -197,8 +201,7 @@ void Twavefile::RollBack() {
         UndoStack.Pop();
     // A change that got as far as BeginChange gives back the redo states it took.
     if (!DroppedRedo.IsEmpty()) std::swap(RedoStack, DroppedRedo);
-    const std::shared_ptr<TLargeFile> store = GetStore();
-    const bool storeIsCurrent = store && store->FileName() == WorkFileName;
+    const bool storeIsCurrent = Store && Store->FileName() == WorkFileName;
     if (Before.HadStore && !storeIsCurrent) {
         try {
             SetStore(
@@ -210,12 +213,14 @@ void Twavefile::RollBack() {
         SetStore(nullptr);
     }
     if (Before.HadStore) ApplyHeader(Before.Header);
-    SetPeakIndex(Before.PeakIndex);
     PeakLeft = Before.PeakLeft;
     PeakRight = Before.PeakRight;
     Peak = Before.Peak;
     PeakDb = Before.PeakDb;
-    Ready = Before.Ready && GetStore() != nullptr;
+    // Readers see the document as it was before the body (or no document, when the store could
+    // not be reopened).
+    Publish(Before.PeakIndex);
+    Ready = Before.Ready && Store != nullptr;
     Modified = Before.Modified;
     Progress = 0;
     RaiseAction(!UndoStack.IsEmpty(), !RedoStack.IsEmpty());
@@ -259,13 +264,17 @@ void Twavefile::ReopenStore() {
 
 void Twavefile::BuildPeakIndex() {
     const uint32_t frames = Frames;
-    if (frames <= PeakBlockFrames) return;
-    const std::shared_ptr<TLargeFile> store = GetStore();
-    if (!store) return;
+    // A short document keeps the index and peaks it had; its store and format are published
+    // with that index all the same.
+    if (frames <= PeakBlockFrames || !Store) {
+        Publish(PeakIndex);
+        return;
+    }
+    TLargeFile& store = *Store;
     Progress = 0;
     TPeakBuilder builder(frames, Channels);
     int lastProgress = 0;
-    store->VisitRead(0, int64_t(frames) * Channels, [&](const int16_t* p, uint32_t n, int64_t) {
+    store.VisitRead(0, int64_t(frames) * Channels, [&](const int16_t* p, uint32_t n, int64_t) {
         builder.Feed(p, n);
         // b * 100 div B for the blocks done, written as it changes.
         const int progress = int(int64_t(builder.BlocksDone()) * 100 / builder.Blocks());
@@ -276,11 +285,12 @@ void Twavefile::BuildPeakIndex() {
 
 void Twavefile::InstallPeaks(TPeakBuilder& builder) {
     int16_t peakLeft = 0, peakRight = 0;
-    SetPeakIndex(std::make_shared<const Tindexdata>(builder.Finish(peakLeft, peakRight)));
+    auto index = std::make_shared<const Tindexdata>(builder.Finish(peakLeft, peakRight));
     PeakLeft = peakLeft;
     PeakRight = peakRight;
     Peak = std::max(peakLeft, peakRight);
     PeakDb = Peak != 0 ? int(std::nearbyint(20.0 * std::log10(Peak / 32768.0))) : -90;
+    Publish(std::move(index));
     Progress = 0;
 }
 
@@ -295,14 +305,15 @@ void Twavefile::Close() {
     Ready = false;
     SetStore(nullptr);
     TargetStore.reset();
+    // A closed document has no peaks; the next document starts from none. Readers see no
+    // document from here on.
+    ClearPeaks();
     RedoStack.Clear();
     UndoStack.Clear();
     DroppedRedo.Clear();
     if (!WorkFileName.empty() && ::access(WorkFileName.c_str(), F_OK) == 0)
         DeleteFileQuietly(WorkFileName);
     WorkFileName.clear();
-    // A closed document has no peaks; the next document starts from none.
-    ClearPeaks();
 }
 
 void Twavefile::OpenCurrentWorkFile() {
@@ -320,12 +331,23 @@ void Twavefile::OpenCurrentWorkFile() {
     }
 }
 
+void Twavefile::OpenHistoryState() {
+    try {
+        OpenCurrentWorkFile();
+    } catch (...) {
+        // The previous state's store is no longer the document's: readers see none either.
+        Publish(PeakIndex);
+        throw;
+    }
+}
+
 void Twavefile::Undo() {
     if (Busy.load() || UndoStack.IsEmpty()) return;
     RedoStack.Push(WorkFileName);
     WorkFileName = UndoStack.Pop();
     SetStore(nullptr);
-    OpenCurrentWorkFile();
+    OpenHistoryState();
+    // Readers keep the previous state until the rescan publishes this one with its index.
     StartOperation(TWaveOperation::woScanPeaks, &Twavefile::BodyScanPeaks);
     RaiseAction(!UndoStack.IsEmpty(), !RedoStack.IsEmpty());
 }
@@ -335,7 +357,7 @@ void Twavefile::Redo() {
     SetStore(nullptr);
     UndoStack.Push(WorkFileName);
     WorkFileName = RedoStack.Pop();
-    OpenCurrentWorkFile();
+    OpenHistoryState();
     StartOperation(TWaveOperation::woScanPeaks, &Twavefile::BodyScanPeaks);
     RaiseAction(!UndoStack.IsEmpty(), !RedoStack.IsEmpty());
 }

@@ -7,13 +7,21 @@
 // - Each started operation runs its body on its own worker thread (CThread); OperationDone runs on
 //   the main thread afterwards. While a body runs (IsBusy), every starter, Undo and Redo is
 //   refused.
-// - The fields the main thread polls (Ready, Progress, the format fields, the peaks) are atomic.
-// - The read store and the peak index are replaced under a lock; readers on other threads take a
-//   reference with GetStore() / GetPeakIndex().
+// - The private state (work file, header, histories, operation parameters, the store the bodies
+//   use) belongs to the running body while one runs and to the main thread otherwise; it has no
+//   lock because the two never overlap.
+// - Readers on any thread take the store, the peak index and the format together with
+//   Snapshot(). It is replaced as a whole when the peak index of a new store or format is in
+//   place: at the end of a load, of a rewriting body, of a failed body's roll-back, and of the
+//   rescan that follows Undo and Redo. Until then a reader keeps seeing the previous sound.
+// - The fields the main thread polls (Ready, Progress, the format fields, the peaks) are atomic;
+//   the format fields change as soon as the document's format does, so during a body they may be
+//   ahead of the snapshot.
 // - OnAction may be raised by a body; it is delivered on the main thread. OnReady and OnLoaded are
 //   raised on the main thread.
 
 #include "engine/codecservices.h"
+#include "engine/documentsnapshot.h"
 #include "engine/enginesettings.h"
 #include "engine/largefile.h"
 #include "engine/mainthread.h"
@@ -117,68 +125,58 @@ public:
     void WaitIdle();
     bool IsBusy() const { return Busy.load(); }
 
-    // A reference to the current read store (may be empty); it stays valid while held.
-    std::shared_ptr<TLargeFile> GetStore() const;
-    // The current peak index (never null); it stays valid while held.
-    std::shared_ptr<const Tindexdata> GetPeakIndex() const;
+    // Any thread: the store, peak index and format readers see, as one picture (never null).
+    std::shared_ptr<const TDocumentSnapshot> Snapshot() const;
+    // Any thread: the snapshot's store (may be empty) and peak index (never null).
+    std::shared_ptr<TLargeFile> GetStore() const { return Snapshot()->Store; }
+    std::shared_ptr<const Tindexdata> GetPeakIndex() const { return Snapshot()->PeakIndex; }
 
-    // --- events ---
+    // Main thread, while no body runs (or the scan body itself): rebuilds the peak index and the
+    // peaks from the store, then publishes them with the store and format as the new snapshot.
+    void BuildPeakIndex();
+
+    // --- events: assigned on the main thread before the first operation ---
     std::function<void(Twavefile* sender, bool undoEnabled, bool redoEnabled)> OnAction;
     std::function<void(Twavefile* sender)> OnReady;
     std::function<void(Twavefile* sender)> OnLoaded;
 
     // --- state ---
-    TWaveOperation Operation = TWaveOperation::woScanPeaks;
-    TWaveHeader Header{};
-    std::string WorkFileName;
+    // The user's file: written on the main thread while no body runs (Open, New, a host before
+    // Save); the load and save bodies read it.
     std::string FileName;
-    std::string SaveFileName;
+    // The decoder row's kind of the loaded file; written by the load body, read on any thread.
     std::atomic<int> SourceKind{0};
+    // Written by the bodies and on the main thread, read on any thread.
     std::atomic<bool> Modified{false};
     std::atomic<bool> Saved{false};
     std::atomic<bool> NotPCM{false};
     std::atomic<bool> Ready{false};
+    // Written by the peak scans (body or main thread while idle), read on any thread.
     std::atomic<int16_t> PeakLeft{0}, PeakRight{0}, Peak{0};
     std::atomic<int> PeakDb{-90};
+    // The format: written where the document's header changes (body or main thread while idle),
+    // read on any thread; during a body they may be ahead of Snapshot().
     std::atomic<uint32_t> DataBytes{0};
     std::atomic<uint16_t> Channels{0};
     std::atomic<uint32_t> SampleRate{0};
     std::atomic<uint32_t> Frames{0};
     std::atomic<double> Duration{0};
+    // Written by the running body, read on any thread; 0 when idle.
     std::atomic<int> Progress{0};
+    // Written on the main thread by ConfirmMP3Settings before an MP3 save starts; read by its body.
     TEncoderConfig EncoderConfig{};
-
-    // Operation parameters, set by the starters.
-    int AmplifyPercent = 100;
-    int NormalizePercent = 100;
-    int64_t RangeStart = 0, RangeStop = 0;
-    int64_t SilenceLength = 0;
-    int TargetChannels = 1, TargetRate = 22050;
-
-    TStack UndoStack, RedoStack;
-    // The redo states a running change took off the history (see BeginChange).
-    TStack DroppedRedo;
 
     const TEngineSettings& Settings() const { return EngineSettings; }
     TUserDialogs& Dialogs() { return UserDialogs; }
     TMainThread& MainThread() { return Main; }
 
-    // --- steps shared by the bodies (run on the calling thread) ---
-    void ApplyHeader(const TWaveHeader& header);
-    void BeginChange();
-    void CreateTargetStore(uint64_t dataBytes);
-    void ReopenStore();
-    void BuildPeakIndex();
-    // The index and peaks of a builder that has been fed the whole current sound.
-    void InstallPeaks(TPeakBuilder& builder);
-    // Raises OnAction on the main thread (directly there, posted from a worker).
-    void RaiseAction(bool undoEnabled, bool redoEnabled);
-
 private:
     friend class CThread;
+    // The tests' way to the private state (defined by the tests, not by the engine).
+    friend class TwavefileTestAccess;
 
     // What a failed body returns the document to.
-    struct TSnapshot {
+    struct TStateBefore {
         std::string WorkFileName;
         TWaveHeader Header{};
         std::shared_ptr<const Tindexdata> PeakIndex;
@@ -193,11 +191,26 @@ private:
     bool StartOperation(TWaveOperation operation, CThread::TBody body);
     void OperationDone(int returnValue);
     void RollBack();
+    // The store the bodies use; readers see it once it is published.
     void SetStore(std::shared_ptr<TLargeFile> store);
-    void SetPeakIndex(std::shared_ptr<const Tindexdata> index);
+    // PeakIndex := index, then Store, PeakIndex and the format fields become the snapshot.
+    void Publish(std::shared_ptr<const Tindexdata> index);
     void ClearPeaks();
+
+    // --- steps shared by the bodies (run on the calling thread) ---
+    void ApplyHeader(const TWaveHeader& header);
+    void BeginChange();
+    void CreateTargetStore(uint64_t dataBytes);
+    void ReopenStore();
+    // The index and peaks of a builder that has been fed the whole current sound, published.
+    void InstallPeaks(TPeakBuilder& builder);
+    // Raises OnAction on the main thread (directly there, posted from a worker).
+    void RaiseAction(bool undoEnabled, bool redoEnabled);
     // Store := a read store on WorkFileName; its header is applied.
     void OpenCurrentWorkFile();
+    // The same for Undo and Redo, with the store (SetStore(nullptr) before) published as none
+    // when the work file cannot be opened.
+    void OpenHistoryState();
     // Body side of a failure the body reports itself: back to the state before, no event.
     void FailQuietly();
     std::string SaveTempName() const;
@@ -210,8 +223,9 @@ private:
     // RangeStart, RangeStop := start, stop put in order and limited to 0 .. Frames.
     void SetRange(int64_t start, int64_t stop);
     // The end of every rewriting body: the format from Header, the new work file as Store
-    // (Progress 100 then, when reportDone), its peaks, Ready and OnAction. The peaks come from
-    // peaks when the body fed it the whole new sound, else from a scan of the new store.
+    // (Progress 100 then, when reportDone), its peaks, the three published together, Ready and
+    // OnAction. The peaks come from peaks when the body fed it the whole new sound, else from a
+    // scan of the new store.
     void FinishChange(bool reportDone, TPeakBuilder* peaks = nullptr);
     // The start of the effects: the history entry and a target store of the same length with
     // Header written into it.
@@ -258,15 +272,32 @@ private:
     TCodecServices Codecs;
     TWaveClipboard* Clipboard;
 
-    mutable std::mutex StoreLock;
+    TWaveOperation Operation = TWaveOperation::woScanPeaks;
+    TWaveHeader Header{};
+    std::string WorkFileName;
+    std::string SaveFileName;
+    TStack UndoStack, RedoStack;
+    // The redo states a running change took off the history (see BeginChange).
+    TStack DroppedRedo;
+
+    // Operation parameters, set by the starters.
+    int AmplifyPercent = 100;
+    int NormalizePercent = 100;
+    int64_t RangeStart = 0, RangeStop = 0;
+    int64_t SilenceLength = 0;
+    int TargetChannels = 1, TargetRate = 22050;
+
+    // The store and index of the bodies; readers get them through Published.
     std::shared_ptr<TLargeFile> Store;
     std::unique_ptr<TLargeFile> TargetStore;
-    mutable std::mutex IndexLock;
     std::shared_ptr<const Tindexdata> PeakIndex = std::make_shared<const Tindexdata>();
+    // What Snapshot() returns; replaced as a whole under PublishLock.
+    mutable std::mutex PublishLock;
+    std::shared_ptr<const TDocumentSnapshot> Published;
 
     std::unique_ptr<CThread> Worker;
     std::atomic<bool> Busy{false};
-    TSnapshot Before;
+    TStateBefore Before;
     std::shared_ptr<bool> Alive = std::make_shared<bool>(true);
 };
 

@@ -83,7 +83,6 @@ void Twavefile::BodyConvert() {
         WorkFileName = newName;
         SetStore(nullptr);
         OpenCurrentWorkFile();
-        SetPeakIndex(std::make_shared<const Tindexdata>(filter.GetIndex()));
         int16_t peakLeft, peakRight, peak;
         int peakDb;
         filter.GetPeaks(peakLeft, peakRight, peak, peakDb);
@@ -91,6 +90,8 @@ void Twavefile::BodyConvert() {
         PeakRight = peakRight;
         Peak = peak;
         PeakDb = peakDb;
+        // The new store and format reach readers together with the index built on the way.
+        Publish(std::make_shared<const Tindexdata>(filter.GetIndex()));
     } catch (...) {
         if (WorkFileName != newName) ::unlink(newName.c_str());
         throw;

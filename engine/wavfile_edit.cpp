@@ -41,7 +41,7 @@ private:
 // --- shared steps ---
 
 bool Twavefile::CanStartChange() const {
-    return !Busy.load() && GetStore() != nullptr;
+    return !Busy.load() && Store != nullptr;
 }
 
 void Twavefile::SetRange(int64_t start, int64_t stop) {

@@ -38,7 +38,7 @@ void Twavefile::FailQuietly() {
 bool Twavefile::Open(const std::string& path) {
     if (Busy.load()) return false;
     // A document still loaded would lose track of its work files.
-    if (GetStore() || !WorkFileName.empty()) Close();
+    if (Store || !WorkFileName.empty()) Close();
     FileName = path;
     // The user's file is read only: its permissions are left as they are.
     return StartOperation(TWaveOperation::woLoad, &Twavefile::BodyLoad);
@@ -67,7 +67,7 @@ void Twavefile::BodyLoad() {
 
 bool Twavefile::New(const std::string& fileName, int sampleRate, int channels, int /*bits*/) {
     if (Busy.load()) return false;
-    if (Ready || GetStore() || !WorkFileName.empty()) Close();
+    if (Ready || Store || !WorkFileName.empty()) Close();
     FileName = fileName;
     WorkFileName = NewWorkFileName(EngineSettings.TempFolder);
     {

@@ -14,6 +14,7 @@
 #include "engine/userdialogs.h"
 #include "engine/waveclip.h"
 #include "engine/wavfile.h"
+#include "tests/engine/wavfiletestaccess.h"
 
 #include <algorithm>
 #include <chrono>
@@ -125,7 +126,7 @@ struct Bench {
         });
         Doc->Undo();
         Wait();
-        Doc->RedoStack.Clear();
+        TwavefileTestAccess::ClearRedo(*Doc);
         return t;
     }
 

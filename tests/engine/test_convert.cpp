@@ -62,7 +62,7 @@ TEST_F(DocumentTest, ConvertStereoToMonoAtHalfTheRate) {
     EXPECT_EQ(Doc->SampleRate, 22050u);
     EXPECT_EQ(Doc->Channels, 1);
     EXPECT_EQ(Doc->Frames, 4096u * 22050 / 44100 + 2);
-    EXPECT_EQ(Doc->UndoStack.Count(), 1u);
+    EXPECT_EQ(UndoStack().Count(), 1u);
     EXPECT_TRUE(Doc->Modified);
     // The index built from the stream is the one a scan of the result gives.
     const auto fromStream = Doc->GetPeakIndex();
@@ -93,26 +93,26 @@ TEST_F(DocumentTest, ConvertOfAnEmptyDocumentEndsWithTheLibrarysTwoFrames) {
 TEST_F(DocumentTest, ConvertAtTheSameFormatStillMakesAHistoryEntry) {
     const auto values = Sine(3000, 1, 440, 22050, 9000);
     Load(1, 22050, values);
-    const std::string before = Doc->WorkFileName;
+    const std::string before = WorkFile();
     ASSERT_TRUE(Doc->Convert(22050, 1));
     RunToIdle();
-    EXPECT_NE(Doc->WorkFileName, before);
+    EXPECT_NE(WorkFile(), before);
     EXPECT_EQ(Values(), values);
-    EXPECT_EQ(Doc->UndoStack.Count(), 1u);
+    EXPECT_EQ(UndoStack().Count(), 1u);
 }
 
 TEST_F(DocumentTest, ConvertOfAnUnsupportedRatePairChangesNothing) {
     Load(1, 37800, Sine(2000, 1, 440, 37800, 9000));
-    const std::string before = Doc->WorkFileName;
+    const std::string before = WorkFile();
     const auto files = Temp.Files();
     ASSERT_TRUE(Doc->Convert(22050, 1));
     RunToIdle();
     ASSERT_EQ(Dialogs.Errors().size(), 1u);
     EXPECT_EQ(Dialogs.Errors()[0], "Cannot convert from 37800 Hz to 22050 Hz.");
     EXPECT_TRUE(Doc->Ready);
-    EXPECT_EQ(Doc->WorkFileName, before);
+    EXPECT_EQ(WorkFile(), before);
     EXPECT_EQ(Doc->SampleRate, 37800u);
-    EXPECT_TRUE(Doc->UndoStack.IsEmpty());
+    EXPECT_TRUE(UndoStack().IsEmpty());
     EXPECT_FALSE(Doc->Modified);
     EXPECT_EQ(Temp.Files(), files);
 }

@@ -51,14 +51,14 @@ TEST_F(DocumentTest, LoadRaisesLoadedAndReadyAndTakesTheFormat) {
 TEST_F(DocumentTest, ApplyHeaderUsesTheRiffSizeNotTheDataSize) {
     TWaveHeader h = MakeWorkHeader(2, 44100, 999999);
     h.RiffSize = 1036;
-    Doc->ApplyHeader(h);
+    TwavefileTestAccess::ApplyHeader(*Doc, h);
     EXPECT_EQ(Doc->DataBytes, 1000u);
     EXPECT_EQ(Doc->Frames, 250u);
     EXPECT_FALSE(Doc->NotPCM);
     h.FormatTag = 3;
-    Doc->ApplyHeader(h);
+    TwavefileTestAccess::ApplyHeader(*Doc, h);
     h.FormatTag = 1;
-    Doc->ApplyHeader(h);
+    TwavefileTestAccess::ApplyHeader(*Doc, h);
     EXPECT_TRUE(Doc->NotPCM); // once seen, it stays
 }
 
@@ -137,7 +137,7 @@ TEST_F(DocumentTest, ShortDocumentKeepsTheIndexAndPeaksItHad) {
     WriteWorkFile(other, 1, 8000, std::vector<int16_t>(512, 5000));
     // Scan a 512-frame work file in place of the loaded one: nothing changes.
     TWaveHeader h = MakeWorkHeader(1, 8000, 1024);
-    Doc->ApplyHeader(h);
+    TwavefileTestAccess::ApplyHeader(*Doc, h);
     Doc->BuildPeakIndex();
     EXPECT_EQ(Doc->GetPeakIndex(), index);
     EXPECT_EQ(Doc->Peak, 100);
@@ -149,7 +149,7 @@ TEST_F(DocumentTest, NewMakesAnEmptyReadyDocument) {
     EXPECT_EQ(Doc->Frames, 0u);
     EXPECT_EQ(Doc->SampleRate, 44100u);
     EXPECT_EQ(Doc->Channels, 2);
-    EXPECT_EQ(std::filesystem::file_size(Doc->WorkFileName), 44u);
+    EXPECT_EQ(std::filesystem::file_size(WorkFile()), 44u);
     EXPECT_EQ(LoadedCount, 1);
     EXPECT_EQ(ReadyCount, 1);
     ASSERT_EQ(Actions.size(), 1u);
@@ -343,22 +343,43 @@ TEST_F(Mp3SaveTest, CancelledOrUnopenedEncoderKeepsTheUsersFile) {
     expectUntouched();
 }
 
-// A decoder that blocks until released, to hold a body running.
+// A decoder and an MP3 writer that block until released, to hold a body running: the load, or a
+// save of a document that has a history.
 class BlockingDocumentTest : public DocumentTest {
 protected:
+    // Takes whatever it is given; the file exists so that the save can be completed.
+    class AcceptingWriter : public TEncodedWriter {
+    public:
+        explicit AcceptingWriter(const std::string& path)
+            : File(path, std::ios::binary) {}
+        int Write(const int16_t*, uint32_t byteCount) override { return int(byteCount); }
+        bool Finish() override { return true; }
+        std::ofstream File;
+    };
+
     BlockingDocumentTest() {
         TCodecServices codecs;
         TDecoderRow row = CopyingWavDecoder();
         auto copy = row.Decode;
         row.Decode = [this, copy](const std::string& s, const std::string& w, std::atomic<int>& p) {
-            Entered = true;
-            while (!Release)
-                std::this_thread::yield();
+            Block();
             if (FailWith) throw Exception(FailWith);
             return copy(s, w, p);
         };
         codecs.Decoders.push_back(row);
+        codecs.ConfirmMP3Settings = [](Twavefile&) { return true; };
+        codecs.CreateMP3Writer = [this](const std::string& path, uint32_t& chunk,
+                                        const TEncoderConfig&) {
+            Block();
+            chunk = 64;
+            return std::make_unique<AcceptingWriter>(path);
+        };
         RebuildDocument(codecs);
+    }
+    void Block() {
+        Entered = true;
+        while (!Release)
+            std::this_thread::yield();
     }
     std::atomic<bool> Entered{false}, Release{false};
     const char* FailWith = nullptr;

@@ -43,7 +43,7 @@ class EditTest : public DocumentTest {};
 
 TEST_F(EditTest, CopyPlacesTheRangeAsAClipAndChangesNothing) {
     Load(2, 22050, {1, -1, 2, -2, 3, -3, 4, -4});
-    const std::string work = Doc->WorkFileName;
+    const std::string work = WorkFile();
     ASSERT_TRUE(Doc->CopyRange(1, 3));
     RunToIdle();
     const auto block = Clipboard.Contents();
@@ -57,8 +57,8 @@ TEST_F(EditTest, CopyPlacesTheRangeAsAClipAndChangesNothing) {
     EXPECT_EQ(h.SamplesPerSec, 22050u);
     EXPECT_EQ(h.BlockAlign, 4);
     EXPECT_EQ(ClipValues(*block), (Values16{2, -2, 3, -3}));
-    EXPECT_EQ(Doc->WorkFileName, work);
-    EXPECT_TRUE(Doc->UndoStack.IsEmpty());
+    EXPECT_EQ(WorkFile(), work);
+    EXPECT_TRUE(UndoStack().IsEmpty());
     EXPECT_FALSE(Doc->Modified);
     EXPECT_TRUE(Actions.empty());
     EXPECT_EQ(ReadyCount, 1);
@@ -70,7 +70,7 @@ TEST_F(EditTest, CopyPlacesTheRangeAsAClipAndChangesNothing) {
     ASSERT_EQ(Clipboard.Contents()->size(), 44u);
     ASSERT_TRUE(Doc->Paste(1));
     RunToIdle();
-    EXPECT_EQ(Doc->UndoStack.Count(), 1u);
+    EXPECT_EQ(UndoStack().Count(), 1u);
     EXPECT_EQ(Values(), (Values16{1, -1, 2, -2, 3, -3, 4, -4}));
 }
 
@@ -94,7 +94,7 @@ class EditCases : public EditTest, public ::testing::WithParamInterface<EditCase
 TEST_P(EditCases, RewriteTheDocumentAndItsHeader) {
     const EditCase& c = GetParam();
     Load(c.channels, 8000, c.before);
-    const std::string previous = Doc->WorkFileName;
+    const std::string previous = WorkFile();
     switch (c.kind) {
     case EditCase::Delete:
         ASSERT_TRUE(Doc->DeleteRange(c.a, c.b));
@@ -114,13 +114,13 @@ TEST_P(EditCases, RewriteTheDocumentAndItsHeader) {
     EXPECT_EQ(Doc->Frames, frames);
     EXPECT_EQ(Doc->DataBytes, c.after.size() * 2);
     EXPECT_DOUBLE_EQ(Doc->Duration, frames / 8000.0);
-    const TWaveHeader h = HeaderOf(Doc->WorkFileName);
+    const TWaveHeader h = HeaderOf(WorkFile());
     EXPECT_EQ(h.DataSize, c.after.size() * 2);
     EXPECT_EQ(h.RiffSize, c.after.size() * 2 + 36);
-    EXPECT_EQ(std::filesystem::file_size(Doc->WorkFileName), 44 + c.after.size() * 2);
+    EXPECT_EQ(std::filesystem::file_size(WorkFile()), 44 + c.after.size() * 2);
     // One history entry, the previous work file, and Undo enabled from the body's start.
-    ASSERT_EQ(Doc->UndoStack.Count(), 1u);
-    EXPECT_EQ(Doc->UndoStack.Top(), previous);
+    ASSERT_EQ(UndoStack().Count(), 1u);
+    EXPECT_EQ(UndoStack().Top(), previous);
     EXPECT_TRUE(Doc->Modified);
     EXPECT_TRUE(Doc->Ready);
     ASSERT_FALSE(Actions.empty());
@@ -168,7 +168,7 @@ TEST_F(EditTest, CutThenPasteAtTheSamePlaceGivesBackTheOriginal) {
     for (int i = 0; i < 2 * 1500; ++i)
         original.push_back(int16_t(i * 37 - 20000));
     Load(2, 44100, original);
-    const auto loadedBytes = ReadFileBytes(Doc->WorkFileName);
+    const auto loadedBytes = ReadFileBytes(WorkFile());
     ASSERT_TRUE(Doc->CutRange(400, 1100));
     RunToIdle();
     EXPECT_EQ(Doc->Frames, 800u);
@@ -181,14 +181,14 @@ TEST_F(EditTest, CutThenPasteAtTheSamePlaceGivesBackTheOriginal) {
 
     ASSERT_TRUE(Doc->Paste(400));
     RunToIdle();
-    EXPECT_EQ(ReadFileBytes(Doc->WorkFileName), loadedBytes);
+    EXPECT_EQ(ReadFileBytes(WorkFile()), loadedBytes);
 
     // Undo twice: back to the loaded file; the clip stays.
     Doc->Undo();
     RunToIdle();
     Doc->Undo();
     RunToIdle();
-    EXPECT_EQ(ReadFileBytes(Doc->WorkFileName), loadedBytes);
+    EXPECT_EQ(ReadFileBytes(WorkFile()), loadedBytes);
     EXPECT_EQ(Clipboard.Contents()->size(), 44u + 2800u);
     EXPECT_TRUE(Dialogs.Errors().empty());
 }
@@ -225,8 +225,8 @@ TEST_F(EditTest, InvalidClipFailsAndChangesNothing) {
         return b;
     }();
     Load(2, 8000, {1, -1, 2, -2});
-    const auto bytes = ReadFileBytes(Doc->WorkFileName);
-    const std::string work = Doc->WorkFileName;
+    const auto bytes = ReadFileBytes(WorkFile());
+    const std::string work = WorkFile();
     size_t errors = 0;
     for (const auto& [name, block] : blocks) {
         SCOPED_TRACE(name);
@@ -235,9 +235,9 @@ TEST_F(EditTest, InvalidClipFailsAndChangesNothing) {
         RunToIdle();
         ASSERT_EQ(Dialogs.Errors().size(), ++errors);
         EXPECT_EQ(Dialogs.Errors().back(), "The clipboard does not hold valid wave data.");
-        EXPECT_EQ(Doc->WorkFileName, work);
+        EXPECT_EQ(WorkFile(), work);
         EXPECT_EQ(ReadFileBytes(work), bytes);
-        EXPECT_TRUE(Doc->UndoStack.IsEmpty());
+        EXPECT_TRUE(UndoStack().IsEmpty());
         EXPECT_FALSE(Doc->Modified);
         EXPECT_TRUE(Doc->Ready);
         EXPECT_EQ(Doc->Frames, 2u);
@@ -248,11 +248,11 @@ TEST_F(EditTest, InvalidClipFailsAndChangesNothing) {
 
 TEST_F(EditTest, PasteWithoutWaveDataDoesNothing) {
     Load(1, 8000, {1, 2, 3});
-    const std::string work = Doc->WorkFileName;
+    const std::string work = WorkFile();
     ASSERT_TRUE(Doc->Paste(1));
     RunToIdle();
-    EXPECT_EQ(Doc->WorkFileName, work);
-    EXPECT_TRUE(Doc->UndoStack.IsEmpty());
+    EXPECT_EQ(WorkFile(), work);
+    EXPECT_TRUE(UndoStack().IsEmpty());
     EXPECT_FALSE(Doc->Modified);
     EXPECT_TRUE(Actions.empty());
     EXPECT_TRUE(Dialogs.Errors().empty());
@@ -261,7 +261,7 @@ TEST_F(EditTest, PasteWithoutWaveDataDoesNothing) {
 
 TEST_F(EditTest, ClipboardThatCannotBeOpenedFailsOnceAndChangesNothing) {
     Load(2, 8000, {1, -1, 2, -2, 3, -3});
-    const auto bytes = ReadFileBytes(Doc->WorkFileName);
+    const auto bytes = ReadFileBytes(WorkFile());
     Clipboard.Place(ClipOf(2, 8000, {9, 9}));
     Clipboard.SetRefuseOpen(true);
     const std::vector<std::pair<const char*, std::function<bool()>>> commands = {
@@ -276,9 +276,9 @@ TEST_F(EditTest, ClipboardThatCannotBeOpenedFailsOnceAndChangesNothing) {
         RunToIdle();
         ASSERT_EQ(Dialogs.Errors().size(), ++errors);
         EXPECT_EQ(Dialogs.Errors().back(), "Cannot open clipboard");
-        EXPECT_EQ(ReadFileBytes(Doc->WorkFileName), bytes);
+        EXPECT_EQ(ReadFileBytes(WorkFile()), bytes);
         EXPECT_EQ(Doc->Frames, 3u);
-        EXPECT_TRUE(Doc->UndoStack.IsEmpty());
+        EXPECT_TRUE(UndoStack().IsEmpty());
         EXPECT_FALSE(Doc->Modified);
         EXPECT_TRUE(Doc->Ready);
         EXPECT_EQ(Doc->Progress, 0);

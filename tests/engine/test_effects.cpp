@@ -259,12 +259,12 @@ TEST_F(EffectTest, FadeLeavesValuesOutsideTheRange) {
 
 TEST_F(EffectTest, FadeOfAnEmptyRangeStillAddsAHistoryEntry) {
     Load(1, 8000, {1, 2, 3});
-    const auto bytes = ReadFileBytes(Doc->WorkFileName);
-    const std::string before = Doc->WorkFileName;
+    const auto bytes = ReadFileBytes(WorkFile());
+    const std::string before = WorkFile();
     Run([&] { return Doc->FadeIn(2, 2); });
-    EXPECT_NE(Doc->WorkFileName, before);
-    EXPECT_EQ(ReadFileBytes(Doc->WorkFileName), bytes);
-    EXPECT_EQ(Doc->UndoStack.Count(), 1u);
+    EXPECT_NE(WorkFile(), before);
+    EXPECT_EQ(ReadFileBytes(WorkFile()), bytes);
+    EXPECT_EQ(UndoStack().Count(), 1u);
 }
 
 TEST_F(EffectTest, NormalizeScalesToThePositivePeakAndLimits) {
@@ -285,14 +285,14 @@ TEST_F(EffectTest, NormalizeScalesToThePositivePeakAndLimits) {
 
 TEST_F(EffectTest, NormalizeWithoutPositivePeakFailsAndChangesNothing) {
     Load(2, 8000, Values16(2 * 600, -500));
-    const auto bytes = ReadFileBytes(Doc->WorkFileName);
+    const auto bytes = ReadFileBytes(WorkFile());
     ASSERT_TRUE(Doc->Normalize(100));
     RunToIdle();
     ASSERT_EQ(Dialogs.Errors(),
               std::vector<std::string>{
                   "The sound is silent or has no positive peak: nothing to normalize."});
-    EXPECT_EQ(ReadFileBytes(Doc->WorkFileName), bytes);
-    EXPECT_TRUE(Doc->UndoStack.IsEmpty());
+    EXPECT_EQ(ReadFileBytes(WorkFile()), bytes);
+    EXPECT_TRUE(UndoStack().IsEmpty());
     EXPECT_FALSE(Doc->Modified);
     EXPECT_TRUE(Doc->Ready);
     EXPECT_EQ(ReadyCount, 0);
@@ -318,11 +318,11 @@ TEST_F(EffectTest, AmplifyTruncatesAndLimits) {
 
 TEST_F(EffectTest, InvertTwiceGivesBackTheFile) {
     Load(2, 8000, {-32768, 32767, 0, -1});
-    const auto bytes = ReadFileBytes(Doc->WorkFileName);
+    const auto bytes = ReadFileBytes(WorkFile());
     Run([&] { return Doc->Invert(); });
     EXPECT_EQ(Values(), (Values16{-32768, -32767, 0, 1}));
     Run([&] { return Doc->Invert(); });
-    EXPECT_EQ(ReadFileBytes(Doc->WorkFileName), bytes);
+    EXPECT_EQ(ReadFileBytes(WorkFile()), bytes);
 }
 
 TEST_F(EffectTest, ReverseMovesWholeFramesForAnyChannelCount) {
@@ -453,7 +453,7 @@ TEST_F(EffectTest, EditsAndPartialFadesBuildThePeaksOfTheirResult) {
     for (const auto& [name, change] : changes) {
         SCOPED_TRACE(name);
         Load(2, 8000, Random(2 * 2000, 5));
-        std::vector<uint8_t> clip = ReadFileBytes(Doc->WorkFileName);
+        std::vector<uint8_t> clip = ReadFileBytes(WorkFile());
         clip.resize(44 + 4 * 700);
         reinterpret_cast<TWaveHeader*>(clip.data())->DataSize = 4 * 700;
         Clipboard.Place(clip);

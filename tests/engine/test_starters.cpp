@@ -116,6 +116,7 @@ TEST_F(StarterTest, WhileABodyRunsEveryStarterUndoAndRedoAreRefused) {
         v = int16_t(-v);
     ASSERT_EQ(current, inverted);
     const std::vector<std::string> files = Temp.Files();
+    const auto snapshot = Doc->Snapshot();
 
     Holding.Hold = true;
     ASSERT_TRUE(Doc->CopyRange(0, Frames));
@@ -128,6 +129,7 @@ TEST_F(StarterTest, WhileABodyRunsEveryStarterUndoAndRedoAreRefused) {
     Doc->Undo();
     Doc->Redo();
     EXPECT_TRUE(Doc->IsBusy());
+    EXPECT_EQ(Doc->Snapshot(), snapshot); // neither applied its state
     Holding.Hold = false;
     RunToIdle();
 

@@ -81,7 +81,7 @@ void DocumentTest::Load(int channels, int rate, const std::vector<int16_t>& valu
 }
 
 std::vector<int16_t> DocumentTest::Values() {
-    return ReadWorkFileValues(Doc->WorkFileName);
+    return ReadWorkFileValues(WorkFile());
 }
 
 } // namespace orvella::test

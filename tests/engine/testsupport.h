@@ -9,6 +9,7 @@
 #include "engine/wavfile.h"
 #include "support/recordingdialogs.h"
 #include "support/tempdir.h"
+#include "wavfiletestaccess.h"
 
 #include <gtest/gtest.h>
 
@@ -46,6 +47,10 @@ protected:
     void Load(int channels, int rate, const std::vector<int16_t>& values);
     // The current work file's values.
     std::vector<int16_t> Values();
+    // The document's current work file and histories.
+    const std::string& WorkFile() const { return TwavefileTestAccess::WorkFileName(*Doc); }
+    const TStack& UndoStack() const { return TwavefileTestAccess::UndoStack(*Doc); }
+    const TStack& RedoStack() const { return TwavefileTestAccess::RedoStack(*Doc); }
 
     TempDir Temp;
     TMainLoop Loop;
