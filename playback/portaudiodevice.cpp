@@ -163,8 +163,8 @@ private:
 
     // Shared with the callback thread, in frames since Start.
     std::atomic<bool> Draining{false};
-    std::atomic<uint64_t> RealEnd{0}; // the end of the renderer's last block
-    std::atomic<uint64_t> Played{0};  // what the device has played, by its last count
+    std::atomic<uint64_t> RealEnd{0};     // the end of the renderer's last block
+    std::atomic<uint64_t> Played{0};      // what the device has played, by its last count
     std::atomic<uint64_t> CallbackSeq{0}; // odd while a callback runs
 };
 
