@@ -233,10 +233,21 @@ void TDirectSoundBuffer::Play(uint32_t flags) {
 }
 
 void TDirectSoundBuffer::Stop() {
+    StopStream(false);
+}
+
+void TDirectSoundBuffer::Drain() {
+    StopStream(true);
+}
+
+void TDirectSoundBuffer::StopStream(bool drain) {
     CheckAttached();
     if (StreamRunning) {
         StreamRunning = false;
-        Stream->Stop();
+        if (drain)
+            Stream->Drain();
+        else
+            Stream->Stop();
     }
     // No Render runs now; a buffer that was still playing reports its stop.
     if (PlayingFlag.exchange(false)) {

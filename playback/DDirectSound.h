@@ -146,8 +146,11 @@ public:
     // Publishes what was written into the regions to the render thread.
     void Unlock(const TLockedRegions& regions);
     void Play(uint32_t flags);
-    // Stops output; a running buffer then signals its stop notifications.
+    // Stops output at once; a running buffer then signals its stop notifications.
     void Stop();
+    // Stops output once the device has played every byte it has taken from the buffer (its
+    // latency: up to a few tenths of a second, waited here); then as Stop.
+    void Drain();
     void SetCurrentPosition(uint32_t offset);
     // The play position in bytes: the next byte the device takes from the buffer.
     uint32_t GetCurrentPosition() const;
@@ -174,6 +177,7 @@ private:
     friend class TNotifyThread;
 
     void Render(void* output, uint32_t frames) noexcept override;
+    void StopStream(bool drain);
     void Dispatch(int index);
     void Detach();
     void CheckAttached() const;

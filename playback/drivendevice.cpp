@@ -13,6 +13,7 @@ struct TDrivenDevice::TClock {
     mutable std::mutex Lock;
     std::vector<TDrivenStream*> Streams;
     std::vector<uint8_t> Output;
+    uint32_t LatencyFrames = 0;
 };
 
 namespace {
@@ -39,6 +40,13 @@ public:
     void Stop() override {
         std::lock_guard<std::mutex> guard(Clock->Lock);
         Running = false;
+        Queued.clear();
+    }
+    void Drain() override {
+        std::lock_guard<std::mutex> guard(Clock->Lock);
+        Running = false;
+        Clock->Output.insert(Clock->Output.end(), Queued.begin(), Queued.end());
+        Queued.clear();
     }
 
     // Clock->Lock held.
@@ -46,7 +54,13 @@ public:
         if (!Running) return;
         Scratch.resize(size_t(frames) * Format.nBlockAlign);
         Renderer.Render(Scratch.data(), frames);
-        Clock->Output.insert(Clock->Output.end(), Scratch.begin(), Scratch.end());
+        Queued.insert(Queued.end(), Scratch.begin(), Scratch.end());
+        const size_t held = size_t(Clock->LatencyFrames) * Format.nBlockAlign;
+        if (Queued.size() > held) {
+            const auto played = Queued.end() - std::ptrdiff_t(held);
+            Clock->Output.insert(Clock->Output.end(), Queued.begin(), played);
+            Queued.erase(Queued.begin(), played);
+        }
     }
     bool IsRunning() const { return Running; }
 
@@ -56,12 +70,15 @@ private:
     TSoundRenderer& Renderer;
     bool Running = false;
     std::vector<uint8_t> Scratch;
+    std::vector<uint8_t> Queued; // rendered, not yet played
 };
 
 } // namespace
 
-TDrivenDevice::TDrivenDevice()
-    : Clock(std::make_shared<TClock>()) {}
+TDrivenDevice::TDrivenDevice(uint32_t latencyFrames)
+    : Clock(std::make_shared<TClock>()) {
+    Clock->LatencyFrames = latencyFrames;
+}
 
 std::unique_ptr<TSoundStream> TDrivenDevice::OpenStream(const WAVEFORMATEX& format,
                                                         TSoundRenderer& renderer) {

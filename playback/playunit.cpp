@@ -133,10 +133,18 @@ void TPlayer::Play() {
 }
 
 void TPlayer::Stop(bool release) {
+    StopOutput(release, false);
+}
+
+void TPlayer::StopOutput(bool release, bool playOut) {
     if (!release && !FBuffer) return; // nothing to stop or rewind
     if (FPlaying) {
         FPlaying = false;
-        FBuffer->Stop(); // the stop notification follows
+        // The stop notification follows.
+        if (playOut)
+            FBuffer->Drain();
+        else
+            FBuffer->Stop();
     }
     if (OnStatus) OnStatus(FPlaying);
     if (!release) {
@@ -178,7 +186,13 @@ void TPlayer::Notify(int index) {
     if (!FBuffer) return;
     // A chunk notification still on its way when output stopped belongs to the stopped run.
     if (!FPlaying && index != StopIndex) return;
-    if (FFinished || (DocumentReady && !DocumentReady())) {
+    if (FFinished) {
+        // The range's last frame has left the buffer, but the device may still hold it: it
+        // plays out before output stops.
+        StopOutput(false, true);
+        return;
+    }
+    if (DocumentReady && !DocumentReady()) {
         Halt();
         return;
     }

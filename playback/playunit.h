@@ -99,6 +99,9 @@ public:
 
 private:
     void Notify(int index);
+    // Stop; playOut lets the device play what it holds before output stops (the end of a
+    // range), otherwise output stops at once (a user's stop).
+    void StopOutput(bool release, bool playOut);
     void Prime();
     void Rewind();
     // Copies the next n bytes of the range into dest and counts them read.

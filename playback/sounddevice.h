@@ -25,8 +25,13 @@ public:
     virtual ~TSoundStream() = default;
     // The device calls Render from now on.
     virtual void Start() = 0;
-    // After return no Render call runs and none follows until the next Start.
+    // Stops at once: what the device still holds is dropped. After return no Render call runs
+    // and none follows until the next Start.
     virtual void Stop() = 0;
+    // Stops once the device has played every frame Render gave it; Render is not called again
+    // meanwhile. The wait is bounded by the stream's latency, so a stalled device cannot hang it.
+    // After return, as after Stop.
+    virtual void Drain() = 0;
 };
 
 class TSoundDevice {

@@ -9,7 +9,8 @@ packages=(
   clang libclang-rt-14-dev
   libavcodec-dev libavformat-dev libavutil-dev
   libmpg123-dev libmp3lame-dev
-  portaudio19-dev
+  portaudio19-dev libasound2-dev
+  pulseaudio pulseaudio-utils libasound2-plugins
   libsoxr-dev mpg123 lame
   qt6-base-dev qt6-base-dev-tools libgl-dev fonts-liberation
   xvfb xauth xdotool xclip

@@ -141,6 +141,45 @@ INSTANTIATE_TEST_SUITE_P(Ranges, PlayerRangeTest,
                                            RangeCase{16 * 500 + 250, 17}, RangeCase{17 * 500, 17},
                                            RangeCase{40 * 500, 40}));
 
+// A device that still holds the last 300 frames it took (more than a chunk), as a sound card
+// does: the end of a range plays out before output stops; a user's stop drops what it holds.
+class PlayerLatencyTest : public PlayerTest {
+protected:
+    static constexpr uint32_t Held = 300;
+    PlayerLatencyTest() { Device = std::make_shared<TDrivenDevice>(Held); }
+};
+
+TEST_F(PlayerLatencyTest, TheEndOfARangePlaysOutBeforeOutputStops) {
+    MakeDocument(1, Ramp(Lead + 40 * ChunkFrames + 100));
+    for (uint32_t bytes : {0u, 250u, 16 * Chunk, 16 * Chunk + 250, 17 * Chunk + 2}) {
+        SCOPED_TRACE(bytes);
+        PrepareBytes(bytes);
+        Device->ClearOutput();
+        Positions.clear();
+        Player.Play();
+        const int chunks = RunToStop();
+        EXPECT_EQ(Statuses, (std::vector<bool>{true, false, false}));
+        ASSERT_FALSE(Positions.empty());
+        EXPECT_EQ(Positions.back(), bytes);
+        const std::vector<int16_t> out = OutputValues();
+        ASSERT_EQ(out.size(), size_t(chunks) * ChunkFrames); // all it took, the held frames too
+        for (size_t k = 0; k < out.size(); ++k)
+            ASSERT_EQ(out[k], k < bytes / 2 ? Values[Lead + k] : 0) << "frame " << k;
+    }
+}
+
+TEST_F(PlayerLatencyTest, UserStopDropsWhatTheDeviceHolds) {
+    MakeDocument(1, Ramp(Lead + 40 * ChunkFrames));
+    PrepareBytes(40 * Chunk);
+    Player.Play();
+    Step();
+    Step();
+    Player.Halt();
+    EXPECT_EQ(Statuses, (std::vector<bool>{true, false}));
+    EXPECT_EQ(OutputValues().size(), 2 * ChunkFrames - Held);
+    EXPECT_EQ(Device->RunningStreams(), 0);
+}
+
 TEST_F(PlayerTest, UserStopReportsFalseTwiceAndRewinds) {
     MakeDocument(1, Ramp(Lead + 40 * ChunkFrames));
     PrepareBytes(40 * Chunk);
