@@ -125,9 +125,11 @@ bool ColumnBlocks(int x, double spp, uint32_t viewStart, uint32_t frames, uint32
     return first <= last && last < indexBlocks;
 }
 
-// Whether the index holds every block the document's frames need.
+// Whether the index holds every block the document's frames need. A document of one block or
+// less has no index of its own (what is there may be an earlier sound's).
 bool IndexCovers(size_t entries, int channels, uint32_t frames) {
-    return frames > 0 && entries / channels >= size_t((frames - 1) / PeakBlockFrames) + 1;
+    return frames > PeakBlockFrames &&
+           entries / channels >= size_t((frames - 1) / PeakBlockFrames) + 1;
 }
 
 } // namespace

@@ -60,7 +60,8 @@ private:
 
 // Overview mode: column x covers blocks b = Trunc((x * spp + viewStart) / 512) .. b + Trunc(spp /
 // 512), cut at the document's last block. Columns whose blocks the index does not hold are left
-// invalid: an index still being rebuilt is never read past its end.
+// invalid: an index shorter than the document needs, or one of a document of a single block
+// (which has no index of its own), is never read.
 void OverviewColumns(const TPeakSummary& summary, uint32_t frames, uint32_t viewStart, double spp,
                      int columns, TColumnExtremes& out);
 // The same from every index entry in view, one by one: the reference the summary must match.

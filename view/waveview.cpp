@@ -69,12 +69,14 @@ double TWaveView::DeviceRatio() const {
 view::TViewDocument TWaveView::ReadDocument() const {
     view::TViewDocument d;
     if (!Document) return d;
-    d.Ready = Document->Ready.load();
-    d.Channels = Document->Channels.load();
-    d.SampleRate = Document->SampleRate.load();
-    d.Frames = Document->Frames.load();
-    d.Store = Document->GetStore();
-    d.PeakIndex = Document->GetPeakIndex();
+    // One published picture of the document: its store, index and format belong together.
+    const auto snapshot = Document->Snapshot();
+    d.Ready = Document->Ready.load() && snapshot->Store;
+    d.Channels = snapshot->Channels;
+    d.SampleRate = snapshot->SampleRate;
+    d.Frames = snapshot->Frames;
+    d.Store = snapshot->Store;
+    d.PeakIndex = snapshot->PeakIndex;
     return d;
 }
 
