@@ -114,6 +114,11 @@ void TLargeFile::Unmap() {
     WindowBase = nullptr;
 }
 
+void TLargeFile::ReleaseWindow() {
+    std::lock_guard<std::mutex> guard(Lock);
+    Unmap();
+}
+
 void TLargeFile::MapWindow(uint64_t start) {
     Unmap();
     const uint64_t length = std::min<uint64_t>(Size - start, MaxWindowSize);
@@ -148,14 +153,14 @@ void TLargeFile::CheckWritable() const {
 void TLargeFile::ReadHeader(TWaveHeader& header) {
     std::lock_guard<std::mutex> guard(Lock);
     if (Size < sizeof(TWaveHeader)) RaiseError(EINVAL);
-    if (Start != 0) MapWindow(0);
+    if (!WindowBase || Start != 0) MapWindow(0);
     std::memcpy(&header, WindowBase, sizeof header);
 }
 
 void TLargeFile::WriteHeader(const TWaveHeader& header) {
     std::lock_guard<std::mutex> guard(Lock);
     if (!Writable || Size < sizeof(TWaveHeader)) RaiseError(EBADF);
-    if (Start != 0) MapWindow(0);
+    if (!WindowBase || Start != 0) MapWindow(0);
     std::memcpy(WindowBase, &header, sizeof header);
 }
 

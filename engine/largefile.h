@@ -91,6 +91,10 @@ public:
 
     // Writes dirty pages and the file to disk (for files that must survive a crash).
     void Flush();
+    // Unmaps the window, so that its pages stop counting towards the resident set; the next call
+    // that needs a window maps one again. For a store its owner has let go of while readers may
+    // still hold it.
+    void ReleaseWindow();
 
     uint32_t FileSize() const { return Size; }
     uint32_t ValueCount() const { return Size < 44 ? 0 : (Size - 44) / 2; }

@@ -103,7 +103,9 @@ std::shared_ptr<const TDocumentSnapshot> Twavefile::Snapshot() const {
 }
 
 void Twavefile::SetStore(std::shared_ptr<TLargeFile> store) {
-    // Readers that took the old store keep it; the document lets go of it here.
+    // Readers that took the old store keep it until the next snapshot; its window goes now, so
+    // that the new store's window does not come on top of it.
+    if (Store && Store != store) Store->ReleaseWindow();
     Store = std::move(store);
 }
 

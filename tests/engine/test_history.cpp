@@ -176,8 +176,8 @@ TEST_F(HistoryTest, ThreadsSnapshotsKeepStoreIndexAndFormatTogether) {
             ++changes;
             last = s;
             const uint32_t frames = s->Frames, channels = s->Channels;
-            const std::string at = std::to_string(frames) + " frames, " +
-                                   std::to_string(channels) + " channels: ";
+            const std::string at =
+                std::to_string(frames) + " frames, " + std::to_string(channels) + " channels: ";
             if (!s->PeakIndex || !s->Store) {
                 failure = at + "no index or no store";
             } else if (s->Store->ValueCount() != uint64_t(frames) * channels ||
@@ -213,9 +213,15 @@ TEST_F(HistoryTest, ThreadsSnapshotsKeepStoreIndexAndFormatTogether) {
     // Each rescan is a chance for a reader to meet a new store beside an old index.
     for (int round = 0; round < 3; ++round) {
         for (int k = 0; k < 3; ++k)
-            run([&] { Doc->Undo(); return true; });
+            run([&] {
+                Doc->Undo();
+                return true;
+            });
         for (int k = 0; k < 3; ++k)
-            run([&] { Doc->Redo(); return true; });
+            run([&] {
+                Doc->Redo();
+                return true;
+            });
     }
     stop = true;
     reader.join();

@@ -57,6 +57,34 @@ TEST(TLargeFile, WindowMovesOnlyOnAMissToTheAlignedStart) {
     EXPECT_EQ(store.GetValue(values - 1), 77);
 }
 
+// A store the document has let go of gives up its window; whatever is called next maps one again,
+// the header included (its window started at 0 before).
+TEST(TLargeFile, ReleasedWindowIsMappedAgainByTheNextAccess) {
+    TempDir dir;
+    const std::vector<int16_t> values = Ramp(1000);
+    WriteWorkFile(dir.File("a.tmp"), 1, 8000, values);
+    TLargeFile store(dir.File("a.tmp"), 0, false, dir.Path());
+    store.ReleaseWindow();
+    TWaveHeader h;
+    store.ReadHeader(h);
+    EXPECT_EQ(h.DataSize, 2000u);
+    store.ReleaseWindow();
+    store.ReleaseWindow();
+    EXPECT_EQ(store.GetValue(999), values[999]);
+    store.ReleaseWindow();
+    std::vector<int16_t> read(values.size());
+    store.ReadBlock(read.data(), 0, int64_t(read.size()) - 1);
+    EXPECT_EQ(read, values);
+
+    TLargeFile target(dir.File("b.tmp"), 44 + 4, true, dir.Path());
+    target.ReleaseWindow();
+    target.WriteHeader(MakeWorkHeader(1, 8000, 4));
+    target.ReleaseWindow();
+    target.SetValue(1, -3);
+    target.Flush();
+    EXPECT_EQ(ReadWorkFileValues(dir.File("b.tmp")), (std::vector<int16_t>{0, -3}));
+}
+
 TEST(TLargeFile, BlocksMoveExactlyTheirValuesAcrossWindows) {
     TempDir dir;
     const uint32_t values = TLargeFile::MaxWindowSize / 2 + 3000;
