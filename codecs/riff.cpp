@@ -39,7 +39,7 @@ bool TRiffFile::Open(const std::string& fileName, TMode mode) {
     if (!Handle.IsOpen()) return false;
     Writable = mode == TMode::Create;
     Position = 0;
-    ReadBuf.clear();
+    ReadLength = 0;
     ReadStart = 0;
     WriteBuf.clear();
     WriteStart = 0;
@@ -81,10 +81,10 @@ int64_t TRiffFile::Read(void* buffer, uint64_t count) {
     uint8_t* out = static_cast<uint8_t*>(buffer);
     uint64_t done = 0;
     while (done < count) {
-        const int64_t bufEnd = ReadStart + int64_t(ReadBuf.size());
+        const int64_t bufEnd = ReadStart + int64_t(ReadLength);
         if (Position >= ReadStart && Position < bufEnd) {
             const uint64_t n = std::min<uint64_t>(count - done, uint64_t(bufEnd - Position));
-            std::memcpy(out + done, ReadBuf.data() + (Position - ReadStart), n);
+            std::memcpy(out + done, ReadBuf.get() + (Position - ReadStart), n);
             done += n;
             Position += int64_t(n);
             continue;
@@ -96,13 +96,19 @@ int64_t TRiffFile::Read(void* buffer, uint64_t count) {
             Position += n;
             break;
         }
-        ReadBuf.resize(BufferCapacity);
-        const int64_t n = ReadFully(Handle.Get(), ReadBuf.data(), BufferCapacity, Position);
-        if (n < 0) {
-            ReadBuf.clear();
-            return -1;
+        if (ReadCapacity < BufferCapacity) {
+            // No larger than what the file still holds: a short file costs a short buffer.
+            const int64_t left = FileSize() - Position;
+            const size_t wanted = size_t(std::clamp<int64_t>(left, 4096, BufferCapacity));
+            if (wanted > ReadCapacity) {
+                ReadBuf = std::make_unique_for_overwrite<uint8_t[]>(wanted);
+                ReadCapacity = wanted;
+            }
         }
-        ReadBuf.resize(size_t(n));
+        ReadLength = 0;
+        const int64_t n = ReadFully(Handle.Get(), ReadBuf.get(), ReadCapacity, Position);
+        if (n < 0) return -1;
+        ReadLength = size_t(n);
         ReadStart = Position;
         if (n == 0) break;
     }
@@ -111,7 +117,7 @@ int64_t TRiffFile::Read(void* buffer, uint64_t count) {
 
 int64_t TRiffFile::Write(const void* buffer, uint64_t count) {
     if (!Handle.IsOpen() || !Writable) return -1;
-    ReadBuf.clear();
+    ReadLength = 0;
     if (!WriteBuf.empty() && Position != WriteStart + int64_t(WriteBuf.size())) {
         if (!FlushWrites()) return -1;
     }
@@ -123,10 +129,7 @@ int64_t TRiffFile::Write(const void* buffer, uint64_t count) {
         KnownSize = std::max(KnownSize, Position);
         return int64_t(count);
     }
-    if (WriteBuf.empty()) {
-        WriteStart = Position;
-        WriteBuf.reserve(BufferCapacity);
-    }
+    if (WriteBuf.empty()) WriteStart = Position;
     WriteBuf.insert(WriteBuf.end(), in, in + count);
     Position += int64_t(count);
     if (WriteBuf.size() >= BufferCapacity && !FlushWrites()) return -1;

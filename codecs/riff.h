@@ -15,6 +15,7 @@
 #include "engine/posixfile.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -85,10 +86,13 @@ private:
     TFileDescriptor Handle;
     bool Writable = false;
     int64_t Position = 0; // logical position
-    // Read buffer: bytes [ReadStart, ReadStart + ReadBuf.size()) of the file.
-    std::vector<uint8_t> ReadBuf;
+    // Read buffer: bytes [ReadStart, ReadStart + ReadLength) of the file, in ReadCapacity bytes
+    // allocated on a refill and never zero-filled: only what a read brought in is looked at.
+    std::unique_ptr<uint8_t[]> ReadBuf;
+    size_t ReadCapacity = 0;
+    size_t ReadLength = 0;
     int64_t ReadStart = 0;
-    // Write buffer: pending bytes for offset WriteStart.
+    // Write buffer: pending bytes for offset WriteStart; it grows as bytes come.
     std::vector<uint8_t> WriteBuf;
     int64_t WriteStart = 0;
     int64_t KnownSize = 0; // file length on disk as last learned

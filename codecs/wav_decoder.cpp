@@ -5,6 +5,7 @@
 #include "engine/errors.h"
 #include "engine/writebehind.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace orvella {
@@ -38,15 +39,19 @@ bool DecodeWAVFile(const std::string& sourceFile, const std::string& workFile,
         writer.Open(workFile);
         const int64_t total = reader.DataSize();
         if (total > 0) {
+            // Several reads are gathered before each Write: the writer's output does not depend
+            // on how its input is cut, and large writes keep the 16-bit path fast. A short source
+            // gets a short transfer buffer: sixteen times its data covers the widest expansion of
+            // a compressed format, and a larger output just takes more writes.
+            const size_t limit = size_t(reader.ReadLimit());
+            const size_t transferSize = size_t(std::clamp<uint64_t>(
+                uint64_t(total) * 16, std::max<uint64_t>(limit, 65536), TransferSize));
             // Writing runs behind the reads on a thread of its own.
             TWriteBehind behind(
                 [&](const uint8_t* bytes, size_t count) { writer.Write(bytes, uint32_t(count)); },
-                TransferSize);
+                transferSize);
             uint8_t* transfer = behind.Next();
             int64_t consumed = 0;
-            // Several reads are gathered before each Write: the writer's output does not depend
-            // on how its input is cut, and large writes keep the 16-bit path fast.
-            const size_t limit = size_t(reader.ReadLimit());
             size_t filled = 0;
             while (true) {
                 int32_t count = 1;
@@ -54,7 +59,7 @@ bool DecodeWAVFile(const std::string& sourceFile, const std::string& workFile,
                 if (n > 0) filled += size_t(n);
                 consumed += count;
                 progress = int(double(consumed) / double(total) * 100.0);
-                if (filled > 0 && (n <= 0 || TransferSize - filled < limit)) {
+                if (filled > 0 && (n <= 0 || transferSize - filled < limit)) {
                     behind.Submit(filled);
                     filled = 0;
                     if (n > 0) transfer = behind.Next();

@@ -34,8 +34,9 @@ struct WAVWriter::Impl {
     std::unique_ptr<TRiffFile> File;
     uint32_t SourceBufferSize = 0;
     uint32_t DestBufferSize = 0;
-    std::vector<uint8_t> SourceBuffer;
-    std::vector<uint8_t> DestBuffer;
+    // Never cleared: only bytes written into them are read back.
+    std::unique_ptr<uint8_t[]> SourceBuffer;
+    std::unique_ptr<uint8_t[]> DestBuffer;
     uint32_t Buffered = 0;
     uint32_t Frames = 0; // source frames converted so far: the fact value
     uint64_t DataBytes = 0;
@@ -53,8 +54,8 @@ struct WAVWriter::Impl {
 void WAVWriter::Impl::Release() {
     Stream.reset();
     File.reset();
-    SourceBuffer = {};
-    DestBuffer = {};
+    SourceBuffer.reset();
+    DestBuffer.reset();
 }
 
 WAVWriter::WAVWriter(const WAVEFORMATEX& sourceFormat, const std::vector<uint8_t>& targetFormat)
@@ -109,7 +110,7 @@ void WAVWriter::Open(const std::string& fileName) {
     const uint64_t sourceSize = frames * p.Source.nBlockAlign;
     if (sourceSize > MaxSourceBuffer) Fail("Not enought memory for source buffer");
     try {
-        p.SourceBuffer.resize(sourceSize);
+        p.SourceBuffer = std::make_unique_for_overwrite<uint8_t[]>(size_t(sourceSize));
     } catch (const std::bad_alloc&) {
         Fail("Not enought memory for source buffer");
     }
@@ -120,7 +121,8 @@ void WAVWriter::Open(const std::string& fileName) {
     if (destSize > 2 * MaxSourceBuffer) Fail("Can not get size of the destination buffer");
     try {
         // An identical conversion writes straight from the source buffer.
-        if (!p.Stream->IsIdentity()) p.DestBuffer.resize(destSize);
+        if (!p.Stream->IsIdentity())
+            p.DestBuffer = std::make_unique_for_overwrite<uint8_t[]>(size_t(destSize));
     } catch (const std::bad_alloc&) {
         Fail("Not enought memory for destination buffer");
     }
@@ -171,7 +173,7 @@ uint32_t WAVWriter::Write(const void* buffer, uint32_t count) {
             continue;
         }
         const uint32_t n = std::min(p.SourceBufferSize - p.Buffered, count);
-        std::memcpy(p.SourceBuffer.data() + p.Buffered, in, n);
+        std::memcpy(p.SourceBuffer.get() + p.Buffered, in, n);
         p.Buffered += n;
         in += n;
         count -= n;
@@ -187,18 +189,18 @@ void WAVWriter::Impl::Convert(bool final) {
         // Nothing left: convert one frame of silence. Zero bytes are silence for signed samples;
         // 8-bit PCM is unsigned, and its zero byte would end the sound on a full-scale click.
         const bool unsigned8 = Source.wFormatTag == WAVE_FORMAT_PCM && Source.wBitsPerSample == 8;
-        std::memset(SourceBuffer.data(), unsigned8 ? 0x80 : 0, block);
+        std::memset(SourceBuffer.get(), unsigned8 ? 0x80 : 0, block);
         Buffered = block;
         filler = true;
     }
     uint32_t sourceUsed = 0, destUsed = 0;
-    const uint8_t* output = SourceBuffer.data();
+    const uint8_t* output = SourceBuffer.get();
     if (Stream->IsIdentity()) {
         sourceUsed = destUsed = Buffered - Buffered % block;
     } else {
-        Stream->Convert(SourceBuffer.data(), Buffered, DestBuffer.data(), DestBufferSize,
-                        sourceUsed, destUsed);
-        output = DestBuffer.data();
+        Stream->Convert(SourceBuffer.get(), Buffered, DestBuffer.get(), DestBufferSize, sourceUsed,
+                        destUsed);
+        output = DestBuffer.get();
     }
     if (sourceUsed == 0 && destUsed == 0) Fail("Destination buffer to small for conversion");
     Frames += sourceUsed / block;
@@ -206,7 +208,7 @@ void WAVWriter::Impl::Convert(bool final) {
     // leaves an empty data chunk.
     if (!(final && filler && Frames <= 4)) WriteData(output, destUsed);
     Buffered -= sourceUsed;
-    if (Buffered > 0) std::memmove(SourceBuffer.data(), SourceBuffer.data() + sourceUsed, Buffered);
+    if (Buffered > 0) std::memmove(SourceBuffer.get(), SourceBuffer.get() + sourceUsed, Buffered);
 }
 
 void WAVWriter::Impl::WriteData(const uint8_t* bytes, uint32_t count) {

@@ -1,9 +1,11 @@
 #pragma once
 // TWriteBehind passes filled buffers, in order, to a write function on a thread of its own, so
 // that producing the next buffer overlaps writing the last. Meant for sequential copies (an
-// import): the writing core only reads the buffers the producing core filled.
+// import): the writing core only reads the buffers the producing core filled. A copy that fits in
+// one buffer needs no overlap: its buffer is written by Finish on the caller's thread, and the
+// writer's thread starts only with the second buffer.
 // Thread rule: one thread calls Next, Submit and Finish; the write function runs on the
-// writer's own thread, one buffer at a time.
+// writer's own thread (or in Finish, as above), one buffer at a time.
 
 #include <condition_variable>
 #include <cstddef>
@@ -11,6 +13,7 @@
 #include <deque>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -27,8 +30,8 @@ public:
     TWriteBehind(const TWriteBehind&) = delete;
     TWriteBehind& operator=(const TWriteBehind&) = delete;
 
-    // A free buffer of bufferBytes bytes to fill; waits while every buffer is in flight.
-    // Rethrows the first failure of the write function.
+    // A free buffer of bufferBytes bytes to fill (its bytes are not cleared); waits while every
+    // buffer is in flight. Rethrows the first failure of the write function.
     uint8_t* Next();
     // Queues the buffer of the last Next with its first count bytes filled.
     void Submit(size_t count);
@@ -42,10 +45,15 @@ private:
     };
     void Run();
     void RethrowFailure();
+    // Writes one job outside the lock and returns its buffer; the failure is kept. Lock held on
+    // entry and on return.
+    void WriteJob(std::unique_lock<std::mutex>& guard, const TJob& job);
 
-    static constexpr int BufferCount = 3;
+    static constexpr size_t BufferCount = 3;
     TWrite Write;
-    std::vector<std::vector<uint8_t>> Buffers;
+    // Made as Next first needs them, so a short copy allocates (and touches) one buffer only.
+    const size_t BufferBytes;
+    std::vector<std::unique_ptr<uint8_t[]>> Buffers;
     std::mutex Lock;
     std::condition_variable Changed;
     std::vector<uint8_t*> Free;
