@@ -87,7 +87,8 @@ double Median(std::vector<double> v) {
 double Milliseconds(const std::function<void()>& f) {
     const auto start = std::chrono::steady_clock::now();
     f();
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+        .count();
 }
 
 void Row(const char* name, double ms, double budget) {
@@ -103,9 +104,12 @@ int main(int argc, char** argv) {
     std::string snapshot;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--hours" && i + 1 < argc) hours = std::atof(argv[++i]);
-        else if (a == "--repeat" && i + 1 < argc) repeat = std::max(1, std::atoi(argv[++i]));
-        else if (a == "--snapshot" && i + 1 < argc) snapshot = argv[++i];
+        if (a == "--hours" && i + 1 < argc)
+            hours = std::atof(argv[++i]);
+        else if (a == "--repeat" && i + 1 < argc)
+            repeat = std::max(1, std::atoi(argv[++i]));
+        else if (a == "--snapshot" && i + 1 < argc)
+            snapshot = argv[++i];
         else {
             std::cerr << "usage: bench_view [--hours H] [--repeat N] [--snapshot PNG]\n";
             return 2;
@@ -114,8 +118,8 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
 
-    const auto folder = std::filesystem::temp_directory_path() /
-                        ("orvella-bench-view-" + std::to_string(getpid()));
+    const auto folder =
+        std::filesystem::temp_directory_path() / ("orvella-bench-view-" + std::to_string(getpid()));
     std::filesystem::create_directories(folder);
     const std::string source = (folder / "long.wav").string();
     const uint32_t frames = uint32_t(hours * 3600 * 44100);
@@ -138,7 +142,8 @@ int main(int argc, char** argv) {
         document.OnLoaded = [&](Twavefile*) { view.AttachWave(document); };
         view.show();
         document.Open(source);
-        while (document.IsBusy() || !document.Ready) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        while (document.IsBusy() || !document.Ready)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         QCoreApplication::processEvents();
 
         const auto repaint = [&] {
@@ -147,9 +152,11 @@ int main(int argc, char** argv) {
         };
         std::vector<double> times;
         const double first = Milliseconds(repaint);
-        for (int i = 0; i < repeat; ++i) times.push_back(Milliseconds(repaint));
-        std::printf("overview: %.0f frames a column; the first repaint (builds the summary) %.3f ms\n",
-                    view.SamplesPerPixel, first);
+        for (int i = 0; i < repeat; ++i)
+            times.push_back(Milliseconds(repaint));
+        std::printf(
+            "overview: %.0f frames a column; the first repaint (builds the summary) %.3f ms\n",
+            view.SamplesPerPixel, first);
         Row("Repaint, 3 h stereo shown whole", Median(times), 2.0);
         if (!snapshot.empty()) view.grab().save(QString::fromStdString(snapshot));
 
@@ -158,7 +165,8 @@ int main(int argc, char** argv) {
         view.ViewEnd = view.ViewStart + span;
         view.ViewSpan = span;
         times.clear();
-        for (int i = 0; i < repeat; ++i) times.push_back(Milliseconds(repaint));
+        for (int i = 0; i < repeat; ++i)
+            times.push_back(Milliseconds(repaint));
         std::printf("direct: %.1f frames a column\n", view.SamplesPerPixel);
         Row("Repaint, direct mode at 511 frames a pixel", Median(times), 4.0);
 

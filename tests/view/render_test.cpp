@@ -164,5 +164,20 @@ TEST_F(RenderTest, FullScaleReachesTheFullScaleLines) {
     EXPECT_EQ(At(500, 135 - 84), PixelOf(Back));
 }
 
+TEST_F(RenderTest, AtDevicePixelRatioTwoThePictureIsDrawnAtDeviceResolution) {
+    Make(2, std::vector<int16_t>(2 * 4000, 0));
+    Renderer.Repaint(Picture, Clean, W, H, 2.0, Doc, State, Colors);
+    ASSERT_EQ(Picture.size(), QSize(2 * W, 2 * H));
+    // Logical rows stay where they were, each two device rows high.
+    for (const int y : {2 * 36, 2 * 36 + 1})
+        EXPECT_EQ(At(1002, y), PixelOf(colors::FullScale)) << y;
+    EXPECT_EQ(At(1002, 2 * 135), PixelOf(colors::Separator));
+    EXPECT_EQ(At(2 * 1000, 200), PixelOf(colors::Border));
+    EXPECT_EQ(At(2 * 1000 + 2, 200), PixelOf(Colors.Scale));
+    // The silent wave is a line one device pixel high on the lane's centre, not a doubled one.
+    EXPECT_EQ(At(1002, 2 * 78), PixelOf(Colors.Wave));
+    EXPECT_EQ(At(1002, 2 * 78 + 1), PixelOf(colors::CentreLine));
+}
+
 } // namespace
 } // namespace orvella::view

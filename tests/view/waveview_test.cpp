@@ -224,6 +224,37 @@ TEST_F(WaveViewTest, ZoomKeepsTheCentreGrowsRightAtTheStartAndScrollPinsToTheEnd
     EXPECT_EQ(View->ViewStart, 32000u);
 }
 
+TEST_F(WaveViewTest, ThePlayCursorRedrawsOnlyWhenItsColumnChanges) {
+    LoadFrames(8000); // 8 frames a column
+    View->SetCursor(4000);
+    ASSERT_EQ(View->DrawnCursorX, 500);
+    const qint64 shown = View->ScreenPicture().cacheKey();
+    EXPECT_EQ(ScreenAt(500, 24), view::PixelOf(view::colors::Cursor));
+    View->SetCursor(4002); // the same column: nothing is drawn
+    EXPECT_EQ(View->ScreenPicture().cacheKey(), shown);
+    View->SetCursor(4400);
+    EXPECT_EQ(View->DrawnCursorX, 550);
+    EXPECT_EQ(ScreenAt(550, 24), view::PixelOf(view::colors::Cursor));
+    EXPECT_NE(ScreenAt(500, 24), view::PixelOf(view::colors::Cursor)); // the old one is gone
+}
+
+TEST(FrameScrollBarTest, DocumentsBeyondTheRangeOfIntScrollInUnits) {
+    TFrameScrollBar bar;
+    bar.SetMaximum(4000000000u);
+    bar.SetPageSize(1000000u);
+    bar.SetPosition(3000000000u);
+    EXPECT_EQ(bar.FramesPerUnit(), 4u);
+    EXPECT_EQ(bar.Position(), 3000000000u);
+    EXPECT_EQ(bar.value(), 750000000);
+    EXPECT_EQ(bar.maximum(), 999750000);
+    uint32_t moved = 0;
+    QObject::connect(&bar, &TFrameScrollBar::PositionChanged, [&](uint32_t f) { moved = f; });
+    bar.setValue(bar.maximum()); // the user drags to the end
+    EXPECT_EQ(moved, 3999000000u);
+    bar.SetPosition(4000000000u); // a position past the last page is held to it
+    EXPECT_EQ(bar.Position(), 3999000000u);
+}
+
 TEST_F(WaveViewTest, ZoomInStopsBelowTwoFramesAPixel) {
     LoadFrames(1999);
     View->ZoomIn();
