@@ -20,14 +20,15 @@ bool PlayRange(TPlayer& player, TMainLoop& loop, const TPlaySource& source, uint
                uint32_t sampleRate, uint32_t startFrame, uint32_t stopFrame,
                const std::function<void(uint32_t playedFrames)>& onPosition = {},
                int timeoutMs = -1, const std::function<bool()>& stopRequested = {});
-// The same over a document, in its own format.
+// The same over a document, in its own format: store and format from one snapshot.
 inline bool PlayRange(TPlayer& player, TMainLoop& loop, Twavefile& document, uint32_t startFrame,
                       uint32_t stopFrame,
                       const std::function<void(uint32_t playedFrames)>& onPosition = {},
                       int timeoutMs = -1, const std::function<bool()>& stopRequested = {}) {
-    return PlayRange(player, loop, PlaySourceOf(document), document.Channels.load(),
-                     document.SampleRate.load(), startFrame, stopFrame, onPosition, timeoutMs,
-                     stopRequested);
+    const auto snapshot = document.Snapshot();
+    const TPlaySource source{snapshot->Store, [&document] { return document.Ready.load(); }};
+    return PlayRange(player, loop, source, snapshot->Channels, snapshot->SampleRate, startFrame,
+                     stopFrame, onPosition, timeoutMs, stopRequested);
 }
 
 } // namespace orvella
