@@ -65,8 +65,11 @@ void TVInfoDownload::Start() {
     Deadline.start();
 }
 
+// The response head has arrived: from here on a failure is a failed read.
 void TVInfoDownload::CheckAnnouncedLength() {
     if (FOutcome != TOutcome::Running) return;
+    if (IsSuccessStatus(Reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt()))
+        ResponseBegan = true;
     const QVariant length = Reply->header(QNetworkRequest::ContentLengthHeader);
     if (length.isValid() && length.toLongLong() > MaxBytes)
         Abort(TOutcome::Refused, QStringLiteral("the body is announced as %1 bytes, more than %2")

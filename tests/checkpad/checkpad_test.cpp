@@ -263,19 +263,28 @@ TEST_F(CheckpadTest, AServerThatNeverAnswersFailsAfterTheTimeout) {
     EXPECT_EQ(Dialogs->Log, (Log{FailureWarning()}));
 }
 
-// The answer begins and then stalls: a failed read, reported as such before the warning.
+// The answer begins (its head alone, or part of its body) and then stalls: a failed read,
+// reported as such before the warning.
 TEST_F(CheckpadTest, ATransferThatStallsFailsAsAFailedRead) {
-    Server.Answer.ContentLength = Server.Answer.Body.size() + 100;
-    Server.Answer.KeepOpen = true;
-    Checker.Timeout = 300;
-    ASSERT_TRUE(RunCheck());
-    EXPECT_EQ(Dialogs->Log, (Log{"message: Unable to download file.", FailureWarning()}));
+    const QByteArray pad = Server.Answer.Body;
+    for (const QByteArray& sent : {QByteArray(), pad}) {
+        Server.Answer.Body = sent;
+        Server.Answer.ContentLength = pad.size() + 100;
+        Server.Answer.KeepOpen = true;
+        Checker.Timeout = 300;
+        Checker.FailureDlg = true;
+        Dialogs->Log.clear();
+        ASSERT_TRUE(RunCheck());
+        EXPECT_EQ(Dialogs->Log, (Log{"message: Unable to download file.", FailureWarning()}))
+            << sent.size() << " bytes of the body sent";
 
-    // Without FailureDlg the failed read is still told, and nothing is read.
-    Dialogs->Log.clear();
-    Checker.FailureDlg = false;
-    ASSERT_TRUE(RunCheck());
-    EXPECT_EQ(Dialogs->Log, (Log{"message: Unable to download file."}));
+        // Without FailureDlg the failed read is still told, and nothing is read.
+        Dialogs->Log.clear();
+        Checker.FailureDlg = false;
+        ASSERT_TRUE(RunCheck());
+        EXPECT_EQ(Dialogs->Log, (Log{"message: Unable to download file."}))
+            << sent.size() << " bytes of the body sent";
+    }
 }
 
 TEST_F(CheckpadTest, ABodyLargerThanOneMebibyteIsRefused) {
