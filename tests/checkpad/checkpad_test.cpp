@@ -366,8 +366,10 @@ TEST_F(CheckpadTest, DestroyingTheCheckerEndsItsDownload) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     ASSERT_EQ(Server.Requests, 1);
     checker.reset();
-    for (int i = 0; i < 20; ++i)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    clock.restart();
+    while (Server.Closed == 0 && clock.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_EQ(Server.Closed, 1);
 }
 
 // The checker closing the window from a dialog (here: destroying itself) must not touch freed

@@ -16,6 +16,7 @@ QString LoopbackServer::Url(const QString& path) const {
 void LoopbackServer::Accept() {
     while (QTcpSocket* socket = Server.nextPendingConnection()) {
         socket->setParent(this);
+        connect(socket, &QTcpSocket::disconnected, this, [this] { ++Closed; });
         connect(socket, &QTcpSocket::readyRead, this,
                 [this, socket, head = QByteArray()]() mutable {
                     head += socket->readAll();

@@ -32,6 +32,7 @@ public:
     HttpAnswer Answer;
     int Requests = 0;       // complete request heads received
     QByteArray LastRequest; // the last request head, as received
+    int Closed = 0;         // connections the client closed
 
 private:
     void Accept();
