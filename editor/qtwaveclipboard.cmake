@@ -1,0 +1,1 @@
+# editor_clipboard: the desktop clipboard for the document (TQtWaveClipboard).
