@@ -25,6 +25,29 @@ Bytes WorkClip(uint16_t channels, uint32_t rate, const std::vector<int16_t>& val
     return block;
 }
 
+Bytes FloatWav(uint32_t rate, const std::vector<float>& values) {
+    const uint32_t dataBytes = uint32_t(values.size() * 4);
+    Bytes b(44 + dataBytes);
+    const auto put = [&b](size_t at, uint32_t v, int n) {
+        for (int k = 0; k < n; ++k)
+            b[at + k] = uint8_t(v >> (8 * k));
+    };
+    std::memcpy(b.data(), "RIFF", 4);
+    put(4, 36 + dataBytes, 4);
+    std::memcpy(b.data() + 8, "WAVEfmt ", 8);
+    put(16, 16, 4);
+    put(20, 3, 2); // IEEE float
+    put(22, 1, 2);
+    put(24, rate, 4);
+    put(28, rate * 4, 4);
+    put(32, 4, 2);
+    put(34, 32, 2);
+    std::memcpy(b.data() + 36, "data", 4);
+    put(40, dataBytes, 4);
+    if (dataBytes) std::memcpy(b.data() + 44, values.data(), dataBytes);
+    return b;
+}
+
 void WriteBytes(const std::string& path, const Bytes& bytes) {
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
@@ -60,7 +83,7 @@ bool PumpUntil(const std::function<bool()>& done, int timeoutMs) {
     return done();
 }
 
-TClipDocument::TClipDocument(TQtMainThread& mainThread, TQtWaveClipboard& clipboard) {
+TClipDocument::TClipDocument(TMainThread& mainThread, TQtWaveClipboard& clipboard) {
     TEngineSettings settings;
     settings.TempFolder = Temp.Path();
     Doc = std::make_unique<Twavefile>(mainThread, Dialogs, settings, DefaultCodecServices(Dialogs),

@@ -20,6 +20,8 @@ using Bytes = std::vector<uint8_t>;
 
 // A clip block (also a WAV file) of values for channels at rate.
 Bytes WorkClip(uint16_t channels, uint32_t rate, const std::vector<int16_t>& values);
+// A WAV file as another program writes it: 32-bit float, mono, values at rate.
+Bytes FloatWav(uint32_t rate, const std::vector<float>& values);
 void WriteBytes(const std::string& path, const Bytes& bytes);
 Bytes ReadBytes(const std::string& path);
 
@@ -33,7 +35,7 @@ bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 10000);
 // A document over the desktop clipboard, its dialogs recorded, its files in a private folder.
 class TClipDocument {
 public:
-    TClipDocument(TQtMainThread& mainThread, TQtWaveClipboard& clipboard);
+    TClipDocument(TMainThread& mainThread, TQtWaveClipboard& clipboard);
     ~TClipDocument();
 
     // Opens a WAV file of values and waits until it is loaded.

@@ -41,13 +41,7 @@ void Offer(const std::function<void(QMimeData&)>& fill) {
 
 // A float WAV of another program: mono 8000 Hz, values 0.5 and -0.25.
 Bytes FloatWav() {
-    const float values[] = {0.5f, -0.25f};
-    Bytes b = {'R', 'I', 'F', 'F', 44, 0, 0,   0,   'W', 'A',  'V',  'E', 'f', 'm', 't',
-               ' ', 16,  0,   0,   0,  3, 0,   1,   0,   0x40, 0x1F, 0,   0,   0,   0x7D,
-               0,   0,   4,   0,   32, 0, 'd', 'a', 't', 'a',  8,    0,   0,   0};
-    b.resize(b.size() + 8);
-    std::memcpy(b.data() + 44, values, 8);
-    return b;
+    return orvella::test::FloatWav(8000, {0.5f, -0.25f});
 }
 
 class QtWaveClipboardTest : public ::testing::Test {
