@@ -167,8 +167,10 @@ QToolBar* CreateMenusAndToolBar(QMainWindow& window, const TMainActions& a) {
     help->addSeparator();
     help->addAction(a.About);
 
-    for (QMenu* menu : bar->findChildren<QMenu*>())
+    for (QMenu* menu : bar->findChildren<QMenu*>()) {
         menu->setAccessibleName(PlainCaption(menu->title()));
+        menu->setWindowTitle(PlainCaption(menu->title()));
+    }
 
     // The toolbar: icons only, a fixed band that cannot be moved or resized.
     QToolBar* toolbar = window.addToolBar(QObject::tr("Toolbar"));

@@ -2,6 +2,7 @@
 
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -19,6 +20,8 @@ TSpinDialog::TSpinDialog(const QString& caption, const QString& groupTitle, int 
     Spin->setRange(minimum, maximum);
     Spin->setValue(initial);
     Spin->setAccessibleName(groupTitle.trimmed());
+    // The spin box's own edit takes the focus; a screen reader names it after the group too.
+    if (auto* edit = Spin->findChild<QLineEdit*>()) edit->setAccessibleName(groupTitle.trimmed());
     auto* groupLayout = new QHBoxLayout(group);
     groupLayout->addWidget(Spin);
 
