@@ -1,6 +1,7 @@
 // orvella: the desktop editor. Binds the rate conversion library, makes the main window and its
 // dialogs, and runs the event loop.
 
+#include "editor/lazysounddevice.h"
 #include "editor/main.h"
 #include "editor/qtuserdialogs.h"
 #include "editor/velcorabinding.h"
@@ -57,7 +58,9 @@ int main(int argc, char** argv) {
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
 
-    TMainForm form({mainThread, dialogs, windowDialogs}, arguments);
+    TMainForm form({mainThread, dialogs, windowDialogs,
+                    [] { return std::make_shared<TLazySoundDevice>(); }},
+                   arguments);
     // The caption carries the program's version once the window exists.
     form.AppendVersion(QStringLiteral(ORVELLA_VERSION));
     form.show();

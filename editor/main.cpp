@@ -376,8 +376,9 @@ void TMainForm::AppendVersion(const QString& version) {
 void TMainForm::SetCaption(const QString& name) {
     const QString caption = name.isEmpty() ? QString::fromLatin1(AppTitle)
                                            : name + QStringLiteral(" - ") + QLatin1String(AppTitle);
+    // The window's title is what the desktop's task list shows, so it also stands for the
+    // application title.
     setWindowTitle(caption);
-    QApplication::setApplicationDisplayName(caption);
 }
 
 void TMainForm::SetStatus(int panel, const QString& text) {
