@@ -78,9 +78,11 @@ long StatusKiB(const char* field) {
     return -1;
 }
 
+// Sleeps in the event loop (the window's 50 ms progress timer wakes it) until no body runs, as
+// the program's own loop would: a polling loop here would take a core from the body.
 void WaitIdle(TMainForm& form) {
     while (form.Document->IsBusy() || form.Document->Progress.load() != 0)
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     QApplication::processEvents();
 }
 
@@ -98,7 +100,8 @@ int Child(int argc, char** argv, const std::string& mode, const std::string& fil
     form.show();
     // The first waveform: the load has ended and the view has painted a picture of it.
     WaitIdle(form);
-    while (form.View->ScreenPicture().isNull()) QApplication::processEvents();
+    while (form.View->ScreenPicture().isNull())
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     form.View->repaint();
     if (mode == "startup") {
         std::printf("painted\n");
