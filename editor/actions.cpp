@@ -36,12 +36,40 @@ QAction* Make(QObject* owner, const QString& caption, const QKeySequence& shortc
 } // namespace
 
 QList<QAction*> TMainActions::All() const {
-    QList<QAction*> all{Open,     New,         Close,         Save,      SaveAs, SaveSelectedAs,
-                        FileProperties, Settings, Exit,       ZoomIn,    ZoomOut, ZoomFull,
-                        Milliseconds, Samples, Undo,         Redo,      Cut,    Copy,
-                        Paste,    Delete,      SelectAll,     DeselectAll, Play, Pause,
-                        Stop,     FadeIn,      FadeOut,       InsertSilence, Normalization,
-                        Reverse,  Invert,      AmplifyDecrease, AmplifyIncrease, Convert};
+    QList<QAction*> all{Open,
+                        New,
+                        Close,
+                        Save,
+                        SaveAs,
+                        SaveSelectedAs,
+                        FileProperties,
+                        Settings,
+                        Exit,
+                        ZoomIn,
+                        ZoomOut,
+                        ZoomFull,
+                        Milliseconds,
+                        Samples,
+                        Undo,
+                        Redo,
+                        Cut,
+                        Copy,
+                        Paste,
+                        Delete,
+                        SelectAll,
+                        DeselectAll,
+                        Play,
+                        Pause,
+                        Stop,
+                        FadeIn,
+                        FadeOut,
+                        InsertSilence,
+                        Normalization,
+                        Reverse,
+                        Invert,
+                        AmplifyDecrease,
+                        AmplifyIncrease,
+                        Convert};
     all += Tools;
     all << Contents << CheckUpdates << About;
     return all;
@@ -114,8 +142,7 @@ TMainActions CreateActions(QObject* owner) {
     a.AmplifyDecrease->setIcon(OwnIcon(TGlyph::AmplifyDown));
     a.AmplifyIncrease = Make(owner, QObject::tr("Amp&lify (Increase)"));
     a.AmplifyIncrease->setIcon(OwnIcon(TGlyph::AmplifyUp));
-    a.Convert = Make(owner, QObject::tr("Convert"), {},
-                     QObject::tr("Convert to 22,050 Hz mono"));
+    a.Convert = Make(owner, QObject::tr("Convert"), {}, QObject::tr("Convert to 22,050 Hz mono"));
 
     for (const QString& caption :
          {QObject::tr("Sound &Recorder"), QObject::tr("&Mixer"), QObject::tr("&CD Ripper"),
@@ -190,8 +217,8 @@ QToolBar* CreateMenusAndToolBar(QMainWindow& window, const TMainActions& a) {
     toolbar->addSeparator();
     toolbar->addActions({a.Play, a.Stop});
     toolbar->addSeparator();
-    toolbar->addActions({a.FadeIn, a.FadeOut, a.InsertSilence, a.Normalization, a.Reverse,
-                         a.Invert, a.AmplifyIncrease, a.AmplifyDecrease});
+    toolbar->addActions({a.FadeIn, a.FadeOut, a.InsertSilence, a.Normalization, a.Reverse, a.Invert,
+                         a.AmplifyIncrease, a.AmplifyDecrease});
     toolbar->addSeparator();
     toolbar->addAction(a.Contents);
     return toolbar;

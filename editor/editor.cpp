@@ -44,7 +44,8 @@ int main(int argc, char** argv) {
     QApplication::setOrganizationName(QStringLiteral("Quendrix"));
     QApplication::setApplicationVersion(QStringLiteral(ORVELLA_VERSION));
 
-    const std::string library = VelcoraPathFor(QCoreApplication::applicationFilePath().toStdString());
+    const std::string library =
+        VelcoraPathFor(QCoreApplication::applicationFilePath().toStdString());
     const std::string failure = BindVelcora(library);
     if (!failure.empty()) {
         std::fprintf(stderr, "orvella: %s\n", failure.c_str());
@@ -58,9 +59,9 @@ int main(int argc, char** argv) {
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
 
-    TMainForm form({mainThread, dialogs, windowDialogs,
-                    [] { return std::make_shared<TLazySoundDevice>(); }},
-                   arguments);
+    TMainForm form(
+        {mainThread, dialogs, windowDialogs, [] { return std::make_shared<TLazySoundDevice>(); }},
+        arguments);
     // The caption carries the program's version once the window exists.
     form.AppendVersion(QStringLiteral(ORVELLA_VERSION));
     form.show();

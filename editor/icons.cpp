@@ -94,7 +94,8 @@ void Draw(QPainter& p, TGlyph glyph) {
         p.drawRect(QRectF(4, 4, 15, 19));
         p.drawRect(QRectF(12, 10, 15, 19));
         p.setPen(QPen(Accent, 1.2));
-        for (int y = 15; y <= 25; y += 4) p.drawLine(QPointF(15, y), QPointF(24, y));
+        for (int y = 15; y <= 25; y += 4)
+            p.drawLine(QPointF(15, y), QPointF(24, y));
         break;
     case TGlyph::Paste:
         p.setPen(QPen(Ink, 1.5));
@@ -173,7 +174,8 @@ void Draw(QPainter& p, TGlyph glyph) {
         p.drawLine(QPointF(2, 16), QPointF(30, 16));
         DrawWave(p, waveBox, [](double) { return 0.9; });
         p.setOpacity(0.45);
-        DrawWave(p, waveBox, [](double) { return 0.9; }, true);
+        DrawWave(
+            p, waveBox, [](double) { return 0.9; }, true);
         p.setOpacity(1);
         break;
     case TGlyph::AmplifyUp:

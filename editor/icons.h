@@ -8,9 +8,29 @@
 namespace orvella {
 
 enum class TGlyph {
-    Open, Save, Cut, Copy, Paste, Delete, Undo, Redo,
-    ZoomIn, ZoomOut, ZoomFull, Play, Pause, Stop,
-    FadeIn, FadeOut, Silence, Normalize, Reverse, Invert, AmplifyUp, AmplifyDown, Help
+    Open,
+    Save,
+    Cut,
+    Copy,
+    Paste,
+    Delete,
+    Undo,
+    Redo,
+    ZoomIn,
+    ZoomOut,
+    ZoomFull,
+    Play,
+    Pause,
+    Stop,
+    FadeIn,
+    FadeOut,
+    Silence,
+    Normalize,
+    Reverse,
+    Invert,
+    AmplifyUp,
+    AmplifyDown,
+    Help
 };
 
 // The theme's icon named themeName, or our drawing of glyph.

@@ -102,9 +102,8 @@ void TMainForm::FormCreate(const QStringList& arguments) {
 
     TEngineSettings engineSettings;
     engineSettings.TempFolder = Settings.tempfolder.toStdString();
-    TCodecServices codecs = Services.Codecs.Decoders.empty()
-                                ? DefaultCodecServices(Services.Dialogs)
-                                : Services.Codecs;
+    TCodecServices codecs =
+        Services.Codecs.Decoders.empty() ? DefaultCodecServices(Services.Dialogs) : Services.Codecs;
     Document = std::make_unique<Twavefile>(Services.Main, Services.Dialogs, engineSettings,
                                            std::move(codecs), Clipboard);
     Document->OnReady = [this](Twavefile* sender) { onReady(sender); };
@@ -265,7 +264,8 @@ void TMainForm::CreateLayout() {
     big.setPixelSize(32);
     big.setBold(true);
     timedisplay->setFont(big);
-    timedisplay->setMinimumWidth(QFontMetrics(big).horizontalAdvance(QStringLiteral("000:00.000")) + 8);
+    timedisplay->setMinimumWidth(QFontMetrics(big).horizontalAdvance(QStringLiteral("000:00.000")) +
+                                 8);
     cursorLayout->addWidget(timedisplay);
     tabLayout->addWidget(cursorGroup);
 
@@ -343,7 +343,8 @@ void TMainForm::ConnectActions() {
     // The commands of the next stage of the window are in place but have nothing to run yet.
     for (QAction* later : {a.New, a.FileProperties, a.Settings, a.CheckUpdates, a.About})
         later->setEnabled(false);
-    for (QAction* tool : a.Tools) tool->setEnabled(false);
+    for (QAction* tool : a.Tools)
+        tool->setEnabled(false);
     a.Contents->setEnabled(false);
     // The "New" and "Convert" actions are on no menu; the window holds them so their
     // shortcuts, if any, would work.
@@ -469,9 +470,8 @@ bool TMainForm::FormCloseQuery() {
         // document and its changes: the wait ends with the body, not only with Saved.
         if (!Document->Save()) return false;
         while (Document->IsBusy()) {
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
-                                                QEventLoop::WaitForMoreEvents,
-                                            50);
+            QCoreApplication::processEvents(
+                QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents, 50);
         }
         return Document->Saved.load();
     }

@@ -23,7 +23,8 @@ void ShowBox(QMessageBox::Icon icon, const QString& caption, const QString& text
 
 void TQtUserDialogs::ShowError(const std::string& text) {
     const QString body = BoxText(text);
-    Main.Synchronize([body] { ShowBox(QMessageBox::Critical, QApplication::applicationName(), body); });
+    Main.Synchronize(
+        [body] { ShowBox(QMessageBox::Critical, QApplication::applicationName(), body); });
 }
 
 void TQtUserDialogs::ShowMessage(const std::string& text, const std::string& caption,

@@ -12,14 +12,14 @@
 namespace orvella {
 
 struct config {
-    QString tempfolder;      // folder of the work files, with its trailing separator
+    QString tempfolder;        // folder of the work files, with its trailing separator
     int32_t selectiontype = 0; // 0 milliseconds, 1 samples
-    int32_t backcolor = 0;   // colours: red in the low byte, then green, then blue
+    int32_t backcolor = 0;     // colours: red in the low byte, then green, then blue
     int32_t scalecolor = 0;
     int32_t wavecolor = 0;
-    int32_t posx = 0;        // -1: not stored (both -1 centre the window)
+    int32_t posx = 0; // -1: not stored (both -1 centre the window)
     int32_t posy = 0;
-    int32_t width = 0;       // -1: not stored (the size applies only when both are stored)
+    int32_t width = 0; // -1: not stored (the size applies only when both are stored)
     int32_t height = 0;
 };
 

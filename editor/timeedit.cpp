@@ -7,7 +7,8 @@
 namespace orvella {
 
 EConvertError::EConvertError(const QString& text)
-    : std::runtime_error(QStringLiteral("'%1' is not a valid integer value").arg(text).toStdString()) {}
+    : std::runtime_error(
+          QStringLiteral("'%1' is not a valid integer value").arg(text).toStdString()) {}
 
 uint32_t ParseInteger(const QString& text) {
     const QString digits = text.trimmed();

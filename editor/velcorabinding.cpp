@@ -10,8 +10,8 @@ namespace orvella {
 
 namespace {
 
-using TInit = void (*)(int32_t, int32_t, uint32_t, uint32_t, uint32_t, uint32_t, int32_t,
-                       int32_t, int32_t);
+using TInit = void (*)(int32_t, int32_t, uint32_t, uint32_t, uint32_t, uint32_t, int32_t, int32_t,
+                       int32_t);
 using TProcess = void (*)(const void*, uint32_t, void*, uint32_t*);
 using TExit = void (*)(void*, uint32_t*);
 

@@ -19,8 +19,9 @@ bool TQtWindowDialogs::Execute(QDialog& dialog) {
 }
 
 QString TQtWindowDialogs::OpenFileName(QWidget* parent) {
-    return QFileDialog::getOpenFileName(parent, QObject::tr("Open"), {},
-                                        QObject::tr("Sound files (*.wav *.mp3 *.wma);;All files (*)"));
+    return QFileDialog::getOpenFileName(
+        parent, QObject::tr("Open"), {},
+        QObject::tr("Sound files (*.wav *.mp3 *.wma);;All files (*)"));
 }
 
 QString TQtWindowDialogs::SaveFileName(QWidget* parent) {

@@ -94,9 +94,9 @@ int Child(int argc, char** argv, const std::string& mode, const std::string& fil
     PrintingDialogs dialogs;
     TQtWindowDialogs windowDialogs;
     // The device as the program makes it.
-    TMainForm form({mainThread, dialogs, windowDialogs,
-                    [] { return std::make_shared<TLazySoundDevice>(); }},
-                   {QString::fromStdString(file)});
+    TMainForm form(
+        {mainThread, dialogs, windowDialogs, [] { return std::make_shared<TLazySoundDevice>(); }},
+        {QString::fromStdString(file)});
     form.show();
     // The first waveform: the load has ended and the view has painted a picture of it.
     WaitIdle(form);
@@ -153,7 +153,8 @@ std::string Capture(const std::string& command) {
     std::string result;
     if (FILE* pipe = popen(command.c_str(), "r")) {
         char buffer[256];
-        while (std::fgets(buffer, sizeof buffer, pipe)) result += buffer;
+        while (std::fgets(buffer, sizeof buffer, pipe))
+            result += buffer;
         pclose(pipe);
     }
     return result;
@@ -179,14 +180,16 @@ int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     const std::filesystem::path self = std::filesystem::canonical("/proc/self/exe");
     const std::string bin = self.parent_path().string();
-    const std::filesystem::path folder =
-        std::filesystem::temp_directory_path() / ("orvella-bench-editor-" + std::to_string(getpid()));
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() /
+                                         ("orvella-bench-editor-" + std::to_string(getpid()));
     std::filesystem::create_directories(folder);
     const std::string tenMinutes = (folder / "ten-minutes.wav").string();
     MakeWav(tenMinutes, 10 * 60 * 44100 * 4 / (1024 * 1024) + 1);
 
-    const std::string window = "'" + self.string() + "' --child startup '" + tenMinutes + "' >/dev/null 2>&1";
-    const std::string batch = "'" + bin + "/orvella-batch' '" + tenMinutes + "' --info >/dev/null 2>&1";
+    const std::string window =
+        "'" + self.string() + "' --child startup '" + tenMinutes + "' >/dev/null 2>&1";
+    const std::string batch =
+        "'" + bin + "/orvella-batch' '" + tenMinutes + "' --info >/dev/null 2>&1";
     Run(window);
     Run(batch); // warm the page cache and the libraries
     std::vector<double> windowTimes, batchTimes;
@@ -196,22 +199,26 @@ int main(int argc, char** argv) {
     }
     const double w = Median(windowTimes), b = Median(batchTimes);
     std::printf("startup, 10-min stereo WAV: window to painted waveform %.3f s, orvella-batch "
-                "--info %.3f s, ratio %.2f (budget 1.30)\n", w, b, w / b);
+                "--info %.3f s, ratio %.2f (budget 1.30)\n",
+                w, b, w / b);
     std::filesystem::remove(tenMinutes);
 
     const std::string gapFile = (folder / "gap.wav").string();
     MakeWav(gapFile, gapMiB);
-    const std::string gaps = Capture("'" + self.string() + "' --child gaps '" + gapFile + "' 2>/dev/null");
+    const std::string gaps =
+        Capture("'" + self.string() + "' --child gaps '" + gapFile + "' 2>/dev/null");
     double longest = 0, seconds = 0;
     long long ticks = 0;
     std::sscanf(gaps.c_str(), "%lf %lf %lld", &longest, &seconds, &ticks);
     std::printf("amplify of %llu MiB: %.2f s, %lld ticks of a 10 ms timer, longest gap %.1f ms "
-                "(budget 50)\n", (unsigned long long)gapMiB, seconds, ticks, longest);
+                "(budget 50)\n",
+                (unsigned long long)gapMiB, seconds, ticks, longest);
     std::filesystem::remove(gapFile);
 
     const std::string rssFile = (folder / "rss.wav").string();
     MakeWav(rssFile, rssMiB);
-    const std::string rss = Capture("'" + self.string() + "' --child rss '" + rssFile + "' 2>/dev/null");
+    const std::string rss =
+        Capture("'" + self.string() + "' --child rss '" + rssFile + "' 2>/dev/null");
     long now = 0, peak = 0;
     std::sscanf(rss.c_str(), "%ld %ld", &now, &peak);
     std::printf("document of %llu MiB shown whole: VmRSS %.1f MiB, VmHWM %.1f MiB (budget 200)\n",

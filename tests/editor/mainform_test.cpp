@@ -84,7 +84,8 @@ void WriteWav(const std::string& path, uint16_t channels, uint32_t rate,
 std::vector<int16_t> Ramp(int frames) {
     std::vector<int16_t> values{};
     values.resize(size_t(frames));
-    for (int i = 0; i < frames; ++i) values[size_t(i)] = int16_t(i);
+    for (int i = 0; i < frames; ++i)
+        values[size_t(i)] = int16_t(i);
     return values;
 }
 
@@ -120,7 +121,9 @@ protected:
     }
     std::shared_ptr<TSoundDevice> MakeDevice() {
         if (NoDevice)
-            throw EDirectSoundError(DSERR_NODRIVER, "DirectSound call failed: 88780078\r\nNo sound driver is available for use.");
+            throw EDirectSoundError(
+                DSERR_NODRIVER,
+                "DirectSound call failed: 88780078\r\nNo sound driver is available for use.");
         return Device;
     }
 
@@ -156,9 +159,7 @@ protected:
         return values;
     }
 
-    void Select(uint32_t start, uint32_t stop) {
-        Form->View->SetSelection(start, stop, true);
-    }
+    void Select(uint32_t start, uint32_t stop) { Form->View->SetSelection(start, stop, true); }
 
     TQtMainThread Main;
     test::RecordingDialogs Boxes;
@@ -237,7 +238,8 @@ TEST_F(MainFormTest, MenusHoldEveryCaptionAndShortcut) {
         EXPECT_EQ(row.Action->shortcut().toString(), QString::fromLatin1(row.Shortcut));
     }
     QStringList menus;
-    for (QAction* menu : Form->menuBar()->actions()) menus << menu->text();
+    for (QAction* menu : Form->menuBar()->actions())
+        menus << menu->text();
     EXPECT_EQ(menus, (QStringList{"&File", "&View", "&Edit", "&Operations", "&Tools", "&Help"}));
 
     // New and Convert are in the list only; every toolbar button has an icon and a hint.
@@ -261,8 +263,8 @@ TEST_F(MainFormTest, MenusHoldEveryCaptionAndShortcut) {
     QStringList context;
     for (QAction* action : Form->ViewMenu->actions())
         context << (action->isSeparator() ? QStringLiteral("-") : action->text().trimmed());
-    EXPECT_EQ(context, (QStringList{"&Cut", "C&opy", "&Paste", "&Delete", "-",
-                                    "Sa&ve Selected As..."}));
+    EXPECT_EQ(context,
+              (QStringList{"&Cut", "C&opy", "&Paste", "&Delete", "-", "Sa&ve Selected As..."}));
 }
 
 TEST_F(MainFormTest, OneArgumentOpensTheFileTwoOpenNothing) {
@@ -292,8 +294,8 @@ TEST_F(MainFormTest, OneArgumentOpensTheFileTwoOpenNothing) {
 TEST_F(MainFormTest, WindowPlacementFollowsTheStoredSettings) {
     const struct {
         int PosX, PosY, Width, Height;
-        bool Placed;    // at (PosX, PosY), else centred
-        bool Sized;     // Width x Height, else the design size
+        bool Placed; // at (PosX, PosY), else centred
+        bool Sized;  // Width x Height, else the design size
     } cases[] = {
         {-1, 100, -1, -1, true, false},
         {40, 60, 900, 600, true, true},
@@ -301,8 +303,8 @@ TEST_F(MainFormTest, WindowPlacementFollowsTheStoredSettings) {
         {-1, -1, -1, -1, false, false},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.PosX << "/" << c.PosY << " " << c.Width << "x"
-                                        << c.Height);
+        SCOPED_TRACE(testing::Message()
+                     << c.PosX << "/" << c.PosY << " " << c.Width << "x" << c.Height);
         SetSetting("posx", c.PosX);
         SetSetting("posy", c.PosY);
         SetSetting("width", c.Width);
@@ -496,14 +498,13 @@ TEST_F(MainFormTest, CopyThenPasteAtTheCursorThroughTheDesktopClipboard) {
 
 TEST_F(MainFormTest, SelectionCommandsNeedASelectionReadyCommandsADocument) {
     MakeForm();
-    for (auto command : {&TMainForm::CutExecute, &TMainForm::CopyExecute, &TMainForm::DeleteExecute,
-                         &TMainForm::FadeInExecute, &TMainForm::FadeOutExecute,
-                         &TMainForm::InsertSilenceExecute, &TMainForm::NormalizationExecute,
-                         &TMainForm::AmplifyIncreaseExecute, &TMainForm::AmplifyDecreaseExecute,
-                         &TMainForm::ReverseExecute, &TMainForm::InvertExecute,
-                         &TMainForm::SelectAllExecute, &TMainForm::PasteExecute,
-                         &TMainForm::PauseExecute, &TMainForm::StopExecute,
-                         &TMainForm::ZoomInExecute, &TMainForm::UndoExecute}) {
+    for (auto command :
+         {&TMainForm::CutExecute, &TMainForm::CopyExecute, &TMainForm::DeleteExecute,
+          &TMainForm::FadeInExecute, &TMainForm::FadeOutExecute, &TMainForm::InsertSilenceExecute,
+          &TMainForm::NormalizationExecute, &TMainForm::AmplifyIncreaseExecute,
+          &TMainForm::AmplifyDecreaseExecute, &TMainForm::ReverseExecute, &TMainForm::InvertExecute,
+          &TMainForm::SelectAllExecute, &TMainForm::PasteExecute, &TMainForm::PauseExecute,
+          &TMainForm::StopExecute, &TMainForm::ZoomInExecute, &TMainForm::UndoExecute}) {
         (Form.get()->*command)();
         EXPECT_FALSE(Form->Document->IsBusy());
     }
@@ -551,7 +552,7 @@ TEST_F(MainFormTest, AmplifyDialogsStartFromTheirPresetsNormalizeRemembers) {
     EXPECT_EQ(Answers.Shown[0].Caption, QStringLiteral("Normalization Settings"));
     EXPECT_EQ(Answers.Shown[0].Value, 95);
     EXPECT_EQ(Answers.Shown[1].Value, 50);
-    EXPECT_FALSE(Form->Document->IsBusy()); // cancelled: nothing started
+    EXPECT_FALSE(Form->Document->IsBusy());                 // cancelled: nothing started
     EXPECT_EQ(Values(), std::vector<int16_t>(1000, 16384)); // 50 % of full scale
 }
 
@@ -754,10 +755,12 @@ TEST_F(MainFormTest, EveryFocusableControlHasAnAccessibleName) {
         EXPECT_FALSE(AccessibleName(panel).isEmpty());
         EXPECT_FALSE(panel->text().isEmpty());
     }
-    for (QAction* action : Form->Actions.All()) EXPECT_FALSE(action->text().trimmed().isEmpty());
+    for (QAction* action : Form->Actions.All())
+        EXPECT_FALSE(action->text().trimmed().isEmpty());
     // The menus of the bar and their submenus.
     std::vector<QMenu*> menus;
-    for (QAction* entry : Form->menuBar()->actions()) menus.push_back(entry->menu());
+    for (QAction* entry : Form->menuBar()->actions())
+        menus.push_back(entry->menu());
     for (size_t i = 0; i < menus.size(); ++i)
         for (QAction* entry : menus[i]->actions())
             if (entry->menu()) menus.push_back(entry->menu());

@@ -16,12 +16,9 @@ TEST(ParseTime, ReadsMinutesSecondsAndMilliseconds) {
         const char* Text;
         uint32_t Ms;
     } cases[] = {
-        {"000:00.000", 0},
-        {" 01:30.250", 90250}, // minutes blank-padded by the mask
-        {"  1:30.250", 90250},
-        {"999:59.999", 59999999},
-        {"100:00.000", 6000000},
-        {" 00:99.999", 99999}, // seconds are not limited to 59
+        {"000:00.000", 0},       {" 01:30.250", 90250}, // minutes blank-padded by the mask
+        {"  1:30.250", 90250},   {"999:59.999", 59999999},
+        {"100:00.000", 6000000}, {" 00:99.999", 99999}, // seconds are not limited to 59
         {"01:01.234", 61234},
     };
     for (const auto& c : cases) {
