@@ -598,25 +598,27 @@ void TMainForm::RedoExecute() {
     Document->Redo();
 }
 
-void TMainForm::ShrinkView(uint32_t start, uint32_t stop) {
-    // The length the document removes: the range in order, limited to the document.
-    const uint32_t frames = Document->Frames.load();
+void TMainForm::ShrinkView(uint32_t start, uint32_t stop, uint32_t frames) {
+    // The length the document removes, and where the cursor lands: the range in order, limited
+    // to the document (a typed selection may run backwards or past the end).
     const uint32_t low = std::min({start, stop, frames});
     const uint32_t high = std::min(std::max(start, stop), frames);
     const uint32_t length = high - low;
     Scroll->SetPageSize(SaturatingSub(Scroll->PageSize(), length));
     View->ViewEnd = std::max(SaturatingSub(View->ViewEnd, length), View->ViewStart);
-    View->ViewSpan = SaturatingSub(View->ViewSpan, length);
+    View->ViewSpan = View->ViewEnd - View->ViewStart;
     View->Selected = false;
-    View->SetCursor(start);
+    View->SetCursor(low);
 }
 
 void TMainForm::CutExecute() {
     if (!View->Selected) return;
     const uint32_t start = View->SelStart, stop = View->SelStop;
-    // A cut refused because another body runs changes nothing here either.
+    // The length before the body starts: the body changes it.
+    const uint32_t frames = Document->Frames.load();
+    // Refused because another body runs: nothing changes here either.
     if (!Document->CutRange(start, stop)) return;
-    ShrinkView(start, stop);
+    ShrinkView(start, stop, frames);
 }
 
 void TMainForm::CopyExecute() {
@@ -632,8 +634,11 @@ void TMainForm::PasteExecute() {
 void TMainForm::DeleteExecute() {
     if (!View->Selected) return;
     const uint32_t start = View->SelStart, stop = View->SelStop;
+    // The length before the body starts: the body changes it.
+    const uint32_t frames = Document->Frames.load();
+    // Refused because another body runs: nothing changes here either.
     if (!Document->DeleteRange(start, stop)) return;
-    ShrinkView(start, stop);
+    ShrinkView(start, stop, frames);
 }
 
 bool TMainForm::RunDialog(QDialog& dialog) {

@@ -155,8 +155,8 @@ private:
     void ConnectActions();
     void PlaceWindow();
     void SetStatus(int panel, const QString& text);
-    // The view after a Cut or Delete of start .. stop was started.
-    void ShrinkView(uint32_t start, uint32_t stop);
+    // The view after a Cut or Delete of start .. stop was started on a document of frames.
+    void ShrinkView(uint32_t start, uint32_t stop, uint32_t frames);
     // Shows the dialog with the window dialogs; true on Ok.
     bool RunDialog(QDialog& dialog);
     void Amplify(int preset);

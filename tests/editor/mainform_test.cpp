@@ -476,6 +476,7 @@ TEST_F(MainFormTest, DeleteOfAReversedTypedSelectionShrinksByItsLength) {
     Form->DeleteExecute();
     EXPECT_EQ(Form->Scroll->PageSize(), page - 200);
     EXPECT_EQ(Form->View->ViewSpan, 800u);
+    EXPECT_EQ(Form->View->CursorPos, 400u);
     WaitIdle();
     EXPECT_EQ(Form->Document->Frames.load(), 800u);
     EXPECT_EQ(Form->View->ViewEnd, 800u);
