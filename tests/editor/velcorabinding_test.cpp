@@ -14,7 +14,8 @@ TEST(VelcoraBinding, LibraryPathIsBesideTheProgramInPlugins) {
 }
 
 TEST(VelcoraBinding, MissingLibraryIsNamedThenTheRealOneConverts) {
-    ASSERT_FALSE(VelcoraBound());
+    // The binding lasts for the process: a repeated run finds it made.
+    if (VelcoraBound()) GTEST_SKIP() << "bound by an earlier run in this process";
     const std::string message = BindVelcora("/nonexistent/plugins/libvelcora.so");
     EXPECT_NE(message.find("/nonexistent/plugins/libvelcora.so"), std::string::npos) << message;
     EXPECT_FALSE(VelcoraBound());
