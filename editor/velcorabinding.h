@@ -13,8 +13,8 @@ namespace orvella {
 std::string VelcoraPathFor(const std::string& programPath);
 
 // Opens the library and binds its three functions. Returns an empty string on success, otherwise
-// the message that names the missing file or function. The library stays loaded for the
-// program's life.
+// the message that names the missing file or function (an earlier binding then stays). The
+// library stays loaded for the program's life.
 std::string BindVelcora(const std::string& libraryPath);
 
 bool VelcoraBound();

@@ -6,6 +6,7 @@
 #include "editor/normalizeform.h"
 #include "editor/selectionpanel.h"
 #include "editor/silenceform.h"
+#include "editor/velcorabinding.h"
 #include "editor/windowdialogs.h"
 #include "engine/largefile.h"
 #include "playback/DDirectSound.h"
@@ -615,6 +616,18 @@ TEST_F(MainFormTest, ARefusedCommandChangesNothingVisible) {
     WaitIdle();
     EXPECT_EQ(Values(), before);
     EXPECT_FALSE(Form->Actions.Undo->isEnabled());
+    EXPECT_TRUE(Boxes.Texts().empty());
+}
+
+TEST_F(MainFormTest, ConvertMakesTheDocument22050HzMonoThroughTheBoundLibrary) {
+    ASSERT_EQ(BindVelcora(VELCORA_LIBRARY), "");
+    Load(std::vector<int16_t>(16000, 3000), 2, 8000); // one second of stereo
+    Form->ConvertExecute();
+    WaitIdle();
+    EXPECT_EQ(Form->Document->SampleRate.load(), 22050u);
+    EXPECT_EQ(Form->Document->Channels.load(), 1u);
+    EXPECT_NEAR(double(Form->Document->Frames.load()), 22050.0, 100.0);
+    EXPECT_TRUE(Form->Actions.Undo->isEnabled());
     EXPECT_TRUE(Boxes.Texts().empty());
 }
 

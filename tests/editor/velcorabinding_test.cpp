@@ -14,15 +14,17 @@ TEST(VelcoraBinding, LibraryPathIsBesideTheProgramInPlugins) {
 }
 
 TEST(VelcoraBinding, MissingLibraryIsNamedThenTheRealOneConverts) {
-    // The binding lasts for the process: a repeated run finds it made.
-    if (VelcoraBound()) GTEST_SKIP() << "bound by an earlier run in this process";
+    // The binding lasts for the process: another test in it may have made it already.
+    const bool boundBefore = VelcoraBound();
     const std::string message = BindVelcora("/nonexistent/plugins/libvelcora.so");
     EXPECT_NE(message.find("/nonexistent/plugins/libvelcora.so"), std::string::npos) << message;
-    EXPECT_FALSE(VelcoraBound());
-    // Unbound, a conversion writes nothing.
+    EXPECT_EQ(VelcoraBound(), boundBefore);
     uint32_t bytes = 77;
-    DSP_exit(nullptr, &bytes);
-    EXPECT_EQ(bytes, 0u);
+    if (!boundBefore) {
+        // Unbound, a conversion writes nothing.
+        DSP_exit(nullptr, &bytes);
+        EXPECT_EQ(bytes, 0u);
+    }
 
     ASSERT_EQ(BindVelcora(VELCORA_LIBRARY), "");
     EXPECT_TRUE(VelcoraBound());
