@@ -526,7 +526,7 @@ void TMainForm::CloseExecute() {
 }
 
 void TMainForm::SaveExecute() {
-    if (!Document->Ready.load()) return;
+    if (!Document->Ready.load() || Document->IsBusy()) return;
     if (Document->FileName.empty() || !Document->Save()) SaveAsExecute();
 }
 
