@@ -11,6 +11,7 @@ const char* const InvalidClipText = "The clipboard does not hold valid wave data
 namespace {
 
 constexpr size_t ChannelsOffset = 22;
+constexpr size_t RateOffset = 24;
 constexpr size_t DataSizeOffset = 40;
 
 uint16_t ReadLE16(const uint8_t* p) {
@@ -56,7 +57,14 @@ TClipView ParseClip(const uint8_t* block, size_t size, uint16_t docChannels) {
     clip.Data = block + sizeof(TWaveHeader);
     clip.Channels = channels;
     clip.Frames = dataSize / (uint32_t(channels) * 2);
+    clip.SampleRate = ReadLE32(block + RateOffset);
     return clip;
+}
+
+std::string ClipRateMismatchText(uint32_t clipRate, uint32_t docRate) {
+    return "The sound on the clipboard has a sample rate of " + std::to_string(clipRate) +
+           " Hz, the document " + std::to_string(docRate) +
+           " Hz. Convert one of them to the other's rate before pasting.";
 }
 
 void ConvertClipValues(const TClipView& clip, uint16_t docChannels, uint64_t firstValue,

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace orvella {
@@ -23,6 +24,7 @@ struct TClipView {
     const uint8_t* Data = nullptr; // the clip's values (unaligned)
     uint16_t Channels = 0;         // the clip's own channel count
     uint32_t Frames = 0;           // data size div (Channels * 2)
+    uint32_t SampleRate = 0;       // the header's rate, as it stands
 };
 
 // Checks block for a paste into a document of docChannels. Fails with InvalidClipText when the
@@ -34,6 +36,10 @@ TClipView ParseClip(const uint8_t* block, size_t size, uint16_t docChannels);
 // values firstValue .. firstValue + count - 1 into out. Mono to stereo copies each value to both
 // channels; stereo to mono takes the mean of the two, rounded to nearest with ties to even. The
 // values must lie inside the clip.
+// The failure of a paste whose clip has another rate than the document: the values would play at
+// the wrong speed, so the paste is refused.
+std::string ClipRateMismatchText(uint32_t clipRate, uint32_t docRate);
+
 void ConvertClipValues(const TClipView& clip, uint16_t docChannels, uint64_t firstValue,
                        uint32_t count, int16_t* out);
 

@@ -197,8 +197,10 @@ void Twavefile::BodyPaste() {
         if (!clipboard->HasWave()) return; // nothing to paste: no change, no history entry
         block = clipboard->GetWave();
     }
-    // Checked before the history entry: a bad clip changes nothing.
+    // Checked before the history entry: a bad clip, or one of another rate, changes nothing.
     const TClipView clip = ParseClip(block.data(), block.size(), channels);
+    if (clip.SampleRate != SampleRate)
+        throw Exception(ClipRateMismatchText(clip.SampleRate, SampleRate));
     Ready = false;
     BeginChange();
     const int64_t frames = Frames;

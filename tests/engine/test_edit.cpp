@@ -246,6 +246,34 @@ TEST_F(EditTest, InvalidClipFailsAndChangesNothing) {
     EXPECT_EQ(ReadyCount, 0);
 }
 
+TEST_F(EditTest, ClipOfOtherRateIsRefusedAndChangesNothing) {
+    Load(2, 8000, {1, -1, 2, -2});
+    const auto bytes = ReadFileBytes(WorkFile());
+    // A malformed block of another rate still gets the malformed message.
+    auto tooLong = ClipOf(2, 22050, {1, 2});
+    tooLong.pop_back();
+    const std::vector<std::pair<std::vector<uint8_t>, std::string>> cases = {
+        {ClipOf(2, 22050, {7, 7}),
+         "The sound on the clipboard has a sample rate of 22050 Hz, the document 8000 Hz. "
+         "Convert one of them to the other's rate before pasting."},
+        {ClipOf(1, 0, {}),
+         "The sound on the clipboard has a sample rate of 0 Hz, the document 8000 Hz. "
+         "Convert one of them to the other's rate before pasting."},
+        {tooLong, "The clipboard does not hold valid wave data."},
+    };
+    for (const auto& [block, message] : cases) {
+        Clipboard.Place(block);
+        ASSERT_TRUE(Doc->Paste(1));
+        RunToIdle();
+        ASSERT_FALSE(Dialogs.Errors().empty());
+        EXPECT_EQ(Dialogs.Errors().back(), message);
+        EXPECT_EQ(ReadFileBytes(WorkFile()), bytes);
+        EXPECT_TRUE(UndoStack().IsEmpty());
+        EXPECT_FALSE(Doc->Modified);
+    }
+    EXPECT_EQ(Dialogs.Errors().size(), cases.size());
+}
+
 TEST_F(EditTest, PasteWithoutWaveDataDoesNothing) {
     Load(1, 8000, {1, 2, 3});
     const std::string work = WorkFile();

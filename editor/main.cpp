@@ -1,0 +1,791 @@
+#include "editor/main.h"
+
+#include "codecs/codectable.h"
+#include "editor/amplify.h"
+#include "editor/normalizeform.h"
+#include "editor/qtwaveclipboard.h"
+#include "editor/selectionpanel.h"
+#include "editor/silenceform.h"
+#include "editor/timeedit.h"
+#include "editor/windowdialogs.h"
+#include "engine/timeformat.h"
+#include "playback/icetrackbar.h"
+#include "playback/vumeter.h"
+#include "view/framescrollbar.h"
+#include "view/waveview.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <exception>
+
+namespace orvella {
+
+namespace {
+
+constexpr char AppTitle[] = "Orvella";
+
+// A status bar panel: its width is a preferred width the bar may shrink when the window is
+// narrow; the last panel takes the rest.
+class TStatusPanel : public QLabel {
+public:
+    TStatusPanel(int width, QWidget* parent = nullptr)
+        : QLabel(parent)
+        , Width(width) {
+        setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+        setTextInteractionFlags(Qt::TextSelectableByKeyboard);
+        setFocusPolicy(Qt::NoFocus);
+    }
+    QSize sizeHint() const override { return {Width, QLabel::sizeHint().height()}; }
+    QSize minimumSizeHint() const override { return {24, QLabel::minimumSizeHint().height()}; }
+
+private:
+    int Width;
+};
+
+QString TimeText(uint32_t ms) {
+    return QString::fromStdString(FormatTime(ms));
+}
+
+uint32_t SaturatingSub(uint32_t a, uint32_t b) {
+    return a > b ? a - b : 0;
+}
+
+} // namespace
+
+TMainForm::TMainForm(TServices services, const QStringList& arguments, QWidget* parent)
+    : QMainWindow(parent)
+    , Services(std::move(services)) {
+    FormCreate(arguments);
+}
+
+TMainForm::~TMainForm() {
+    if (!Closed) FormClose();
+    // The view's player reports to the view; it goes before the document it reads.
+    delete View;
+    View = nullptr;
+    Document.reset();
+}
+
+// --- creation ---
+
+void TMainForm::FormCreate(const QStringList& arguments) {
+    setWindowTitle(QLatin1String(AppTitle));
+    setAccessibleName(QLatin1String(AppTitle));
+
+    // The settings come first: the document makes its work files in their folder.
+    LoadConfig(Settings);
+
+    // The desktop clipboard takes the place of the clipboard viewer chain: its availability
+    // signal enables Paste.
+    Clipboard = new TQtWaveClipboard(Services.Main, this);
+    Clipboard->SetTempFolder(Settings.tempfolder.toStdString());
+
+    TEngineSettings engineSettings;
+    engineSettings.TempFolder = Settings.tempfolder.toStdString();
+    TCodecServices codecs =
+        Services.Codecs.Decoders.empty() ? DefaultCodecServices(Services.Dialogs) : Services.Codecs;
+    Document = std::make_unique<Twavefile>(Services.Main, Services.Dialogs, engineSettings,
+                                           std::move(codecs), Clipboard);
+    Document->OnReady = [this](Twavefile* sender) { onReady(sender); };
+    Document->OnAction = [this](Twavefile* sender, bool undo, bool redo) {
+        OnAction(sender, undo, redo);
+    };
+    Document->OnLoaded = [this](Twavefile* sender) { onLoaded(sender); };
+
+    Actions = CreateActions(this);
+    CreateMenusAndToolBar(*this, Actions);
+    CreateLayout();
+    CreateStatusBar();
+    ConnectActions();
+
+    PlaceWindow();
+
+    SilenceForm = new TSilenceForm(this);
+    NormalizeForm = new TNormalizeForm(this);
+    AmplifyForm = new TAmplifyForm(this);
+
+    Actions.Save->setEnabled(true);
+    Actions.SaveAs->setEnabled(true);
+    Actions.SaveSelectedAs->setEnabled(true);
+    Actions.Undo->setEnabled(false);
+    Actions.Redo->setEnabled(false);
+    Actions.Stop->setEnabled(false);
+    Actions.Paste->setEnabled(Clipboard->WaveAvailable());
+    connect(Clipboard, &TQtWaveClipboard::WaveAvailabilityChanged, Actions.Paste,
+            &QAction::setEnabled);
+
+    // The scale format.
+    if (MillisecondsMode()) {
+        Actions.Milliseconds->setChecked(true);
+        Selection->SetMask(MillisecondsMask);
+        Selection->SetStartText(TimeText(0));
+        Selection->SetStopText(TimeText(0));
+    } else {
+        Actions.Samples->setChecked(true);
+        Selection->SetMask(SamplesMask);
+        Selection->SetStartText(QStringLiteral("0"));
+        Selection->SetStopText(QStringLiteral("0"));
+    }
+
+    // The view, in Panel1, driving the scroll bar.
+    View = new TWaveView(Services.Main, Panel1, Services.Devices);
+    View->setObjectName(QStringLiteral("View"));
+    Panel1->layout()->addWidget(View);
+    View->SetDocument(Document.get());
+    View->SetScrollBar(Scroll);
+    view::TWaveColors colors;
+    colors.Back = uint32_t(Settings.backcolor) & 0xFFFFFF;
+    colors.Wave = uint32_t(Settings.wavecolor) & 0xFFFFFF;
+    colors.Scale = uint32_t(Settings.scalecolor) & 0xFFFFFF;
+    View->SetColors(colors);
+    View->OnCursor = [this](TWaveView* sender, uint32_t position, uint32_t positions) {
+        onCursor(sender, position, positions);
+    };
+    View->OnSelect = [this](TWaveView* sender, uint32_t start, uint32_t stop, uint32_t startms,
+                            uint32_t stopms, bool selected) {
+        onSelect(sender, start, stop, startms, stopms, selected);
+    };
+    View->OnPlayStatus = [this](bool action) { playprocess(action); };
+    View->OnPlayError = [this](const std::string& text) { Services.Dialogs.ShowError(text); };
+    View->setContextMenuPolicy(Qt::CustomContextMenu);
+    ViewMenu = CreateViewMenu(View, Actions);
+    connect(View, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { ViewMenu->popup(View->mapToGlobal(at)); });
+    View->MsScale = MillisecondsMode();
+    View->setEnabled(true);
+    View->setFocusPolicy(Qt::StrongFocus);
+    View->Repaint();
+    View->show();
+
+    // The volume: the bar's first position reaches the player like any other.
+    connect(VolumeBar, &QSlider::valueChanged, this, &TMainForm::VolumeBarChange);
+    VolumeBar->setValue(-8000);
+    VolumeBarChange();
+
+    connect(&ProgressTimer, &QTimer::timeout, this, &TMainForm::ProgressTimerTimer);
+    ProgressTimer.start(50);
+    VizTimer.setInterval(10);
+    connect(&VizTimer, &QTimer::timeout, this, &TMainForm::VizTimerTimer);
+
+    setTabOrder(View, Selection->selstart);
+
+    if (arguments.size() == 1) {
+        Scroll->SetPageSize(0);
+        Scroll->SetMinimum(0);
+        Scroll->SetMaximum(100);
+        View->CloseWave();
+        const QString name = QFileInfo(arguments[0]).fileName();
+        SetStatus(0, tr("File: ") + name);
+        SetCaption(name);
+        Document->Open(arguments[0].toStdString());
+    }
+}
+
+void TMainForm::CreateLayout() {
+    auto* central = new QWidget;
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    Panel1 = new QWidget;
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    auto* panel1Layout = new QVBoxLayout(Panel1);
+    panel1Layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(Panel1, 1);
+
+    Scroll = new TFrameScrollBar;
+    Scroll->setObjectName(QStringLiteral("Scroll"));
+    Scroll->setAccessibleName(tr("Scroll"));
+    Scroll->SetPageSize(1);
+    Scroll->setEnabled(false);
+    connect(Scroll, &TFrameScrollBar::PositionChanged, this, &TMainForm::ScrollChange);
+    layout->addWidget(Scroll);
+
+    auto* bevel = new QFrame;
+    bevel->setFrameShape(QFrame::HLine);
+    bevel->setFrameShadow(QFrame::Sunken);
+    layout->addWidget(bevel);
+
+    Panel2 = new QWidget;
+    Panel2->setObjectName(QStringLiteral("Panel2"));
+    Panel2->setFixedHeight(155);
+    auto* panel2Layout = new QVBoxLayout(Panel2);
+    panel2Layout->setContentsMargins(4, 2, 4, 2);
+    panel2Layout->setSpacing(2);
+    ProgressBar = new QProgressBar;
+    ProgressBar->setAccessibleName(tr("Progress"));
+    ProgressBar->setRange(0, 100);
+    ProgressBar->setMaximumHeight(14);
+    ProgressBar->setTextVisible(false);
+    ProgressBar->hide();
+    panel2Layout->addWidget(ProgressBar);
+    PageControl = new QTabWidget;
+    PageControl->setAccessibleName(tr("Main"));
+    panel2Layout->addWidget(PageControl, 1);
+    layout->addWidget(Panel2);
+
+    auto* tab = new QWidget;
+    auto* tabLayout = new QHBoxLayout(tab);
+    tabLayout->setContentsMargins(4, 4, 4, 4);
+    tabLayout->setSpacing(6);
+    Selection = new TSelectionPanel;
+    tabLayout->addWidget(Selection);
+
+    auto* cursorGroup = new QGroupBox(tr("  Cursor  "));
+    cursorGroup->setAccessibleName(tr("Cursor"));
+    auto* cursorLayout = new QVBoxLayout(cursorGroup);
+    timedisplay = new QLabel(QStringLiteral("00:00:00"));
+    timedisplay->setObjectName(QStringLiteral("timedisplay"));
+    timedisplay->setAccessibleName(tr("Cursor time"));
+    timedisplay->setAlignment(Qt::AlignCenter);
+    timedisplay->setTextInteractionFlags(Qt::TextSelectableByKeyboard);
+    timedisplay->setFocusPolicy(Qt::TabFocus);
+    QFont big = timedisplay->font();
+    big.setPixelSize(32);
+    big.setBold(true);
+    timedisplay->setFont(big);
+    timedisplay->setMinimumWidth(QFontMetrics(big).horizontalAdvance(QStringLiteral("000:00.000")) +
+                                 8);
+    cursorLayout->addWidget(timedisplay);
+    tabLayout->addWidget(cursorGroup);
+
+    auto* levelsGroup = new QGroupBox(tr("  Levels  "));
+    levelsGroup->setAccessibleName(tr("Levels"));
+    auto* levelsLayout = new QVBoxLayout(levelsGroup);
+    VUMeter1 = new TVUMeter;
+    VUMeter1->setFixedSize(283, 21);
+    VUMeter1->SetBackcolor(0);
+    VUMeter1->SetForecolor(5555555);
+    VUMeter1->ClearMeter();
+    levelsLayout->addWidget(VUMeter1);
+    tabLayout->addWidget(levelsGroup);
+
+    auto* volumeGroup = new QGroupBox(tr(" Volume "));
+    volumeGroup->setAccessibleName(tr("Volume"));
+    auto* volumeLayout = new QVBoxLayout(volumeGroup);
+    VolumeBar = new TiceTrackBar;
+    VolumeBar->setToolTip(tr("Playback volume level"));
+    volumeLayout->addWidget(VolumeBar, 0, Qt::AlignHCenter);
+    tabLayout->addWidget(volumeGroup);
+    tabLayout->addStretch(1);
+
+    PageControl->addTab(tab, tr("Main"));
+    setCentralWidget(central);
+}
+
+void TMainForm::CreateStatusBar() {
+    const int widths[3] = {350, 200, 50};
+    const QString names[3] = {tr("File"), tr("Cursor position"), tr("Maximum amplitude")};
+    for (int i = 0; i < 3; ++i) {
+        StatusPanels[i] = new TStatusPanel(widths[i]);
+        StatusPanels[i]->setAccessibleName(names[i]);
+        statusBar()->addWidget(StatusPanels[i], i == 2 ? 1 : 0);
+    }
+    statusBar()->setSizeGripEnabled(true);
+}
+
+void TMainForm::ConnectActions() {
+    const TMainActions& a = Actions;
+    connect(a.Open, &QAction::triggered, this, &TMainForm::OpenExecute);
+    connect(a.Close, &QAction::triggered, this, &TMainForm::CloseExecute);
+    connect(a.Save, &QAction::triggered, this, &TMainForm::SaveExecute);
+    connect(a.SaveAs, &QAction::triggered, this, &TMainForm::SaveAsExecute);
+    connect(a.SaveSelectedAs, &QAction::triggered, this, &TMainForm::SaveSelectedAsExecute);
+    connect(a.Exit, &QAction::triggered, this, &QWidget::close);
+    connect(a.ZoomIn, &QAction::triggered, this, &TMainForm::ZoomInExecute);
+    connect(a.ZoomOut, &QAction::triggered, this, &TMainForm::ZoomOutExecute);
+    connect(a.ZoomFull, &QAction::triggered, this, &TMainForm::ZoomFullExecute);
+    connect(a.Milliseconds, &QAction::triggered, this, &TMainForm::MillisecondsExecute);
+    connect(a.Samples, &QAction::triggered, this, &TMainForm::SamplesExecute);
+    connect(a.Undo, &QAction::triggered, this, &TMainForm::UndoExecute);
+    connect(a.Redo, &QAction::triggered, this, &TMainForm::RedoExecute);
+    connect(a.Cut, &QAction::triggered, this, &TMainForm::CutExecute);
+    connect(a.Copy, &QAction::triggered, this, &TMainForm::CopyExecute);
+    connect(a.Paste, &QAction::triggered, this, &TMainForm::PasteExecute);
+    connect(a.Delete, &QAction::triggered, this, &TMainForm::DeleteExecute);
+    connect(a.InsertSilence, &QAction::triggered, this, &TMainForm::InsertSilenceExecute);
+    connect(a.SelectAll, &QAction::triggered, this, &TMainForm::SelectAllExecute);
+    connect(a.DeselectAll, &QAction::triggered, this, &TMainForm::DeselectAllExecute);
+    connect(a.Play, &QAction::triggered, this, &TMainForm::PlayExecute);
+    connect(a.Pause, &QAction::triggered, this, &TMainForm::PauseExecute);
+    connect(a.Stop, &QAction::triggered, this, &TMainForm::StopExecute);
+    connect(a.FadeIn, &QAction::triggered, this, &TMainForm::FadeInExecute);
+    connect(a.FadeOut, &QAction::triggered, this, &TMainForm::FadeOutExecute);
+    connect(a.Normalization, &QAction::triggered, this, &TMainForm::NormalizationExecute);
+    connect(a.Reverse, &QAction::triggered, this, &TMainForm::ReverseExecute);
+    connect(a.Invert, &QAction::triggered, this, &TMainForm::InvertExecute);
+    connect(a.AmplifyIncrease, &QAction::triggered, this, &TMainForm::AmplifyIncreaseExecute);
+    connect(a.AmplifyDecrease, &QAction::triggered, this, &TMainForm::AmplifyDecreaseExecute);
+    connect(a.Convert, &QAction::triggered, this, &TMainForm::ConvertExecute);
+    connect(Selection->sel, &QCheckBox::clicked, this, &TMainForm::selClick);
+    connect(Selection->PickStart, &QPushButton::clicked, this, &TMainForm::PickStartClick);
+    connect(Selection->PickStop, &QPushButton::clicked, this, &TMainForm::PickStopClick);
+    // The commands of the next stage of the window are in place but have nothing to run yet.
+    for (QAction* later : {a.New, a.FileProperties, a.Settings, a.CheckUpdates, a.About})
+        later->setEnabled(false);
+    for (QAction* tool : a.Tools)
+        tool->setEnabled(false);
+    a.Contents->setEnabled(false);
+    // The "New" and "Convert" actions are on no menu; the window holds them so their
+    // shortcuts, if any, would work.
+    addAction(a.New);
+    addAction(a.Convert);
+}
+
+void TMainForm::PlaceWindow() {
+    // The design size, and the smallest window, grow to what the panel below the view needs, so
+    // no control is ever drawn over another.
+    const QSize needed = minimumSizeHint();
+    setMinimumSize(std::max(510, needed.width()), std::max(320, needed.height()));
+    const int menuHeight = menuBar()->sizeHint().height();
+    resize(std::max(DesignClientWidth, needed.width()), DesignClientHeight + menuHeight);
+    if (Settings.posx == -1 && Settings.posy == -1) {
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            const QRect area = screen->availableGeometry();
+            move(area.center() - QPoint(width() / 2, height() / 2));
+        }
+    } else {
+        move(Settings.posx, Settings.posy);
+    }
+    if (Settings.width != -1 && Settings.height != -1) resize(Settings.width, Settings.height);
+}
+
+void TMainForm::AppendVersion(const QString& version) {
+    setWindowTitle(windowTitle() + QLatin1Char(' ') + version);
+}
+
+void TMainForm::SetCaption(const QString& name) {
+    const QString caption = name.isEmpty() ? QString::fromLatin1(AppTitle)
+                                           : name + QStringLiteral(" - ") + QLatin1String(AppTitle);
+    // The window's title is what the desktop's task list shows, so it also stands for the
+    // application title.
+    setWindowTitle(caption);
+}
+
+void TMainForm::SetStatus(int panel, const QString& text) {
+    StatusPanels[panel]->setText(text);
+    StatusPanels[panel]->setAccessibleDescription(text);
+}
+
+// --- events of the document and the view ---
+
+void TMainForm::onReady(Twavefile*) {
+    const uint32_t frames = Document->Frames.load();
+    if (frames < Scroll->PageSize()) Scroll->SetPageSize(frames);
+    View->Repaint();
+    SetStatus(2, tr("Maximum Amplitude: %1 dB").arg(Document->PeakDb.load()));
+    Scroll->SetMaximum(frames);
+    ProgressBar->setValue(0);
+    ProgressBar->hide();
+}
+
+void TMainForm::onLoaded(Twavefile*) {
+    if (!Document->NotPCM.load()) View->AttachWave(*Document);
+}
+
+void TMainForm::OnAction(Twavefile*, bool undoEnabled, bool redoEnabled) {
+    Actions.Undo->setEnabled(undoEnabled);
+    Actions.Redo->setEnabled(redoEnabled);
+}
+
+void TMainForm::onSelect(TWaveView*, uint32_t start, uint32_t stop, uint32_t startms,
+                         uint32_t stopms, bool selected) {
+    if (selected) {
+        if (MillisecondsMode()) {
+            Selection->SetStartText(TimeText(startms));
+            Selection->SetStopText(TimeText(stopms));
+        } else {
+            Selection->SetStartText(QString::number(start));
+            Selection->SetStopText(QString::number(stop));
+        }
+    }
+    Selection->sel->setChecked(selected); // setChecked does not run the click handler
+}
+
+void TMainForm::onCursor(TWaveView*, uint32_t position, uint32_t positions) {
+    SetStatus(1, tr("Cursor Position: ") +
+                     (MillisecondsMode() ? TimeText(positions) : QString::number(position)));
+    timedisplay->setText(TimeText(positions));
+}
+
+void TMainForm::playprocess(bool action) {
+    Playing = action;
+    Actions.Play->setEnabled(!Playing);
+    if (!action) StopExecute();
+    Actions.Stop->setEnabled(Playing);
+}
+
+void TMainForm::ProgressTimerTimer() {
+    const int progress = Document->Progress.load();
+    if (progress > 0) ProgressBar->show();
+    ProgressBar->setValue(progress);
+    const int64_t frames = Document->Frames.load();
+    Scroll->setEnabled(!(frames - 100 < int64_t(Scroll->PageSize())));
+}
+
+void TMainForm::VizTimerTimer() {
+    float left = 0, right = 0;
+    View->GetLevels(left, right);
+    VUMeter1->SetLevels(int16_t(left), int16_t(right), uint8_t(Document->Channels.load()));
+}
+
+void TMainForm::ScrollChange() {
+    View->ScrollChanged();
+}
+
+// --- closing ---
+
+bool TMainForm::FormCloseQuery() {
+    TWindowDialogs& dialogs = Services.WindowDialogs;
+    if (Document->Progress.load() != 0) {
+        dialogs.Ask(this, tr("Please wait. Operation in progress..."), QMessageBox::Question,
+                    QMessageBox::Ok);
+        return false;
+    }
+    if (!Document->Modified.load()) return true;
+    switch (dialogs.Ask(this, tr("Would you like to save changes?"), QMessageBox::Question,
+                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
+    case QMessageBox::Yes: {
+        // A save that does not start, or whose body fails, leaves the window open with the
+        // document and its changes: the wait ends with the body, not only with Saved.
+        if (!Document->Save()) return false;
+        while (Document->IsBusy()) {
+            QCoreApplication::processEvents(
+                QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents, 50);
+        }
+        return Document->Saved.load();
+    }
+    case QMessageBox::No:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TMainForm::FormClose() {
+    if (Closed) return;
+    Closed = true;
+    Settings.posx = x();
+    Settings.posy = y();
+    Settings.width = width();
+    Settings.height = height();
+    if (Document->Progress.load() == 0) {
+        ProgressTimer.stop();
+        VizTimer.stop();
+        SaveConfig(Settings);
+        View->CloseWave();
+    }
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    if (!FormCloseQuery()) {
+        event->ignore();
+        return;
+    }
+    FormClose();
+    event->accept();
+}
+
+// --- file commands (their full flows come with the file dialogs) ---
+
+void TMainForm::OpenExecute() {
+    const QString path = Services.WindowDialogs.OpenFileName(this);
+    if (path.isEmpty() || Document->IsBusy()) return;
+    View->CloseWave();
+    const QString name = QFileInfo(path).fileName();
+    SetStatus(0, tr("File: ") + name);
+    SetCaption(name);
+    Document->Open(path.toStdString());
+}
+
+void TMainForm::CloseExecute() {
+    if (Document->IsBusy()) return;
+    View->CloseWave();
+    SetStatus(0, QString());
+    SetCaption(QString());
+}
+
+void TMainForm::SaveExecute() {
+    if (!Document->Ready.load() || Document->IsBusy()) return;
+    if (Document->FileName.empty() || !Document->Save()) SaveAsExecute();
+}
+
+void TMainForm::SaveAsExecute() {
+    if (!Document->Ready.load() || Document->IsBusy()) return;
+    const QString path = Services.WindowDialogs.SaveFileName(this);
+    if (path.isEmpty()) return;
+    Document->FileName = path.toStdString();
+    SetStatus(0, tr("File: ") + QFileInfo(path).fileName());
+    SetCaption(QFileInfo(path).fileName());
+    Document->Save();
+}
+
+void TMainForm::SaveSelectedAsExecute() {
+    if (!Document->Ready.load() || !View->Selected || Document->IsBusy()) return;
+    const QString path = Services.WindowDialogs.SaveFileName(this);
+    if (path.isEmpty()) return;
+    Document->SaveRange(path.toStdString(), View->SelStart, View->SelStop);
+}
+
+// --- view commands ---
+
+void TMainForm::ZoomInExecute() {
+    View->ZoomIn();
+}
+
+void TMainForm::ZoomOutExecute() {
+    View->ZoomOut();
+}
+
+void TMainForm::ZoomFullExecute() {
+    View->ZoomFull();
+}
+
+void TMainForm::MillisecondsExecute() {
+    Actions.Milliseconds->setChecked(true);
+    Settings.selectiontype = 0;
+    Selection->SetMask(MillisecondsMask);
+    if (Document->Ready.load()) {
+        Selection->SetStartText(TimeText(View->SamplesToMs(View->SelStart)));
+        Selection->SetStopText(TimeText(View->SamplesToMs(View->SelStop)));
+    } else {
+        Selection->SetStartText(TimeText(0));
+        Selection->SetStopText(TimeText(0));
+    }
+    SetStatus(1, tr("Cursor Position: ") + TimeText(View->CursorMs));
+    View->MsScale = true;
+    View->Repaint();
+}
+
+void TMainForm::SamplesExecute() {
+    Actions.Samples->setChecked(true);
+    Settings.selectiontype = 1;
+    Selection->SetMask(SamplesMask);
+    Selection->SetStartText(QString::number(View->SelStart));
+    Selection->SetStopText(QString::number(View->SelStop));
+    SetStatus(1, tr("Cursor Position: ") + QString::number(View->CursorPos));
+    View->MsScale = false;
+    View->Repaint();
+}
+
+// --- editing ---
+
+void TMainForm::UndoExecute() {
+    Document->Undo();
+}
+
+void TMainForm::RedoExecute() {
+    Document->Redo();
+}
+
+void TMainForm::ShrinkView(uint32_t start, uint32_t stop, uint32_t frames) {
+    // The length the document removes, and where the cursor lands: the range in order, limited
+    // to the document (a typed selection may run backwards or past the end).
+    const uint32_t low = std::min({start, stop, frames});
+    const uint32_t high = std::min(std::max(start, stop), frames);
+    const uint32_t length = high - low;
+    Scroll->SetPageSize(SaturatingSub(Scroll->PageSize(), length));
+    View->ViewEnd = std::max(SaturatingSub(View->ViewEnd, length), View->ViewStart);
+    View->ViewSpan = View->ViewEnd - View->ViewStart;
+    View->Selected = false;
+    View->SetCursor(low);
+}
+
+void TMainForm::CutExecute() {
+    if (!View->Selected) return;
+    const uint32_t start = View->SelStart, stop = View->SelStop;
+    // The length before the body starts: the body changes it.
+    const uint32_t frames = Document->Frames.load();
+    // Refused because another body runs: nothing changes here either.
+    if (!Document->CutRange(start, stop)) return;
+    ShrinkView(start, stop, frames);
+}
+
+void TMainForm::CopyExecute() {
+    if (!View->Selected) return;
+    Document->CopyRange(View->SelStart, View->SelStop);
+}
+
+void TMainForm::PasteExecute() {
+    if (!Document->Ready.load() || !Actions.Paste->isEnabled()) return;
+    Document->Paste(View->CursorPos);
+}
+
+void TMainForm::DeleteExecute() {
+    if (!View->Selected) return;
+    const uint32_t start = View->SelStart, stop = View->SelStop;
+    // The length before the body starts: the body changes it.
+    const uint32_t frames = Document->Frames.load();
+    // Refused because another body runs: nothing changes here either.
+    if (!Document->DeleteRange(start, stop)) return;
+    ShrinkView(start, stop, frames);
+}
+
+bool TMainForm::RunDialog(QDialog& dialog) {
+    return Services.WindowDialogs.Execute(dialog);
+}
+
+void TMainForm::InsertSilenceExecute() {
+    if (!Document->Ready.load()) return;
+    if (!RunDialog(*SilenceForm)) return;
+    const uint32_t frames = View->MsToSamples(uint32_t(std::max(SilenceForm->Value(), 0)));
+    Document->InsertSilence(View->CursorPos, frames);
+}
+
+// --- selection ---
+
+void TMainForm::selClick() {
+    if (!Document->Ready.load()) return;
+    const bool checked = Selection->sel->isChecked();
+    try {
+        if (MillisecondsMode()) {
+            const uint32_t start = ParseTime(Selection->StartText());
+            const uint32_t stop = ParseTime(Selection->StopText());
+            View->SetSelectionMs(start, stop, checked);
+        } else {
+            const uint32_t start = ParseInteger(Selection->StartText());
+            const uint32_t stop = ParseInteger(Selection->StopText());
+            View->SetSelection(start, stop, checked);
+        }
+    } catch (const EConvertError& error) {
+        // The view keeps its selection; the box goes back to what the view shows.
+        Selection->sel->setChecked(View->Selected);
+        Services.Dialogs.ShowError(error.what());
+    }
+}
+
+void TMainForm::SelectAllExecute() {
+    if (!Document->Ready.load()) return;
+    const uint32_t frames = Document->Frames.load();
+    if (MillisecondsMode()) {
+        Selection->SetStartText(TimeText(0));
+        Selection->SetStopText(TimeText(View->SamplesToMs(frames)));
+    } else {
+        Selection->SetStartText(QStringLiteral("0"));
+        Selection->SetStopText(QString::number(frames));
+    }
+    Selection->sel->setChecked(true);
+    selClick();
+}
+
+void TMainForm::DeselectAllExecute() {
+    Selection->sel->setChecked(false);
+    selClick();
+}
+
+void TMainForm::PickStartClick() {
+    Selection->SetStartText(MillisecondsMode() ? TimeText(View->CursorMs)
+                                               : QString::number(View->CursorPos));
+}
+
+void TMainForm::PickStopClick() {
+    Selection->SetStopText(MillisecondsMode() ? TimeText(View->CursorMs)
+                                              : QString::number(View->CursorPos));
+}
+
+// --- playback ---
+
+void TMainForm::PlayExecute() {
+    try {
+        View->StartPlay();
+    } catch (const std::exception& error) {
+        // No sound device: the error, and nothing else changes.
+        Services.Dialogs.ShowError(error.what());
+        return;
+    }
+    // Nothing to play (no document): the actions stay as they are.
+    if (!View->Player().Playing()) return;
+    // The buffer of this playback is new: it takes the bar's volume.
+    VolumeBarChange();
+    Actions.Stop->setEnabled(true);
+    Actions.Play->setEnabled(false);
+    VizTimer.start();
+}
+
+void TMainForm::PauseExecute() {
+    if (!VizTimer.isActive()) return;
+    View->StopPlay();
+}
+
+void TMainForm::StopExecute() {
+    if (!VizTimer.isActive()) return;
+    VizTimer.stop();
+    View->StopPlay();
+    Actions.Stop->setEnabled(false);
+    Actions.Play->setEnabled(true);
+    const uint8_t channels = uint8_t(Document->Channels.load());
+    VUMeter1->SetLevels(0, 0, channels);
+    VUMeter1->ClearMeter();
+    VUMeter1->update();
+}
+
+void TMainForm::VolumeBarChange() {
+    View->Player().SetVolume(VolumeOfPosition(VolumeBar->value()));
+}
+
+// --- effects ---
+
+void TMainForm::FadeInExecute() {
+    if (!View->Selected) return;
+    if (Document->FadeIn(View->SelStart, View->SelStop)) View->Selected = false;
+}
+
+void TMainForm::FadeOutExecute() {
+    if (!View->Selected) return;
+    if (Document->FadeOut(View->SelStart, View->SelStop)) View->Selected = false;
+}
+
+void TMainForm::NormalizationExecute() {
+    if (!Document->Ready.load()) return;
+    if (!RunDialog(*NormalizeForm)) return;
+    Document->Normalize(NormalizeForm->Value());
+}
+
+void TMainForm::ReverseExecute() {
+    if (Document->Ready.load()) Document->Reverse();
+}
+
+void TMainForm::InvertExecute() {
+    if (Document->Ready.load()) Document->Invert();
+}
+
+void TMainForm::Amplify(int preset) {
+    if (!Document->Ready.load()) return;
+    AmplifyForm->SetValue(preset);
+    if (!RunDialog(*AmplifyForm)) return;
+    Document->Amplify(AmplifyForm->Value());
+}
+
+void TMainForm::AmplifyIncreaseExecute() {
+    Amplify(TAmplifyForm::IncreasePreset);
+}
+
+void TMainForm::AmplifyDecreaseExecute() {
+    Amplify(TAmplifyForm::DecreasePreset);
+}
+
+void TMainForm::ConvertExecute() {
+    Document->Convert(22050, 1);
+}
+
+} // namespace orvella

@@ -1,0 +1,169 @@
+#pragma once
+// TMainForm, the main window: menu bar and toolbar, the waveform view in Panel1 with its scroll
+// bar, the "Main" tab below (selection, cursor time, level meter, volume), the status bar and the
+// progress bar. It owns the one document, the view and the desktop clipboard, reacts to their
+// events, polls the document's progress every 50 ms, feeds the level meter every 10 ms while
+// playing, and runs every command of the action list.
+//
+// Thread rule: GUI thread only. The document raises OnAction from a worker only through the
+// TMainThread, which delivers it here on the GUI thread; onReady and onLoaded run there too.
+
+#include "editor/actions.h"
+#include "editor/settings.h"
+#include "engine/mainthread.h"
+#include "engine/userdialogs.h"
+#include "engine/wavfile.h"
+#include "playback/playunit.h"
+
+#include <QMainWindow>
+#include <QStringList>
+#include <QTimer>
+
+#include <memory>
+
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QTabWidget;
+
+namespace orvella {
+
+class TAmplifyForm;
+class TFrameScrollBar;
+class TNormalizeForm;
+class TQtWaveClipboard;
+class TSelectionPanel;
+class TSilenceForm;
+class TVUMeter;
+class TWaveView;
+class TWindowDialogs;
+class TiceTrackBar;
+
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr int DesignClientWidth = 659;
+    static constexpr int DesignClientHeight = 490;
+
+    struct TServices {
+        TMainThread& Main;
+        // The engine's boxes (errors of operations, the load box, the codecs' boxes).
+        TUserDialogs& Dialogs;
+        // The window's own questions and modal dialogs.
+        TWindowDialogs& WindowDialogs;
+        // The sound device; empty: the system's default.
+        TPlayer::TDeviceFactory Devices = {};
+        // The decoders and the MP3 writer; empty decoders: the codecs' own.
+        TCodecServices Codecs = {};
+    };
+
+    // Runs FormCreate; arguments are the command line after the program name: exactly one is a
+    // file to open.
+    TMainForm(TServices services, const QStringList& arguments, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // Appends " " + version to the caption the window has now (done once at start-up).
+    void AppendVersion(const QString& version);
+
+    // --- what the window holds ---
+    std::unique_ptr<Twavefile> Document;
+    TWaveView* View = nullptr;
+    bool Playing = false;
+    config Settings;
+    TMainActions Actions;
+
+    TQtWaveClipboard* Clipboard = nullptr;
+    TFrameScrollBar* Scroll = nullptr;
+    QWidget* Panel1 = nullptr;
+    QWidget* Panel2 = nullptr;
+    QProgressBar* ProgressBar = nullptr;
+    QTabWidget* PageControl = nullptr;
+    TSelectionPanel* Selection = nullptr;
+    QLabel* timedisplay = nullptr;
+    TVUMeter* VUMeter1 = nullptr;
+    TiceTrackBar* VolumeBar = nullptr;
+    QLabel* StatusPanels[3] = {};
+    QMenu* ViewMenu = nullptr;
+    QTimer ProgressTimer;
+    QTimer VizTimer;
+    TSilenceForm* SilenceForm = nullptr;
+    TNormalizeForm* NormalizeForm = nullptr;
+    TAmplifyForm* AmplifyForm = nullptr;
+
+    // --- handlers ---
+    void onReady(Twavefile* sender);
+    void onLoaded(Twavefile* sender);
+    void OnAction(Twavefile* sender, bool undoEnabled, bool redoEnabled);
+    void onSelect(TWaveView* sender, uint32_t start, uint32_t stop, uint32_t startms,
+                  uint32_t stopms, bool selected);
+    void onCursor(TWaveView* sender, uint32_t position, uint32_t positions);
+    void playprocess(bool action);
+    void ProgressTimerTimer();
+    void VizTimerTimer();
+    void ScrollChange();
+    // The close question; true when the window may close.
+    bool FormCloseQuery();
+    void FormClose();
+
+    // --- commands ---
+    void OpenExecute();
+    void CloseExecute();
+    void SaveExecute();
+    void SaveAsExecute();
+    void SaveSelectedAsExecute();
+    void ZoomInExecute();
+    void ZoomOutExecute();
+    void ZoomFullExecute();
+    void MillisecondsExecute();
+    void SamplesExecute();
+    void UndoExecute();
+    void RedoExecute();
+    void CutExecute();
+    void CopyExecute();
+    void PasteExecute();
+    void DeleteExecute();
+    void InsertSilenceExecute();
+    void SelectAllExecute();
+    void DeselectAllExecute();
+    void PlayExecute();
+    void PauseExecute();
+    void StopExecute();
+    void FadeInExecute();
+    void FadeOutExecute();
+    void NormalizationExecute();
+    void ReverseExecute();
+    void InvertExecute();
+    void AmplifyIncreaseExecute();
+    void AmplifyDecreaseExecute();
+    void ConvertExecute();
+    // The "Selected" box clicked by the user: the edits become the view's selection.
+    void selClick();
+    void PickStartClick();
+    void PickStopClick();
+    void VolumeBarChange();
+
+    // The scale format: milliseconds when "selectiontype" is 0.
+    bool MillisecondsMode() const { return Settings.selectiontype == 0; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void FormCreate(const QStringList& arguments);
+    void CreateLayout();
+    void CreateStatusBar();
+    void ConnectActions();
+    void PlaceWindow();
+    void SetStatus(int panel, const QString& text);
+    // The view after a Cut or Delete of start .. stop was started on a document of frames.
+    void ShrinkView(uint32_t start, uint32_t stop, uint32_t frames);
+    // Shows the dialog with the window dialogs; true on Ok.
+    bool RunDialog(QDialog& dialog);
+    void Amplify(int preset);
+    void SetCaption(const QString& name);
+
+    TServices Services;
+    bool Closed = false;
+};
+
+} // namespace orvella

@@ -1,0 +1,39 @@
+#pragma once
+// The "  Selection  " group of the main window: "Begin:" and "End:" with their masked edits
+// (selstart, selstop), a "Pick" button beside each, and the "Selected" box. The group shows and
+// reads texts; what they mean to the view is the main window's business.
+// Thread rule: a widget; main thread only.
+
+#include <QGroupBox>
+
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+
+namespace orvella {
+
+class TSelectionPanel : public QGroupBox {
+    Q_OBJECT
+public:
+    explicit TSelectionPanel(QWidget* parent = nullptr);
+
+    // Both edits take mask (MillisecondsMask or SamplesMask).
+    void SetMask(const QString& mask);
+    // Writes text right-aligned into the edit, as the mask shows it.
+    void SetStartText(const QString& text);
+    void SetStopText(const QString& text);
+    // The edits' texts as shown, blanks included.
+    QString StartText() const;
+    QString StopText() const;
+
+    QLineEdit* selstart;
+    QLineEdit* selstop;
+    QPushButton* PickStart;
+    QPushButton* PickStop;
+    QCheckBox* sel;
+
+private:
+    QString Mask;
+};
+
+} // namespace orvella

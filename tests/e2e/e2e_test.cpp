@@ -1,0 +1,316 @@
+// The real program end to end, on a private X server: `orvella FILE` opens the file; a mouse drag
+// on the view selects, Ctrl+C copies (read back with xclip, as another program would), Ctrl+X
+// cuts, Ctrl+S saves, Ctrl+Z undoes, Ctrl+S saves again, Alt+F4 closes. The saved file's samples
+// are compared after each save; the program leaves no work file behind. Skipped only when Xvfb
+// cannot start.
+
+#include "support/tempdir.h"
+#include "xserver.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <poll.h>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+using namespace orvella::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+struct TRun {
+    int Exit = -1;
+    std::string Out;
+};
+
+// Runs argv to its end (killed after timeoutS), its standard input /dev/null; exit code and
+// standard output. Standard error goes to the test's.
+TRun RunProgram(const std::vector<std::string>& argv, int timeoutS = 20) {
+    int out[2];
+    if (::pipe(out) != 0) return {};
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int null = ::open("/dev/null", O_RDONLY);
+        ::dup2(null, 0);
+        ::dup2(out[1], 1);
+        ::close(out[0]);
+        std::vector<char*> args;
+        for (const std::string& a : argv)
+            args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        ::execvp(args[0], args.data());
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    TRun run;
+    // Ends with the program, not with its output: a daemon it leaves behind (xclip -i) may keep
+    // the pipe open.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutS);
+    pollfd wait{out[0], POLLIN, 0};
+    int status = 0;
+    bool exited = false, ended = false;
+    while (!ended) {
+        const bool readable = ::poll(&wait, 1, 20) > 0;
+        if (readable) {
+            char buffer[65536];
+            const ssize_t n = ::read(out[0], buffer, sizeof buffer);
+            if (n > 0) run.Out.append(buffer, size_t(n));
+            if (n <= 0) wait.fd = -1; // end of output: poll only waits from now on
+        }
+        if (!exited) exited = ::waitpid(pid, &status, WNOHANG) == pid;
+        ended = exited && (!readable || wait.fd < 0);
+        if (!ended && std::chrono::steady_clock::now() >= deadline) {
+            ::close(out[0]);
+            if (!exited) {
+                ::kill(pid, SIGKILL);
+                ::waitpid(pid, &status, 0);
+            }
+            return run;
+        }
+    }
+    ::close(out[0]);
+    run.Exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+// Calls check every 100 ms until it is true or timeoutMs passed; its last answer.
+bool Poll(const std::function<bool()>& check, int timeoutMs = 10000) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!check()) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(100ms);
+    }
+    return true;
+}
+
+void Put(Bytes& b, uint32_t v, int n) {
+    for (int k = 0; k < n; ++k)
+        b.push_back(uint8_t(v >> (8 * k)));
+}
+
+// A 16-bit stereo WAV file of the values at rate.
+Bytes Wav(const std::vector<int16_t>& values, uint32_t rate) {
+    Bytes b = {'R', 'I', 'F', 'F'};
+    const uint32_t data = uint32_t(values.size() * 2);
+    Put(b, 36 + data, 4);
+    for (char c : std::string("WAVEfmt "))
+        b.push_back(uint8_t(c));
+    Put(b, 16, 4);
+    Put(b, 1, 2);
+    Put(b, 2, 2);
+    Put(b, rate, 4);
+    Put(b, rate * 4, 4);
+    Put(b, 4, 2);
+    Put(b, 16, 2);
+    for (char c : std::string("data"))
+        b.push_back(uint8_t(c));
+    Put(b, data, 4);
+    for (int16_t v : values)
+        Put(b, uint16_t(v), 2);
+    return b;
+}
+
+uint32_t Le32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+// The values of a 16-bit WAV file's data chunk (walking its chunks); empty when there is none.
+std::vector<int16_t> WavValues(const Bytes& file) {
+    if (file.size() < 12 || std::memcmp(file.data(), "RIFF", 4) != 0) return {};
+    for (size_t at = 12; at + 8 <= file.size();) {
+        const uint32_t size = Le32(file.data() + at + 4);
+        if (std::memcmp(file.data() + at, "data", 4) == 0) {
+            const size_t n = std::min<size_t>(size, file.size() - at - 8) / 2;
+            std::vector<int16_t> values(n);
+            std::memcpy(values.data(), file.data() + at + 8, n * 2);
+            return values;
+        }
+        at += 8 + size + (size & 1);
+    }
+    return {};
+}
+
+Bytes ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+// The running editor: started with its own configuration and temporary folders, closed through
+// its window (or killed when it does not close).
+class TEditor {
+public:
+    TEditor(const std::string& program, const std::string& file, const TempDir& dir) {
+        const std::string config = dir.File("config"), temp = dir.File("tmp"),
+                          runtime = dir.File("runtime");
+        ::mkdir(config.c_str(), 0700);
+        ::mkdir(runtime.c_str(), 0700);
+        ::mkdir(temp.c_str(), 0700);
+        Pid = ::fork();
+        if (Pid == 0) {
+            ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+            ::setenv("TMPDIR", temp.c_str(), 1);
+            ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+            ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+            ::execl(program.c_str(), program.c_str(), file.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+    }
+    ~TEditor() {
+        if (Pid <= 0) return;
+        ::kill(Pid, SIGKILL);
+        ::waitpid(Pid, nullptr, 0);
+    }
+    // Waits up to timeoutMs for the program to end; its exit code, or -1 when it did not end.
+    int WaitExit(int timeoutMs) {
+        int status = 0, code = -1;
+        Poll(
+            [&] {
+                if (::waitpid(Pid, &status, WNOHANG) != Pid) return false;
+                code = WIFEXITED(status) ? WEXITSTATUS(status) : -2;
+                Pid = -1;
+                return true;
+            },
+            timeoutMs);
+        return code;
+    }
+
+private:
+    pid_t Pid = -1;
+};
+
+std::string Xdo(std::vector<std::string> args) {
+    args.insert(args.begin(), "xdotool");
+    return RunProgram(args).Out;
+}
+
+std::string ClipboardTargets() {
+    return RunProgram({"xclip", "-selection", "clipboard", "-t", "TARGETS", "-o"}).Out;
+}
+
+bool ClipboardHoldsWave() {
+    return ClipboardTargets().find("audio/wav") != std::string::npos;
+}
+
+int GeometryValue(const std::string& shell, const std::string& key) {
+    const size_t at = shell.find(key + "=");
+    return at == std::string::npos ? 0 : std::atoi(shell.c_str() + at + key.size() + 1);
+}
+
+TEST(EndToEnd, OpenSelectCopyCutUndoSave) {
+    TXServer server;
+    if (!server.Running()) GTEST_SKIP() << server.Failure();
+    ::setenv("DISPLAY", server.DisplayName().c_str(), 1);
+    const char* program = std::getenv("ORVELLA_PROGRAM");
+    ASSERT_NE(program, nullptr) << "ORVELLA_PROGRAM names the editor to run";
+
+    // Stereo at 8000 Hz: frame i holds i and -i-1, so any run of frames tells where it came
+    // from. Not a whole number of the import's 100 ms buffers, which would add a frame of
+    // silence to the document.
+    constexpr int Frames = 7777;
+    std::vector<int16_t> original;
+    for (int i = 0; i < Frames; ++i) {
+        original.push_back(int16_t(i));
+        original.push_back(int16_t(-i - 1));
+    }
+    TempDir dir;
+    const std::string file = dir.File("doc.wav");
+    {
+        const Bytes wav = Wav(original, 8000);
+        std::ofstream(file, std::ios::binary)
+            .write(reinterpret_cast<const char*>(wav.data()), std::streamsize(wav.size()));
+    }
+
+    TEditor editor(program, file, dir);
+    std::string window;
+    ASSERT_TRUE(Poll(
+        [&] {
+            std::istringstream ids(Xdo({"search", "--onlyvisible", "--name", "doc.wav - Orvella"}));
+            return bool(ids >> window);
+        },
+        30000))
+        << "no window";
+    Xdo({"windowfocus", "--sync", window});
+    const std::string geometry = Xdo({"getwindowgeometry", "--shell", window});
+    const int width = GeometryValue(geometry, "WIDTH"), height = GeometryValue(geometry, "HEIGHT");
+    ASSERT_GT(width, 100);
+    ASSERT_GT(height, 100);
+
+    // Select by dragging across the view (the middle band of the window), then copy. The first
+    // tries may come before the document is loaded: try again until the clipboard holds a clip.
+    const std::string y = std::to_string(height * 35 / 100);
+    ASSERT_TRUE(Poll(
+        [&] {
+            Xdo({"mousemove", "--window", window, std::to_string(width * 3 / 10), y});
+            Xdo({"mousedown", "1"});
+            Xdo({"mousemove", "--window", window, std::to_string(width * 45 / 100), y});
+            Xdo({"mousemove", "--window", window, std::to_string(width * 6 / 10), y});
+            Xdo({"mouseup", "1"});
+            Xdo({"key", "ctrl+c"});
+            return Poll(ClipboardHoldsWave, 2000);
+        },
+        30000))
+        << "no clip after a selection and Ctrl+C";
+    const TRun copied = RunProgram({"xclip", "-selection", "clipboard", "-t", "audio/wav", "-o"});
+    const Bytes clip(copied.Out.begin(), copied.Out.end());
+    ASSERT_GT(clip.size(), 44u);
+    ASSERT_EQ(std::memcmp(clip.data(), "RIFF", 4), 0);
+    ASSERT_EQ(Le32(clip.data() + 40), clip.size() - 44) << "data size of the clip";
+    const std::vector<int16_t> clipValues = WavValues(clip);
+    ASSERT_GE(clipValues.size(), 2u);
+    const int first = clipValues[0], count = int(clipValues.size() / 2);
+    ASSERT_GE(first, 0);
+    ASSERT_LE(first + count, Frames);
+    EXPECT_TRUE(std::equal(clipValues.begin(), clipValues.end(), original.begin() + 2 * first))
+        << "the clip is the frames " << first << " .. " << first + count - 1;
+
+    // Someone else takes the clipboard, so that the cut's own clip shows when the cut ran.
+    RunProgram({"xclip", "-selection", "clipboard", "-i", "/dev/null"});
+    ASSERT_TRUE(Poll([] { return !ClipboardHoldsWave(); }));
+    Xdo({"key", "ctrl+x"});
+    ASSERT_TRUE(Poll(ClipboardHoldsWave)) << "Ctrl+X put nothing on the clipboard";
+    std::this_thread::sleep_for(1s); // the delete half of the cut
+
+    std::vector<int16_t> cut = original;
+    cut.erase(cut.begin() + 2 * first, cut.begin() + 2 * (first + count));
+    Xdo({"key", "ctrl+s"});
+    EXPECT_TRUE(Poll([&] { return WavValues(ReadFile(file)) == cut; }))
+        << "the saved file is not the document without the cut frames: " << count
+        << " frames cut from " << first << ", the file holds "
+        << WavValues(ReadFile(file)).size() / 2 << " frames";
+
+    Xdo({"key", "ctrl+z"});
+    std::this_thread::sleep_for(1s);
+    Xdo({"key", "ctrl+s"});
+    EXPECT_TRUE(Poll([&] { return WavValues(ReadFile(file)) == original; }))
+        << "after Undo the saved file is not the original";
+
+    // The cut's clip stays on the clipboard after Undo.
+    const TRun after = RunProgram({"xclip", "-selection", "clipboard", "-t", "audio/wav", "-o"});
+    EXPECT_EQ(Bytes(after.Out.begin(), after.Out.end()), clip);
+
+    // Alt+F4 closes a saved document without a question; the work files go with it.
+    Xdo({"key", "alt+F4"});
+    EXPECT_EQ(editor.WaitExit(15000), 0);
+    for (const auto& entry : std::filesystem::directory_iterator(dir.File("tmp")))
+        ADD_FAILURE() << "left behind: " << entry.path();
+}
+
+} // namespace
