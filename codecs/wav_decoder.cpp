@@ -3,9 +3,11 @@
 #include "codecs/WaveIOX.h"
 #include "codecs/wavmaker.h"
 #include "engine/errors.h"
+#include "engine/posixfile.h"
 #include "engine/writebehind.h"
 
 #include <algorithm>
+#include <fcntl.h>
 #include <vector>
 
 namespace orvella {
@@ -23,10 +25,87 @@ void CheckWorkFileSize(const TPCMWaveReader& reader, const WAVEFORMATEX& sourceF
         throw Exception(WorkFileTooLargeText);
 }
 
+// Source bytes per kernel copy when no index is built: progress is reported between them.
+constexpr uint64_t CopyStep = 32u << 20;
+// Source bytes per read when the index is built on the way: a buffer that stays in the cache
+// while the kernel copies the same bytes.
+constexpr uint64_t ScanStep = 1u << 20;
+
+// 16-bit PCM: the source's data bytes are the work file's values. The kernel copies them between
+// the two files (on file systems that copy by themselves, without passing them through memory
+// at all) or, where it cannot, they are read and written. When the peak index is wanted, each
+// piece is read once into the index builder first, and the kernel copies it while its pages
+// are still in the processor's cache: the work file is never read back. What is left at the end
+// (less than one of the writer's buffers) goes through Write, so the writer adds its filler frame
+// as after any input.
+void PassThrough(const std::string& sourceFile, const TWaveStream& stream, WAVWriter& writer,
+                 std::atomic<int>& progress, const TWavImportOptions& options) {
+    const int64_t offset = stream.DataOffset();
+    const int64_t total = stream.DataSize();
+    if (total <= 0) return;
+    TFileDescriptor source = TFileDescriptor::Open(sourceFile, O_RDONLY);
+    if (!source.IsOpen()) throw Exception("Error 09: Cannot read from file.");
+
+    const WAVEFORMATEX& format = stream.Format();
+    const uint64_t block = uint64_t(format.nChannels) * 2;
+    const uint64_t outputBytes = writer.PassThroughDataBytes(uint64_t(total));
+    const uint64_t frames = outputBytes / block;
+    std::unique_ptr<TPeakBuilder> peaks;
+    if (options.Peaks && frames > PeakBlockFrames && frames <= UINT32_MAX)
+        peaks = std::make_unique<TPeakBuilder>(uint32_t(frames), format.nChannels);
+
+    // Pieces are whole writer buffers, so that every piece but the last can be copied whole.
+    const uint64_t unit = writer.PassThroughUnit();
+    const uint64_t step = std::max<uint64_t>(1, (peaks ? ScanStep : CopyStep) / unit) * unit;
+    std::vector<uint8_t> buffer;
+    bool kernel = options.KernelCopy != nullptr;
+    int64_t done = 0;
+    while (done < total) {
+        const uint64_t want = std::min<uint64_t>(uint64_t(total - done), step);
+        uint64_t copied = 0, got = 0;
+        if (kernel && !peaks) {
+            copied = writer.CopyFromFile(source.Get(), offset + done, want, options.KernelCopy);
+            got = copied;
+        }
+        if (copied < want) {
+            if (buffer.size() < want - copied) buffer.resize(size_t(want - copied));
+            const int64_t n = ReadFully(source.Get(), buffer.data(), size_t(want - copied),
+                                        offset + done + int64_t(copied));
+            if (n < 0) throw Exception("Error 09: Cannot read from file.");
+            got = copied + uint64_t(n);
+            if (peaks)
+                peaks->Feed(reinterpret_cast<const int16_t*>(buffer.data()), uint32_t(n / 2));
+            uint64_t moved = 0;
+            if (kernel && peaks)
+                moved = writer.CopyFromFile(source.Get(), offset + done, uint64_t(n),
+                                            options.KernelCopy);
+            // Less than the whole buffers of the piece: the kernel cannot copy these files.
+            if (kernel && moved < uint64_t(n) - uint64_t(n) % unit) kernel = false;
+            if (moved < uint64_t(n))
+                writer.Write(buffer.data() + moved, uint32_t(uint64_t(n) - moved));
+        }
+        done += int64_t(got);
+        progress = int(double(done) / double(total) * 100.0);
+        if (got < want) break; // the file was cut short meanwhile
+    }
+    if (peaks && done == total) {
+        // The filler frame, if any, is silence.
+        const std::vector<int16_t> zeros(size_t(outputBytes - uint64_t(total)) / 2, 0);
+        peaks->Feed(zeros.data(), uint32_t(zeros.size()));
+        *options.Peaks = std::move(peaks);
+    }
+}
+
 } // namespace
 
 bool DecodeWAVFile(const std::string& sourceFile, const std::string& workFile,
                    std::atomic<int>& progress) {
+    return DecodeWAVFile(sourceFile, workFile, progress, TWavImportOptions{});
+}
+
+bool DecodeWAVFile(const std::string& sourceFile, const std::string& workFile,
+                   std::atomic<int>& progress, const TWavImportOptions& options) {
+    if (options.Peaks) options.Peaks->reset();
     TFileWaveStream stream(sourceFile, nullptr);
     TPCMWaveReader reader(stream);
     const WAVEFORMATEX source = reader.PCMFormat();
@@ -38,7 +117,11 @@ bool DecodeWAVFile(const std::string& sourceFile, const std::string& workFile,
     try {
         writer.Open(workFile);
         const int64_t total = reader.DataSize();
-        if (total > 0) {
+        const bool passThrough = options.PassThrough && reader.IsIntegerPCM() &&
+                                 source.wBitsPerSample == 16 && writer.IsPassThrough();
+        if (passThrough) {
+            PassThrough(sourceFile, stream, writer, progress, options);
+        } else if (total > 0) {
             // Several reads are gathered before each Write: the writer's output does not depend
             // on how its input is cut, and large writes keep the 16-bit path fast. A short source
             // gets a short transfer buffer: sixteen times its data covers the widest expansion of
