@@ -14,7 +14,7 @@ namespace orvella {
 // How the import may go about its work; the defaults are what loading uses.
 struct TWavImportOptions {
     // A 16-bit PCM source already holds the work file's values: its data is moved into the work
-    // file by the kernel (kernelCopy) or, where the kernel cannot copy between the two files, by
+    // file by the kernel (KernelCopy) or, where the kernel cannot copy between the two files, by
     // plain reads and writes. False: it goes through the conversion loop of every other format.
     // The work file is the same either way.
     bool PassThrough = true;
