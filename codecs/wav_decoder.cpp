@@ -25,19 +25,20 @@ void CheckWorkFileSize(const TPCMWaveReader& reader, const WAVEFORMATEX& sourceF
         throw Exception(WorkFileTooLargeText);
 }
 
-// Source bytes per kernel copy when no index is built: progress is reported between them.
+// Source bytes per kernel copy: progress is reported between them.
 constexpr uint64_t CopyStep = 32u << 20;
 // Source bytes per read when the index is built on the way: a buffer that stays in the cache
-// while the kernel copies the same bytes.
+// between the read, the index builder and the write.
 constexpr uint64_t ScanStep = 1u << 20;
 
-// 16-bit PCM: the source's data bytes are the work file's values. The kernel copies them between
-// the two files (on file systems that copy by themselves, without passing them through memory
-// at all) or, where it cannot, they are read and written. When the peak index is wanted, each
-// piece is read once into the index builder first, and the kernel copies it while its pages
-// are still in the processor's cache: the work file is never read back. What is left at the end
-// (less than one of the writer's buffers) goes through Write, so the writer adds its filler frame
-// as after any input.
+// 16-bit PCM: the source's data bytes are the work file's values.
+// Without the peak index, the kernel copies them between the two files (file systems that copy
+// by themselves do so without passing them through memory at all); where it cannot, they are
+// read and written. With the index, each piece is read once, fed to the index builder and
+// written from the same cached buffer, so the work file is never read back: once the bytes are
+// in memory anyway, writing them costs less than the kernel copying them again.
+// What is left at the end (less than one of the writer's buffers) goes through Write, so the
+// writer adds its filler frame as after any input.
 void PassThrough(const std::string& sourceFile, const TWaveStream& stream, WAVWriter& writer,
                  std::atomic<int>& progress, const TWavImportOptions& options) {
     const int64_t offset = stream.DataOffset();
@@ -58,31 +59,26 @@ void PassThrough(const std::string& sourceFile, const TWaveStream& stream, WAVWr
     const uint64_t unit = writer.PassThroughUnit();
     const uint64_t step = std::max<uint64_t>(1, (peaks ? ScanStep : CopyStep) / unit) * unit;
     std::vector<uint8_t> buffer;
-    bool kernel = options.KernelCopy != nullptr;
+    bool kernel = options.KernelCopy != nullptr && !peaks;
     int64_t done = 0;
     while (done < total) {
         const uint64_t want = std::min<uint64_t>(uint64_t(total - done), step);
-        uint64_t copied = 0, got = 0;
-        if (kernel && !peaks) {
-            copied = writer.CopyFromFile(source.Get(), offset + done, want, options.KernelCopy);
-            got = copied;
+        uint64_t got = 0;
+        if (kernel) {
+            got = writer.CopyFromFile(source.Get(), offset + done, want, options.KernelCopy);
+            // Less than the whole buffers asked for: the kernel cannot copy these files.
+            if (got < want - want % unit) kernel = false;
         }
-        if (copied < want) {
-            if (buffer.size() < want - copied) buffer.resize(size_t(want - copied));
-            const int64_t n = ReadFully(source.Get(), buffer.data(), size_t(want - copied),
-                                        offset + done + int64_t(copied));
+        if (got < want) {
+            const size_t rest = size_t(want - got);
+            if (buffer.size() < rest) buffer.resize(rest);
+            const int64_t n =
+                ReadFully(source.Get(), buffer.data(), rest, offset + done + int64_t(got));
             if (n < 0) throw Exception("Error 09: Cannot read from file.");
-            got = copied + uint64_t(n);
             if (peaks)
                 peaks->Feed(reinterpret_cast<const int16_t*>(buffer.data()), uint32_t(n / 2));
-            uint64_t moved = 0;
-            if (kernel && peaks)
-                moved = writer.CopyFromFile(source.Get(), offset + done, uint64_t(n),
-                                            options.KernelCopy);
-            // Less than the whole buffers of the piece: the kernel cannot copy these files.
-            if (kernel && moved < uint64_t(n) - uint64_t(n) % unit) kernel = false;
-            if (moved < uint64_t(n))
-                writer.Write(buffer.data() + moved, uint32_t(uint64_t(n) - moved));
+            if (n > 0) writer.Write(buffer.data(), uint32_t(n));
+            got += uint64_t(n);
         }
         done += int64_t(got);
         progress = int(double(done) / double(total) * 100.0);

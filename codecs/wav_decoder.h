@@ -13,15 +13,16 @@ namespace orvella {
 
 // How the import may go about its work; the defaults are what loading uses.
 struct TWavImportOptions {
-    // A 16-bit PCM source already holds the work file's values: its data is moved into the work
-    // file by the kernel (KernelCopy) or, where the kernel cannot copy between the two files, by
-    // plain reads and writes. False: it goes through the conversion loop of every other format.
-    // The work file is the same either way.
+    // A 16-bit PCM source already holds the work file's values: its data passes into the work
+    // file unconverted. False: it goes through the conversion loop of every other format. The
+    // work file is the same either way.
     bool PassThrough = true;
+    // How passing data moves when no peak index is built: by this kernel copy, by reads and
+    // writes where it cannot copy between the two files or when it is nullptr.
     TKernelCopy KernelCopy = KernelCopyFileRange;
     // When set: receives the peak index builder of the work file, fed with all its values, where
-    // the import could build it on the way (16-bit PCM sources longer than one index block);
-    // left empty otherwise.
+    // the import could build it on the way (16-bit PCM sources longer than one index block:
+    // each piece is then read once, fed to the builder and written); left empty otherwise.
     std::unique_ptr<TPeakBuilder>* Peaks = nullptr;
 };
 
