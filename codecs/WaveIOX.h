@@ -98,6 +98,8 @@ public:
     // blocks or float frames wider than ChunkSize; never more than 131072.
     int32_t ReadLimit() const { return Limit; }
     bool IsCompressed() const { return Kind == TKind::Compressed; }
+    // Integer PCM delivered as the file holds it (no conversion in Read).
+    bool IsIntegerPCM() const { return Kind == TKind::Integer; }
     // Source data bytes consumed so far.
     int64_t Position() const { return Consumed; }
 

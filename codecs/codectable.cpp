@@ -19,8 +19,17 @@ TCodecServices DefaultCodecServices(TUserDialogs& dialogs) {
         {".mp3", DecodeMP3File, 2,
          "Sorry, decoder can not read valid data from file. Possible MPEG Layer 2 comression "
          "used."},
-        {".wav", DecodeWAVFile, 1,
-         "Sorry, required codec not installed on your PC. Can not decode WAV file."},
+        {".wav",
+         [](const std::string& source, const std::string& work, std::atomic<int>& progress) {
+             return DecodeWAVFile(source, work, progress);
+         },
+         1, "Sorry, required codec not installed on your PC. Can not decode WAV file.",
+         [](const std::string& source, const std::string& work, std::atomic<int>& progress,
+            std::unique_ptr<TPeakBuilder>& peaks) {
+             TWavImportOptions options;
+             options.Peaks = &peaks;
+             return DecodeWAVFile(source, work, progress, options);
+         }},
         {".wma",
          [&dialogs](const std::string& source, const std::string& work,
                     std::atomic<int>& progress) {

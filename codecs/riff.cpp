@@ -32,9 +32,14 @@ bool HasFormType(uint32_t id) {
 
 } // namespace
 
+ssize_t KernelCopyFileRange(int fdIn, off_t* offIn, int fdOut, off_t* offOut, size_t count,
+                            unsigned flags) {
+    return ::copy_file_range(fdIn, offIn, fdOut, offOut, count, flags);
+}
+
 bool TRiffFile::Open(const std::string& fileName, TMode mode) {
     if (Handle.IsOpen()) return false;
-    const int flags = mode == TMode::Read ? O_RDONLY : O_RDWR | O_CREAT | O_TRUNC;
+    const int flags = mode == TMode::Read ? O_RDONLY : O_RDWR | O_CREAT;
     Handle = TFileDescriptor::Open(fileName, flags, 0644);
     if (!Handle.IsOpen()) return false;
     Writable = mode == TMode::Create;
@@ -45,6 +50,16 @@ bool TRiffFile::Open(const std::string& fileName, TMode mode) {
     WriteStart = 0;
     struct stat st {};
     KnownSize = ::fstat(Handle.Get(), &st) == 0 ? int64_t(st.st_size) : 0;
+    // An existing file is emptied, but an empty one (a work file just named) is not truncated:
+    // some file systems take a truncation to empty for a file being replaced and write all of
+    // its new data to disk when it is closed, which an import of a large file would wait for.
+    if (Writable && KnownSize != 0) {
+        if (::ftruncate(Handle.Get(), 0) != 0) {
+            Handle.Reset();
+            return false;
+        }
+        KnownSize = 0;
+    }
     return true;
 }
 
@@ -134,6 +149,37 @@ int64_t TRiffFile::Write(const void* buffer, uint64_t count) {
     Position += int64_t(count);
     if (WriteBuf.size() >= BufferCapacity && !FlushWrites()) return -1;
     return int64_t(count);
+}
+
+int64_t TRiffFile::CopyFrom(int sourceFd, int64_t sourceOffset, uint64_t count, TKernelCopy copy) {
+    if (!Handle.IsOpen() || !Writable) return -1;
+    if (!FlushWrites()) return -1;
+    ReadLength = 0;
+    off_t from = off_t(sourceOffset);
+    off_t to = off_t(Position);
+    uint64_t done = 0;
+    while (done < count) {
+        const ssize_t n = copy(sourceFd, &from, Handle.Get(), &to, size_t(count - done), 0);
+        if (n > 0) {
+            done += uint64_t(n);
+            continue;
+        }
+        if (n == 0) break; // the source ended
+        if (errno == EINTR) continue;
+        // Not between these files (another file system, or one that cannot copy by itself).
+        if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) break;
+        return -1;
+    }
+    Position += int64_t(done);
+    KnownSize = std::max(KnownSize, Position);
+    return int64_t(done);
+}
+
+bool TRiffFile::Truncate() {
+    if (!Handle.IsOpen() || !Writable || !FlushWrites()) return false;
+    if (::ftruncate(Handle.Get(), off_t(Position)) != 0) return false;
+    KnownSize = Position;
+    return true;
 }
 
 int64_t TRiffFile::Seek(int64_t offset, TOrigin origin) {

@@ -17,9 +17,17 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace orvella {
+
+// The kernel's copy between two files, with copy_file_range's arguments and results.
+using TKernelCopy = ssize_t (*)(int fdIn, off_t* offIn, int fdOut, off_t* offOut, size_t count,
+                                unsigned flags);
+// copy_file_range itself.
+ssize_t KernelCopyFileRange(int fdIn, off_t* offIn, int fdOut, off_t* offOut, size_t count,
+                            unsigned flags);
 
 constexpr uint32_t MakeFourCC(char a, char b, char c, char d) {
     return uint32_t(uint8_t(a)) | uint32_t(uint8_t(b)) << 8 | uint32_t(uint8_t(c)) << 16 |
@@ -67,6 +75,14 @@ public:
     // The length of the file (including writes still in the buffer).
     int64_t FileSize();
     bool Flush();
+    // Appends count bytes of the file sourceFd, from sourceOffset, at the current position by the
+    // kernel's copy (file systems that share extents share them instead of copying). Returns the
+    // bytes copied; fewer than count when the source ended or when the kernel cannot copy between
+    // these two files (the caller moves the rest itself); -1 on an I/O error, with errno set.
+    int64_t CopyFrom(int sourceFd, int64_t sourceOffset, uint64_t count,
+                     TKernelCopy copy = KernelCopyFileRange);
+    // Cuts the file at the current position; false on an I/O error.
+    bool Truncate();
 
     // Enters the chunk whose header starts at the current position.
     bool Descend(TChunkInfo& chunk);

@@ -3,9 +3,11 @@
 #include "codecs/WaveIOX.h"
 #include "codecs/wavmaker.h"
 #include "engine/errors.h"
+#include "engine/posixfile.h"
 #include "engine/writebehind.h"
 
 #include <algorithm>
+#include <fcntl.h>
 #include <vector>
 
 namespace orvella {
@@ -23,10 +25,83 @@ void CheckWorkFileSize(const TPCMWaveReader& reader, const WAVEFORMATEX& sourceF
         throw Exception(WorkFileTooLargeText);
 }
 
+// Source bytes per kernel copy: progress is reported between them.
+constexpr uint64_t CopyStep = 32u << 20;
+// Source bytes per read when the index is built on the way: a buffer that stays in the cache
+// between the read, the index builder and the write.
+constexpr uint64_t ScanStep = 1u << 20;
+
+// 16-bit PCM: the source's data bytes are the work file's values.
+// Without the peak index, the kernel copies them between the two files (file systems that copy
+// by themselves do so without passing them through memory at all); where it cannot, they are
+// read and written. With the index, each piece is read once, fed to the index builder and
+// written from the same cached buffer, so the work file is never read back: once the bytes are
+// in memory anyway, writing them costs less than the kernel copying them again.
+// What is left at the end (less than one of the writer's buffers) goes through Write, so the
+// writer adds its filler frame as after any input.
+void PassThrough(const std::string& sourceFile, const TWaveStream& stream, WAVWriter& writer,
+                 std::atomic<int>& progress, const TWavImportOptions& options) {
+    const int64_t offset = stream.DataOffset();
+    const int64_t total = stream.DataSize();
+    if (total <= 0) return;
+    TFileDescriptor source = TFileDescriptor::Open(sourceFile, O_RDONLY);
+    if (!source.IsOpen()) throw Exception("Error 09: Cannot read from file.");
+
+    const WAVEFORMATEX& format = stream.Format();
+    const uint64_t block = uint64_t(format.nChannels) * 2;
+    const uint64_t outputBytes = writer.PassThroughDataBytes(uint64_t(total));
+    const uint64_t frames = outputBytes / block;
+    std::unique_ptr<TPeakBuilder> peaks;
+    if (options.Peaks && frames > PeakBlockFrames && frames <= UINT32_MAX)
+        peaks = std::make_unique<TPeakBuilder>(uint32_t(frames), format.nChannels);
+
+    // Pieces are whole writer buffers, so that every piece but the last can be copied whole.
+    const uint64_t unit = writer.PassThroughUnit();
+    const uint64_t step = std::max<uint64_t>(1, (peaks ? ScanStep : CopyStep) / unit) * unit;
+    std::vector<uint8_t> buffer;
+    bool kernel = options.KernelCopy != nullptr && !peaks;
+    int64_t done = 0;
+    while (done < total) {
+        const uint64_t want = std::min<uint64_t>(uint64_t(total - done), step);
+        uint64_t got = 0;
+        if (kernel) {
+            got = writer.CopyFromFile(source.Get(), offset + done, want, options.KernelCopy);
+            // Less than the whole buffers asked for: the kernel cannot copy these files.
+            if (got < want - want % unit) kernel = false;
+        }
+        if (got < want) {
+            const size_t rest = size_t(want - got);
+            if (buffer.size() < rest) buffer.resize(rest);
+            const int64_t n =
+                ReadFully(source.Get(), buffer.data(), rest, offset + done + int64_t(got));
+            if (n < 0) throw Exception("Error 09: Cannot read from file.");
+            if (peaks)
+                peaks->Feed(reinterpret_cast<const int16_t*>(buffer.data()), uint32_t(n / 2));
+            if (n > 0) writer.Write(buffer.data(), uint32_t(n));
+            got += uint64_t(n);
+        }
+        done += int64_t(got);
+        progress = int(double(done) / double(total) * 100.0);
+        if (got < want) break; // the file was cut short meanwhile
+    }
+    if (peaks && done == total) {
+        // The filler frame, if any, is silence.
+        const std::vector<int16_t> zeros(size_t(outputBytes - uint64_t(total)) / 2, 0);
+        peaks->Feed(zeros.data(), uint32_t(zeros.size()));
+        *options.Peaks = std::move(peaks);
+    }
+}
+
 } // namespace
 
 bool DecodeWAVFile(const std::string& sourceFile, const std::string& workFile,
                    std::atomic<int>& progress) {
+    return DecodeWAVFile(sourceFile, workFile, progress, TWavImportOptions{});
+}
+
+bool DecodeWAVFile(const std::string& sourceFile, const std::string& workFile,
+                   std::atomic<int>& progress, const TWavImportOptions& options) {
+    if (options.Peaks) options.Peaks->reset();
     TFileWaveStream stream(sourceFile, nullptr);
     TPCMWaveReader reader(stream);
     const WAVEFORMATEX source = reader.PCMFormat();
@@ -38,7 +113,11 @@ bool DecodeWAVFile(const std::string& sourceFile, const std::string& workFile,
     try {
         writer.Open(workFile);
         const int64_t total = reader.DataSize();
-        if (total > 0) {
+        const bool passThrough = options.PassThrough && reader.IsIntegerPCM() &&
+                                 source.wBitsPerSample == 16 && writer.IsPassThrough();
+        if (passThrough) {
+            PassThrough(sourceFile, stream, writer, progress, options);
+        } else if (total > 0) {
             // Several reads are gathered before each Write: the writer's output does not depend
             // on how its input is cut, and large writes keep the 16-bit path fast. A short source
             // gets a short transfer buffer: sixteen times its data covers the widest expansion of

@@ -2,10 +2,29 @@
 // The WAV import: decodes a RIFF WAVE file of any supported format into a work file of 16-bit
 // PCM with the source's rate and channel count.
 
+#include "codecs/riff.h"
+#include "engine/peakindex.h"
+
 #include <atomic>
+#include <memory>
 #include <string>
 
 namespace orvella {
+
+// How the import may go about its work; the defaults are what loading uses.
+struct TWavImportOptions {
+    // A 16-bit PCM source already holds the work file's values: its data passes into the work
+    // file unconverted. False: it goes through the conversion loop of every other format. The
+    // work file is the same either way.
+    bool PassThrough = true;
+    // How passing data moves when no peak index is built: by this kernel copy, by reads and
+    // writes where it cannot copy between the two files or when it is nullptr.
+    TKernelCopy KernelCopy = KernelCopyFileRange;
+    // When set: receives the peak index builder of the work file, fed with all its values, where
+    // the import could build it on the way (16-bit PCM sources longer than one index block:
+    // each piece is then read once, fed to the builder and written); left empty otherwise.
+    std::unique_ptr<TPeakBuilder>* Peaks = nullptr;
+};
 
 // Writes workFile from sourceFile, setting progress (percent of the source data consumed) on
 // the way and to 0 at the end. Returns true; every failure raises Exception with its message
@@ -14,5 +33,7 @@ namespace orvella {
 // Thread rule: runs on the caller's thread; progress may be read by others meanwhile.
 bool DecodeWAVFile(const std::string& sourceFile, const std::string& workFile,
                    std::atomic<int>& progress);
+bool DecodeWAVFile(const std::string& sourceFile, const std::string& workFile,
+                   std::atomic<int>& progress, const TWavImportOptions& options);
 
 } // namespace orvella

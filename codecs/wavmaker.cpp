@@ -156,6 +156,45 @@ void WAVWriter::Impl::CreateHeader(const std::string& fileName) {
     if (!ok) Fail("Can not create file header");
 }
 
+bool WAVWriter::IsPassThrough() const {
+    return P->Opened && P->Stream->IsIdentity();
+}
+
+uint64_t WAVWriter::PassThroughDataBytes(uint64_t inputBytes) const {
+    const uint64_t block = P->Source.nBlockAlign;
+    if (block == 0 || P->SourceBufferSize == 0) return inputBytes;
+    const uint64_t whole = inputBytes - inputBytes % block;
+    // Close converts a frame of silence when nothing is left gathered, and keeps it after more
+    // than 4 frames in all.
+    const bool filler = inputBytes % P->SourceBufferSize == 0 && whole / block + 1 > 4;
+    return whole + (filler ? block : 0);
+}
+
+uint32_t WAVWriter::PassThroughUnit() const {
+    return std::max<uint32_t>(P->SourceBufferSize, 1);
+}
+
+uint64_t WAVWriter::CopyFromFile(int sourceFd, int64_t sourceOffset, uint64_t count,
+                                 TKernelCopy copy) {
+    Impl& p = *P;
+    if (!IsPassThrough() || p.Buffered != 0) return 0;
+    const uint64_t bytes = count - count % p.SourceBufferSize;
+    if (bytes == 0) return 0;
+    if (p.Data.DataOffset + p.DataBytes + bytes > MaxFileSize) Fail(WorkFileTooLargeText);
+    const int64_t copied = p.File->CopyFrom(sourceFd, sourceOffset, bytes, copy);
+    if (copied < 0) Fail("Failed to write data to file");
+    // The whole buffers the kernel moved stay; a part of one is cut off again, and the caller
+    // hands its bytes to Write.
+    const uint64_t whole = uint64_t(copied) - uint64_t(copied) % p.SourceBufferSize;
+    if (whole != uint64_t(copied) &&
+        (p.File->Seek(-int64_t(uint64_t(copied) - whole), TRiffFile::TOrigin::Current) < 0 ||
+         !p.File->Truncate()))
+        Fail("Failed to write data to file");
+    p.Frames += uint32_t(whole / p.Source.nBlockAlign);
+    p.DataBytes += whole;
+    return whole;
+}
+
 uint32_t WAVWriter::Write(const void* buffer, uint32_t count) {
     Impl& p = *P;
     p.Written = 0;

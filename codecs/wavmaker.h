@@ -3,6 +3,7 @@
 // any size, converting on the way (100 ms source buffers). EMakerError is what it raises.
 // Thread rule: one writer belongs to one import and is used from that import's thread only.
 
+#include "codecs/riff.h"
 #include "engine/errors.h"
 #include "engine/mmreg.h"
 
@@ -45,6 +46,22 @@ public:
     // Flushes, completes the header, closes the file; nothing when not open.
     void Close();
     bool IsOpen() const;
+
+    // Identical conversions (source and target the same PCM) pass their bytes through unchanged,
+    // so an open writer can take them straight from a file:
+    // True when the open writer converts nothing.
+    bool IsPassThrough() const;
+    // The data bytes a pass-through writer holds after Close when it was handed inputBytes in
+    // all: the input, and the frame of silence Close adds after a whole number of 100 ms buffers.
+    uint64_t PassThroughDataBytes(uint64_t inputBytes) const;
+    // The bytes of one 100 ms buffer: CopyFromFile copies whole ones.
+    uint32_t PassThroughUnit() const;
+    // Pass-through writers with nothing gathered: appends the whole 100 ms buffers among count
+    // bytes of the file sourceFd, from sourceOffset, by the kernel's copy, exactly as Write would
+    // have appended them. Returns the source bytes taken; fewer (possibly none) when the source
+    // ended or the kernel cannot copy between the two files: the caller hands the rest to Write.
+    uint64_t CopyFromFile(int sourceFd, int64_t sourceOffset, uint64_t count,
+                          TKernelCopy copy = KernelCopyFileRange);
 
 private:
     struct Impl;

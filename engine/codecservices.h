@@ -3,6 +3,8 @@
 // includes the codecs: the decoders chosen by extension, the MP3 writer, and the question for MP3
 // settings before an MP3 save.
 
+#include "engine/peakindex.h"
+
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -20,11 +22,19 @@ class Twavefile;
 using TImportRoutine = std::function<bool(const std::string& source, const std::string& workFile,
                                           std::atomic<int>& progress)>;
 
+// An import routine that may also build the work file's peak index on the way: it sets peaks to
+// a builder fed with every value of the work file, or leaves it empty.
+using TPeakImportRoutine =
+    std::function<bool(const std::string& source, const std::string& workFile,
+                       std::atomic<int>& progress, std::unique_ptr<TPeakBuilder>& peaks)>;
+
 struct TDecoderRow {
     std::string Extension; // lower case, with the dot: ".wav"
     TImportRoutine Decode;
     int SourceKind;             // 1 WAV, 2 MP3, 3 WMA
     std::string FailureMessage; // shown in the "File Loading Error!" box when Decode returns false
+    // Optional; used instead of Decode when set.
+    TPeakImportRoutine DecodeWithPeaks = nullptr;
 };
 
 // The MP3 encoder's configuration record, filled before an MP3 save.

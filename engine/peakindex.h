@@ -29,6 +29,11 @@ public:
     // Whole blocks closed so far, and B.
     uint32_t BlocksDone() const { return uint32_t(Block); }
     uint32_t Blocks() const { return BlockCount; }
+    // True when the builder was made for this sound and has been fed all of its values.
+    bool IsCompleteFor(uint32_t frames, int channels) const {
+        return channels == Channels && int64_t(frames) * channels == TotalValues &&
+               Next == TotalValues;
+    }
     // After all values: the index and the peaks.
     Tindexdata Finish(int16_t& peakLeft, int16_t& peakRight);
 

@@ -51,9 +51,12 @@ void Twavefile::BodyLoad() {
     for (const TDecoderRow& candidate : Codecs.Decoders)
         if (candidate.Extension == extension) row = &candidate;
     bool decoded = false;
+    std::unique_ptr<TPeakBuilder> peaks;
     if (row) {
         SourceKind = row->SourceKind;
-        decoded = row->Decode(FileName, WorkFileName, Progress);
+        decoded = row->DecodeWithPeaks
+                      ? row->DecodeWithPeaks(FileName, WorkFileName, Progress, peaks)
+                      : row->Decode(FileName, WorkFileName, Progress);
     }
     if (!decoded) {
         UserDialogs.ShowMessage(row ? row->FailureMessage : UnsupportedType, LoadErrorCaption,
@@ -62,7 +65,12 @@ void Twavefile::BodyLoad() {
         return;
     }
     OpenCurrentWorkFile();
-    BuildPeakIndex();
+    // An index the import built on the way spares reading the work file back; it counts only
+    // when it covers exactly the sound the header describes.
+    if (peaks && Frames > PeakBlockFrames && peaks->IsCompleteFor(Frames, Channels))
+        InstallPeaks(*peaks);
+    else
+        BuildPeakIndex();
 }
 
 bool Twavefile::New(const std::string& fileName, int sampleRate, int channels, int /*bits*/) {

@@ -27,6 +27,19 @@ TEST_F(Riff, CreatedChunksGetPadBytesAndTheirTrueSizes) {
     EXPECT_EQ(expected.size(), 12u + 8 + 4 + 8 + 2); // 3-byte body + pad byte
 }
 
+// Creating replaces what the file held, whether it was empty (a work file just named) or not.
+TEST_F(Riff, CreateEmptiesAnExistingFile) {
+    for (size_t before : {0, 5000}) {
+        WriteBytes(Path("t.riff"), Bytes(before, 0xEE));
+        TRiffFile f;
+        ASSERT_TRUE(f.Open(Path("t.riff"), TRiffFile::TMode::Create));
+        EXPECT_EQ(f.FileSize(), 0);
+        ASSERT_EQ(f.Write("abc", 3), 3);
+        ASSERT_TRUE(f.Close());
+        EXPECT_EQ(ReadBytes(Path("t.riff")), (Bytes{'a', 'b', 'c'})) << before;
+    }
+}
+
 TEST_F(Riff, SearchSkipsOtherChunksAndStopsAtTheParentsEnd) {
     Bytes file = RiffWave({Chunk("aaaa", {1, 2, 3}), Chunk("bbbb", {4, 5})}, 4 + 12 + 10);
     const Bytes outside = Chunk("cccc", {6});

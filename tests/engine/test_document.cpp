@@ -120,6 +120,52 @@ TEST_F(DocumentTest, PeakIndexHoldsBlockMaximaAndMinimaPerChannel) {
     EXPECT_EQ(Doc->PeakDb, -6);
 }
 
+// An import that builds the index on the way hands it to the load body, which takes it only
+// when it covers exactly the sound the work file's header describes, and scans otherwise.
+TEST_F(DocumentTest, LoadTakesTheImportsPeakIndexOnlyWhenItCoversTheWorkFile) {
+    struct Case {
+        const char* Name;
+        uint32_t Frames;        // of the work file (stereo, all values 1000)
+        uint32_t BuilderFrames; // the import's builder, fed with this many frames of 77
+        uint32_t FedFrames;
+        bool Taken;
+    };
+    const Case cases[] = {
+        {"covers the sound", 3000, 3000, 3000, true},
+        {"fed only in part", 3000, 3000, 2999, false},
+        {"made for another length", 3000, 3001, 3001, false},
+        {"one index block or less", 512, 512, 512, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TCodecServices codecs;
+        TDecoderRow row = CopyingWavDecoder();
+        auto copy = row.Decode;
+        row.DecodeWithPeaks = [&, copy](const std::string& source, const std::string& work,
+                                        std::atomic<int>& progress,
+                                        std::unique_ptr<TPeakBuilder>& peaks) {
+            peaks = std::make_unique<TPeakBuilder>(c.BuilderFrames, 2);
+            const std::vector<int16_t> fed(size_t(c.FedFrames) * 2, 77);
+            peaks->Feed(fed.data(), uint32_t(fed.size()));
+            return copy(source, work, progress);
+        };
+        codecs.Decoders.push_back(row);
+        RebuildDocument(codecs);
+        WriteWorkFile(Temp.File("in.wav"), 2, 8000, std::vector<int16_t>(c.Frames * 2, 1000));
+        ASSERT_TRUE(Doc->Open(Temp.File("in.wav")));
+        RunToIdle();
+        ASSERT_TRUE(Doc->Ready);
+        const auto index = Doc->GetPeakIndex();
+        if (c.Frames <= PeakBlockFrames) {
+            EXPECT_TRUE(index->empty()); // a short document keeps the (empty) index it had
+            continue;
+        }
+        ASSERT_FALSE(index->empty());
+        EXPECT_EQ(index->front().Max, c.Taken ? 77 : 1000);
+        EXPECT_EQ(Doc->Peak, c.Taken ? 77 : 1000);
+    }
+}
+
 TEST_F(DocumentTest, PeakOfAllNegativeSignalIsZeroAndFullScaleIsZeroDb) {
     Load(1, 8000, std::vector<int16_t>(2000, -1000));
     EXPECT_EQ(Doc->Peak, 0);
