@@ -29,16 +29,15 @@ TAboutForm::TAboutForm(const QString& fileVersion, TWindowDialogs& dialogs, QWid
         auto* label = new QLabel(QStringLiteral("<a href=\"%1\">%2</a>")
                                      .arg(target.toHtmlEscaped(), text.toHtmlEscaped()));
         label->setTextFormat(Qt::RichText);
-        label->setTextInteractionFlags(Qt::LinksAccessibleByMouse |
-                                       Qt::LinksAccessibleByKeyboard);
+        label->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
         label->setAccessibleName(text);
         connect(label, &QLabel::linkActivated, this,
                 [&dialogs](const QString& url) { dialogs.OpenUrl(QUrl(url)); });
         return label;
     };
     WebLink = link(QLatin1String(ProjectPage), QLatin1String(ProjectPage));
-    MailLink = link(QStringLiteral("mailto:") + QLatin1String(ProjectMail),
-                    QLatin1String(ProjectMail));
+    MailLink =
+        link(QStringLiteral("mailto:") + QLatin1String(ProjectMail), QLatin1String(ProjectMail));
 
     auto* ok = new QPushButton(tr("&Ok"));
     ok->setDefault(true);

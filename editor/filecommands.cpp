@@ -71,10 +71,9 @@ void TMainForm::NewExecute() {
 void TMainForm::CloseExecute() {
     if (Document->IsBusy()) return;
     if (Document->Modified.load()) {
-        switch (Services.WindowDialogs.Ask(this, tr("Would you like to save changes?"),
-                                           QMessageBox::Question,
-                                           QMessageBox::Yes | QMessageBox::No |
-                                               QMessageBox::Cancel)) {
+        switch (Services.WindowDialogs.Ask(
+            this, tr("Would you like to save changes?"), QMessageBox::Question,
+            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
         case QMessageBox::Yes:
             // A save that starts nothing or fails keeps the document and its changes.
             if (!SaveAndWait()) return;

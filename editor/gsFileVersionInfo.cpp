@@ -20,8 +20,7 @@ QByteArray ReadAt(QFile& file, uint64_t offset, uint64_t size) {
     return uint64_t(bytes.size()) == size ? bytes : QByteArray();
 }
 
-template <typename T>
-T Field(const QByteArray& bytes, size_t at) {
+template <typename T> T Field(const QByteArray& bytes, size_t at) {
     T value{};
     std::memcpy(&value, bytes.constData() + at, sizeof value); // callers check the length
     return value;
@@ -42,7 +41,9 @@ QByteArray ReadElfSection(const QString& path, const char* name, int64_t maxSize
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return {};
     const QByteArray ident = ReadAt(file, 0, 64);
-    if (ident.size() < 52 || !ident.startsWith("\x7f" "ELF")) return {};
+    if (ident.size() < 52 || !ident.startsWith("\x7f"
+                                               "ELF"))
+        return {};
     const bool wide = ident[4] == 2;
     if (!wide && ident[4] != 1) return {};
     // Fields are read in this machine's order; only little-endian files are ours.
@@ -82,9 +83,9 @@ QByteArray ReadElfSection(const QString& path, const char* name, int64_t maxSize
 }
 
 void TgsFileVersionInfo::Clear() {
-    for (QString* text : {&LanguageInfo, &CompanyName, &FileDescription, &FileVersion,
-                          &InternalName, &LegalCopyright, &OriginalFilename, &ProductName,
-                          &ProductVersion, &Comments})
+    for (QString* text :
+         {&LanguageInfo, &CompanyName, &FileDescription, &FileVersion, &InternalName,
+          &LegalCopyright, &OriginalFilename, &ProductName, &ProductVersion, &Comments})
         text->clear();
     RecordSize = 0;
 }
@@ -92,12 +93,11 @@ void TgsFileVersionInfo::Clear() {
 void TgsFileVersionInfo::SetFilename(const QString& name) {
     FFilename = name;
     Clear();
-    if (!QFileInfo(name).isFile())
-        throw EFilerError(("File not found: " + name).toStdString());
+    if (!QFileInfo(name).isFile()) throw EFilerError(("File not found: " + name).toStdString());
     const QByteArray record = ReadElfSection(name, SectionName, MaxRecordSize);
     // The record ends at its first zero byte (the section holds a C string).
-    const QByteArray text = record.left(record.indexOf('\0') < 0 ? record.size()
-                                                                  : record.indexOf('\0'));
+    const QByteArray text =
+        record.left(record.indexOf('\0') < 0 ? record.size() : record.indexOf('\0'));
     const QList<QByteArray> lines = text.split('\n');
     if (lines.isEmpty() || lines.first() != Magic)
         throw EReadError(("Invalid version info record in file " + name).toStdString());

@@ -36,8 +36,8 @@ Tmpegsettings::Tmpegsettings(QWidget* parent)
     auto* form = new QFormLayout;
 
     vbrmode = new QComboBox;
-    vbrmode->addItems({tr("Constant Bitrate (CBR)"), tr("Variable Bitrate (VBR)"),
-                       tr("Average Bitrate (ABR)")});
+    vbrmode->addItems(
+        {tr("Constant Bitrate (CBR)"), tr("Variable Bitrate (VBR)"), tr("Average Bitrate (ABR)")});
     vbrmode->setAccessibleName(tr("Encoding Mode"));
     form->addRow(tr("Encoding Mode:"), vbrmode);
 

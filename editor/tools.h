@@ -16,10 +16,10 @@ namespace orvella {
 class TWindowDialogs;
 
 struct TCompanion {
-    const char* Caption;  // the menu entry, with its accelerator mark
-    const char* Group;    // settings group holding "path", the program's folder
-    const char* Program;  // the program's file name
-    const char* Page;     // opened when the program is not found
+    const char* Caption; // the menu entry, with its accelerator mark
+    const char* Group;   // settings group holding "path", the program's folder
+    const char* Program; // the program's file name
+    const char* Page;    // opened when the program is not found
 };
 
 inline constexpr std::array<TCompanion, 5> Companions = {{

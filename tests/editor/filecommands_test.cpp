@@ -42,8 +42,8 @@ bool IsWav(const std::string& path) {
 // An MP3 file starts with a tag or a frame's sync bits.
 bool IsMp3(const std::string& path) {
     const std::string head = Head(path, 3);
-    return head == "ID3" || (head.size() >= 2 && uint8_t(head[0]) == 0xFF &&
-                             (uint8_t(head[1]) & 0xE0) == 0xE0);
+    return head == "ID3" ||
+           (head.size() >= 2 && uint8_t(head[0]) == 0xFF && (uint8_t(head[1]) & 0xE0) == 0xE0);
 }
 
 QStringList Items(const QComboBox* list) {
@@ -64,12 +64,9 @@ TEST(SaveTargets, TypedExtensionWinsOnlyWhenExactlyWavOrMp3) {
         const char* SaveAs;
         const char* SaveSelected;
     } cases[] = {
-        {"/d/x.MP3", 0, "/d/x.MP3.wav", "/d/x.wav"},
-        {"/d/x.mp3", 0, "/d/x.mp3", "/d/x.wav"},
-        {"/d/x.wav", 1, "/d/x.wav", "/d/x.mp3"},
-        {"/d/x", 1, "/d/x.mp3", "/d/x.mp3"},
-        {"/d/x.Wav", 1, "/d/x.Wav.mp3", "/d/x.mp3"},
-        {"/d.v/x", 0, "/d.v/x.wav", "/d.v/x.wav"},
+        {"/d/x.MP3", 0, "/d/x.MP3.wav", "/d/x.wav"},   {"/d/x.mp3", 0, "/d/x.mp3", "/d/x.wav"},
+        {"/d/x.wav", 1, "/d/x.wav", "/d/x.mp3"},       {"/d/x", 1, "/d/x.mp3", "/d/x.mp3"},
+        {"/d/x.Wav", 1, "/d/x.Wav.mp3", "/d/x.mp3"},   {"/d.v/x", 0, "/d.v/x.wav", "/d.v/x.wav"},
         {"/d/a.b.c", 0, "/d/a.b.c.wav", "/d/a.b.wav"},
     };
     for (const Case& c : cases) {
@@ -318,8 +315,9 @@ TEST_F(FileCommandsTest, Mp3ListsFollowTheRateAndResetOnEveryShowing) {
         uint32_t Rate;
         QStringList Rates;
     } cases[] = {
-        {44100, {"320", "256", "224", "192", "160", "128", "112", "96", "80", "64", "56", "48",
-                 "40", "32"}},
+        {44100,
+         {"320", "256", "224", "192", "160", "128", "112", "96", "80", "64", "56", "48", "40",
+          "32"}},
         {22050,
          {"160", "144", "128", "112", "96", "80", "64", "56", "48", "40", "32", "24", "16", "8"}},
         {8000, {"128", "112", "96", "80", "64", "56", "48", "40", "32", "24", "16", "8"}},

@@ -199,12 +199,35 @@ TEST(Manual, DescribesEveryMenuCommandBesideTheProgram) {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
     const QString text = QString::fromUtf8(file.readAll());
-    for (const char* topic :
-         {"Open", "Close", "Save As", "Save Selected As", "File Properties", "Settings", "Exit",
-          "Zoom In", "Milliseconds", "Undo", "Paste", "Select All", "Play", "Fade In",
-          "Insert Silence", "Normalization", "Reverse", "Invert", "Amplify", "Sound Recorder",
-          "Contents", "Check Updates", "About", "Temporary Folder", "Colors", "Selected",
-          "Ctrl+O", "F1", "MPEG Layer3 Settings"})
+    for (const char* topic : {"Open",
+                              "Close",
+                              "Save As",
+                              "Save Selected As",
+                              "File Properties",
+                              "Settings",
+                              "Exit",
+                              "Zoom In",
+                              "Milliseconds",
+                              "Undo",
+                              "Paste",
+                              "Select All",
+                              "Play",
+                              "Fade In",
+                              "Insert Silence",
+                              "Normalization",
+                              "Reverse",
+                              "Invert",
+                              "Amplify",
+                              "Sound Recorder",
+                              "Contents",
+                              "Check Updates",
+                              "About",
+                              "Temporary Folder",
+                              "Colors",
+                              "Selected",
+                              "Ctrl+O",
+                              "F1",
+                              "MPEG Layer3 Settings"})
         EXPECT_TRUE(text.contains(QLatin1String(topic))) << topic;
 }
 
@@ -257,8 +280,9 @@ TEST_F(ToolsTest, AnEntryIsFoundBySettingByPathOrNotAtAll) {
     Form->Actions.Tools[2]->trigger();
     EXPECT_EQ(Window.Started.size(), 2u);
     ASSERT_EQ(Window.Questions.size(), 1u);
-    EXPECT_EQ(Window.Questions[0],
-              QStringLiteral("Component not found\r\nPlease download and install it from our site."));
+    EXPECT_EQ(
+        Window.Questions[0],
+        QStringLiteral("Component not found\r\nPlease download and install it from our site."));
     ASSERT_EQ(Window.Urls.size(), 1u);
     EXPECT_EQ(Window.Urls[0], QUrl(QLatin1String(Companions[2].Page)));
 
@@ -308,7 +332,10 @@ std::string ElfWith(const std::vector<std::pair<std::string, std::string>>& sect
     body += names;
     const uint64_t table = 64 + body.size();
     std::string file(64, '\0');
-    std::memcpy(file.data(), "\x7f" "ELF\x02\x01\x01", 7);
+    std::memcpy(file.data(),
+                "\x7f"
+                "ELF\x02\x01\x01",
+                7);
     auto put = [](std::string& to, size_t at, auto value) {
         std::memcpy(to.data() + at, &value, sizeof value);
     };
@@ -343,8 +370,8 @@ TEST(VersionRecord, ReadBackFromTheBuiltProgram) {
     EXPECT_EQ(info.CompanyName, QStringLiteral("Quendrix"));
     EXPECT_EQ(info.ProductName, QStringLiteral("Orvella"));
     EXPECT_EQ(info.OriginalFilename, QStringLiteral("orvella"));
-    for (const QString* text : {&info.FileDescription, &info.InternalName, &info.LegalCopyright,
-                                &info.Comments})
+    for (const QString* text :
+         {&info.FileDescription, &info.InternalName, &info.LegalCopyright, &info.Comments})
         EXPECT_FALSE(text->isEmpty() || *text == QStringLiteral("n/a"));
     EXPECT_EQ(info.GetBuildOnly(), info.FileVersion.section(QLatin1Char('.'), -1));
 }
@@ -396,8 +423,9 @@ TEST(VersionRecord, TheThreeErrorsAndMissingKeys) {
         {"damaged-table", damagedTable, noRecord},
         {"huge-section", hugeSection, noRecord},
         {"truncated", ElfWith({{".orvella_version", magic}}).substr(0, 70), noRecord},
-        {"no-language", ElfWith({{".orvella_version", magic + "StringFileInfo\\040904B0\\"
-                                                              "FileVersion=1.0\n"}}),
+        {"no-language",
+         ElfWith({{".orvella_version", magic + "StringFileInfo\\040904B0\\"
+                                               "FileVersion=1.0\n"}}),
          "Invalid language info in file "},
         {"bad-language", ElfWith({{".orvella_version", magic + "Translation=0409\n"}}),
          "Invalid language info in file "},
@@ -413,9 +441,10 @@ TEST(VersionRecord, TheThreeErrorsAndMissingKeys) {
     // A record with only some keys: "n/a" for the others; a version without dots is its own
     // build number.
     TgsFileVersionInfo info;
-    const std::string partial = magic + "Translation=040904b0\n"
-                                        "StringFileInfo\\040904B0\\FileVersion=77\n"
-                                        "StringFileInfo\\041104B0\\Comments=no\n" +
+    const std::string partial = magic +
+                                "Translation=040904b0\n"
+                                "StringFileInfo\\040904B0\\FileVersion=77\n"
+                                "StringFileInfo\\041104B0\\Comments=no\n" +
                                 std::string(1, '\0') + "junk";
     info.SetFilename(write("partial", ElfWith({{".comment", "x"}, {".orvella_version", partial}})));
     EXPECT_EQ(info.LanguageInfo, QStringLiteral("040904B0"));
