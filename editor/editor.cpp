@@ -1,6 +1,7 @@
 // orvella: the desktop editor. Binds the rate conversion library, makes the main window and its
 // dialogs, and runs the event loop.
 
+#include "editor/gsFileVersionInfo.h"
 #include "editor/lazysounddevice.h"
 #include "editor/main.h"
 #include "editor/qtuserdialogs.h"
@@ -12,6 +13,7 @@
 #include <QMessageBox>
 
 #include <cstdio>
+#include <exception>
 #include <fcntl.h>
 #include <semaphore.h>
 
@@ -42,7 +44,16 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Orvella"));
     QApplication::setOrganizationName(QStringLiteral("Quendrix"));
-    QApplication::setApplicationVersion(QStringLiteral(ORVELLA_VERSION));
+    // The version comes from the record the build wrote into the program file.
+    QString version;
+    try {
+        TgsFileVersionInfo info;
+        info.SetFilename(QCoreApplication::applicationFilePath());
+        version = info.FileVersion;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "orvella: %s\n", error.what());
+    }
+    QApplication::setApplicationVersion(version);
 
     const std::string library =
         VelcoraPathFor(QCoreApplication::applicationFilePath().toStdString());
@@ -63,7 +74,7 @@ int main(int argc, char** argv) {
         {mainThread, dialogs, windowDialogs, [] { return std::make_shared<TLazySoundDevice>(); }},
         arguments);
     // The caption carries the program's version once the window exists.
-    form.AppendVersion(QStringLiteral(ORVELLA_VERSION));
+    form.AppendVersion(version);
     form.show();
     return QApplication::exec();
 }

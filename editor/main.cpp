@@ -2,6 +2,7 @@
 
 #include "codecs/codectable.h"
 #include "editor/amplify.h"
+#include "editor/mpegsettings.h"
 #include "editor/normalizeform.h"
 #include "editor/qtwaveclipboard.h"
 #include "editor/selectionpanel.h"
@@ -104,6 +105,8 @@ void TMainForm::FormCreate(const QStringList& arguments) {
     engineSettings.TempFolder = Settings.tempfolder.toStdString();
     TCodecServices codecs =
         Services.Codecs.Decoders.empty() ? DefaultCodecServices(Services.Dialogs) : Services.Codecs;
+    if (!codecs.ConfirmMP3Settings)
+        codecs.ConfirmMP3Settings = [this](Twavefile& doc) { return ConfirmMP3Settings(doc); };
     Document = std::make_unique<Twavefile>(Services.Main, Services.Dialogs, engineSettings,
                                            std::move(codecs), Clipboard);
     Document->OnReady = [this](Twavefile* sender) { onReady(sender); };
@@ -123,6 +126,7 @@ void TMainForm::FormCreate(const QStringList& arguments) {
     SilenceForm = new TSilenceForm(this);
     NormalizeForm = new TNormalizeForm(this);
     AmplifyForm = new TAmplifyForm(this);
+    MpegSettings = new Tmpegsettings(this);
 
     Actions.Save->setEnabled(true);
     Actions.SaveAs->setEnabled(true);
@@ -153,11 +157,7 @@ void TMainForm::FormCreate(const QStringList& arguments) {
     Panel1->layout()->addWidget(View);
     View->SetDocument(Document.get());
     View->SetScrollBar(Scroll);
-    view::TWaveColors colors;
-    colors.Back = uint32_t(Settings.backcolor) & 0xFFFFFF;
-    colors.Wave = uint32_t(Settings.wavecolor) & 0xFFFFFF;
-    colors.Scale = uint32_t(Settings.scalecolor) & 0xFFFFFF;
-    View->SetColors(colors);
+    ApplyColors();
     View->OnCursor = [this](TWaveView* sender, uint32_t position, uint32_t positions) {
         onCursor(sender, position, positions);
     };
@@ -188,6 +188,7 @@ void TMainForm::FormCreate(const QStringList& arguments) {
     connect(&VizTimer, &QTimer::timeout, this, &TMainForm::VizTimerTimer);
 
     setTabOrder(View, Selection->selstart);
+    CreateShellCommands();
 
     if (arguments.size() == 1) {
         Scroll->SetPageSize(0);
@@ -340,12 +341,7 @@ void TMainForm::ConnectActions() {
     connect(Selection->sel, &QCheckBox::clicked, this, &TMainForm::selClick);
     connect(Selection->PickStart, &QPushButton::clicked, this, &TMainForm::PickStartClick);
     connect(Selection->PickStop, &QPushButton::clicked, this, &TMainForm::PickStopClick);
-    // The commands of the next stage of the window are in place but have nothing to run yet.
-    for (QAction* later : {a.New, a.FileProperties, a.Settings, a.CheckUpdates, a.About})
-        later->setEnabled(false);
-    for (QAction* tool : a.Tools)
-        tool->setEnabled(false);
-    a.Contents->setEnabled(false);
+    connect(a.New, &QAction::triggered, this, &TMainForm::NewExecute);
     // The "New" and "Convert" actions are on no menu; the window holds them so their
     // shortcuts, if any, would work.
     addAction(a.New);
@@ -371,6 +367,7 @@ void TMainForm::PlaceWindow() {
 }
 
 void TMainForm::AppendVersion(const QString& version) {
+    FileVersion = version;
     setWindowTitle(windowTitle() + QLatin1Char(' ') + version);
 }
 
@@ -465,21 +462,26 @@ bool TMainForm::FormCloseQuery() {
     if (!Document->Modified.load()) return true;
     switch (dialogs.Ask(this, tr("Would you like to save changes?"), QMessageBox::Question,
                         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
-    case QMessageBox::Yes: {
+    case QMessageBox::Yes:
         // A save that does not start, or whose body fails, leaves the window open with the
-        // document and its changes: the wait ends with the body, not only with Saved.
-        if (!Document->Save()) return false;
-        while (Document->IsBusy()) {
-            QCoreApplication::processEvents(
-                QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents, 50);
-        }
-        return Document->Saved.load();
-    }
+        // document and its changes.
+        return SaveAndWait();
     case QMessageBox::No:
         return true;
     default:
         return false;
     }
+}
+
+bool TMainForm::SaveAndWait() {
+    // The wait ends with the body, not only with Saved: a save that starts nothing or fails
+    // never sets it.
+    if (!Document->Save()) return false;
+    while (Document->IsBusy()) {
+        QCoreApplication::processEvents(
+            QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents, 50);
+    }
+    return Document->Saved.load();
 }
 
 void TMainForm::FormClose() {
@@ -504,47 +506,6 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     }
     FormClose();
     event->accept();
-}
-
-// --- file commands (their full flows come with the file dialogs) ---
-
-void TMainForm::OpenExecute() {
-    const QString path = Services.WindowDialogs.OpenFileName(this);
-    if (path.isEmpty() || Document->IsBusy()) return;
-    View->CloseWave();
-    const QString name = QFileInfo(path).fileName();
-    SetStatus(0, tr("File: ") + name);
-    SetCaption(name);
-    Document->Open(path.toStdString());
-}
-
-void TMainForm::CloseExecute() {
-    if (Document->IsBusy()) return;
-    View->CloseWave();
-    SetStatus(0, QString());
-    SetCaption(QString());
-}
-
-void TMainForm::SaveExecute() {
-    if (!Document->Ready.load() || Document->IsBusy()) return;
-    if (Document->FileName.empty() || !Document->Save()) SaveAsExecute();
-}
-
-void TMainForm::SaveAsExecute() {
-    if (!Document->Ready.load() || Document->IsBusy()) return;
-    const QString path = Services.WindowDialogs.SaveFileName(this);
-    if (path.isEmpty()) return;
-    Document->FileName = path.toStdString();
-    SetStatus(0, tr("File: ") + QFileInfo(path).fileName());
-    SetCaption(QFileInfo(path).fileName());
-    Document->Save();
-}
-
-void TMainForm::SaveSelectedAsExecute() {
-    if (!Document->Ready.load() || !View->Selected || Document->IsBusy()) return;
-    const QString path = Services.WindowDialogs.SaveFileName(this);
-    if (path.isEmpty()) return;
-    Document->SaveRange(path.toStdString(), View->SelStart, View->SelStop);
 }
 
 // --- view commands ---

@@ -38,6 +38,11 @@ class TVUMeter;
 class TWaveView;
 class TWindowDialogs;
 class TiceTrackBar;
+class TAboutForm;
+class TFileInfoForm;
+class Tmpegsettings;
+class TmGetNewVer;
+class TsettingsForm;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -62,8 +67,10 @@ public:
     TMainForm(TServices services, const QStringList& arguments, QWidget* parent = nullptr);
     ~TMainForm() override;
 
-    // Appends " " + version to the caption the window has now (done once at start-up).
+    // Appends " " + version to the caption the window has now (done once at start-up); the
+    // version is also the About box's and the one the update check compares with.
     void AppendVersion(const QString& version);
+    QString FileVersion;
 
     // --- what the window holds ---
     std::unique_ptr<Twavefile> Document;
@@ -89,6 +96,13 @@ public:
     TSilenceForm* SilenceForm = nullptr;
     TNormalizeForm* NormalizeForm = nullptr;
     TAmplifyForm* AmplifyForm = nullptr;
+    // The file commands' and the Help and Tools menus' windows (filecommands.cpp,
+    // shellcommands.cpp).
+    Tmpegsettings* MpegSettings = nullptr;
+    TsettingsForm* SettingsForm = nullptr;
+    TFileInfoForm* FileInfoForm = nullptr;
+    TAboutForm* AboutForm = nullptr;
+    TmGetNewVer* GetNewVer = nullptr;
 
     // --- handlers ---
     void onReady(Twavefile* sender);
@@ -107,6 +121,7 @@ public:
 
     // --- commands ---
     void OpenExecute();
+    void NewExecute();
     void CloseExecute();
     void SaveExecute();
     void SaveAsExecute();
@@ -136,6 +151,14 @@ public:
     void AmplifyIncreaseExecute();
     void AmplifyDecreaseExecute();
     void ConvertExecute();
+    void FilePropertiesExecute();
+    void SettingsExecute();
+    void ContentsExecute();
+    void ToolExecute(int index);
+    void CheckUpdatesExecute();
+    void AboutExecute();
+    // Before an MP3 save: the MP3 settings dialog for doc; false when cancelled.
+    bool ConfirmMP3Settings(Twavefile& doc);
     // The "Selected" box clicked by the user: the edits become the view's selection.
     void selClick();
     void PickStartClick();
@@ -161,6 +184,17 @@ private:
     bool RunDialog(QDialog& dialog);
     void Amplify(int preset);
     void SetCaption(const QString& name);
+    // Open and New: empty selection edits, an empty scroll bar, playback stopped, no document.
+    void ResetForNewDocument();
+    // Status panel 0 and the caption for path; both empty for an empty path.
+    void ShowFileName(const QString& path);
+    // Saves and waits for the body; true when the document was saved.
+    bool SaveAndWait();
+    // The settings' colours to the view, repainted.
+    void ApplyColors();
+    // Makes the Settings, File Properties and About windows and the update checker, and
+    // connects their commands.
+    void CreateShellCommands();
 
     TServices Services;
     bool Closed = false;

@@ -175,10 +175,21 @@ bool Twavefile::StartOperation(TWaveOperation operation, CThread::TBody body) {
     return true;
 }
 
+void Twavefile::SetTempFolder(const std::string& folder) {
+    if (Busy.load())
+        PendingTempFolder = folder;
+    else
+        EngineSettings.TempFolder = folder;
+}
+
 void Twavefile::OperationDone(int returnValue) {
     if (Worker) Worker->Join();
     Worker.reset();
     Busy = false;
+    if (!PendingTempFolder.empty()) {
+        EngineSettings.TempFolder = std::move(PendingTempFolder);
+        PendingTempFolder.clear();
+    }
     if (returnValue != 1) return;
     DroppedRedo.Clear();
     Ready = true;

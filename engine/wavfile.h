@@ -167,6 +167,9 @@ public:
     TEncoderConfig EncoderConfig{};
 
     const TEngineSettings& Settings() const { return EngineSettings; }
+    // Main thread: the folder for the work files made from now on. While a body runs (it may be
+    // making one) the change waits for the body's end. Files already made stay where they are.
+    void SetTempFolder(const std::string& folder);
     TUserDialogs& Dialogs() { return UserDialogs; }
     TMainThread& MainThread() { return Main; }
 
@@ -269,6 +272,7 @@ private:
     TMainThread& Main;
     TUserDialogs& UserDialogs;
     TEngineSettings EngineSettings;
+    std::string PendingTempFolder; // set while a body ran; applied when it ends
     TCodecServices Codecs;
     TWaveClipboard* Clipboard;
 

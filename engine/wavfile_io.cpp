@@ -26,6 +26,22 @@ std::string FolderOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
+// The file a save replaces: the path with every symbolic link along its last component followed,
+// so that the link's target gets the new contents and the link itself stays. A target that does
+// not exist yet is where the new file goes. A loop of links ends after a bounded number of steps.
+std::string FollowLinks(std::string path) {
+    for (int hop = 0; hop < 40; ++hop) {
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
+        std::string target(size_t(info.st_size > 0 ? info.st_size : 255) + 1, '\0');
+        const ssize_t length = ::readlink(path.c_str(), target.data(), target.size());
+        if (length <= 0 || size_t(length) >= target.size()) return path;
+        target.resize(size_t(length));
+        path = target.front() == '/' ? target : FolderOf(path) + "/" + target;
+    }
+    return path;
+}
+
 } // namespace
 
 void Twavefile::FailQuietly() {
@@ -109,13 +125,14 @@ bool Twavefile::Save() {
 bool Twavefile::SaveRange(const std::string& path, int64_t start, int64_t stop) {
     if (!CanStartChange()) return false;
     SaveFileName = path;
-    RangeStart = start;
-    RangeStop = stop;
+    // A range running backwards or past the end saves the part that lies in the document.
+    SetRange(start, stop);
     return StartSave();
 }
 
 bool Twavefile::StartSave() {
     Saved = false;
+    SaveFileName = FollowLinks(SaveFileName);
     const std::string extension = LowerExtension(SaveFileName);
     // Modified is cleared by a save that succeeded (OperationDone), never here.
     if (extension == ".mp3") {
@@ -140,6 +157,11 @@ void Twavefile::CommitSavedFile(const std::string& tempPath) {
     mode_t mode;
     if (::stat(SaveFileName.c_str(), &info) == 0) {
         mode = info.st_mode & 07777;
+        // The replaced file's owner and group, where the process may give them away; otherwise
+        // the new file stays the process's own.
+        if (::chown(tempPath.c_str(), info.st_uid, info.st_gid) != 0) {
+            [[maybe_unused]] const int ignored = ::chown(tempPath.c_str(), uid_t(-1), info.st_gid);
+        }
     } else {
         const mode_t mask = ::umask(0);
         ::umask(mask);

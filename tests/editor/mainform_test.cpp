@@ -59,8 +59,12 @@ public:
         if (Typed) spin.SetValue(*Typed);
         return Accept;
     }
-    QString OpenFileName(QWidget*) override { return {}; }
-    QString SaveFileName(QWidget*) override { return {}; }
+    QString OpenFileName(QWidget*, const QString&) override { return {}; }
+    QString SaveFileName(QWidget*, const QString&, int&) override { return {}; }
+    QString FolderName(QWidget*, const QString&) override { return {}; }
+    QColor ColorOf(QWidget*, const QColor&) override { return {}; }
+    bool OpenUrl(const QUrl&) override { return false; }
+    bool StartProgram(const QString&, const QStringList&) override { return false; }
 
     std::deque<QMessageBox::StandardButton> Answers;
     std::vector<QString> Questions;

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <cstring>
 #include <filesystem>
@@ -254,19 +257,15 @@ TEST_F(DocumentTest, SaveRangeWritesHeaderAndValues) {
 TEST_F(DocumentTest, FailedSaveKeepsTheUsersFileAndTheModifiedMark) {
     Load(1, 8000, {1, 2, 3, 4});
     Doc->Modified = true;
-    const std::string target = Temp.File("keep.wav");
-    WriteWorkFile(target, 1, 8000, {9, 9});
-    const auto before = ReadFileBytes(target);
-    // A range beyond the document fails while copying.
-    ASSERT_TRUE(Doc->SaveRange(target, 0, 10));
+    // A folder that does not exist: the new file cannot be made.
+    ASSERT_TRUE(Doc->SaveRange(Temp.File("gone/keep.wav"), 0, 4));
     RunToIdle();
     ASSERT_EQ(Dialogs.Errors().size(), 1u);
-    EXPECT_EQ(ReadFileBytes(target), before);
     EXPECT_FALSE(Doc->Saved);
     EXPECT_TRUE(Doc->Modified);
     EXPECT_TRUE(Doc->Ready);
-    // Only the document's work file and the user's file remain.
-    EXPECT_EQ(Temp.Files().size(), 2u);
+    // No half-written file is left: only the document's work file remains.
+    EXPECT_EQ(Temp.Files().size(), 1u);
 
     // A save that starts nothing leaves the mark too; a good one clears it.
     EXPECT_FALSE(Doc->SaveRange(Temp.File("x.txt"), 0, 1));
@@ -281,6 +280,62 @@ TEST_F(DocumentTest, FailedSaveKeepsTheUsersFileAndTheModifiedMark) {
     EXPECT_TRUE(Doc->Saved);
     EXPECT_FALSE(Doc->Modified);
     EXPECT_EQ(fs::status(Doc->FileName).permissions(), mode);
+}
+
+// The engine limits a saved range to the document, whatever the caller passes.
+TEST_F(DocumentTest, SaveRangeKeepsToTheDocument) {
+    Load(1, 8000, {1, 2, 3, 4});
+    struct Case {
+        int64_t Start, Stop;
+        std::vector<int16_t> Saved;
+    } cases[] = {{0, 10, {1, 2, 3, 4}}, {3, 1, {2, 3}}, {-5, 2, {1, 2}}, {7, 9, {}}};
+    for (const Case& c : cases) {
+        const std::string target = Temp.File("range.wav");
+        ASSERT_TRUE(Doc->SaveRange(target, c.Start, c.Stop));
+        RunToIdle();
+        EXPECT_TRUE(Doc->Saved) << c.Start << ".." << c.Stop;
+        EXPECT_EQ(ReadWorkFileValues(target), c.Saved) << c.Start << ".." << c.Stop;
+    }
+    EXPECT_TRUE(Dialogs.Errors().empty());
+}
+
+// A save through a symbolic link rewrites the file the link points at; the link stays a link,
+// and the rewritten file keeps its mode and owner.
+TEST_F(DocumentTest, SaveThroughALinkReplacesItsTargetKeepingModeAndOwner) {
+    namespace fs = std::filesystem;
+    Load(1, 8000, {1, 2, 3});
+    fs::create_directory(Temp.File("real"));
+    const std::string real = Temp.File("real/song.wav");
+    WriteWorkFile(real, 1, 8000, {9});
+    const fs::perms mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read;
+    fs::permissions(real, mode);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(real.c_str(), 4321, 4322), 0);
+    }
+    // A relative link to a relative link.
+    fs::create_symlink("real/song.wav", Temp.File("middle.wav"));
+    fs::create_symlink("middle.wav", Temp.File("link.wav"));
+
+    ASSERT_TRUE(Doc->SaveRange(Temp.File("link.wav"), 0, 3));
+    RunToIdle();
+    ASSERT_TRUE(Doc->Saved);
+    EXPECT_TRUE(fs::is_symlink(Temp.File("link.wav")));
+    EXPECT_TRUE(fs::is_symlink(Temp.File("middle.wav")));
+    EXPECT_EQ(ReadWorkFileValues(real), std::vector<int16_t>({1, 2, 3}));
+    EXPECT_EQ(fs::status(real).permissions(), mode);
+    struct stat info {};
+    ASSERT_EQ(::stat(real.c_str(), &info), 0);
+    if (root) {
+        EXPECT_EQ(info.st_uid, 4321u);
+        EXPECT_EQ(info.st_gid, 4322u);
+    }
+    // A link to a file not there yet: the file is made where the link points.
+    fs::create_symlink("real/new.wav", Temp.File("ahead.wav"));
+    ASSERT_TRUE(Doc->SaveRange(Temp.File("ahead.wav"), 0, 1));
+    RunToIdle();
+    EXPECT_TRUE(fs::is_symlink(Temp.File("ahead.wav")));
+    EXPECT_EQ(ReadWorkFileValues(Temp.File("real/new.wav")), std::vector<int16_t>({1}));
 }
 
 TEST_F(DocumentTest, CloseAndDestroyLeaveNoWorkFiles) {

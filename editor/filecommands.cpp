@@ -1,0 +1,140 @@
+// The file commands of the main window: Open, New, Close, Save, Save As and Save Selected As,
+// and the question for MP3 settings before an MP3 save.
+
+#include "editor/filecommands.h"
+
+#include "codecs/mp3format.h"
+#include "editor/main.h"
+#include "editor/mpegsettings.h"
+#include "editor/selectionpanel.h"
+#include "editor/timeedit.h"
+#include "editor/windowdialogs.h"
+#include "view/framescrollbar.h"
+#include "view/waveview.h"
+
+#include <QFileInfo>
+
+namespace orvella {
+
+QString DefaultSaveExtension(int filterIndex) {
+    return filterIndex == 1 ? QStringLiteral(".mp3") : QStringLiteral(".wav");
+}
+
+QString SaveAsTarget(const QString& chosen, int filterIndex) {
+    if (chosen.endsWith(QLatin1String(".mp3")) || chosen.endsWith(QLatin1String(".wav")))
+        return chosen;
+    return chosen + DefaultSaveExtension(filterIndex);
+}
+
+QString SaveSelectedTarget(const QString& chosen, int filterIndex) {
+    const qsizetype slash = chosen.lastIndexOf(QLatin1Char('/'));
+    const qsizetype dot = chosen.lastIndexOf(QLatin1Char('.'));
+    const QString stem = dot > slash ? chosen.left(dot) : chosen;
+    return stem + DefaultSaveExtension(filterIndex);
+}
+
+void TMainForm::ResetForNewDocument() {
+    const QString empty = MillisecondsMode() ? QStringLiteral("00:00.000") : QStringLiteral("0");
+    Selection->SetStartText(empty);
+    Selection->SetStopText(empty);
+    Scroll->SetPageSize(0);
+    Scroll->SetMinimum(0);
+    Scroll->SetMaximum(100);
+    if (Document->Ready.load()) StopExecute();
+    View->CloseWave();
+    View->Repaint();
+}
+
+void TMainForm::ShowFileName(const QString& path) {
+    const QString name = QFileInfo(path).fileName();
+    SetStatus(0, name.isEmpty() ? QString() : tr("File: ") + name);
+    SetCaption(name);
+}
+
+void TMainForm::OpenExecute() {
+    const QString path = Services.WindowDialogs.OpenFileName(this, QLatin1String(OpenFilter));
+    // A running body would refuse the load: nothing changes then.
+    if (path.isEmpty() || Document->IsBusy()) return;
+    ResetForNewDocument();
+    ShowFileName(path);
+    // Unsaved changes of the previous document go without a question.
+    Document->Open(path.toStdString());
+}
+
+void TMainForm::NewExecute() {
+    if (Document->IsBusy()) return;
+    ResetForNewDocument();
+    ShowFileName(QStringLiteral("Untitled.wav"));
+    Document->New("untitled.wav", 44100, 2, 16);
+}
+
+void TMainForm::CloseExecute() {
+    if (Document->IsBusy()) return;
+    if (Document->Modified.load()) {
+        switch (Services.WindowDialogs.Ask(
+            this, tr("Would you like to save changes?"), QMessageBox::Question,
+            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
+        case QMessageBox::Yes:
+            // A save that starts nothing or fails keeps the document and its changes.
+            if (!SaveAndWait()) return;
+            break;
+        case QMessageBox::No:
+            break;
+        default:
+            return;
+        }
+    }
+    View->CloseWave();
+    View->Repaint();
+    ShowFileName(QString());
+}
+
+void TMainForm::SaveExecute() {
+    if (Document->Modified.load()) Document->Save();
+}
+
+void TMainForm::SaveAsExecute() {
+    // Without a document there is nothing to save: no dialog either.
+    if (!Document->Ready.load() || Document->IsBusy()) return;
+    int filter = 0;
+    const QString chosen =
+        Services.WindowDialogs.SaveFileName(this, QLatin1String(SaveFilter), filter);
+    if (chosen.isEmpty()) return;
+    const std::string remembered = Document->FileName;
+    const QString path = SaveAsTarget(chosen, filter);
+    if (QFileInfo::exists(path) &&
+        Services.WindowDialogs.Ask(this, tr("This file %1 already exists. Overwrite?").arg(path),
+                                   QMessageBox::Critical,
+                                   QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+        return;
+    Document->FileName = path.toStdString();
+    if (Document->Save())
+        ShowFileName(path);
+    else
+        Document->FileName = remembered;
+}
+
+void TMainForm::SaveSelectedAsExecute() {
+    if (!View->Selected || !Document->Ready.load() || Document->IsBusy()) return;
+    int filter = 0;
+    const QString chosen =
+        Services.WindowDialogs.SaveFileName(this, QLatin1String(SaveFilter), filter);
+    if (chosen.isEmpty()) return;
+    const QString path = SaveSelectedTarget(chosen, filter);
+    if (QFileInfo::exists(path) &&
+        Services.WindowDialogs.Ask(this, tr("This file already exists. Overwrite?"),
+                                   QMessageBox::Critical,
+                                   QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+        return;
+    Document->SaveRange(path.toStdString(), View->SelStart, View->SelStop);
+}
+
+bool TMainForm::ConfirmMP3Settings(Twavefile& doc) {
+    const uint32_t rate = doc.SampleRate.load();
+    MpegSettings->FormActivate(rate);
+    if (!Services.WindowDialogs.Execute(*MpegSettings)) return false;
+    doc.EncoderConfig = FillEncoderConfig(MpegSettings->Choices(), rate, doc.Channels.load());
+    return true;
+}
+
+} // namespace orvella

@@ -1,0 +1,97 @@
+// The main window's commands beyond editing: File Properties, Settings, Help (Contents, Check
+// Updates, About) and the Tools menu, and the windows they show.
+
+#include "editor/about.h"
+#include "editor/checkpad.h"
+#include "editor/fileinfounit.h"
+#include "editor/helpfile.h"
+#include "editor/main.h"
+#include "editor/qtwaveclipboard.h"
+#include "editor/settform.h"
+#include "editor/tools.h"
+#include "editor/windowdialogs.h"
+#include "view/waveview.h"
+
+#include <QLabel>
+
+namespace orvella {
+
+namespace {
+
+// Shows a window that is not modal, centred on the main window the first time, and raises it.
+void ShowWindow(QWidget& owner, QDialog& window) {
+    if (!window.isVisible()) {
+        window.adjustSize();
+        window.move(owner.geometry().center() - window.rect().center());
+    }
+    window.show();
+    window.raise();
+    window.activateWindow();
+}
+
+} // namespace
+
+void TMainForm::CreateShellCommands() {
+    SettingsForm = new TsettingsForm(Settings, Services.WindowDialogs, this);
+    SettingsForm->OnTempFolder = [this](const QString& folder) {
+        // The next work file, of the document or of a paste, is made there.
+        Document->SetTempFolder(folder.toStdString());
+        Clipboard->SetTempFolder(folder.toStdString());
+    };
+    SettingsForm->OnColors = [this] { ApplyColors(); };
+    FileInfoForm = new TFileInfoForm(this);
+    AboutForm = new TAboutForm(FileVersion, Services.WindowDialogs, this);
+    GetNewVer = new TmGetNewVer(this);
+
+    const TMainActions& a = Actions;
+    connect(a.FileProperties, &QAction::triggered, this, &TMainForm::FilePropertiesExecute);
+    connect(a.Settings, &QAction::triggered, this, &TMainForm::SettingsExecute);
+    connect(a.Contents, &QAction::triggered, this, &TMainForm::ContentsExecute);
+    connect(a.CheckUpdates, &QAction::triggered, this, &TMainForm::CheckUpdatesExecute);
+    connect(a.About, &QAction::triggered, this, &TMainForm::AboutExecute);
+    for (int i = 0; i < int(a.Tools.size()) && i < int(Companions.size()); ++i) {
+        a.Tools[i]->setText(tr(Companions[size_t(i)].Caption));
+        connect(a.Tools[i], &QAction::triggered, this, [this, i] { ToolExecute(i); });
+    }
+}
+
+void TMainForm::ApplyColors() {
+    view::TWaveColors colors;
+    colors.Back = uint32_t(Settings.backcolor) & 0xFFFFFF;
+    colors.Wave = uint32_t(Settings.wavecolor) & 0xFFFFFF;
+    colors.Scale = uint32_t(Settings.scalecolor) & 0xFFFFFF;
+    View->SetColors(colors);
+    View->Repaint();
+}
+
+void TMainForm::FilePropertiesExecute() {
+    if (!Document->Ready.load()) return;
+    FileInfoForm->Fill(*Document);
+    ShowWindow(*this, *FileInfoForm);
+}
+
+void TMainForm::SettingsExecute() {
+    ShowWindow(*this, *SettingsForm);
+}
+
+void TMainForm::ContentsExecute() {
+    const QString failure = ShowHelp(Services.WindowDialogs, HelpFilePath());
+    if (!failure.isEmpty()) Services.Dialogs.ShowError(failure.toStdString());
+}
+
+void TMainForm::ToolExecute(int index) {
+    if (index < 0 || size_t(index) >= Companions.size()) return;
+    RunCompanion(Companions[size_t(index)], Services.WindowDialogs, this);
+}
+
+void TMainForm::CheckUpdatesExecute() {
+    GetNewVer->OwnVersion = FileVersion;
+    GetNewVer->Check();
+}
+
+void TMainForm::AboutExecute() {
+    AboutForm->VersionLabel->setText(tr("Version: ") + FileVersion);
+    ShowWindow(*this, *AboutForm);
+}
+
+} // namespace orvella

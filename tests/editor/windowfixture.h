@@ -1,0 +1,144 @@
+#pragma once
+// The main window with every question, dialog and hand-off to the desktop answered by the test:
+// a real document, the driven sound device, the settings in a private store and the work files
+// in a private folder.
+
+#include "editor/main.h"
+#include "editor/windowdialogs.h"
+#include "engine/largefile.h"
+#include "playback/drivendevice.h"
+#include "support/recordingdialogs.h"
+#include "support/tempdir.h"
+#include "view/qtmainthread.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <fstream>
+#include <functional>
+
+namespace orvella::test {
+
+class ScriptedWindow : public TWindowDialogs {
+public:
+    QMessageBox::StandardButton Ask(QWidget*, const QString& text, QMessageBox::Icon icon,
+                                    QMessageBox::StandardButtons) override {
+        Questions.push_back(text);
+        Icons.push_back(icon);
+        if (Answers.empty()) return QMessageBox::Cancel;
+        const auto answer = Answers.front();
+        Answers.pop_front();
+        return answer;
+    }
+    bool Execute(QDialog& dialog) override {
+        Executed.push_back(dialog.windowTitle());
+        if (OnExecute) OnExecute(dialog);
+        return Accept;
+    }
+    QString OpenFileName(QWidget*, const QString& filter) override {
+        Filters.push_back(filter);
+        return OpenName;
+    }
+    QString SaveFileName(QWidget*, const QString& filter, int& filterIndex) override {
+        Filters.push_back(filter);
+        filterIndex = SaveFilterIndex;
+        return SaveName;
+    }
+    QString FolderName(QWidget*, const QString&) override { return Folder; }
+    QColor ColorOf(QWidget*, const QColor&) override { return Color; }
+    bool OpenUrl(const QUrl& url) override {
+        Urls.push_back(url);
+        return UrlResult;
+    }
+    bool StartProgram(const QString& program, const QStringList&) override {
+        Started.push_back(program);
+        return StartResult;
+    }
+
+    std::deque<QMessageBox::StandardButton> Answers;
+    std::vector<QString> Questions;
+    std::vector<QMessageBox::Icon> Icons;
+    std::vector<QString> Executed;
+    std::function<void(QDialog&)> OnExecute;
+    bool Accept = true;
+    std::vector<QString> Filters;
+    QString OpenName, SaveName, Folder;
+    int SaveFilterIndex = 0;
+    QColor Color;
+    std::vector<QUrl> Urls;
+    bool UrlResult = true;
+    std::vector<QString> Started;
+    bool StartResult = true;
+};
+
+inline void WriteWav(const std::string& path, uint16_t channels, uint32_t rate,
+                     const std::vector<int16_t>& values) {
+    const TWaveHeader header = MakeWorkHeader(channels, rate, uint32_t(values.size() * 2));
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(&header), sizeof header);
+    out.write(reinterpret_cast<const char*>(values.data()), std::streamsize(values.size() * 2));
+}
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QStandardPaths::setTestModeEnabled(true);
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           QString::fromStdString(Store.Path()));
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
+                           QString::fromStdString(Store.Path()));
+        SetSetting("Settings/tempfolder", QString::fromStdString(Work.Path() + "/"));
+    }
+    void TearDown() override {
+        Form.reset();
+        QApplication::processEvents();
+    }
+    static void SetSetting(const QString& key, const QVariant& value) {
+        QSettings settings(QStringLiteral("Quendrix"), QStringLiteral("Orvella"));
+        settings.setValue(key, value);
+    }
+    void MakeForm(const QStringList& arguments = {}) {
+        TMainForm::TServices services{Main, Boxes, Window, [this] { return Device; }};
+        Form = std::make_unique<TMainForm>(services, arguments);
+        Form->show();
+        QApplication::processEvents();
+    }
+    void WaitIdle() {
+        QElapsedTimer clock;
+        clock.start();
+        while ((Form->Document->IsBusy() || Form->Document->Progress.load() != 0) &&
+               clock.elapsed() < 30000)
+            QApplication::processEvents(QEventLoop::AllEvents, 5);
+        ASSERT_FALSE(Form->Document->IsBusy());
+        QApplication::processEvents();
+    }
+    std::string Source(const std::string& name, const std::vector<int16_t>& values,
+                       uint16_t channels = 1, uint32_t rate = 8000) {
+        const std::string path = Sources.File(name);
+        WriteWav(path, channels, rate, values);
+        return path;
+    }
+    void Load(const std::vector<int16_t>& values, uint16_t channels = 1, uint32_t rate = 8000) {
+        MakeForm({QString::fromStdString(Source("doc.wav", values, channels, rate))});
+        WaitIdle();
+        ASSERT_TRUE(Form->Document->Ready.load());
+    }
+    QString StatusText(int panel) const { return Form->StatusPanels[panel]->text(); }
+
+    TQtMainThread Main;
+    RecordingDialogs Boxes;
+    ScriptedWindow Window;
+    std::shared_ptr<TDrivenDevice> Device = std::make_shared<TDrivenDevice>();
+    TempDir Store, Work, Sources;
+    std::unique_ptr<TMainForm> Form;
+};
+
+} // namespace orvella::test
