@@ -43,6 +43,8 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Orvella"));
     QApplication::setOrganizationName(QStringLiteral("Quendrix"));
     QApplication::setApplicationVersion(QStringLiteral(ORVELLA_VERSION));
+    // The desktop matches the windows to the installed desktop entry (and its icon) by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.quendrix.Orvella"));
 
     const std::string library =
         VelcoraPathFor(QCoreApplication::applicationFilePath().toStdString());

@@ -29,6 +29,9 @@ class QTabWidget;
 namespace orvella {
 
 class TAmplifyForm;
+class TDesktopInput;
+class TRecentFiles;
+class TRecoveryJournal;
 class TFrameScrollBar;
 class TNormalizeForm;
 class TQtWaveClipboard;
@@ -89,6 +92,11 @@ public:
     TSilenceForm* SilenceForm = nullptr;
     TNormalizeForm* NormalizeForm = nullptr;
     TAmplifyForm* AmplifyForm = nullptr;
+    // The File menu's "Recent Files", drops from the file manager and Space.
+    TRecentFiles* RecentFiles = nullptr;
+    TDesktopInput* DesktopInput = nullptr;
+    // This run's crash-recovery journal, in the work files' folder.
+    std::unique_ptr<TRecoveryJournal> Journal;
 
     // --- handlers ---
     void onReady(Twavefile* sender);
@@ -136,6 +144,10 @@ public:
     void AmplifyIncreaseExecute();
     void AmplifyDecreaseExecute();
     void ConvertExecute();
+    // Opens path as Open does with the file the user picked (Recent Files, a drop).
+    void OpenFile(const QString& path);
+    // Space: Stop while a playback runs, else Play.
+    void PlayOrStop();
     // The "Selected" box clicked by the user: the edits become the view's selection.
     void selClick();
     void PickStartClick();
@@ -161,9 +173,19 @@ private:
     bool RunDialog(QDialog& dialog);
     void Amplify(int preset);
     void SetCaption(const QString& name);
+    // The leftovers of runs that did not close: offered for recovery or deleted; true when one
+    // is being recovered (its load has started).
+    bool OfferRecovery();
+    // After every finished operation: the recent files and the journal.
+    void NoteFinishedOperation();
+    void AddRecentFileMenu();
 
     TServices Services;
     bool Closed = false;
+    uint32_t SavesSeen = 0;
+    // A recovered state being loaded: the WAV file it was renamed to and the user's file it
+    // belongs to.
+    QString RecoveredFile, RecoveredOriginal;
 };
 
 } // namespace orvella
