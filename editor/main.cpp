@@ -582,6 +582,8 @@ void TMainForm::FormClose() {
         VizTimer.stop();
         SaveConfig(Settings);
         View->CloseWave();
+        // The work files went with the document: nothing is left to recover.
+        Journal.reset();
     }
 }
 

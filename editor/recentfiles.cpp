@@ -18,6 +18,7 @@ TRecentFiles::TRecentFiles(QWidget* parent)
     List = QSettings(QStringLiteral("Quendrix"), QStringLiteral("Orvella"))
                .value(QLatin1String(Key))
                .toStringList();
+    FMenu->setAccessibleName(tr("Recent Files"));
     List.removeAll(QString());
     List.removeDuplicates();
     while (List.size() > MaxFiles)
