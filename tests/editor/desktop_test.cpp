@@ -28,6 +28,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <deque>
 #include <fcntl.h>
 #include <fstream>
@@ -347,6 +348,48 @@ TEST_F(DesktopTest, TheWindowShowsTheProgramsIcon) {
     const QList<QSize> sizes = Form->windowIcon().availableSizes();
     for (int size : {16, 32, 48, 256})
         EXPECT_TRUE(sizes.contains(QSize(size, size))) << size;
+}
+
+// --- HiDPI (run by ctest under QT_SCALE_FACTOR 2 and 1.5; skipped at ratio 1) ---
+
+TEST_F(DesktopTest, HiDpiTheViewIsDrawnAtDeviceResolution) {
+    // Noise: neighbouring frames differ, so neighbouring device columns differ when drawn sharp.
+    std::vector<int16_t> noise(6000);
+    uint32_t seed = 12345;
+    for (int16_t& v : noise) {
+        seed = seed * 1664525u + 1013904223u;
+        v = int16_t(seed >> 16);
+    }
+    MakeForm({Q(Source("noise.wav", noise))});
+    WaitIdle();
+    const double ratio = Form->View->devicePixelRatioF();
+    if (ratio == 1.0) GTEST_SKIP() << "ratio 1: run with QT_SCALE_FACTOR";
+    // The window lays out in logical pixels as at ratio 1.
+    EXPECT_GE(Form->width(), TMainForm::DesignClientWidth);
+    EXPECT_EQ(Form->Panel2->height(), 155);
+    const QImage& picture = Form->View->ScreenPicture();
+    EXPECT_EQ(picture.devicePixelRatio(), ratio);
+    EXPECT_EQ(picture.width(), int(std::lround(Form->View->width() * ratio)));
+    EXPECT_EQ(picture.height(), int(std::lround(Form->View->height() * ratio)));
+    // Not a 1x picture scaled up: some device column differs from its neighbour within a pair
+    // that one logical column would cover.
+    const int step = int(std::ceil(ratio));
+    int differing = 0;
+    for (int x = 0; x + 1 < picture.width() - int(view::ScaleWidth * ratio); x += step)
+        for (int y = int(view::RulerHeight * ratio); y < picture.height(); ++y)
+            if (picture.pixel(x, y) != picture.pixel(x + 1, y)) ++differing;
+    EXPECT_GT(differing, 100);
+    // The lane's centre lies at ratio times its logical row: the wave's colour is on that row.
+    const view::TLaneGeometry lanes = view::LaneGeometryOf(Form->View->height(), 1);
+    const int centre = int(std::lround(lanes.Centre[0] * ratio));
+    int waveOnCentre = 0;
+    const QRgb wave = qRgb(DefaultWaveColor & 0xFF, (DefaultWaveColor >> 8) & 0xFF,
+                           (DefaultWaveColor >> 16) & 0xFF);
+    for (int x = 0; x < picture.width() - int(view::ScaleWidth * ratio); ++x)
+        for (int dy = -1; dy <= 1; ++dy)
+            if ((picture.pixel(x, centre + dy) & 0xFFFFFF) == (wave & 0xFFFFFF)) ++waveOnCentre;
+    EXPECT_GT(waveOnCentre, picture.width() / 2) << "centre row " << centre;
+    Form->grab().save(QString::fromStdString(Sources.File("hidpi.png")));
 }
 
 // --- crash recovery ---
