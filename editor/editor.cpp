@@ -54,6 +54,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "orvella: %s\n", error.what());
     }
     QApplication::setApplicationVersion(version);
+    // The desktop matches the windows to the installed desktop entry (and its icon) by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.quendrix.Orvella"));
 
     const std::string library =
         VelcoraPathFor(QCoreApplication::applicationFilePath().toStdString());

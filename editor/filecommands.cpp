@@ -52,7 +52,10 @@ void TMainForm::ShowFileName(const QString& path) {
 }
 
 void TMainForm::OpenExecute() {
-    const QString path = Services.WindowDialogs.OpenFileName(this, QLatin1String(OpenFilter));
+    OpenFile(Services.WindowDialogs.OpenFileName(this, QLatin1String(OpenFilter)));
+}
+
+void TMainForm::OpenFile(const QString& path) {
     // A running body would refuse the load: nothing changes then.
     if (path.isEmpty() || Document->IsBusy()) return;
     ResetForNewDocument();

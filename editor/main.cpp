@@ -3,8 +3,12 @@
 #include "codecs/codectable.h"
 #include "editor/amplify.h"
 #include "editor/mpegsettings.h"
+#include "editor/appicon.h"
+#include "editor/desktopinput.h"
 #include "editor/normalizeform.h"
 #include "editor/qtwaveclipboard.h"
+#include "editor/recentfiles.h"
+#include "editor/recovery.h"
 #include "editor/selectionpanel.h"
 #include "editor/silenceform.h"
 #include "editor/timeedit.h"
@@ -19,6 +23,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
@@ -85,12 +90,15 @@ TMainForm::~TMainForm() {
     delete View;
     View = nullptr;
     Document.reset();
+    // The work files are gone: nothing is left to recover.
+    Journal.reset();
 }
 
 // --- creation ---
 
 void TMainForm::FormCreate(const QStringList& arguments) {
     setWindowTitle(QLatin1String(AppTitle));
+    setWindowIcon(ApplicationIcon());
     setAccessibleName(QLatin1String(AppTitle));
 
     // The settings come first: the document makes its work files in their folder.
@@ -120,6 +128,10 @@ void TMainForm::FormCreate(const QStringList& arguments) {
     CreateLayout();
     CreateStatusBar();
     ConnectActions();
+    AddRecentFileMenu();
+    DesktopInput = new TDesktopInput(*this);
+    DesktopInput->OnDrop = [this](const QString& path) { OpenFile(path); };
+    DesktopInput->OnSpace = [this] { PlayOrStop(); };
 
     PlaceWindow();
 
@@ -190,7 +202,10 @@ void TMainForm::FormCreate(const QStringList& arguments) {
     setTabOrder(View, Selection->selstart);
     CreateShellCommands();
 
-    if (arguments.size() == 1) {
+    const bool recovering = OfferRecovery();
+    Journal = std::make_unique<TRecoveryJournal>(Settings.tempfolder);
+
+    if (arguments.size() == 1 && !recovering) {
         Scroll->SetPageSize(0);
         Scroll->SetMinimum(0);
         Scroll->SetMaximum(100);
@@ -386,7 +401,70 @@ void TMainForm::SetStatus(int panel, const QString& text) {
 
 // --- events of the document and the view ---
 
+void TMainForm::AddRecentFileMenu() {
+    RecentFiles = new TRecentFiles(this);
+    RecentFiles->OnOpen = [this](const QString& path) { OpenFile(path); };
+    // Below Open in the File menu.
+    for (QObject* holder : Actions.Open->associatedObjects()) {
+        auto* menu = qobject_cast<QMenu*>(holder);
+        if (!menu || menu == ViewMenu) continue;
+        const QList<QAction*> entries = menu->actions();
+        const qsizetype open = entries.indexOf(Actions.Open);
+        QAction* before = open + 1 < entries.size() ? entries[open + 1] : nullptr;
+        menu->insertMenu(before, RecentFiles->Menu());
+        break;
+    }
+}
+
+bool TMainForm::OfferRecovery() {
+    bool recovering = false;
+    for (TLeftover& leftover : FindLeftovers(Settings.tempfolder)) {
+        if (!leftover.Recoverable()) {
+            leftover.Discard(); // nothing unsaved in it
+            continue;
+        }
+        // One document at a time: further leftovers wait for the next start.
+        if (recovering) continue;
+        const QString original = leftover.Record().Original;
+        const QString name = original.isEmpty() ? tr("an untitled sound") : QFileInfo(original).fileName();
+        const auto answer = Services.WindowDialogs.Ask(
+            this,
+            tr("Orvella did not close properly. Recover the unsaved changes of %1?").arg(name),
+            QMessageBox::Question, QMessageBox::Yes | QMessageBox::Discard | QMessageBox::Cancel);
+        if (answer == QMessageBox::Discard) {
+            leftover.Discard();
+            continue;
+        }
+        if (answer != QMessageBox::Yes) continue; // kept for the next start
+        const QString file = leftover.Recover();
+        if (file.isEmpty()) continue;
+        RecoveredFile = file;
+        RecoveredOriginal = original;
+        View->CloseWave();
+        SetStatus(0, tr("File: ") + name);
+        SetCaption(name);
+        recovering = Document->Open(file.toStdString());
+    }
+    return recovering;
+}
+
+void TMainForm::NoteFinishedOperation() {
+    if (Document->SavesDone != SavesSeen) {
+        SavesSeen = Document->SavesDone;
+        RecentFiles->Add(QString::fromStdString(Document->LastSavedFile));
+    }
+    if (!Journal) return;
+    TJournalRecord record;
+    record.Original = QString::fromStdString(Document->FileName);
+    record.Modified = Document->Modified.load();
+    for (const std::string& file : Document->WorkFiles())
+        record.Files.append(QString::fromStdString(file));
+    if (!record.Files.isEmpty()) record.Current = record.Files.front();
+    Journal->Write(record);
+}
+
 void TMainForm::onReady(Twavefile*) {
+    NoteFinishedOperation();
     const uint32_t frames = Document->Frames.load();
     if (frames < Scroll->PageSize()) Scroll->SetPageSize(frames);
     View->Repaint();
@@ -397,6 +475,16 @@ void TMainForm::onReady(Twavefile*) {
 }
 
 void TMainForm::onLoaded(Twavefile*) {
+    if (!RecoveredFile.isEmpty()) {
+        // The recovered state is now the document's own work file: it stands for the user's
+        // file with unsaved changes, so Save writes there and closing asks.
+        QFile::remove(RecoveredFile);
+        RecoveredFile.clear();
+        Document->FileName = RecoveredOriginal.toStdString();
+        Document->Modified = true;
+    } else {
+        RecentFiles->Add(QString::fromStdString(Document->FileName));
+    }
     if (!Document->NotPCM.load()) View->AttachWave(*Document);
 }
 
@@ -496,6 +584,8 @@ void TMainForm::FormClose() {
         VizTimer.stop();
         SaveConfig(Settings);
         View->CloseWave();
+        // The work files went with the document: nothing is left to recover.
+        Journal.reset();
     }
 }
 
@@ -681,6 +771,15 @@ void TMainForm::PlayExecute() {
     Actions.Stop->setEnabled(true);
     Actions.Play->setEnabled(false);
     VizTimer.start();
+}
+
+void TMainForm::PlayOrStop() {
+    // Stop is enabled exactly while a playback runs.
+    if (Actions.Stop->isEnabled()) {
+        Actions.Stop->trigger();
+    } else if (Actions.Play->isEnabled()) {
+        Actions.Play->trigger();
+    }
 }
 
 void TMainForm::PauseExecute() {

@@ -29,6 +29,9 @@ class QTabWidget;
 namespace orvella {
 
 class TAmplifyForm;
+class TDesktopInput;
+class TRecentFiles;
+class TRecoveryJournal;
 class TFrameScrollBar;
 class TNormalizeForm;
 class TQtWaveClipboard;
@@ -103,6 +106,11 @@ public:
     TFileInfoForm* FileInfoForm = nullptr;
     TAboutForm* AboutForm = nullptr;
     TmGetNewVer* GetNewVer = nullptr;
+    // The File menu's "Recent Files", drops from the file manager and Space.
+    TRecentFiles* RecentFiles = nullptr;
+    TDesktopInput* DesktopInput = nullptr;
+    // This run's crash-recovery journal, in the work files' folder.
+    std::unique_ptr<TRecoveryJournal> Journal;
 
     // --- handlers ---
     void onReady(Twavefile* sender);
@@ -159,6 +167,10 @@ public:
     void AboutExecute();
     // Before an MP3 save: the MP3 settings dialog for doc; false when cancelled.
     bool ConfirmMP3Settings(Twavefile& doc);
+    // Opens path as Open does with the file the user picked (Recent Files, a drop).
+    void OpenFile(const QString& path);
+    // Space: Stop while a playback runs, else Play.
+    void PlayOrStop();
     // The "Selected" box clicked by the user: the edits become the view's selection.
     void selClick();
     void PickStartClick();
@@ -195,9 +207,19 @@ private:
     // Makes the Settings, File Properties and About windows and the update checker, and
     // connects their commands.
     void CreateShellCommands();
+    // The leftovers of runs that did not close: offered for recovery or deleted; true when one
+    // is being recovered (its load has started).
+    bool OfferRecovery();
+    // After every finished operation: the recent files and the journal.
+    void NoteFinishedOperation();
+    void AddRecentFileMenu();
 
     TServices Services;
     bool Closed = false;
+    uint32_t SavesSeen = 0;
+    // A recovered state being loaded: the WAV file it was renamed to and the user's file it
+    // belongs to.
+    QString RecoveredFile, RecoveredOriginal;
 };
 
 } // namespace orvella

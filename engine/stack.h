@@ -20,6 +20,8 @@ public:
     bool IsEmpty() const { return Items.empty(); }
     size_t Count() const { return Items.size(); }
     const std::string& Top() const { return Items.front(); }
+    // The paths, front first.
+    const std::deque<std::string>& Paths() const { return Items; }
     // Deletes each named file front to back (failures are skipped), then empties the list.
     void Clear();
 

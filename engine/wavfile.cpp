@@ -197,6 +197,8 @@ void Twavefile::OperationDone(int returnValue) {
     if (Operation == TWaveOperation::woSaveMP3 || Operation == TWaveOperation::woSaveWAV) {
         Saved = true;
         Modified = false;
+        ++SavesDone;
+        LastSavedFile = SaveFileName;
     }
     if (OnReady) OnReady(this);
     Progress = 0;
@@ -352,6 +354,15 @@ void Twavefile::OpenHistoryState() {
         Publish(PeakIndex);
         throw;
     }
+}
+
+std::vector<std::string> Twavefile::WorkFiles() const {
+    std::vector<std::string> files;
+    if (WorkFileName.empty()) return files;
+    files.push_back(WorkFileName);
+    for (const TStack* stack : {&UndoStack, &RedoStack})
+        files.insert(files.end(), stack->Paths().begin(), stack->Paths().end());
+    return files;
 }
 
 void Twavefile::Undo() {

@@ -124,6 +124,9 @@ public:
     // Main thread: processes main-thread messages until no body runs.
     void WaitIdle();
     bool IsBusy() const { return Busy.load(); }
+    // Main thread, while no body runs: the work files the document owns, the current one first
+    // (none when no document is open), then the undo and the redo states.
+    std::vector<std::string> WorkFiles() const;
 
     // Any thread: the store, peak index and format readers see, as one picture (never null).
     std::shared_ptr<const TDocumentSnapshot> Snapshot() const;
@@ -163,6 +166,10 @@ public:
     std::atomic<double> Duration{0};
     // Written by the running body, read on any thread; 0 when idle.
     std::atomic<int> Progress{0};
+    // Main thread: the number of saves finished so far and the file the last of them wrote (the
+    // document's file, or the file a range was saved to).
+    uint32_t SavesDone = 0;
+    std::string LastSavedFile;
     // Written on the main thread by ConfirmMP3Settings before an MP3 save starts; read by its body.
     TEncoderConfig EncoderConfig{};
 

@@ -14,6 +14,7 @@ packages=(
   libsoxr-dev mpg123 lame
   qt6-base-dev qt6-base-dev-tools libgl-dev fonts-liberation
   xvfb xauth xdotool xclip
+  desktop-file-utils appstream librsvg2-bin qt6-gtk-platformtheme
 )
 
 missing=()

@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QSignalBlocker>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cstdio>
@@ -160,6 +161,41 @@ void TWaveView::ZoomFull() {
     Repaint();
 }
 
+void TWaveView::ZoomAt(int x, bool in) {
+    if (!DocumentReady()) return;
+    const int waveWidth = std::max(WaveWidth(), 1);
+    x = std::clamp(x, 0, waveWidth);
+    const uint32_t length = Length();
+    const uint32_t pinned = std::min<uint32_t>(
+        view::ColumnFrame(x, view::SamplesPerPixelOf(ViewSpan, DrawWidth), ViewStart), length);
+    uint32_t span;
+    if (in) {
+        if (ViewSpan / uint32_t(waveWidth) < 2) return;
+        span = ViewSpan / 2;
+    } else {
+        span = uint32_t(std::min<uint64_t>(2 * uint64_t(std::max<uint32_t>(ViewSpan, 1)), length));
+        if (span == ViewSpan) return;
+    }
+    const int64_t before = view::RoundEven(x * (double(span) / waveWidth));
+    ViewStart = uint32_t(std::clamp<int64_t>(int64_t(pinned) - before, 0, int64_t(length - span)));
+    ViewSpan = span;
+    ViewEnd = ViewStart + ViewSpan;
+    WriteScrollBar();
+    Repaint();
+}
+
+void TWaveView::ScrollBy(int64_t frames) {
+    if (!DocumentReady() || frames == 0) return;
+    const uint32_t length = Length();
+    const int64_t last = int64_t(length) - int64_t(std::min(ViewSpan, length));
+    const auto start = uint32_t(std::clamp<int64_t>(int64_t(ViewStart) + frames, 0, last));
+    if (start == ViewStart) return;
+    ViewStart = start;
+    ViewEnd = ViewStart + ViewSpan;
+    WriteScrollBar();
+    Repaint();
+}
+
 void TWaveView::ScrollChanged() {
     if (!DocumentReady() || !ScrollBar) return;
     const uint32_t length = Length();
@@ -237,6 +273,31 @@ void TWaveView::DragSelect(int x) {
         SelStop = f;
     }
     LastX = x;
+}
+
+void TWaveView::ExtendSelection(int x) {
+    if (!DocumentReady()) return;
+    x = std::clamp(x, 0, std::max(WaveWidth(), 0));
+    SamplesPerPixel = view::SamplesPerPixelOf(ViewSpan, DrawWidth);
+    const uint32_t f = std::min(view::ColumnFrame(x, SamplesPerPixel, ViewStart), Length());
+    uint32_t fixed = CursorPos;
+    if (Selected) {
+        const uint64_t toStart = f > SelStart ? f - SelStart : SelStart - f;
+        const uint64_t toStop = f > SelStop ? f - SelStop : SelStop - f;
+        fixed = toStart < toStop ? SelStop : SelStart;
+    }
+    Anchor = fixed;
+    SelStart = std::min(fixed, f);
+    SelStop = std::max(fixed, f);
+    Selected = SelStart != SelStop;
+    Repaint();
+    // A drag that follows moves the free edge on from here; a release without one keeps the
+    // selection (DownX matches no column).
+    LastX = x;
+    DownX = -1;
+    Selecting = true;
+    if (OnSelect)
+        OnSelect(this, SelStart, SelStop, SamplesToMs(SelStart), SamplesToMs(SelStop), Selected);
 }
 
 void TWaveView::EndSelect(int x) {
@@ -410,6 +471,11 @@ void TWaveView::mousePressEvent(QMouseEvent* event) {
     QWidget::mousePressEvent(event);
     setFocus(Qt::MouseFocusReason);
     if (event->button() != Qt::LeftButton) return;
+    if (event->modifiers() & Qt::ShiftModifier) {
+        ExtendSelection(std::min(int(event->position().x()), width() - view::ScaleWidth));
+        MouseHeld = true;
+        return;
+    }
     BeginSelect(std::min(int(event->position().x()), width() - view::ScaleWidth));
     MouseHeld = true;
 }
@@ -424,6 +490,31 @@ void TWaveView::mouseReleaseEvent(QMouseEvent* event) {
     if (!MouseHeld) return;
     EndSelect(std::min(int(event->position().x()), width() - view::ScaleWidth));
     MouseHeld = false;
+}
+
+void TWaveView::wheelEvent(QWheelEvent* event) {
+    const QPoint angle = event->angleDelta();
+    // A horizontal turn (a trackpad's sideways swipe) counts like a vertical one.
+    const int delta = angle.y() != 0 ? angle.y() : angle.x();
+    if (!DocumentReady() || delta == 0) {
+        QWidget::wheelEvent(event);
+        return;
+    }
+    event->accept();
+    constexpr int Step = 120;
+    if (event->modifiers() & Qt::ControlModifier) {
+        // A turn the other way starts a new step.
+        if ((WheelZoomRest > 0) != (delta > 0)) WheelZoomRest = 0;
+        WheelZoomRest += delta;
+        const int x = int(event->position().x());
+        for (; WheelZoomRest >= Step; WheelZoomRest -= Step)
+            ZoomAt(x, true);
+        for (; WheelZoomRest <= -Step; WheelZoomRest += Step)
+            ZoomAt(x, false);
+        return;
+    }
+    // Turning towards the user (a negative delta) moves on through the sound.
+    ScrollBy(-int64_t(delta) * int64_t(ViewSpan) / (8 * Step));
 }
 
 } // namespace orvella

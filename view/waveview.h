@@ -57,6 +57,14 @@ public:
     void ZoomIn();
     void ZoomOut();
     void ZoomFull();
+    // One zoom step in or out (the limits of ZoomIn and ZoomOut) that keeps the frame at wave
+    // column x under that column.
+    void ZoomAt(int x, bool in);
+    // Moves the visible range by frames (negative: back), within the document.
+    void ScrollBy(int64_t frames);
+    // The selection from its fixed edge to the frame at column x: the edge farther from x when
+    // there is a selection, else the cursor.
+    void ExtendSelection(int x);
     // Follows the scroll bar's position.
     void ScrollChanged();
     void SetCursor(uint32_t frames);
@@ -92,6 +100,8 @@ public:
     uint32_t Anchor = 0;
     int DownX = 0, LastX = 0, DrawnCursorX = 0;
     bool MouseHeld = false, Selecting = false;
+    // The part of a zoom step the wheel has turned so far (eighths of a degree).
+    int WheelZoomRest = 0;
     int DrawWidth = DesignWidth, DrawHeight = DesignHeight;
 
     // --- events ---
@@ -109,6 +119,9 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    // Ctrl + wheel zooms at the pointer, a step per 120 eighths of a degree (a trackpad's smaller
+    // deltas add up to one); the wheel alone scrolls, by an eighth of the view per step.
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     bool DocumentReady() const;

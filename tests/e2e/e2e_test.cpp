@@ -1,8 +1,9 @@
 // The real program end to end, on a private X server: `orvella FILE` opens the file; a mouse drag
 // on the view selects, Ctrl+C copies (read back with xclip, as another program would), Ctrl+X
 // cuts, Ctrl+S saves, Ctrl+Z undoes, Ctrl+S saves again, Alt+F4 closes. The saved file's samples
-// are compared after each save; the program leaves no work file behind. Skipped only when Xvfb
-// cannot start.
+// are compared after each save; the program leaves no work file behind. A second test kills the
+// program after an edit and recovers the edit in the next run. Skipped only when Xvfb cannot
+// start.
 
 #include "support/tempdir.h"
 #include "xserver.h"
@@ -157,6 +158,7 @@ Bytes ReadFile(const std::string& path) {
 // its window (or killed when it does not close).
 class TEditor {
 public:
+    pid_t ProcessId() const { return Pid; }
     TEditor(const std::string& program, const std::string& file, const TempDir& dir) {
         const std::string config = dir.File("config"), temp = dir.File("tmp"),
                           runtime = dir.File("runtime");
@@ -309,6 +311,106 @@ TEST(EndToEnd, OpenSelectCopyCutUndoSave) {
     // Alt+F4 closes a saved document without a question; the work files go with it.
     Xdo({"key", "alt+F4"});
     EXPECT_EQ(editor.WaitExit(15000), 0);
+    for (const auto& entry : std::filesystem::directory_iterator(dir.File("tmp")))
+        ADD_FAILURE() << "left behind: " << entry.path();
+}
+
+// The text of the journal in folder that records unsaved changes; empty while there is none.
+std::string UnsavedJournal(const std::string& folder) {
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.path().extension() != ".journal") continue;
+        const Bytes text = ReadFile(entry.path().string());
+        const std::string journal(text.begin(), text.end());
+        if (journal.find("\"modified\": true") != std::string::npos) return journal;
+    }
+    return {};
+}
+
+std::string FindWindow(const std::string& name, int timeoutMs = 30000) {
+    std::string window;
+    Poll(
+        [&] {
+            std::istringstream ids(Xdo({"search", "--onlyvisible", "--name", name}));
+            return bool(ids >> window);
+        },
+        timeoutMs);
+    return window;
+}
+
+TEST(EndToEnd, KilledAfterAnEditTheNextRunRecoversIt) {
+    TXServer server;
+    if (!server.Running()) GTEST_SKIP() << server.Failure();
+    ::setenv("DISPLAY", server.DisplayName().c_str(), 1);
+    const char* program = std::getenv("ORVELLA_PROGRAM");
+    ASSERT_NE(program, nullptr) << "ORVELLA_PROGRAM names the editor to run";
+
+    constexpr int Frames = 6000;
+    std::vector<int16_t> original;
+    for (int i = 0; i < Frames; ++i) {
+        original.push_back(int16_t(i));
+        original.push_back(int16_t(-i - 1));
+    }
+    TempDir dir;
+    const std::string file = dir.File("song.wav");
+    const Bytes wav = Wav(original, 8000);
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(wav.data()), std::streamsize(wav.size()));
+
+    auto first = std::make_unique<TEditor>(program, file, dir);
+    std::string window = FindWindow("song.wav - Orvella");
+    ASSERT_FALSE(window.empty()) << "no window";
+    Xdo({"windowfocus", "--sync", window});
+    const std::string geometry = Xdo({"getwindowgeometry", "--shell", window});
+    const int width = GeometryValue(geometry, "WIDTH"), height = GeometryValue(geometry, "HEIGHT");
+    const std::string y = std::to_string(height * 35 / 100);
+    // Select and delete until the journal records the change (the first tries may come before
+    // the document is loaded).
+    ASSERT_TRUE(Poll(
+        [&] {
+            Xdo({"mousemove", "--window", window, std::to_string(width * 3 / 10), y});
+            Xdo({"mousedown", "1"});
+            Xdo({"mousemove", "--window", window, std::to_string(width * 45 / 100), y});
+            Xdo({"mousemove", "--window", window, std::to_string(width * 6 / 10), y});
+            Xdo({"mouseup", "1"});
+            Xdo({"key", "Delete"});
+            return Poll([&] { return !UnsavedJournal(dir.File("tmp")).empty(); }, 2000);
+        },
+        30000))
+        << "no journal of the change";
+    // A kill: the program gets no chance to clean up.
+    ::kill(first->ProcessId(), SIGKILL);
+    first.reset();
+    ASSERT_FALSE(UnsavedJournal(dir.File("tmp")).empty()) << "a kill leaves the journal";
+    const Bytes unchanged = ReadFile(file);
+    ASSERT_EQ(WavValues(unchanged), original) << "the user's file is untouched until a save";
+
+    TEditor second(program, file, dir);
+    const std::string question = FindWindow("^Orvella$");
+    ASSERT_FALSE(question.empty()) << "no recovery question";
+    Xdo({"windowfocus", "--sync", question});
+    Xdo({"key", "alt+y"});
+    window = FindWindow("song.wav - Orvella");
+    ASSERT_FALSE(window.empty());
+    Xdo({"windowfocus", "--sync", window});
+    std::vector<int16_t> saved;
+    ASSERT_TRUE(Poll(
+        [&] {
+            Xdo({"key", "ctrl+s"});
+            return Poll(
+                [&] {
+                    saved = WavValues(ReadFile(file));
+                    return saved != original;
+                },
+                2000);
+        },
+        30000))
+        << "Save did not write the recovered changes";
+    EXPECT_LT(saved.size(), original.size()) << "the deletion is in the saved file";
+    EXPECT_GT(saved.size(), 0u);
+    EXPECT_TRUE(std::equal(saved.begin(), saved.begin() + 2, original.begin()));
+
+    Xdo({"key", "alt+F4"});
+    EXPECT_EQ(second.WaitExit(15000), 0);
     for (const auto& entry : std::filesystem::directory_iterator(dir.File("tmp")))
         ADD_FAILURE() << "left behind: " << entry.path();
 }

@@ -135,7 +135,7 @@ TEST_F(FileCommandsTest, CloseAnsweredEachWay) {
     EXPECT_FALSE(Form->Document->Ready.load());
     EXPECT_EQ(StatusText(0), QString());
     EXPECT_EQ(Form->windowTitle(), QStringLiteral("Orvella"));
-    EXPECT_TRUE(Work.Files().empty());
+    EXPECT_TRUE(WorkFiles().empty());
 
     auto changed = [&](const std::string& fileName) {
         Window.OpenName = QString::fromStdString(Source("doc.wav", Ramp(1000)));
@@ -157,7 +157,7 @@ TEST_F(FileCommandsTest, CloseAnsweredEachWay) {
     Window.Answers = {QMessageBox::No};
     Form->CloseExecute();
     EXPECT_FALSE(Form->Document->Ready.load());
-    EXPECT_TRUE(Work.Files().empty()); // its work files went with it
+    EXPECT_TRUE(WorkFiles().empty()); // its work files went with it
     EXPECT_EQ(Form->windowTitle(), QStringLiteral("Orvella"));
 
     // Yes: saved, then closed.

@@ -138,6 +138,15 @@ protected:
     ScriptedWindow Window;
     std::shared_ptr<TDrivenDevice> Device = std::make_shared<TDrivenDevice>();
     TempDir Store, Work, Sources;
+
+    // The work files ("~XXXX.tmp") in the work folder; the run's recovery journal and lock
+    // beside them are not counted.
+    std::vector<std::string> WorkFiles() const {
+        std::vector<std::string> files;
+        for (const std::string& f : Work.Files())
+            if (!f.empty() && f[0] == '~') files.push_back(f);
+        return files;
+    }
     std::unique_ptr<TMainForm> Form;
 };
 
