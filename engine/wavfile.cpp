@@ -369,6 +369,9 @@ void Twavefile::Undo() {
     if (Busy.load() || UndoStack.IsEmpty()) return;
     RedoStack.Push(WorkFileName);
     WorkFileName = UndoStack.Pop();
+    // The sound now differs from what was last saved (an Undo after a Save, say): Save must
+    // write it and closing must ask.
+    Modified = true;
     SetStore(nullptr);
     OpenHistoryState();
     // Readers keep the previous state until the rescan publishes this one with its index.
@@ -381,6 +384,7 @@ void Twavefile::Redo() {
     SetStore(nullptr);
     UndoStack.Push(WorkFileName);
     WorkFileName = RedoStack.Pop();
+    Modified = true; // as for Undo
     OpenHistoryState();
     StartOperation(TWaveOperation::woScanPeaks, &Twavefile::BodyScanPeaks);
     RaiseAction(!UndoStack.IsEmpty(), !RedoStack.IsEmpty());

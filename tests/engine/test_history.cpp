@@ -110,6 +110,24 @@ TEST_F(HistoryTest, UndoKeepsModifiedAndCloseLeavesNoWorkFile) {
     EXPECT_TRUE(Temp.Files().empty());
 }
 
+// A saved document is no longer what was saved once an Undo or Redo changed it: Save writes it
+// and closing asks.
+TEST_F(HistoryTest, UndoOrRedoAfterASaveMarksTheDocumentModified) {
+    LoadAndChangeThrice();
+    Doc->FileName = Temp.File("saved.wav");
+    ASSERT_TRUE(Doc->Save());
+    RunToIdle();
+    ASSERT_FALSE(Doc->Modified);
+    UndoAndWait();
+    EXPECT_TRUE(Doc->Modified);
+    ASSERT_TRUE(Doc->Save());
+    RunToIdle();
+    EXPECT_EQ(ReadFileBytes(Temp.File("saved.wav")), States[2]);
+    ASSERT_FALSE(Doc->Modified);
+    RedoAndWait();
+    EXPECT_TRUE(Doc->Modified);
+}
+
 // A change that fails, before its body starts (the clipboard cannot be opened) or after it has
 // taken the history entry (a rate pair the library refuses), keeps the undo and redo states.
 TEST_F(HistoryTest, FailedChangeKeepsTheHistory) {
