@@ -1,5 +1,6 @@
 #include "velcora/downsampler.h"
 
+#include "velcora/polyphase.h"
 #include "velcora/simd.h"
 
 #include <cmath>
@@ -56,6 +57,7 @@ Downsampler::Downsampler(const ConverterConfig& config)
             if (phaseOrder_[(i + 1) % phases] == 0) --step;
             inputStep_[i] = static_cast<int>(step);
         }
+        groups_ = buildDownsamplerGroups(poly_, phaseOrder_.data(), inputStep_.data());
     }
 
     half_ = fft_.fftSize / 2;
@@ -66,7 +68,8 @@ Downsampler::Downsampler(const ConverterConfig& config)
     blockOutput_.reset(static_cast<std::size_t>(outputFrames_) * ch);
     fftBlocks_.reset(static_cast<std::size_t>(fft_.fftSize) * ch);
     stageStride_ = half_ + poly_.taps + 1;
-    stageBuffers_.reset(static_cast<std::size_t>(stageStride_) * ch);
+    // Slack after the last channel's buffer for the vector sums' window loads.
+    stageBuffers_.reset(static_cast<std::size_t>(stageStride_) * ch + kDownsamplerReadAhead);
     evenOnly_ = k_ == 1 && inputStep_[0] == 2 && fft_.fftSize >= 8;
     if (evenOnly_) {
         evenValues_.reset(static_cast<std::size_t>(half_));
@@ -178,6 +181,8 @@ VELCORA_SIMD_CLONES int Downsampler::filterChannel(int c, const float* input,
         for (; t < half_ + 1; t += step, ++p)
             out[p * ch] = stage[t];
     } else {
+        // Whole groups of outputs in vectors, the rest of the block one by one.
+        if (groups_.used) p = downsamplerSums(groups_, stage, t, half_ + 1, cur, out, ch);
         const float* table = poly_.table.data();
         for (; t < half_ + 1; ++p) {
             const float* row = table + static_cast<long>(phaseOrder_[cur]) * taps;

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "velcora/filterdesign.h"
+#include "velcora/polyphase.h"
 #include "velcora/rateconverter.h"
 
 namespace velcora {
@@ -55,6 +56,7 @@ private:
     AlignedArray<float> evenHistory_; // per channel 1
     AlignedArray<int> phaseOrder_;    // P entries: phase row of each output
     AlignedArray<int> inputStep_;     // P entries: stage-two positions to advance after it
+    DownsamplerGroups groups_;        // the vector form of the lists, when used
     AlignedArray<float> inputBuffer_;
     AlignedArray<float> blockOutput_;
     int outputFrames_ = 0;             // capacity of blockOutput_ in frames
