@@ -116,10 +116,9 @@ std::uint32_t Downsampler::process(const float* data, std::uint32_t count, bool 
         cursor_ = startCursor;
         produced = filterChannel(c, in + c, firstTap);
     }
-    int i = insertionPhase_;
-    while (i < half_)
-        i += k_;
-    insertionPhase_ = i - half_;
+    // The first position at or past H in steps of K from where this block began.
+    const int steps = insertionPhase_ < half_ ? (half_ - insertionPhase_ + k_ - 1) / k_ : 0;
+    insertionPhase_ += steps * k_ - half_;
     outputPosition_ += produced * (fp_ / dstRate_);
 
     emitBlock(blockOutput_.data(), produced, final, framesRead_, framesWritten_, framesToDrop_);

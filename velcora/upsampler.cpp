@@ -113,6 +113,34 @@ decimateStereoAvx2(const float* __restrict left, const float* __restrict right,
     }
 }
 
+// The mono form of decimateStereoAvx2: output value j is tail[j] + block[offset + K j].
+__attribute__((target("avx2"))) void decimateMonoAvx2(const float* __restrict block,
+                                                      float* __restrict tail, int offset, int k,
+                                                      int size, int outputs, int tailStart,
+                                                      int tails, float* __restrict out) {
+    const __m256i step =
+        _mm256_mullo_epi32(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7), _mm256_set1_epi32(k));
+    int j = 0;
+    if (k == 1) {
+        for (; j + 8 <= outputs; j += 8)
+            _mm256_storeu_ps(out + j, _mm256_add_ps(_mm256_loadu_ps(tail + j),
+                                                    _mm256_loadu_ps(block + offset + j)));
+    } else {
+        for (; j + 8 <= outputs; j += 8)
+            _mm256_storeu_ps(out + j, _mm256_add_ps(_mm256_loadu_ps(tail + j),
+                                                    decimatedAvx2(block, offset + k * j, k, size,
+                                                                  step)));
+    }
+    for (; j < outputs; ++j)
+        out[j] = tail[j] + block[offset + k * j];
+    int t = 0;
+    for (; t + 8 <= tails; t += 8)
+        _mm256_storeu_ps(tail + t, k == 1 ? _mm256_loadu_ps(block + tailStart + t)
+                                          : decimatedAvx2(block, tailStart + k * t, k, size, step));
+    for (; t < tails; ++t)
+        tail[t] = block[tailStart + k * t];
+}
+
 bool processorHasAvx2() {
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx2");
@@ -168,7 +196,7 @@ Upsampler::Upsampler(const ConverterConfig& config)
     fftBlocks_.reset(static_cast<std::size_t>(fft_.fftSize) * ch);
     evenOnly_ = k_ == 2 && fft_.fftSize >= 8;
 #if defined(__x86_64__)
-    stereoDecimation_ = channels_ == 2 && processorHasAvx2();
+    vectorDecimation_ = (channels_ == 1 || channels_ == 2) && processorHasAvx2();
 #endif
     if (evenOnly_) evenValues_.reset(static_cast<std::size_t>(half_));
     groups_ = buildUpsamplerGroups(poly_, phaseOrder_.data(), frameStep_.data(), listLength_, ch,
@@ -204,27 +232,29 @@ std::uint32_t Upsampler::process(const float* data, std::uint32_t count, bool fi
     stageOne(half_);
     int produced = 0;
 #if defined(__x86_64__)
-    if (ch == 2 && !evenOnly_ && stereoDecimation_) {
+    if (!evenOnly_ && vectorDecimation_) {
         for (int c = 0; c < ch; ++c)
             filterBlock(c);
         const int m = fft_.fftSize;
         const int outputs = (half_ - decimationOffset_ + k_ - 1) / k_;
         const int tailStart = decimationOffset_ + outputs * k_;
         const int tails = (m - tailStart + k_ - 1) / k_;
-        decimateStereoAvx2(fftBlocks_.data(), fftBlocks_.data() + m, tails_.data(),
-                           tails_.data() + tailStride_, decimationOffset_, k_, m, outputs, tailStart,
-                           tails, blockOutput_.data());
+        if (ch == 2)
+            decimateStereoAvx2(fftBlocks_.data(), fftBlocks_.data() + m, tails_.data(),
+                               tails_.data() + tailStride_, decimationOffset_, k_, m, outputs,
+                               tailStart, tails, blockOutput_.data());
+        else
+            decimateMonoAvx2(fftBlocks_.data(), tails_.data(), decimationOffset_, k_, m, outputs,
+                             tailStart, tails, blockOutput_.data());
         produced = outputs;
     } else
 #endif
         for (int c = 0; c < ch; ++c)
             produced = stageTwo(c);
     // Every channel kept the values from the same offset; the next block continues the
-    // K-step where this one left the block.
-    int i = decimationOffset_;
-    while (i < half_)
-        i += k_;
-    decimationOffset_ = i - half_;
+    // K-step where this one left the block: at the first position at or past H.
+    const int steps = decimationOffset_ < half_ ? (half_ - decimationOffset_ + k_ - 1) / k_ : 0;
+    decimationOffset_ += steps * k_ - half_;
     readPosition_ += (srcRate_ / g_) * half_ / k_;
 
     emitBlock(blockOutput_.data(), produced, final, framesRead_, framesWritten_, framesToDrop_);

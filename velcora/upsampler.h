@@ -53,7 +53,7 @@ private:
     bool evenOnly_ = false;
     FftTables halfTables_;
     AlignedArray<float> evenValues_;
-    bool stereoDecimation_ = false; // both channels decimated in one vector pass
+    bool vectorDecimation_ = false; // mono or stereo blocks decimated in one vector pass
     AlignedArray<int> phaseOrder_;  // P x K entries: phase row of each stage-one output
     AlignedArray<int> frameStep_;   // P x K entries: 1 when the input advances a frame after it
     // The vector form of the lists (lanes 0: the scalar sums are used).

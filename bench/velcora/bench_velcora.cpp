@@ -7,6 +7,8 @@
 // drain and soxr_delete, all timed. Each figure is the best of three runs, velcora's and
 // libsoxr's alternating so that a change in machine load affects both alike; every pair is
 // measured twice, mono and stereo, and each line carries the load average it was taken at.
+// Besides the wall-clock time, the thread's CPU time is reported: on a loaded machine it
+// leaves out the time the thread waited for a processor.
 //
 // Output check: the bytes of every conversion are hashed (FNV-1a, 64 bits) and compared with
 // a reference file written by an earlier run with --record, so a change meant to be faster
@@ -17,7 +19,7 @@
 //
 // Usage: bench_velcora [--seconds S] [--rounds R] [--check FILE | --record FILE]
 //                      [--only SRC:DST:CHANNELS] [--velcora-only] [--quality]
-// --velcora-only runs one velcora conversion per selected pair and nothing else (for
+// --velcora-only runs R (--rounds) velcora conversions per selected pair and nothing else (for
 // profilers); --quality prints pass-band gain and stop-band level of both libraries.
 #include "velcora/realfft.h"
 #include "velcora/velcora.h"
@@ -36,6 +38,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <time.h>
 #include <vector>
 
 namespace {
@@ -154,10 +157,27 @@ std::size_t runSoxr(const Pair& p, soxr_datatype_t inType, soxr_datatype_t outTy
     return outFrames;
 }
 
-template <typename F> double timed(F&& f) {
+double threadSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
+}
+
+// Wall-clock and thread CPU seconds of one call.
+struct Times {
+    double wall = 1e30, cpu = 1e30;
+    void keepBest(const Times& t) {
+        wall = std::min(wall, t.wall);
+        cpu = std::min(cpu, t.cpu);
+    }
+};
+
+template <typename F> Times timed(F&& f) {
     const auto start = Clock::now();
+    const double cpuStart = threadSeconds();
     f();
-    return std::chrono::duration<double>(Clock::now() - start).count();
+    return Times{std::chrono::duration<double>(Clock::now() - start).count(),
+                 threadSeconds() - cpuStart};
 }
 
 std::uint64_t fnv1a(const std::uint8_t* data, std::size_t n) {
@@ -323,6 +343,7 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+    rounds = std::clamp(rounds, 1, velcoraOnly ? 1000 : 8);
     auto selected = [&](const Pair& p) {
         return !onlyGiven || (p.srcRate == only.srcRate && p.dstRate == only.dstRate &&
                               p.channels == only.channels);
@@ -335,7 +356,7 @@ int main(int argc, char** argv) {
         std::vector<std::uint8_t> velcoraOut;
         std::vector<std::int16_t> soxrOut;
         std::size_t velcoraBytes = 0, soxrFrames = 0;
-        double velcora[8] = {}, soxr[8] = {};
+        Times velcora[8], soxr[8];
     };
     std::vector<Timed> timedPairs;
     for (const Pair& p : kTimedPairs) {
@@ -347,11 +368,11 @@ int main(int argc, char** argv) {
         t.soxrOut.resize(outputRoom(p, t.input.size(), 1));
         timedPairs.push_back(std::move(t));
     }
-    rounds = std::clamp(rounds, 1, 8);
 
     if (velcoraOnly) {
-        for (Timed& t : timedPairs)
-            t.velcoraBytes = runVelcora(t.pair, kFormat16, t.input, t.velcoraOut);
+        for (int round = 0; round < rounds; ++round)
+            for (Timed& t : timedPairs)
+                t.velcoraBytes = runVelcora(t.pair, kFormat16, t.input, t.velcoraOut);
         return 0;
     }
 
@@ -362,33 +383,34 @@ int main(int argc, char** argv) {
     for (int round = 0; round < rounds; ++round) {
         std::printf("round %d\n", round + 1);
         for (Timed& t : timedPairs) {
-            double v = 1e30, s = 1e30;
+            Times v, s;
             for (int run = 0; run < kRunsPerFigure; ++run) {
-                v = std::min(v, timed([&] {
-                                 t.velcoraBytes =
-                                     runVelcora(t.pair, kFormat16, t.input, t.velcoraOut);
-                             }));
-                s = std::min(s, timed([&] {
-                                 t.soxrFrames = runSoxr(t.pair, SOXR_INT16_I, SOXR_INT16_I,
-                                                        t.input, t.soxrOut);
-                             }));
+                v.keepBest(timed([&] {
+                    t.velcoraBytes = runVelcora(t.pair, kFormat16, t.input, t.velcoraOut);
+                }));
+                s.keepBest(timed([&] {
+                    t.soxrFrames =
+                        runSoxr(t.pair, SOXR_INT16_I, SOXR_INT16_I, t.input, t.soxrOut);
+                }));
             }
             t.velcora[round] = v;
             t.soxr[round] = s;
-            std::printf("  %5d -> %5d Hz %s: velcora %7.2f ms (%zu frames), soxr HQ %7.2f ms "
-                        "(%zu frames), ratio %.3f   [%s]\n",
+            std::printf("  %5d -> %5d Hz %s: velcora %7.2f ms (cpu %7.2f, %zu frames), soxr HQ "
+                        "%7.2f ms (cpu %7.2f, %zu frames), ratio %.3f (cpu %.3f)   [%s]\n",
                         t.pair.srcRate, t.pair.dstRate, t.pair.channels == 1 ? "mono  " : "stereo",
-                        v * 1e3, t.velcoraBytes / 2 / t.pair.channels, s * 1e3, t.soxrFrames, s / v,
+                        v.wall * 1e3, v.cpu * 1e3, t.velcoraBytes / 2 / t.pair.channels,
+                        s.wall * 1e3, s.cpu * 1e3, t.soxrFrames, s.wall / v.wall, s.cpu / v.cpu,
                         loadAverage().c_str());
             std::fflush(stdout);
         }
     }
-    std::printf("summary (ratio per round)\n");
+    std::printf("summary (ratio per round: wall clock / thread cpu time)\n");
     for (const Timed& t : timedPairs) {
         std::printf("  %5d -> %5d Hz %s:", t.pair.srcRate, t.pair.dstRate,
                     t.pair.channels == 1 ? "mono  " : "stereo");
         for (int round = 0; round < rounds; ++round)
-            std::printf(" %.3f", t.soxr[round] / t.velcora[round]);
+            std::printf("  %.3f / %.3f", t.soxr[round].wall / t.velcora[round].wall,
+                        t.soxr[round].cpu / t.velcora[round].cpu);
         std::printf("\n");
     }
 
