@@ -68,8 +68,9 @@ Downsampler::Downsampler(const ConverterConfig& config)
     blockOutput_.reset(static_cast<std::size_t>(outputFrames_) * ch);
     fftBlocks_.reset(static_cast<std::size_t>(fft_.fftSize) * ch);
     stageStride_ = half_ + poly_.taps + 1;
-    // Slack after the last channel's buffer for the vector sums' window loads.
-    stageBuffers_.reset(static_cast<std::size_t>(stageStride_) * ch + kDownsamplerReadAhead);
+    // Slack after the last channel's buffer for the vector sums' loads.
+    stageBuffers_.reset(static_cast<std::size_t>(stageStride_) * ch +
+                        static_cast<std::size_t>(groups_.readAhead));
     evenOnly_ = k_ == 1 && inputStep_[0] == 2 && fft_.fftSize >= 8;
     if (evenOnly_) {
         evenValues_.reset(static_cast<std::size_t>(half_));
@@ -180,7 +181,7 @@ VELCORA_SIMD_CLONES int Downsampler::filterChannel(int c, const float* input,
         for (; t < half_ + 1; t += step, ++p)
             out[p * ch] = stage[t];
     } else {
-        // Whole groups of outputs in vectors, the rest of the block one by one.
+        // In vectors where the processor allows, else one by one.
         if (groups_.used) p = downsamplerSums(groups_, stage, t, half_ + 1, cur, out, ch);
         const float* table = poly_.table.data();
         for (; t < half_ + 1; ++p) {

@@ -124,60 +124,163 @@ void dispatchUpsampler(const UpsamplerGroups& gr, int& cursor, const float* inpu
         run(upsamplerSumsAvx2<0, Channels>);
 }
 
+// Outputs of the group starting at t that read below `limit`: all eight, or those before the
+// first that does not (the offsets grow from output to output).
+inline int outputsBelow(const int* offsets, std::int64_t t, std::int64_t limit) {
+    constexpr int n = DownsamplerGroups::kOutputs;
+    if (t + offsets[n - 1] < limit) return n;
+    int count = 1;
+    while (count < n && t + offsets[count] < limit)
+        ++count;
+    return count;
+}
+
+// Output values j = 0 .. 15 of `keep` to out[j * stride].
+__attribute__((target("avx2,avx512f"))) inline void
+storeOutputs(float* out, int stride, __m512i outIndex, __m512 sums, __mmask16 keep) {
+    if (stride == 1)
+        _mm512_mask_storeu_ps(out, keep, sums);
+    else
+        _mm512_mask_i32scatter_ps(out, keep, outIndex, sums, 4);
+}
+
 // Downsampler groups with a window: per tap two loads of sixteen values from the group's first
-// value on, a two-source permutation to the eight outputs' values, and a multiply and add.
+// value on, a two-source permutation to the eight outputs' values, and a multiply and add. The
+// last group of a block may be partial: its outputs past the block are computed and dropped.
 template <int Taps>
-__attribute__((target("avx2,avx512f"))) void
-downsamplerGroupWindowed(const float* __restrict coef, const int* offsets, int tapCount,
-                         const float* __restrict x, float* __restrict sums) {
-    const int taps = Taps > 0 ? Taps : tapCount;
-    // The upper eight lanes run along unused (their coefficients are 0).
-    const __m512i index = _mm512_maskz_loadu_epi32(0xFF, offsets);
-    __m512 acc = _mm512_setzero_ps();
-    for (int t = 0; t < taps; ++t) {
-        const __m512 v =
-            _mm512_permutex2var_ps(_mm512_loadu_ps(x + t), index, _mm512_loadu_ps(x + t + 16));
-        acc = _mm512_add_ps(acc, _mm512_mul_ps(_mm512_maskz_loadu_ps(0xFF, coef + 8 * t), v));
+__attribute__((target("avx2,avx512f"))) int
+downsamplerSumsWindowed(const DownsamplerGroups& gr, const float* stage, std::int64_t& t,
+                        std::int64_t limit, int& cursor, float* out, int stride) {
+    constexpr int n = DownsamplerGroups::kOutputs;
+    const int taps = Taps > 0 ? Taps : gr.taps;
+    const __m512i outIndex = _mm512_mullo_epi32(
+        _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15),
+        _mm512_set1_epi32(stride));
+    int cur = cursor;
+    int p = 0;
+    auto store = [&](__m512 sums, __mmask16 keep) {
+        storeOutputs(out + static_cast<std::size_t>(p) * stride, stride, outIndex, sums, keep);
+    };
+    while (t < limit) {
+        const int* offsets = gr.offsets.data() + static_cast<std::size_t>(cur) * n;
+        const float* __restrict coef =
+            gr.coefficients.data() + static_cast<std::size_t>(cur) * taps * n;
+        const float* __restrict x = stage + t;
+        // Two whole groups side by side, so that the two chains of additions overlap.
+        const int nextCur = (cur + n) % gr.phases;
+        const std::int64_t nextT = t + gr.advance[static_cast<std::size_t>(cur)];
+        const int* nextOffsets = gr.offsets.data() + static_cast<std::size_t>(nextCur) * n;
+        if (nextT + nextOffsets[n - 1] < limit) {
+            const float* __restrict nextCoef =
+                gr.coefficients.data() + static_cast<std::size_t>(nextCur) * taps * n;
+            const float* __restrict y = stage + nextT;
+            const __m512i index = _mm512_maskz_loadu_epi32(0xFF, offsets);
+            const __m512i nextIndex = _mm512_maskz_loadu_epi32(0xFF, nextOffsets);
+            __m512 acc = _mm512_setzero_ps();
+            __m512 nextAcc = _mm512_setzero_ps();
+            for (int k = 0; k < taps; ++k) {
+                const __m512 v = _mm512_permutex2var_ps(_mm512_loadu_ps(x + k), index,
+                                                        _mm512_loadu_ps(x + k + 16));
+                const __m512 w = _mm512_permutex2var_ps(_mm512_loadu_ps(y + k), nextIndex,
+                                                        _mm512_loadu_ps(y + k + 16));
+                acc = _mm512_add_ps(acc,
+                                    _mm512_mul_ps(_mm512_maskz_loadu_ps(0xFF, coef + n * k), v));
+                nextAcc = _mm512_add_ps(
+                    nextAcc, _mm512_mul_ps(_mm512_maskz_loadu_ps(0xFF, nextCoef + n * k), w));
+            }
+            store(acc, 0xFF);
+            p += n;
+            store(nextAcc, 0xFF);
+            p += n;
+            t = nextT + gr.advance[static_cast<std::size_t>(nextCur)];
+            cur = (nextCur + n) % gr.phases;
+            continue;
+        }
+        // The upper eight lanes run along unused (their coefficients are 0).
+        const __m512i index = _mm512_maskz_loadu_epi32(0xFF, offsets);
+        __m512 acc = _mm512_setzero_ps();
+        for (int k = 0; k < taps; ++k) {
+            const __m512 v = _mm512_permutex2var_ps(_mm512_loadu_ps(x + k), index,
+                                                    _mm512_loadu_ps(x + k + 16));
+            acc =
+                _mm512_add_ps(acc, _mm512_mul_ps(_mm512_maskz_loadu_ps(0xFF, coef + n * k), v));
+        }
+        const int count = outputsBelow(offsets, t, limit);
+        store(acc, static_cast<__mmask16>((1u << count) - 1));
+        p += count;
+        if (count < n) {
+            t += offsets[count];
+            cur = (cur + count) % gr.phases;
+            break;
+        }
+        t += gr.advance[static_cast<std::size_t>(cur)];
+        cur = (cur + n) % gr.phases;
     }
-    _mm512_mask_storeu_ps(sums, 0xFF, acc);
+    cursor = cur;
+    return p;
 }
 
-// Downsampler groups by gathering each tap's eight values.
+// The same with each tap's eight values gathered.
 template <int Taps>
-__attribute__((target("avx2"))) void
-downsamplerGroupGathered(const float* __restrict coef, const int* offsets, int tapCount,
-                         const float* __restrict x, float* __restrict sums) {
-    const int taps = Taps > 0 ? Taps : tapCount;
-    const __m256i index = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(offsets));
-    __m256 acc = _mm256_setzero_ps();
-    for (int t = 0; t < taps; ++t) {
-        const __m256 v = _mm256_i32gather_ps(x + t, index, 4);
-        acc = _mm256_add_ps(acc, _mm256_mul_ps(_mm256_load_ps(coef + 8 * t), v));
+__attribute__((target("avx2"))) int
+downsamplerSumsGathered(const DownsamplerGroups& gr, const float* stage, std::int64_t& t,
+                        std::int64_t limit, int& cursor, float* out, int stride) {
+    constexpr int n = DownsamplerGroups::kOutputs;
+    const int taps = Taps > 0 ? Taps : gr.taps;
+    int cur = cursor;
+    int p = 0;
+    alignas(32) float sums[n];
+    while (t < limit) {
+        const int* offsets = gr.offsets.data() + static_cast<std::size_t>(cur) * n;
+        const float* __restrict coef =
+            gr.coefficients.data() + static_cast<std::size_t>(cur) * taps * n;
+        const float* __restrict x = stage + t;
+        const __m256i index = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(offsets));
+        __m256 acc = _mm256_setzero_ps();
+        for (int k = 0; k < taps; ++k) {
+            const __m256 v = _mm256_i32gather_ps(x + k, index, 4);
+            acc = _mm256_add_ps(acc, _mm256_mul_ps(_mm256_load_ps(coef + n * k), v));
+        }
+        _mm256_store_ps(sums, acc);
+        const int count = outputsBelow(offsets, t, limit);
+        for (int j = 0; j < count; ++j)
+            out[static_cast<std::size_t>(p + j) * stride] = sums[j];
+        p += count;
+        if (count < n) {
+            t += offsets[count];
+            cur = (cur + count) % gr.phases;
+            break;
+        }
+        t += gr.advance[static_cast<std::size_t>(cur)];
+        cur = (cur + n) % gr.phases;
     }
-    _mm256_storeu_ps(sums, acc);
+    cursor = cur;
+    return p;
 }
 
-using GroupKernel = void (*)(const float*, const int*, int, const float*, float*);
+template <bool Windowed, int Taps>
+int downsamplerSumsFor(const DownsamplerGroups& gr, const float* stage, std::int64_t& t,
+                       std::int64_t limit, int& cursor, float* out, int stride) {
+    if constexpr (Windowed)
+        return downsamplerSumsWindowed<Taps>(gr, stage, t, limit, cursor, out, stride);
+    else
+        return downsamplerSumsGathered<Taps>(gr, stage, t, limit, cursor, out, stride);
+}
 
-template <template <int> class Pick> GroupKernel kernelForTaps(int taps) {
-    switch (taps) {
+template <bool Windowed>
+int dispatchDownsampler(const DownsamplerGroups& gr, const float* stage, std::int64_t& t,
+                        std::int64_t limit, int& cursor, float* out, int stride) {
+    switch (gr.taps) {
     case 19:
-        return Pick<19>::kernel;
+        return downsamplerSumsFor<Windowed, 19>(gr, stage, t, limit, cursor, out, stride);
     case 13:
-        return Pick<13>::kernel;
+        return downsamplerSumsFor<Windowed, 13>(gr, stage, t, limit, cursor, out, stride);
     case 7:
-        return Pick<7>::kernel;
+        return downsamplerSumsFor<Windowed, 7>(gr, stage, t, limit, cursor, out, stride);
     default:
-        return Pick<0>::kernel;
+        return downsamplerSumsFor<Windowed, 0>(gr, stage, t, limit, cursor, out, stride);
     }
 }
-
-template <int Taps> struct PickWindowed {
-    static constexpr GroupKernel kernel = downsamplerGroupWindowed<Taps>;
-};
-template <int Taps> struct PickGathered {
-    static constexpr GroupKernel kernel = downsamplerGroupGathered<Taps>;
-};
 #endif
 
 } // namespace
@@ -274,6 +377,8 @@ DownsamplerGroups buildDownsamplerGroups(const PolyphaseFilter& filter, const in
         gr.advance[static_cast<std::size_t>(start)] = offset;
     }
     gr.windowed = widest < 32 && processorHasAvx512();
+    // The window reaches 31 values past a group's first, a gather its widest offset.
+    gr.readAhead = widest + 1 > 32 ? widest + 1 : 32;
     gr.phases = phases;
     gr.taps = taps;
     gr.used = true;
@@ -286,25 +391,8 @@ DownsamplerGroups buildDownsamplerGroups(const PolyphaseFilter& filter, const in
 int downsamplerSums(const DownsamplerGroups& gr, const float* stage, std::int64_t& t,
                     std::int64_t limit, int& cursor, float* out, int stride) {
 #if defined(__x86_64__)
-    constexpr int n = DownsamplerGroups::kOutputs;
-    const GroupKernel kernel = gr.windowed ? kernelForTaps<PickWindowed>(gr.taps)
-                                           : kernelForTaps<PickGathered>(gr.taps);
-    const int taps = gr.taps;
-    int cur = cursor;
-    int p = 0;
-    alignas(32) float sums[n];
-    while (t + gr.offsets[static_cast<std::size_t>(cur) * n + n - 1] < limit) {
-        kernel(gr.coefficients.data() + static_cast<std::size_t>(cur) * taps * n,
-               gr.offsets.data() + static_cast<std::size_t>(cur) * n, taps, stage + t, sums);
-        for (int j = 0; j < n; ++j)
-            out[(p + j) * stride] = sums[j];
-        p += n;
-        t += gr.advance[static_cast<std::size_t>(cur)];
-        cur += n;
-        if (cur >= gr.phases) cur %= gr.phases;
-    }
-    cursor = cur;
-    return p;
+    return gr.windowed ? dispatchDownsampler<true>(gr, stage, t, limit, cursor, out, stride)
+                       : dispatchDownsampler<false>(gr, stage, t, limit, cursor, out, stride);
 #else
     (void)gr, (void)stage, (void)limit, (void)out, (void)stride;
     (void)t, (void)cursor;

@@ -55,6 +55,7 @@ struct DownsamplerGroups {
     bool windowed = false; // every group spans fewer than 32 values: one 32-value window per tap
     int phases = 0;
     int taps = 0;
+    int readAhead = 0; // values past the last one a block reads that the sums may load
     AlignedArray<float> coefficients; // [start position][tap][output]
     AlignedArray<int> offsets;        // [start position][output]: value index from the first
     AlignedArray<int> advance;        // [start position]: values to the next group's first
@@ -63,13 +64,11 @@ struct DownsamplerGroups {
 DownsamplerGroups buildDownsamplerGroups(const PolyphaseFilter& filter, const int* phaseOrder,
                                          const int* inputStep);
 
-// Stage-two sums of whole groups from stage[t ..] while a group's last output reads below
-// `limit`, written to out[0], out[stride], ...; advances t and cursor (a list position) past
-// them and returns the outputs written. The caller finishes the block one output at a time.
+// Stage-two sums from stage[t ..] of every output that reads below `limit`, written to
+// out[0], out[stride], ...; advances t and cursor (a list position) past them and returns the
+// outputs written. `stage` must be followed by groups.readAhead readable values past limit plus
+// the taps.
 int downsamplerSums(const DownsamplerGroups& groups, const float* stage, std::int64_t& t,
                     std::int64_t limit, int& cursor, float* out, int stride);
-
-// Values past the last one a block reads that downsamplerSums may load (and ignore).
-constexpr int kDownsamplerReadAhead = 32;
 
 } // namespace velcora

@@ -18,9 +18,9 @@
 // instruction set it was recorded with and is compared only on the same one.
 //
 // Usage: bench_velcora [--seconds S] [--rounds R] [--check FILE | --record FILE]
-//                      [--only SRC:DST:CHANNELS] [--velcora-only] [--quality]
-// --velcora-only runs R (--rounds) velcora conversions per selected pair and nothing else (for
-// profilers); --quality prints pass-band gain and stop-band level of both libraries.
+//                      [--only SRC:DST:CHANNELS] [--velcora-only | --soxr-only] [--quality]
+// --velcora-only and --soxr-only run R (--rounds, 0 allowed) conversions per selected pair with
+// that library and nothing else, for profilers and instruction counts; --quality prints pass-band gain and stop-band level of both libraries.
 #include "velcora/realfft.h"
 #include "velcora/velcora.h"
 
@@ -316,7 +316,7 @@ int main(int argc, char** argv) {
     double seconds = 30.0;
     int rounds = 2;
     std::string checkPath, recordPath;
-    bool velcoraOnly = false, quality = false, onlyGiven = false;
+    bool velcoraOnly = false, soxrOnly = false, quality = false, onlyGiven = false;
     Pair only{};
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -333,17 +333,19 @@ int main(int argc, char** argv) {
             onlyGiven = true, ++i;
         else if (a == "--velcora-only")
             velcoraOnly = true;
+        else if (a == "--soxr-only")
+            soxrOnly = true;
         else if (a == "--quality")
             quality = true;
         else {
             std::fprintf(stderr,
                          "usage: %s [--seconds S] [--rounds R] [--check FILE | --record FILE] "
-                         "[--only SRC:DST:CHANNELS] [--velcora-only] [--quality]\n",
+                         "[--only SRC:DST:CHANNELS] [--velcora-only | --soxr-only] [--quality]\n",
                          argv[0]);
             return 2;
         }
     }
-    rounds = std::clamp(rounds, 1, velcoraOnly ? 1000 : 8);
+    rounds = std::clamp(rounds, velcoraOnly || soxrOnly ? 0 : 1, velcoraOnly || soxrOnly ? 1000 : 8);
     auto selected = [&](const Pair& p) {
         return !onlyGiven || (p.srcRate == only.srcRate && p.dstRate == only.dstRate &&
                               p.channels == only.channels);
@@ -373,6 +375,12 @@ int main(int argc, char** argv) {
         for (int round = 0; round < rounds; ++round)
             for (Timed& t : timedPairs)
                 t.velcoraBytes = runVelcora(t.pair, kFormat16, t.input, t.velcoraOut);
+        return 0;
+    }
+    if (soxrOnly) {
+        for (int round = 0; round < rounds; ++round)
+            for (Timed& t : timedPairs)
+                t.soxrFrames = runSoxr(t.pair, SOXR_INT16_I, SOXR_INT16_I, t.input, t.soxrOut);
         return 0;
     }
 
