@@ -5,8 +5,55 @@
 
 #include <cmath>
 #include <cstring>
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace velcora {
+
+namespace {
+
+#if defined(__x86_64__)
+// The zero insertion for K = 2 or 3 and one or two channels: block[phase + K j] = in[j ch],
+// zeros between, for the positions 0 .. 16 K chunks - 1. Each chunk of 16 input values fills
+// K vectors, each by one permutation with its lanes that hold no input zeroed. Returns the
+// positions written.
+__attribute__((target("avx2,avx512f"))) int insertZerosAvx512(const float* __restrict in, int ch,
+                                                            int k, int phase, int size,
+                                                            float* __restrict block) {
+    const int span = 16 * k;
+    const int chunks = size / span;
+    alignas(64) int order[3][16];
+    __mmask16 keep[3] = {0, 0, 0};
+    for (int r = 0; r < k; ++r)
+        for (int l = 0; l < 16; ++l) {
+            const int at = 16 * r + l - phase;
+            const bool input = at >= 0 && at % k == 0;
+            order[r][l] = input ? at / k : 0;
+            if (input) keep[r] = static_cast<__mmask16>(keep[r] | (1u << l));
+        }
+    const __m512i evens =
+        _mm512_setr_epi32(0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30);
+    for (int chunk = 0; chunk < chunks; ++chunk) {
+        const float* x = in + static_cast<std::size_t>(chunk) * 16 * ch;
+        const __m512 values =
+            ch == 1 ? _mm512_loadu_ps(x)
+                    : _mm512_permutex2var_ps(_mm512_loadu_ps(x), evens, _mm512_loadu_ps(x + 16));
+        for (int r = 0; r < k; ++r)
+            _mm512_storeu_ps(block + chunk * span + 16 * r,
+                             _mm512_maskz_permutexvar_ps(keep[r], _mm512_load_si512(order[r]),
+                                                         values));
+    }
+    return chunks * span;
+}
+
+bool processorHasAvx512() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512f");
+}
+#endif
+
+} // namespace
 
 Downsampler::Downsampler(const ConverterConfig& config)
     : BufferedRateConverter(config) {
@@ -62,6 +109,9 @@ Downsampler::Downsampler(const ConverterConfig& config)
 
     half_ = fft_.fftSize / 2;
     const int ch = channels_;
+#if defined(__x86_64__)
+    vectorInsertion_ = (ch == 1 || ch == 2) && k_ > 1 && processorHasAvx512();
+#endif
     inputBuffer_.reset(static_cast<std::size_t>(half_ / k_ + k_ + 1) * ch);
     // Every stage-two step advances at least one value, so a block yields at most H + 1.
     outputFrames_ = half_ + 2;
@@ -156,9 +206,13 @@ VELCORA_SIMD_CLONES int Downsampler::filterChannel(int c, const float* input,
         for (int i = 0; i < half_; ++i)
             block[i] = in[i * ch];
     } else {
-        std::memset(block, 0, static_cast<std::size_t>(half_) * sizeof(float));
-        int j = 0;
-        for (int i = insertionPhase_; i < half_; i += k, ++j)
+        int done = 0; // positions written so far, a multiple of K
+#if defined(__x86_64__)
+        if (vectorInsertion_) done = insertZerosAvx512(in, ch, k, insertionPhase_, half_, block);
+#endif
+        std::memset(block + done, 0, static_cast<std::size_t>(half_ - done) * sizeof(float));
+        int j = done / k;
+        for (int i = done + insertionPhase_; i < half_; i += k, ++j)
             block[i] = in[j * ch];
     }
 

@@ -32,6 +32,9 @@ public:
 
 protected:
     std::uint32_t process(const float* data, std::uint32_t count, bool final) override;
+    std::uint64_t nextBlockValues() const override {
+        return valid_ ? static_cast<std::uint64_t>(blockNeed()) * channels_ : 0;
+    }
 
 private:
     int filterChannel(int c, const float* input, std::int64_t firstTap);
@@ -57,6 +60,7 @@ private:
     AlignedArray<int> phaseOrder_;    // P entries: phase row of each output
     AlignedArray<int> inputStep_;     // P entries: stage-two positions to advance after it
     DownsamplerGroups groups_;        // the vector form of the lists, when used
+    bool vectorInsertion_ = false;    // zero insertion in vectors (K > 1, one or two channels)
     AlignedArray<float> inputBuffer_;
     AlignedArray<float> blockOutput_;
     int outputFrames_ = 0;             // capacity of blockOutput_ in frames

@@ -136,7 +136,7 @@ inline int outputsBelow(const int* offsets, std::int64_t t, std::int64_t limit) 
 }
 
 // Output values j = 0 .. 15 of `keep` to out[j * stride].
-__attribute__((target("avx2,avx512f"))) inline void
+__attribute__((target("avx2,avx512f"), always_inline)) inline void
 storeOutputs(float* out, int stride, __m512i outIndex, __m512 sums, __mmask16 keep) {
     if (stride == 1)
         _mm512_mask_storeu_ps(out, keep, sums);
@@ -158,9 +158,6 @@ downsamplerSumsWindowed(const DownsamplerGroups& gr, const float* stage, std::in
         _mm512_set1_epi32(stride));
     int cur = cursor;
     int p = 0;
-    auto store = [&](__m512 sums, __mmask16 keep) {
-        storeOutputs(out + static_cast<std::size_t>(p) * stride, stride, outIndex, sums, keep);
-    };
     while (t < limit) {
         const int* offsets = gr.offsets.data() + static_cast<std::size_t>(cur) * n;
         const float* __restrict coef =
@@ -171,27 +168,25 @@ downsamplerSumsWindowed(const DownsamplerGroups& gr, const float* stage, std::in
         const std::int64_t nextT = t + gr.advance[static_cast<std::size_t>(cur)];
         const int* nextOffsets = gr.offsets.data() + static_cast<std::size_t>(nextCur) * n;
         if (nextT + nextOffsets[n - 1] < limit) {
+            // Lanes 0 - 7 for this group, 8 - 15 for the next, each permuted from its own
+            // window and the two joined.
             const float* __restrict nextCoef =
                 gr.coefficients.data() + static_cast<std::size_t>(nextCur) * taps * n;
             const float* __restrict y = stage + nextT;
             const __m512i index = _mm512_maskz_loadu_epi32(0xFF, offsets);
-            const __m512i nextIndex = _mm512_maskz_loadu_epi32(0xFF, nextOffsets);
+            const __m512i nextIndex = _mm512_mask_loadu_epi32(index, 0xFF00, nextOffsets - n);
             __m512 acc = _mm512_setzero_ps();
-            __m512 nextAcc = _mm512_setzero_ps();
             for (int k = 0; k < taps; ++k) {
                 const __m512 v = _mm512_permutex2var_ps(_mm512_loadu_ps(x + k), index,
                                                         _mm512_loadu_ps(x + k + 16));
                 const __m512 w = _mm512_permutex2var_ps(_mm512_loadu_ps(y + k), nextIndex,
                                                         _mm512_loadu_ps(y + k + 16));
-                acc = _mm512_add_ps(acc,
-                                    _mm512_mul_ps(_mm512_maskz_loadu_ps(0xFF, coef + n * k), v));
-                nextAcc = _mm512_add_ps(
-                    nextAcc, _mm512_mul_ps(_mm512_maskz_loadu_ps(0xFF, nextCoef + n * k), w));
+                const __m512 c = _mm512_mask_loadu_ps(_mm512_maskz_loadu_ps(0xFF, coef + n * k),
+                                                      0xFF00, nextCoef + n * k - n);
+                acc = _mm512_add_ps(acc, _mm512_mul_ps(c, _mm512_mask_blend_ps(0xFF00, v, w)));
             }
-            store(acc, 0xFF);
-            p += n;
-            store(nextAcc, 0xFF);
-            p += n;
+            storeOutputs(out + static_cast<std::size_t>(p) * stride, stride, outIndex, acc, 0xFFFF);
+            p += 2 * n;
             t = nextT + gr.advance[static_cast<std::size_t>(nextCur)];
             cur = (nextCur + n) % gr.phases;
             continue;
@@ -206,7 +201,8 @@ downsamplerSumsWindowed(const DownsamplerGroups& gr, const float* stage, std::in
                 _mm512_add_ps(acc, _mm512_mul_ps(_mm512_maskz_loadu_ps(0xFF, coef + n * k), v));
         }
         const int count = outputsBelow(offsets, t, limit);
-        store(acc, static_cast<__mmask16>((1u << count) - 1));
+        storeOutputs(out + static_cast<std::size_t>(p) * stride, stride, outIndex, acc,
+                     static_cast<__mmask16>((1u << count) - 1));
         p += count;
         if (count < n) {
             t += offsets[count];

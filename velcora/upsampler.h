@@ -34,6 +34,9 @@ public:
 
 protected:
     std::uint32_t process(const float* data, std::uint32_t count, bool final) override;
+    std::uint64_t nextBlockValues() const override {
+        return valid_ ? static_cast<std::uint64_t>(blockNeed()) * channels_ : 0;
+    }
 
 private:
     void stageOne(int blockSize);
