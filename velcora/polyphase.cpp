@@ -13,16 +13,6 @@ namespace {
 constexpr long kMaxGroupedFloats = 1L << 22;
 
 #if defined(__x86_64__)
-bool processorHasAvx2() {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
-}
-
-bool processorHasAvx512() {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512f");
-}
-
 // Upsampler groups in eight lanes: per tap one load of eight values, a lane permutation
 // (fixed for the group) and a multiply and add. Taps > 0 fixes the count so the sum unrolls.
 template <int Taps, int Channels>
@@ -281,13 +271,24 @@ int dispatchDownsampler(const DownsamplerGroups& gr, const float* stage, std::in
 
 } // namespace
 
+VectorLevel processorVectorLevel() {
+#if defined(__x86_64__)
+    __builtin_cpu_init();
+    if (!__builtin_cpu_supports("avx2")) return VectorLevel::Scalar;
+    return __builtin_cpu_supports("avx512f") ? VectorLevel::Avx512 : VectorLevel::Avx2;
+#else
+    return VectorLevel::Scalar;
+#endif
+}
+
 UpsamplerGroups buildUpsamplerGroups(const PolyphaseFilter& filter, const int* phaseOrder,
                                      const int* frameStep, int listLength, int channels,
-                                     int blockSize) {
+                                     int blockSize, VectorLevel level) {
     UpsamplerGroups gr;
 #if defined(__x86_64__)
-    if ((channels != 1 && channels != 2) || listLength <= 0 || !processorHasAvx2()) return gr;
-    const int lanes = processorHasAvx512() ? 16 : 8;
+    if ((channels != 1 && channels != 2) || listLength <= 0 || level == VectorLevel::Scalar)
+        return gr;
+    const int lanes = level == VectorLevel::Avx512 ? 16 : 8;
     const int outputs = lanes / channels;
     if (blockSize % outputs != 0) return gr;
     const long length = std::lcm(static_cast<long>(listLength), static_cast<long>(outputs));
@@ -320,7 +321,7 @@ UpsamplerGroups buildUpsamplerGroups(const PolyphaseFilter& filter, const int* p
     gr.taps = taps;
 #else
     (void)filter, (void)phaseOrder, (void)frameStep, (void)listLength, (void)channels,
-        (void)blockSize;
+        (void)blockSize, (void)level;
 #endif
     return gr;
 }
@@ -347,13 +348,13 @@ void upsamplerSums(const UpsamplerGroups& gr, int& cursor, const float* input, i
 }
 
 DownsamplerGroups buildDownsamplerGroups(const PolyphaseFilter& filter, const int* phaseOrder,
-                                         const int* inputStep) {
+                                         const int* inputStep, VectorLevel level) {
     DownsamplerGroups gr;
 #if defined(__x86_64__)
     constexpr int n = DownsamplerGroups::kOutputs;
     const int phases = filter.phases;
     const int taps = filter.taps;
-    if (phases <= 0 || !processorHasAvx2()) return gr;
+    if (phases <= 0 || level == VectorLevel::Scalar) return gr;
     if (static_cast<long>(phases) * taps * n > kMaxGroupedFloats) return gr;
     gr.coefficients.reset(static_cast<std::size_t>(phases) * taps * n);
     gr.offsets.reset(static_cast<std::size_t>(phases) * n);
@@ -372,14 +373,14 @@ DownsamplerGroups buildDownsamplerGroups(const PolyphaseFilter& filter, const in
         }
         gr.advance[static_cast<std::size_t>(start)] = offset;
     }
-    gr.windowed = widest < 32 && processorHasAvx512();
+    gr.windowed = widest < 32 && level == VectorLevel::Avx512;
     // The window reaches 31 values past a group's first, a gather its widest offset.
     gr.readAhead = widest + 1 > 32 ? widest + 1 : 32;
     gr.phases = phases;
     gr.taps = taps;
     gr.used = true;
 #else
-    (void)filter, (void)phaseOrder, (void)inputStep;
+    (void)filter, (void)phaseOrder, (void)inputStep, (void)level;
 #endif
     return gr;
 }

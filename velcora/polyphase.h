@@ -17,6 +17,10 @@
 
 namespace velcora {
 
+// The widest vector code the sums may use; the processor's by default, lower in tests.
+enum class VectorLevel { Scalar, Avx2, Avx512 };
+VectorLevel processorVectorLevel();
+
 // The upsampler's stage one: each output advances the input by 0 or 1 frame, as its frame
 // step list says. Groups of successive list positions fill one vector; the grouped list
 // repeats the upsampler's list until it is a whole number of groups long.
@@ -36,7 +40,8 @@ struct UpsamplerGroups {
 // do not allow them.
 UpsamplerGroups buildUpsamplerGroups(const PolyphaseFilter& filter, const int* phaseOrder,
                                      const int* frameStep, int listLength, int channels,
-                                     int blockSize);
+                                     int blockSize,
+                                     VectorLevel level = processorVectorLevel());
 
 // `outputs` (a multiple of groups.outputs) stage-one sums from interleaved `input`, written to
 // channel c's block at blocks + c * blockStride. `cursor` is the position in the grouped list,
@@ -61,8 +66,10 @@ struct DownsamplerGroups {
     AlignedArray<int> advance;        // [start position]: values to the next group's first
 };
 
+// Not used (used false) below AVX2.
 DownsamplerGroups buildDownsamplerGroups(const PolyphaseFilter& filter, const int* phaseOrder,
-                                         const int* inputStep);
+                                         const int* inputStep,
+                                         VectorLevel level = processorVectorLevel());
 
 // Stage-two sums from stage[t ..] of every output that reads below `limit`, written to
 // out[0], out[stride], ...; advances t and cursor (a list position) past them and returns the

@@ -166,7 +166,9 @@ VELCORA_INLINE void runStage(const FftTables& t, const FftTables::Stage& st, In 
 #ifdef VELCORA_HAVE_AVX2_STAGE
         const long m = st.span / 4;
         if constexpr (std::is_same_v<Out, Split>) {
-            if (st.stride == 1 && t.avx512_) {
+            // The sixteen-lane stage only where it does every butterfly the eight-lane one
+            // would (the rest are left to the scalar loop, which rounds differently).
+            if (st.stride == 1 && t.avx512_ && m % 16 == 0) {
                 withConstant<128, 256, 512>(m, [&](auto fixed) {
                     if constexpr (std::is_same_v<In, Interleaved>)
                         done = firstStageAvx512<Forward, UpperZero, true, fixed>(

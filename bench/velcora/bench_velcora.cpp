@@ -416,9 +416,15 @@ int main(int argc, char** argv) {
     for (const Timed& t : timedPairs) {
         std::printf("  %5d -> %5d Hz %s:", t.pair.srcRate, t.pair.dstRate,
                     t.pair.channels == 1 ? "mono  " : "stereo");
-        for (int round = 0; round < rounds; ++round)
+        Times v, s;
+        for (int round = 0; round < rounds; ++round) {
             std::printf("  %.3f / %.3f", t.soxr[round].wall / t.velcora[round].wall,
                         t.soxr[round].cpu / t.velcora[round].cpu);
+            v.keepBest(t.velcora[round]);
+            s.keepBest(t.soxr[round]);
+        }
+        if (rounds > 1)
+            std::printf("   best of all: %.3f / %.3f", s.wall / v.wall, s.cpu / v.cpu);
         std::printf("\n");
     }
 
