@@ -16,24 +16,18 @@ namespace {
 #if defined(__x86_64__)
 // The zero insertion for K = 2 or 3 and one or two channels: block[phase + K j] = in[j ch],
 // zeros between, for the positions 0 .. 16 K chunks - 1. Each chunk of 16 input values fills
-// K vectors, each by one permutation with its lanes that hold no input zeroed. Returns the
-// positions written.
-__attribute__((target("avx2,avx512f"))) int insertZerosAvx512(const float* __restrict in, int ch,
-                                                            int k, int phase, int size,
-                                                            float* __restrict block) {
+// K vectors, each by one permutation (`order`, K x 16 lanes for this phase) with the lanes
+// that hold no input zeroed (`keep`, K masks). Returns the positions written.
+__attribute__((target("avx2,avx512f"))) int
+insertZerosAvx512(const float* __restrict in, int ch, int k, const int* order,
+                  const std::uint16_t* keep, int size, float* __restrict block) {
     const int span = 16 * k;
     const int chunks = size / span;
-    alignas(64) int order[3][16];
-    __mmask16 keep[3] = {0, 0, 0};
-    for (int r = 0; r < k; ++r)
-        for (int l = 0; l < 16; ++l) {
-            const int at = 16 * r + l - phase;
-            const bool input = at >= 0 && at % k == 0;
-            order[r][l] = input ? at / k : 0;
-            if (input) keep[r] = static_cast<__mmask16>(keep[r] | (1u << l));
-        }
     const __m512i evens =
         _mm512_setr_epi32(0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30);
+    __m512i lanes[3];
+    for (int r = 0; r < k; ++r)
+        lanes[r] = _mm512_load_si512(order + 16 * r);
     for (int chunk = 0; chunk < chunks; ++chunk) {
         const float* x = in + static_cast<std::size_t>(chunk) * 16 * ch;
         const __m512 values =
@@ -41,8 +35,7 @@ __attribute__((target("avx2,avx512f"))) int insertZerosAvx512(const float* __res
                     : _mm512_permutex2var_ps(_mm512_loadu_ps(x), evens, _mm512_loadu_ps(x + 16));
         for (int r = 0; r < k; ++r)
             _mm512_storeu_ps(block + chunk * span + 16 * r,
-                             _mm512_maskz_permutexvar_ps(keep[r], _mm512_load_si512(order[r]),
-                                                         values));
+                             _mm512_maskz_permutexvar_ps(keep[r], lanes[r], values));
     }
     return chunks * span;
 }
@@ -111,6 +104,21 @@ Downsampler::Downsampler(const ConverterConfig& config)
     const int ch = channels_;
 #if defined(__x86_64__)
     vectorInsertion_ = (ch == 1 || ch == 2) && k_ > 1 && processorHasAvx512();
+    if (vectorInsertion_) {
+        // Per insertion phase and vector r of a chunk: the chunk's input value at each lane.
+        insertionOrder_.reset(static_cast<std::size_t>(k_ * k_ * 16));
+        insertionKeep_.reset(static_cast<std::size_t>(k_ * k_));
+        for (int phase = 0; phase < k_; ++phase)
+            for (int r = 0; r < k_; ++r)
+                for (int l = 0; l < 16; ++l) {
+                    const int at = 16 * r + l - phase;
+                    if (at < 0 || at % k_ != 0) continue;
+                    insertionOrder_[static_cast<std::size_t>((phase * k_ + r) * 16 + l)] =
+                        at / k_;
+                    insertionKeep_[static_cast<std::size_t>(phase * k_ + r)] |=
+                        static_cast<std::uint16_t>(1u << l);
+                }
+    }
 #endif
     inputBuffer_.reset(static_cast<std::size_t>(half_ / k_ + k_ + 1) * ch);
     // Every stage-two step advances at least one value, so a block yields at most H + 1.
@@ -208,7 +216,10 @@ VELCORA_SIMD_CLONES int Downsampler::filterChannel(int c, const float* input,
     } else {
         int done = 0; // positions written so far, a multiple of K
 #if defined(__x86_64__)
-        if (vectorInsertion_) done = insertZerosAvx512(in, ch, k, insertionPhase_, half_, block);
+        if (vectorInsertion_)
+            done = insertZerosAvx512(
+                in, ch, k, insertionOrder_.data() + insertionPhase_ * k * 16,
+                insertionKeep_.data() + insertionPhase_ * k, half_, block);
 #endif
         std::memset(block + done, 0, static_cast<std::size_t>(half_ - done) * sizeof(float));
         int j = done / k;

@@ -61,6 +61,8 @@ private:
     AlignedArray<int> inputStep_;     // P entries: stage-two positions to advance after it
     DownsamplerGroups groups_;        // the vector form of the lists, when used
     bool vectorInsertion_ = false;    // zero insertion in vectors (K > 1, one or two channels)
+    AlignedArray<int> insertionOrder_; // its lane orders: [phase][vector][lane]
+    AlignedArray<std::uint16_t> insertionKeep_; // its lanes that hold input: [phase][vector]
     AlignedArray<float> inputBuffer_;
     AlignedArray<float> blockOutput_;
     int outputFrames_ = 0;             // capacity of blockOutput_ in frames

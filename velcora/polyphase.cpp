@@ -159,21 +159,20 @@ downsamplerSumsWindowed(const DownsamplerGroups& gr, const float* stage, std::in
         const int* nextOffsets = gr.offsets.data() + static_cast<std::size_t>(nextCur) * n;
         if (nextT + nextOffsets[n - 1] < limit) {
             // Lanes 0 - 7 for this group, 8 - 15 for the next, each permuted from its own
-            // window and the two joined.
-            const float* __restrict nextCoef =
-                gr.coefficients.data() + static_cast<std::size_t>(nextCur) * taps * n;
+            // window: the first permutation fills lanes 0 - 7 and keeps the next group's
+            // indices in lanes 8 - 15, which the second one reads and fills.
+            const float* __restrict pairCoef =
+                gr.pairCoefficients.data() + static_cast<std::size_t>(cur) * taps * 2 * n;
             const float* __restrict y = stage + nextT;
-            const __m512i index = _mm512_maskz_loadu_epi32(0xFF, offsets);
-            const __m512i nextIndex = _mm512_mask_loadu_epi32(index, 0xFF00, nextOffsets - n);
+            const __m512i index = _mm512_load_si512(gr.pairOffsets.data() + 2 * n * cur);
             __m512 acc = _mm512_setzero_ps();
             for (int k = 0; k < taps; ++k) {
-                const __m512 v = _mm512_permutex2var_ps(_mm512_loadu_ps(x + k), index,
-                                                        _mm512_loadu_ps(x + k + 16));
-                const __m512 w = _mm512_permutex2var_ps(_mm512_loadu_ps(y + k), nextIndex,
-                                                        _mm512_loadu_ps(y + k + 16));
-                const __m512 c = _mm512_mask_loadu_ps(_mm512_maskz_loadu_ps(0xFF, coef + n * k),
-                                                      0xFF00, nextCoef + n * k - n);
-                acc = _mm512_add_ps(acc, _mm512_mul_ps(c, _mm512_mask_blend_ps(0xFF00, v, w)));
+                const __m512 v = _mm512_mask2_permutex2var_ps(_mm512_loadu_ps(x + k), index,
+                                                              0x00FF, _mm512_loadu_ps(x + k + 16));
+                const __m512 vw = _mm512_mask2_permutex2var_ps(
+                    _mm512_loadu_ps(y + k), _mm512_castps_si512(v), 0xFF00,
+                    _mm512_loadu_ps(y + k + 16));
+                acc = _mm512_add_ps(acc, _mm512_mul_ps(_mm512_load_ps(pairCoef + 2 * n * k), vw));
             }
             storeOutputs(out + static_cast<std::size_t>(p) * stride, stride, outIndex, acc, 0xFFFF);
             p += 2 * n;
@@ -374,6 +373,24 @@ DownsamplerGroups buildDownsamplerGroups(const PolyphaseFilter& filter, const in
         gr.advance[static_cast<std::size_t>(start)] = offset;
     }
     gr.windowed = widest < 32 && level == VectorLevel::Avx512;
+    if (gr.windowed) {
+        // Per start position its group and the next one side by side in sixteen lanes.
+        gr.pairCoefficients.reset(static_cast<std::size_t>(phases) * taps * 2 * n);
+        gr.pairOffsets.reset(static_cast<std::size_t>(phases) * 2 * n);
+        for (int start = 0; start < phases; ++start)
+            for (int half = 0; half < 2; ++half) {
+                const int from = (start + half * n) % phases;
+                for (int j = 0; j < n; ++j) {
+                    const int lane = half * n + j;
+                    gr.pairOffsets[static_cast<std::size_t>(start) * 2 * n + lane] =
+                        gr.offsets[static_cast<std::size_t>(from) * n + j];
+                    for (int t = 0; t < taps; ++t)
+                        gr.pairCoefficients[(static_cast<std::size_t>(start) * taps + t) * 2 * n +
+                                            lane] =
+                            gr.coefficients[(static_cast<std::size_t>(from) * taps + t) * n + j];
+                }
+            }
+    }
     // The window reaches 31 values past a group's first, a gather its widest offset.
     gr.readAhead = widest + 1 > 32 ? widest + 1 : 32;
     gr.phases = phases;

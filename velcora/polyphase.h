@@ -64,6 +64,9 @@ struct DownsamplerGroups {
     AlignedArray<float> coefficients; // [start position][tap][output]
     AlignedArray<int> offsets;        // [start position][output]: value index from the first
     AlignedArray<int> advance;        // [start position]: values to the next group's first
+    // Windowed only: the group at each start position and the one after it in sixteen lanes.
+    AlignedArray<float> pairCoefficients; // [start position][tap][lane]
+    AlignedArray<int> pairOffsets;        // [start position][lane]
 };
 
 // Not used (used false) below AVX2.
