@@ -18,9 +18,10 @@ namespace {
 // zeros between, for the positions 0 .. 16 K chunks - 1. Each chunk of 16 input values fills
 // K vectors, each by one permutation (`order`, K x 16 lanes for this phase) with the lanes
 // that hold no input zeroed (`keep`, K masks). Returns the positions written.
-__attribute__((target("avx2,avx512f"))) int
-insertZerosAvx512(const float* __restrict in, int ch, int k, const int* order,
-                  const std::uint16_t* keep, int size, float* __restrict block) {
+__attribute__((target("avx2,avx512f"))) int insertZerosAvx512(const float* __restrict in, int ch,
+                                                              int k, const int* order,
+                                                              const std::uint16_t* keep, int size,
+                                                              float* __restrict block) {
     const int span = 16 * k;
     const int chunks = size / span;
     const __m512i evens =
@@ -113,8 +114,7 @@ Downsampler::Downsampler(const ConverterConfig& config)
                 for (int l = 0; l < 16; ++l) {
                     const int at = 16 * r + l - phase;
                     if (at < 0 || at % k_ != 0) continue;
-                    insertionOrder_[static_cast<std::size_t>((phase * k_ + r) * 16 + l)] =
-                        at / k_;
+                    insertionOrder_[static_cast<std::size_t>((phase * k_ + r) * 16 + l)] = at / k_;
                     insertionKeep_[static_cast<std::size_t>(phase * k_ + r)] |=
                         static_cast<std::uint16_t>(1u << l);
                 }
@@ -217,9 +217,8 @@ VELCORA_SIMD_CLONES int Downsampler::filterChannel(int c, const float* input,
         int done = 0; // positions written so far, a multiple of K
 #if defined(__x86_64__)
         if (vectorInsertion_)
-            done = insertZerosAvx512(
-                in, ch, k, insertionOrder_.data() + insertionPhase_ * k * 16,
-                insertionKeep_.data() + insertionPhase_ * k, half_, block);
+            done = insertZerosAvx512(in, ch, k, insertionOrder_.data() + insertionPhase_ * k * 16,
+                                     insertionKeep_.data() + insertionPhase_ * k, half_, block);
 #endif
         std::memset(block + done, 0, static_cast<std::size_t>(half_ - done) * sizeof(float));
         int j = done / k;

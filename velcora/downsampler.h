@@ -55,12 +55,12 @@ private:
     bool evenOnly_ = false;
     FftTables halfTables_;
     AlignedArray<float> evenValues_;
-    AlignedArray<float> evenTails_;   // per channel H / 2
-    AlignedArray<float> evenHistory_; // per channel 1
-    AlignedArray<int> phaseOrder_;    // P entries: phase row of each output
-    AlignedArray<int> inputStep_;     // P entries: stage-two positions to advance after it
-    DownsamplerGroups groups_;        // the vector form of the lists, when used
-    bool vectorInsertion_ = false;    // zero insertion in vectors (K > 1, one or two channels)
+    AlignedArray<float> evenTails_;    // per channel H / 2
+    AlignedArray<float> evenHistory_;  // per channel 1
+    AlignedArray<int> phaseOrder_;     // P entries: phase row of each output
+    AlignedArray<int> inputStep_;      // P entries: stage-two positions to advance after it
+    DownsamplerGroups groups_;         // the vector form of the lists, when used
+    bool vectorInsertion_ = false;     // zero insertion in vectors (K > 1, one or two channels)
     AlignedArray<int> insertionOrder_; // its lane orders: [phase][vector][lane]
     AlignedArray<std::uint16_t> insertionKeep_; // its lanes that hold input: [phase][vector]
     AlignedArray<float> inputBuffer_;

@@ -31,8 +31,7 @@ upsamplerSumsAvx2(const UpsamplerGroups& gr, int& cursor, const float* __restric
         const float* coef = table + static_cast<long>(g) * taps * 8;
         __m256 acc = _mm256_setzero_ps();
         for (int t = 0; t < taps; ++t) {
-            const __m256 v =
-                _mm256_permutevar8x32_ps(_mm256_loadu_ps(x + Channels * t), lanes);
+            const __m256 v = _mm256_permutevar8x32_ps(_mm256_loadu_ps(x + Channels * t), lanes);
             acc = _mm256_add_ps(acc, _mm256_mul_ps(_mm256_load_ps(coef + 8 * t), v));
         }
         if constexpr (Channels == 1) {
@@ -143,9 +142,9 @@ downsamplerSumsWindowed(const DownsamplerGroups& gr, const float* stage, std::in
                         std::int64_t limit, int& cursor, float* out, int stride) {
     constexpr int n = DownsamplerGroups::kOutputs;
     const int taps = Taps > 0 ? Taps : gr.taps;
-    const __m512i outIndex = _mm512_mullo_epi32(
-        _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15),
-        _mm512_set1_epi32(stride));
+    const __m512i outIndex =
+        _mm512_mullo_epi32(_mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15),
+                           _mm512_set1_epi32(stride));
     int cur = cursor;
     int p = 0;
     while (t < limit) {
@@ -167,11 +166,11 @@ downsamplerSumsWindowed(const DownsamplerGroups& gr, const float* stage, std::in
             const __m512i index = _mm512_load_si512(gr.pairOffsets.data() + 2 * n * cur);
             __m512 acc = _mm512_setzero_ps();
             for (int k = 0; k < taps; ++k) {
-                const __m512 v = _mm512_mask2_permutex2var_ps(_mm512_loadu_ps(x + k), index,
-                                                              0x00FF, _mm512_loadu_ps(x + k + 16));
-                const __m512 vw = _mm512_mask2_permutex2var_ps(
-                    _mm512_loadu_ps(y + k), _mm512_castps_si512(v), 0xFF00,
-                    _mm512_loadu_ps(y + k + 16));
+                const __m512 v = _mm512_mask2_permutex2var_ps(_mm512_loadu_ps(x + k), index, 0x00FF,
+                                                              _mm512_loadu_ps(x + k + 16));
+                const __m512 vw =
+                    _mm512_mask2_permutex2var_ps(_mm512_loadu_ps(y + k), _mm512_castps_si512(v),
+                                                 0xFF00, _mm512_loadu_ps(y + k + 16));
                 acc = _mm512_add_ps(acc, _mm512_mul_ps(_mm512_load_ps(pairCoef + 2 * n * k), vw));
             }
             storeOutputs(out + static_cast<std::size_t>(p) * stride, stride, outIndex, acc, 0xFFFF);
@@ -184,10 +183,9 @@ downsamplerSumsWindowed(const DownsamplerGroups& gr, const float* stage, std::in
         const __m512i index = _mm512_maskz_loadu_epi32(0xFF, offsets);
         __m512 acc = _mm512_setzero_ps();
         for (int k = 0; k < taps; ++k) {
-            const __m512 v = _mm512_permutex2var_ps(_mm512_loadu_ps(x + k), index,
-                                                    _mm512_loadu_ps(x + k + 16));
-            acc =
-                _mm512_add_ps(acc, _mm512_mul_ps(_mm512_maskz_loadu_ps(0xFF, coef + n * k), v));
+            const __m512 v =
+                _mm512_permutex2var_ps(_mm512_loadu_ps(x + k), index, _mm512_loadu_ps(x + k + 16));
+            acc = _mm512_add_ps(acc, _mm512_mul_ps(_mm512_maskz_loadu_ps(0xFF, coef + n * k), v));
         }
         const int count = outputsBelow(offsets, t, limit);
         storeOutputs(out + static_cast<std::size_t>(p) * stride, stride, outIndex, acc,

@@ -40,8 +40,7 @@ struct UpsamplerGroups {
 // do not allow them.
 UpsamplerGroups buildUpsamplerGroups(const PolyphaseFilter& filter, const int* phaseOrder,
                                      const int* frameStep, int listLength, int channels,
-                                     int blockSize,
-                                     VectorLevel level = processorVectorLevel());
+                                     int blockSize, VectorLevel level = processorVectorLevel());
 
 // `outputs` (a multiple of groups.outputs) stage-one sums from interleaved `input`, written to
 // channel c's block at blocks + c * blockStride. `cursor` is the position in the grouped list,

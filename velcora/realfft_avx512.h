@@ -88,7 +88,6 @@ wideStageAvx512(const float* __restrict xr, const float* __restrict xi, float* _
     }
 }
 
-
 // loadAvx2 on sixteen lanes.
 template <bool InterleavedIn>
 VELCORA_AVX512 void loadAvx512(const float* __restrict xr, const float* __restrict xi,
@@ -190,8 +189,8 @@ quadStageAvx512(const float* __restrict xr, const float* __restrict xi, float* _
         butterflyAvx512<Forward>(_mm512_loadu_ps(xr + i), _mm512_loadu_ps(xi + i),
                                  _mm512_loadu_ps(xr + i + 4 * m), _mm512_loadu_ps(xi + i + 4 * m),
                                  _mm512_loadu_ps(xr + i + 8 * m), _mm512_loadu_ps(xi + i + 8 * m),
-                                 _mm512_loadu_ps(xr + i + 12 * m),
-                                 _mm512_loadu_ps(xi + i + 12 * m), w, oR, oI);
+                                 _mm512_loadu_ps(xr + i + 12 * m), _mm512_loadu_ps(xi + i + 12 * m),
+                                 w, oR, oI);
         // Output k of p + g goes to y[16 (p + g) + 4k ..].
         storeQuartersAvx512(yr + 16 * p, oR);
         storeQuartersAvx512(yi + 16 * p, oI);

@@ -58,10 +58,10 @@ void polyphaseSums(const float* __restrict table, int taps, const int* __restric
 // Every third value of p[0 ..] from eight successive positions: p[0], p[3], .. p[21], by
 // three loads and lane moves (cheaper than a gather). Reads p[0 .. 23].
 __attribute__((target("avx2"))) inline __m256 everyThirdAvx2(const float* p) {
-    const __m256 a = _mm256_permutevar8x32_ps(_mm256_loadu_ps(p),
-                                              _mm256_setr_epi32(0, 3, 6, 0, 0, 0, 0, 0));
-    const __m256 b = _mm256_permutevar8x32_ps(_mm256_loadu_ps(p + 8),
-                                              _mm256_setr_epi32(0, 0, 0, 1, 4, 7, 0, 0));
+    const __m256 a =
+        _mm256_permutevar8x32_ps(_mm256_loadu_ps(p), _mm256_setr_epi32(0, 3, 6, 0, 0, 0, 0, 0));
+    const __m256 b =
+        _mm256_permutevar8x32_ps(_mm256_loadu_ps(p + 8), _mm256_setr_epi32(0, 0, 0, 1, 4, 7, 0, 0));
     const __m256 c = _mm256_permutevar8x32_ps(_mm256_loadu_ps(p + 16),
                                               _mm256_setr_epi32(0, 0, 0, 0, 0, 0, 2, 5));
     return _mm256_blend_ps(_mm256_blend_ps(a, b, 0x38), c, 0xC0);
@@ -70,7 +70,7 @@ __attribute__((target("avx2"))) inline __m256 everyThirdAvx2(const float* p) {
 // K = 3 values from position `at` of a channel block of `size` values, or a gather for other K.
 // The K = 3 loads reach two values past the last one kept, so they are used only inside the block.
 __attribute__((target("avx2"))) inline __m256 decimatedAvx2(const float* block, int at, int k,
-                                                           int size, __m256i step) {
+                                                            int size, __m256i step) {
     if (k == 3 && at + 24 <= size) return everyThirdAvx2(block + at);
     return _mm256_i32gather_ps(block, _mm256_add_epi32(step, _mm256_set1_epi32(at)), 4);
 }
@@ -88,10 +88,10 @@ decimateStereoAvx2(const float* __restrict left, const float* __restrict right,
     int j = 0;
     for (; j + 8 <= outputs; j += 8) {
         const int at = offset + k * j;
-        const __m256 l = _mm256_add_ps(_mm256_loadu_ps(tailLeft + j),
-                                       decimatedAvx2(left, at, k, size, step));
-        const __m256 r = _mm256_add_ps(_mm256_loadu_ps(tailRight + j),
-                                       decimatedAvx2(right, at, k, size, step));
+        const __m256 l =
+            _mm256_add_ps(_mm256_loadu_ps(tailLeft + j), decimatedAvx2(left, at, k, size, step));
+        const __m256 r =
+            _mm256_add_ps(_mm256_loadu_ps(tailRight + j), decimatedAvx2(right, at, k, size, step));
         const __m256 lo = _mm256_unpacklo_ps(l, r);
         const __m256 hi = _mm256_unpackhi_ps(l, r);
         _mm256_storeu_ps(out + 2 * j, _mm256_permute2f128_ps(lo, hi, 0x20));
@@ -127,9 +127,9 @@ __attribute__((target("avx2"))) void decimateMonoAvx2(const float* __restrict bl
                                                     _mm256_loadu_ps(block + offset + j)));
     } else {
         for (; j + 8 <= outputs; j += 8)
-            _mm256_storeu_ps(out + j, _mm256_add_ps(_mm256_loadu_ps(tail + j),
-                                                    decimatedAvx2(block, offset + k * j, k, size,
-                                                                  step)));
+            _mm256_storeu_ps(out + j,
+                             _mm256_add_ps(_mm256_loadu_ps(tail + j),
+                                           decimatedAvx2(block, offset + k * j, k, size, step)));
     }
     for (; j < outputs; ++j)
         out[j] = tail[j] + block[offset + k * j];
@@ -199,8 +199,8 @@ Upsampler::Upsampler(const ConverterConfig& config)
     vectorDecimation_ = (channels_ == 1 || channels_ == 2) && processorHasAvx2();
 #endif
     if (evenOnly_) evenValues_.reset(static_cast<std::size_t>(half_));
-    groups_ = buildUpsamplerGroups(poly_, phaseOrder_.data(), frameStep_.data(), listLength_, ch,
-                                   half_);
+    groups_ =
+        buildUpsamplerGroups(poly_, phaseOrder_.data(), frameStep_.data(), listLength_, ch, half_);
     valid_ = true;
 }
 

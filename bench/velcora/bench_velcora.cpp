@@ -20,7 +20,8 @@
 // Usage: bench_velcora [--seconds S] [--rounds R] [--check FILE | --record FILE]
 //                      [--only SRC:DST:CHANNELS] [--velcora-only | --soxr-only] [--quality]
 // --velcora-only and --soxr-only run R (--rounds, 0 allowed) conversions per selected pair with
-// that library and nothing else, for profilers and instruction counts; --quality prints pass-band gain and stop-band level of both libraries.
+// that library and nothing else, for profilers and instruction counts; --quality prints pass-band
+// gain and stop-band level of both libraries.
 #include "velcora/realfft.h"
 #include "velcora/velcora.h"
 
@@ -55,17 +56,15 @@ struct Pair {
 };
 
 // The pairs timed against libsoxr.
-const Pair kTimedPairs[] = {{44100, 22050, 1}, {44100, 22050, 2}, {44100, 48000, 1},
-                            {44100, 48000, 2}, {8000, 22050, 1},  {8000, 22050, 2},
-                            {48000, 44100, 1}, {48000, 44100, 2}, {22050, 44100, 1},
-                            {22050, 44100, 2}};
+const Pair kTimedPairs[] = {
+    {44100, 22050, 1}, {44100, 22050, 2}, {44100, 48000, 1}, {44100, 48000, 2}, {8000, 22050, 1},
+    {8000, 22050, 2},  {48000, 44100, 1}, {48000, 44100, 2}, {22050, 44100, 1}, {22050, 44100, 2}};
 
 // Further pairs whose output is only checked (those of the converter tests among them).
-const Pair kCheckedPairs[] = {{8000, 22050, 1},  {11025, 22050, 2}, {44100, 48000, 2},
-                              {16000, 48000, 1}, {48000, 22050, 2}, {44100, 22050, 2},
-                              {32000, 22050, 1}, {44100, 8000, 3},  {48000, 16000, 1},
-                              {96000, 44100, 2}, {48000, 44100, 1}, {22050, 44100, 2},
-                              {11025, 44100, 1}, {96000, 48000, 2}};
+const Pair kCheckedPairs[] = {
+    {8000, 22050, 1},  {11025, 22050, 2}, {44100, 48000, 2}, {16000, 48000, 1}, {48000, 22050, 2},
+    {44100, 22050, 2}, {32000, 22050, 1}, {44100, 8000, 3},  {48000, 16000, 1}, {96000, 44100, 2},
+    {48000, 44100, 1}, {22050, 44100, 2}, {11025, 44100, 1}, {96000, 48000, 2}};
 
 std::string loadAverage() {
     std::ifstream f("/proc/loadavg");
@@ -231,8 +230,8 @@ void writeReference(const std::string& path, const std::map<std::string, std::ui
 }
 
 // Amplitude of `frequency` in channel 0 of x over `count` frames from `from`, by correlation.
-double toneAmplitude(const std::vector<float>& x, int channels, std::size_t from,
-                     std::size_t count, double frequency, double rate) {
+double toneAmplitude(const std::vector<float>& x, int channels, std::size_t from, std::size_t count,
+                     double frequency, double rate) {
     double re = 0, im = 0;
     for (std::size_t i = 0; i < count; ++i) {
         const double a = 2 * M_PI * frequency * static_cast<double>(i) / rate;
@@ -268,8 +267,8 @@ void printQuality(const Pair& p) {
         std::vector<std::int16_t> v(static_cast<std::size_t>(p.srcRate) * 2 * p.channels);
         for (std::size_t f = 0; f < v.size() / p.channels; ++f)
             for (int c = 0; c < p.channels; ++c)
-                v[f * p.channels + c] = static_cast<std::int16_t>(
-                    std::lround(32767 * amplitude * std::sin(2 * M_PI * frequency * f / p.srcRate)));
+                v[f * p.channels + c] = static_cast<std::int16_t>(std::lround(
+                    32767 * amplitude * std::sin(2 * M_PI * frequency * f / p.srcRate)));
         return v;
     };
     auto velcoraFloat = [&](const std::vector<std::int16_t>& in) {
@@ -292,12 +291,12 @@ void printQuality(const Pair& p) {
     const double fd = p.dstRate;
     const std::size_t from = static_cast<std::size_t>(fd / 2);
     const std::size_t count = static_cast<std::size_t>(fd);
-    const double vGain = toneAmplitude(velcoraFloat(tone(1000, 0.5)), p.channels, from, count,
-                                       1000, fd) / 0.5;
+    const double vGain =
+        toneAmplitude(velcoraFloat(tone(1000, 0.5)), p.channels, from, count, 1000, fd) / 0.5;
     const double sGain =
         toneAmplitude(soxrFloat(tone(1000, 0.5)), p.channels, from, count, 1000, fd) / 0.5;
-    std::printf("    1 kHz pass-band gain: velcora %.6f dB, soxr %.6f dB\n",
-                20 * std::log10(vGain), 20 * std::log10(sGain));
+    std::printf("    1 kHz pass-band gain: velcora %.6f dB, soxr %.6f dB\n", 20 * std::log10(vGain),
+                20 * std::log10(sGain));
     if (p.dstRate < 30000 && p.srcRate > 30000) {
         const double vStop = spectralPeak(velcoraFloat(tone(15000, 0.9)), p.channels, 4096, 14);
         const double sStop = spectralPeak(soxrFloat(tone(15000, 0.9)), p.channels, 4096, 14);
@@ -345,7 +344,8 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    rounds = std::clamp(rounds, velcoraOnly || soxrOnly ? 0 : 1, velcoraOnly || soxrOnly ? 1000 : 8);
+    rounds =
+        std::clamp(rounds, velcoraOnly || soxrOnly ? 0 : 1, velcoraOnly || soxrOnly ? 1000 : 8);
     auto selected = [&](const Pair& p) {
         return !onlyGiven || (p.srcRate == only.srcRate && p.dstRate == only.dstRate &&
                               p.channels == only.channels);
@@ -397,8 +397,7 @@ int main(int argc, char** argv) {
                     t.velcoraBytes = runVelcora(t.pair, kFormat16, t.input, t.velcoraOut);
                 }));
                 s.keepBest(timed([&] {
-                    t.soxrFrames =
-                        runSoxr(t.pair, SOXR_INT16_I, SOXR_INT16_I, t.input, t.soxrOut);
+                    t.soxrFrames = runSoxr(t.pair, SOXR_INT16_I, SOXR_INT16_I, t.input, t.soxrOut);
                 }));
             }
             t.velcora[round] = v;
@@ -423,8 +422,7 @@ int main(int argc, char** argv) {
             v.keepBest(t.velcora[round]);
             s.keepBest(t.soxr[round]);
         }
-        if (rounds > 1)
-            std::printf("   best of all: %.3f / %.3f", s.wall / v.wall, s.cpu / v.cpu);
+        if (rounds > 1) std::printf("   best of all: %.3f / %.3f", s.wall / v.wall, s.cpu / v.cpu);
         std::printf("\n");
     }
 

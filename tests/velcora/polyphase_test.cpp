@@ -48,9 +48,9 @@ struct UpCase {
 // tap counts (fixed and general kernels): every output equals the scalar sum bit for bit, over
 // several blocks so that the cursor runs around the grouped list.
 TEST(PolyphaseSums, UpsamplerVectorsGiveTheScalarSums) {
-    const UpCase cases[] = {{2, 2, 13, 1}, {2, 2, 13, 2},   {480, 160, 6, 1}, {480, 160, 6, 2},
-                            {882, 441, 3, 1}, {882, 441, 3, 2}, {3, 3, 5, 1}, {7, 5, 9, 2},
-                            {1, 1, 7, 1}};
+    const UpCase cases[] = {{2, 2, 13, 1},    {2, 2, 13, 2},    {480, 160, 6, 1},
+                            {480, 160, 6, 2}, {882, 441, 3, 1}, {882, 441, 3, 2},
+                            {3, 3, 5, 1},     {7, 5, 9, 2},     {1, 1, 7, 1}};
     const int block = 64;
     for (VectorLevel level : vectorLevels()) {
         for (const UpCase& c : cases) {
@@ -82,8 +82,9 @@ TEST(PolyphaseSums, UpsamplerVectorsGiveTheScalarSums) {
                     const long i = position % c.listLength;
                     for (int ch = 0; ch < c.channels; ++ch)
                         ASSERT_EQ(blocks[ch * block + p],
-                                  tapSum(filter.row(order[i]), input.data() + frame * c.channels + ch,
-                                         c.taps, c.channels))
+                                  tapSum(filter.row(order[i]),
+                                         input.data() + frame * c.channels + ch, c.taps,
+                                         c.channels))
                             << "block " << b << " output " << p << " channel " << ch;
                     frame += step[i];
                 }
@@ -104,9 +105,9 @@ TEST(PolyphaseSums, DownsamplerVectorsGiveTheScalarSums) {
                               {3, 7, 2, 1},   {11, 6, 9, 1},  {49, 19, 12, 2}};
     for (VectorLevel level : vectorLevels()) {
         for (const DownCase& c : cases) {
-            SCOPED_TRACE(testing::Message() << levelName(level) << " phases " << c.phases
-                                            << " taps " << c.taps << " steps up to " << c.maxStep
-                                            << " stride " << c.stride);
+            SCOPED_TRACE(testing::Message()
+                         << levelName(level) << " phases " << c.phases << " taps " << c.taps
+                         << " steps up to " << c.maxStep << " stride " << c.stride);
             std::mt19937 rng(c.phases * 7 + c.maxStep);
             const PolyphaseFilter filter = randomFilter(c.phases, c.taps, rng);
             std::vector<int> order(c.phases), step(c.phases);
@@ -132,9 +133,8 @@ TEST(PolyphaseSums, DownsamplerVectorsGiveTheScalarSums) {
                     int expectCursor = startCursor;
                     int p = 0;
                     for (; expectT < limit; ++p) {
-                        ASSERT_EQ(out[p * c.stride],
-                                  tapSum(filter.row(order[expectCursor]), stage.data() + expectT,
-                                         c.taps, 1))
+                        ASSERT_EQ(out[p * c.stride], tapSum(filter.row(order[expectCursor]),
+                                                            stage.data() + expectT, c.taps, 1))
                             << "limit " << limit << " output " << p;
                         expectT += step[expectCursor];
                         expectCursor = (expectCursor + 1) % c.phases;
