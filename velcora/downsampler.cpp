@@ -1,11 +1,53 @@
 #include "velcora/downsampler.h"
 
+#include "velcora/polyphase.h"
 #include "velcora/simd.h"
 
 #include <cmath>
 #include <cstring>
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace velcora {
+
+namespace {
+
+#if defined(__x86_64__)
+// The zero insertion for K = 2 or 3 and one or two channels: block[phase + K j] = in[j ch],
+// zeros between, for the positions 0 .. 16 K chunks - 1. Each chunk of 16 input values fills
+// K vectors, each by one permutation (`order`, K x 16 lanes for this phase) with the lanes
+// that hold no input zeroed (`keep`, K masks). Returns the positions written.
+__attribute__((target("avx2,avx512f"))) int insertZerosAvx512(const float* __restrict in, int ch,
+                                                              int k, const int* order,
+                                                              const std::uint16_t* keep, int size,
+                                                              float* __restrict block) {
+    const int span = 16 * k;
+    const int chunks = size / span;
+    const __m512i evens =
+        _mm512_setr_epi32(0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30);
+    __m512i lanes[3];
+    for (int r = 0; r < k; ++r)
+        lanes[r] = _mm512_load_si512(order + 16 * r);
+    for (int chunk = 0; chunk < chunks; ++chunk) {
+        const float* x = in + static_cast<std::size_t>(chunk) * 16 * ch;
+        const __m512 values =
+            ch == 1 ? _mm512_loadu_ps(x)
+                    : _mm512_permutex2var_ps(_mm512_loadu_ps(x), evens, _mm512_loadu_ps(x + 16));
+        for (int r = 0; r < k; ++r)
+            _mm512_storeu_ps(block + chunk * span + 16 * r,
+                             _mm512_maskz_permutexvar_ps(keep[r], lanes[r], values));
+    }
+    return chunks * span;
+}
+
+bool processorHasAvx512() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512f");
+}
+#endif
+
+} // namespace
 
 Downsampler::Downsampler(const ConverterConfig& config)
     : BufferedRateConverter(config) {
@@ -56,17 +98,37 @@ Downsampler::Downsampler(const ConverterConfig& config)
             if (phaseOrder_[(i + 1) % phases] == 0) --step;
             inputStep_[i] = static_cast<int>(step);
         }
+        groups_ = buildDownsamplerGroups(poly_, phaseOrder_.data(), inputStep_.data());
     }
 
     half_ = fft_.fftSize / 2;
     const int ch = channels_;
+#if defined(__x86_64__)
+    vectorInsertion_ = (ch == 1 || ch == 2) && k_ > 1 && processorHasAvx512();
+    if (vectorInsertion_) {
+        // Per insertion phase and vector r of a chunk: the chunk's input value at each lane.
+        insertionOrder_.reset(static_cast<std::size_t>(k_ * k_ * 16));
+        insertionKeep_.reset(static_cast<std::size_t>(k_ * k_));
+        for (int phase = 0; phase < k_; ++phase)
+            for (int r = 0; r < k_; ++r)
+                for (int l = 0; l < 16; ++l) {
+                    const int at = 16 * r + l - phase;
+                    if (at < 0 || at % k_ != 0) continue;
+                    insertionOrder_[static_cast<std::size_t>((phase * k_ + r) * 16 + l)] = at / k_;
+                    insertionKeep_[static_cast<std::size_t>(phase * k_ + r)] |=
+                        static_cast<std::uint16_t>(1u << l);
+                }
+    }
+#endif
     inputBuffer_.reset(static_cast<std::size_t>(half_ / k_ + k_ + 1) * ch);
     // Every stage-two step advances at least one value, so a block yields at most H + 1.
     outputFrames_ = half_ + 2;
     blockOutput_.reset(static_cast<std::size_t>(outputFrames_) * ch);
     fftBlocks_.reset(static_cast<std::size_t>(fft_.fftSize) * ch);
     stageStride_ = half_ + poly_.taps + 1;
-    stageBuffers_.reset(static_cast<std::size_t>(stageStride_) * ch);
+    // Slack after the last channel's buffer for the vector sums' loads.
+    stageBuffers_.reset(static_cast<std::size_t>(stageStride_) * ch +
+                        static_cast<std::size_t>(groups_.readAhead));
     evenOnly_ = k_ == 1 && inputStep_[0] == 2 && fft_.fftSize >= 8;
     if (evenOnly_) {
         evenValues_.reset(static_cast<std::size_t>(half_));
@@ -113,10 +175,9 @@ std::uint32_t Downsampler::process(const float* data, std::uint32_t count, bool 
         cursor_ = startCursor;
         produced = filterChannel(c, in + c, firstTap);
     }
-    int i = insertionPhase_;
-    while (i < half_)
-        i += k_;
-    insertionPhase_ = i - half_;
+    // The first position at or past H in steps of K from where this block began.
+    const int steps = insertionPhase_ < half_ ? (half_ - insertionPhase_ + k_ - 1) / k_ : 0;
+    insertionPhase_ += steps * k_ - half_;
     outputPosition_ += produced * (fp_ / dstRate_);
 
     emitBlock(blockOutput_.data(), produced, final, framesRead_, framesWritten_, framesToDrop_);
@@ -153,9 +214,15 @@ VELCORA_SIMD_CLONES int Downsampler::filterChannel(int c, const float* input,
         for (int i = 0; i < half_; ++i)
             block[i] = in[i * ch];
     } else {
-        std::memset(block, 0, static_cast<std::size_t>(half_) * sizeof(float));
-        int j = 0;
-        for (int i = insertionPhase_; i < half_; i += k, ++j)
+        int done = 0; // positions written so far, a multiple of K
+#if defined(__x86_64__)
+        if (vectorInsertion_)
+            done = insertZerosAvx512(in, ch, k, insertionOrder_.data() + insertionPhase_ * k * 16,
+                                     insertionKeep_.data() + insertionPhase_ * k, half_, block);
+#endif
+        std::memset(block + done, 0, static_cast<std::size_t>(half_ - done) * sizeof(float));
+        int j = done / k;
+        for (int i = done + insertionPhase_; i < half_; i += k, ++j)
             block[i] = in[j * ch];
     }
 
@@ -178,6 +245,8 @@ VELCORA_SIMD_CLONES int Downsampler::filterChannel(int c, const float* input,
         for (; t < half_ + 1; t += step, ++p)
             out[p * ch] = stage[t];
     } else {
+        // In vectors where the processor allows, else one by one.
+        if (groups_.used) p = downsamplerSums(groups_, stage, t, half_ + 1, cur, out, ch);
         const float* table = poly_.table.data();
         for (; t < half_ + 1; ++p) {
             const float* row = table + static_cast<long>(phaseOrder_[cur]) * taps;

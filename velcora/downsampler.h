@@ -8,6 +8,7 @@
 #pragma once
 
 #include "velcora/filterdesign.h"
+#include "velcora/polyphase.h"
 #include "velcora/rateconverter.h"
 
 namespace velcora {
@@ -31,6 +32,9 @@ public:
 
 protected:
     std::uint32_t process(const float* data, std::uint32_t count, bool final) override;
+    std::uint64_t nextBlockValues() const override {
+        return valid_ ? static_cast<std::uint64_t>(blockNeed()) * channels_ : 0;
+    }
 
 private:
     int filterChannel(int c, const float* input, std::int64_t firstTap);
@@ -51,10 +55,14 @@ private:
     bool evenOnly_ = false;
     FftTables halfTables_;
     AlignedArray<float> evenValues_;
-    AlignedArray<float> evenTails_;   // per channel H / 2
-    AlignedArray<float> evenHistory_; // per channel 1
-    AlignedArray<int> phaseOrder_;    // P entries: phase row of each output
-    AlignedArray<int> inputStep_;     // P entries: stage-two positions to advance after it
+    AlignedArray<float> evenTails_;    // per channel H / 2
+    AlignedArray<float> evenHistory_;  // per channel 1
+    AlignedArray<int> phaseOrder_;     // P entries: phase row of each output
+    AlignedArray<int> inputStep_;      // P entries: stage-two positions to advance after it
+    DownsamplerGroups groups_;         // the vector form of the lists, when used
+    bool vectorInsertion_ = false;     // zero insertion in vectors (K > 1, one or two channels)
+    AlignedArray<int> insertionOrder_; // its lane orders: [phase][vector][lane]
+    AlignedArray<std::uint16_t> insertionKeep_; // its lanes that hold input: [phase][vector]
     AlignedArray<float> inputBuffer_;
     AlignedArray<float> blockOutput_;
     int outputFrames_ = 0;             // capacity of blockOutput_ in frames

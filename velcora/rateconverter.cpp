@@ -14,9 +14,27 @@ BufferedRateConverter::BufferedRateConverter(const ConverterConfig& config)
 
 void BufferedRateConverter::feed(const float* data, std::uint32_t count) {
     if (input_.count() != 0) {
-        input_.append(data, count);
+        // Only what completes the queued block is appended; that block is converted from
+        // the queue and the following ones straight from the caller's values.
+        const std::uint64_t need = nextBlockValues();
+        if (need <= input_.count()) { // not after an earlier feed; kept general
+            input_.append(data, count);
+            drive(false);
+            return;
+        }
+        if (input_.count() + static_cast<std::uint64_t>(count) < need) {
+            input_.append(data, count);
+            return;
+        }
+        const std::uint32_t topUp = static_cast<std::uint32_t>(need - input_.count());
+        input_.append(data, topUp);
+        data += topUp;
+        count -= topUp;
         drive(false);
-        return;
+        if (input_.count() != 0) {
+            input_.append(data, count);
+            return;
+        }
     }
     // Nothing queued: the blocks are converted straight from the caller's values and only
     // the rest is queued, which is what appending everything and driving would do.

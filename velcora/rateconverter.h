@@ -57,6 +57,9 @@ protected:
     // zero frames and limits the output to the end of the stream. Returns values consumed.
     virtual std::uint32_t process(const float* data, std::uint32_t count, bool final) = 0;
 
+    // Values the next block needs before `process` converts it (not final).
+    virtual std::uint64_t nextBlockValues() const = 0;
+
     // Appends a block's output frames to the output queue after the start-up delay:
     // framesToDrop is used up first; in final mode the stream stops at
     // floor(framesRead x dstRate / srcRate) + 2 frames in all.

@@ -166,7 +166,18 @@ VELCORA_INLINE void runStage(const FftTables& t, const FftTables::Stage& st, In 
 #ifdef VELCORA_HAVE_AVX2_STAGE
         const long m = st.span / 4;
         if constexpr (std::is_same_v<Out, Split>) {
-            if (st.stride == 1 && t.avx2_) {
+            // The sixteen-lane stage only where it does every butterfly the eight-lane one
+            // would (the rest are left to the scalar loop, which rounds differently).
+            if (st.stride == 1 && t.avx512_ && m % 16 == 0) {
+                withConstant<128, 256, 512>(m, [&](auto fixed) {
+                    if constexpr (std::is_same_v<In, Interleaved>)
+                        done = firstStageAvx512<Forward, UpperZero, true, fixed>(
+                            nullptr, nullptr, x.p, y.re, y.im, m, tw);
+                    else
+                        done = firstStageAvx512<Forward, UpperZero, false, fixed>(
+                            x.re, x.im, nullptr, y.re, y.im, m, tw);
+                });
+            } else if (st.stride == 1 && t.avx2_) {
                 withConstant<128, 256, 512>(m, [&](auto fixed) {
                     if constexpr (std::is_same_v<In, Interleaved>)
                         done = firstStageAvx2<Forward, UpperZero, true, fixed>(
@@ -203,6 +214,13 @@ VELCORA_INLINE void runStage(const FftTables& t, const FftTables::Stage& st, In 
                 return;
             }
             if constexpr (!interleaved) {
+                if (t.avx512_ && !UpperZero && st.stride == 4 && m % 4 == 0) {
+                    withConstant<32, 64, 128>(m, [&](auto fixed) {
+                        quadStageAvx512<Forward, fixed>(
+                            x.re, x.im, y.re, y.im, m, t.quadTwiddlesWide_[Forward ? 0 : 1].data());
+                    });
+                    return;
+                }
                 if (t.avx2_ && !UpperZero && st.stride == 4 && st.span >= 8) {
                     withConstant<32, 64, 128>(m, [&](auto fixed) {
                         quadStageAvx2<Forward, fixed>(x.re, x.im, y.re, y.im, m,
@@ -367,7 +385,9 @@ VELCORA_INLINE void convolveSpectrum(FftTables& t, const float* __restrict spect
     if (h < 2) return;
     int first = 1;
 #ifdef VELCORA_HAVE_AVX2_STAGE
-    if (t.avx2_) first = convolvePairsAvx2<Fold>(zr, zi, wr, ws, spectrum, paired, folded, h);
+    if (t.avx512_) first = convolvePairsAvx512<Fold>(zr, zi, wr, ws, spectrum, paired, folded, h);
+    if (t.avx2_)
+        first = convolvePairsAvx2<Fold>(zr, zi, wr, ws, spectrum, paired, folded, h, first);
 #endif
     for (int k = first; k < (h + 1) / 2; ++k) {
         const float ar = zr[k], ai = zi[k], br = zr[h - k], bi = zi[h - k];
@@ -473,6 +493,23 @@ void FftTables::build(int n) {
                 for (int k = 0; k < 6; ++k)
                     for (int lane = 0; lane < 8; ++lane)
                         lanes[(3 * p + k) * 8 + lane] = tw[k * m + p + lane / 4];
+        }
+    }
+
+    // The same for quadStageAvx512: per group of four p (m a multiple of 4) the six values, each
+    // as [p] x 4, [p + 1] x 4, [p + 2] x 4, [p + 3] x 4.
+    for (int i = 0; i < stageCount_; ++i) {
+        const Stage& st = stages_[i];
+        if (st.radix != 4 || st.stride != 4 || (st.span / 4) % 4 != 0) continue;
+        const int m = st.span / 4;
+        for (int d = 0; d < 2; ++d) {
+            const float* tw = (d == 0 ? fwdTwiddles_ : invTwiddles_).data() + st.twiddleAt;
+            AlignedArray<float>& lanes = quadTwiddlesWide_[d];
+            lanes.reset(static_cast<std::size_t>(96 * (m / 4)));
+            for (int p = 0; p < m; p += 4)
+                for (int k = 0; k < 6; ++k)
+                    for (int lane = 0; lane < 16; ++lane)
+                        lanes[(6 * (p / 4) + k) * 16 + lane] = tw[k * m + p + lane / 4];
         }
     }
 

@@ -33,8 +33,9 @@ public:
     Stage stages_[32] = {};
     AlignedArray<float> fwdTwiddles_; // per radix-4 stage: w1, w2, w3 as re block, im block
     AlignedArray<float> invTwiddles_;
-    AlignedArray<float> quadTwiddles_[2]; // forward, inverse: the stride-4 stage's, per lane
-    AlignedArray<float> splitCos_;        // cos(2 pi k / n), k = 0 .. n/4
+    AlignedArray<float> quadTwiddles_[2];     // forward, inverse: the stride-4 stage's, per lane
+    AlignedArray<float> quadTwiddlesWide_[2]; // the same for sixteen lanes
+    AlignedArray<float> splitCos_;            // cos(2 pi k / n), k = 0 .. n/4
     AlignedArray<float> splitSin_;
     AlignedArray<float> bufA_; // split-format complex work: re then im
     AlignedArray<float> bufB_;

@@ -388,15 +388,14 @@ VELCORA_AVX2 void convolvePairBlockAvx2(float* __restrict zr, float* __restrict 
     }
 }
 
-// convolvePairBlockAvx2 for the bin pairs k = 1 .. h/2 - 1: fused eight at a time, then
-// the pairs left over as the scalar loop computes them, in one vector. Returns the first k
-// left to the scalar loop.
+// convolvePairBlockAvx2 for the bin pairs k .. h/2 - 1 (k = 1, or where the sixteen-lane blocks
+// stopped): fused eight at a time, then the pairs left over as the scalar loop computes them,
+// in one vector. Returns the first k left to the scalar loop.
 template <bool Fold>
 __attribute__((target("avx2,fma"))) int
 convolvePairsAvx2(float* __restrict zr, float* __restrict zi, const float* __restrict wr,
                   const float* __restrict ws, const float* __restrict spectrum,
-                  const float* __restrict paired, float* __restrict folded, int h) {
-    int k = 1;
+                  const float* __restrict paired, float* __restrict folded, int h, int k = 1) {
     for (; k + 8 <= h / 2; k += 8)
         convolvePairBlockAvx2<Fold, true>(zr, zi, wr, ws, spectrum, paired, folded, h, k, 8);
     // The last vector reaches bin h/2, the end of the split tables; shorter lengths have

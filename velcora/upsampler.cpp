@@ -1,5 +1,6 @@
 #include "velcora/upsampler.h"
 
+#include "velcora/polyphase.h"
 #include "velcora/simd.h"
 
 #include <cmath>
@@ -54,48 +55,13 @@ void polyphaseSums(const float* __restrict table, int taps, const int* __restric
 }
 
 #if defined(__x86_64__)
-// Stereo stage one, four outputs x two channels per eight-lane vector. Each lane sums its
-// taps in order with separate multiply and add, exactly as the scalar loop does.
-// Taps > 0 fixes the tap count at compile time so the sum unrolls; 0 takes `tapCount`.
-// The four outputs of a group start at most three frames apart, so one load of four
-// frames per tap and a permutation (fixed for the group) give all eight lane inputs.
-template <int Taps>
-__attribute__((target("avx2"))) void
-polyphaseSumsStereoAvx2(const float* __restrict grouped, const int* __restrict groupPermute,
-                        const int* __restrict groupAdvance, int tapCount, int listLength,
-                        int& cursor, const float* __restrict input, int outputs,
-                        float* __restrict left, float* __restrict right) {
-    const int taps = Taps > 0 ? Taps : tapCount;
-    int cur = cursor;
-    const float* x = input;
-    for (int p = 0; p < outputs; p += 4) {
-        const int g = cur / 4;
-        const __m256i lanes =
-            _mm256_load_si256(reinterpret_cast<const __m256i*>(groupPermute + 8 * g));
-        const float* coef = grouped + static_cast<long>(g) * taps * 8;
-        __m256 acc = _mm256_setzero_ps();
-        for (int t = 0; t < taps; ++t) {
-            const __m256 v = _mm256_permutevar8x32_ps(_mm256_loadu_ps(x + 2 * t), lanes);
-            acc = _mm256_add_ps(acc, _mm256_mul_ps(_mm256_load_ps(coef + 8 * t), v));
-        }
-        const __m128 a = _mm256_castps256_ps128(acc);
-        const __m128 b = _mm256_extractf128_ps(acc, 1);
-        _mm_storeu_ps(left + p, _mm_shuffle_ps(a, b, 0x88));
-        _mm_storeu_ps(right + p, _mm_shuffle_ps(a, b, 0xDD));
-        x += 2 * groupAdvance[g];
-        cur += 4;
-        if (cur == listLength) cur = 0;
-    }
-    cursor = cur;
-}
-
 // Every third value of p[0 ..] from eight successive positions: p[0], p[3], .. p[21], by
 // three loads and lane moves (cheaper than a gather). Reads p[0 .. 23].
 __attribute__((target("avx2"))) inline __m256 everyThirdAvx2(const float* p) {
-    const __m256 a = _mm256_permutevar8x32_ps(_mm256_loadu_ps(p),
-                                              _mm256_setr_epi32(0, 3, 6, 0, 0, 0, 0, 0));
-    const __m256 b = _mm256_permutevar8x32_ps(_mm256_loadu_ps(p + 8),
-                                              _mm256_setr_epi32(0, 0, 0, 1, 4, 7, 0, 0));
+    const __m256 a =
+        _mm256_permutevar8x32_ps(_mm256_loadu_ps(p), _mm256_setr_epi32(0, 3, 6, 0, 0, 0, 0, 0));
+    const __m256 b =
+        _mm256_permutevar8x32_ps(_mm256_loadu_ps(p + 8), _mm256_setr_epi32(0, 0, 0, 1, 4, 7, 0, 0));
     const __m256 c = _mm256_permutevar8x32_ps(_mm256_loadu_ps(p + 16),
                                               _mm256_setr_epi32(0, 0, 0, 0, 0, 0, 2, 5));
     return _mm256_blend_ps(_mm256_blend_ps(a, b, 0x38), c, 0xC0);
@@ -104,7 +70,7 @@ __attribute__((target("avx2"))) inline __m256 everyThirdAvx2(const float* p) {
 // K = 3 values from position `at` of a channel block of `size` values, or a gather for other K.
 // The K = 3 loads reach two values past the last one kept, so they are used only inside the block.
 __attribute__((target("avx2"))) inline __m256 decimatedAvx2(const float* block, int at, int k,
-                                                           int size, __m256i step) {
+                                                            int size, __m256i step) {
     if (k == 3 && at + 24 <= size) return everyThirdAvx2(block + at);
     return _mm256_i32gather_ps(block, _mm256_add_epi32(step, _mm256_set1_epi32(at)), 4);
 }
@@ -122,10 +88,10 @@ decimateStereoAvx2(const float* __restrict left, const float* __restrict right,
     int j = 0;
     for (; j + 8 <= outputs; j += 8) {
         const int at = offset + k * j;
-        const __m256 l = _mm256_add_ps(_mm256_loadu_ps(tailLeft + j),
-                                       decimatedAvx2(left, at, k, size, step));
-        const __m256 r = _mm256_add_ps(_mm256_loadu_ps(tailRight + j),
-                                       decimatedAvx2(right, at, k, size, step));
+        const __m256 l =
+            _mm256_add_ps(_mm256_loadu_ps(tailLeft + j), decimatedAvx2(left, at, k, size, step));
+        const __m256 r =
+            _mm256_add_ps(_mm256_loadu_ps(tailRight + j), decimatedAvx2(right, at, k, size, step));
         const __m256 lo = _mm256_unpacklo_ps(l, r);
         const __m256 hi = _mm256_unpackhi_ps(l, r);
         _mm256_storeu_ps(out + 2 * j, _mm256_permute2f128_ps(lo, hi, 0x20));
@@ -145,6 +111,34 @@ decimateStereoAvx2(const float* __restrict left, const float* __restrict right,
         tailLeft[t] = left[tailStart + k * t];
         tailRight[t] = right[tailStart + k * t];
     }
+}
+
+// The mono form of decimateStereoAvx2: output value j is tail[j] + block[offset + K j].
+__attribute__((target("avx2"))) void decimateMonoAvx2(const float* __restrict block,
+                                                      float* __restrict tail, int offset, int k,
+                                                      int size, int outputs, int tailStart,
+                                                      int tails, float* __restrict out) {
+    const __m256i step =
+        _mm256_mullo_epi32(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7), _mm256_set1_epi32(k));
+    int j = 0;
+    if (k == 1) {
+        for (; j + 8 <= outputs; j += 8)
+            _mm256_storeu_ps(out + j, _mm256_add_ps(_mm256_loadu_ps(tail + j),
+                                                    _mm256_loadu_ps(block + offset + j)));
+    } else {
+        for (; j + 8 <= outputs; j += 8)
+            _mm256_storeu_ps(out + j,
+                             _mm256_add_ps(_mm256_loadu_ps(tail + j),
+                                           decimatedAvx2(block, offset + k * j, k, size, step)));
+    }
+    for (; j < outputs; ++j)
+        out[j] = tail[j] + block[offset + k * j];
+    int t = 0;
+    for (; t + 8 <= tails; t += 8)
+        _mm256_storeu_ps(tail + t, k == 1 ? _mm256_loadu_ps(block + tailStart + t)
+                                          : decimatedAvx2(block, tailStart + k * t, k, size, step));
+    for (; t < tails; ++t)
+        tail[t] = block[tailStart + k * t];
 }
 
 bool processorHasAvx2() {
@@ -184,34 +178,6 @@ Upsampler::Upsampler(const ConverterConfig& config)
         frameStep_[i] = phase < step ? 1 : 0;
     }
 
-#if defined(__x86_64__)
-    // Groups of four list positions never straddle the list's end when its length is a
-    // multiple of 4, and every block starts a group because H is a multiple of 4.
-    const long groupedSize = static_cast<long>(listLength_) * poly_.taps * 2;
-    if (channels_ == 2 && listLength_ % 4 == 0 && groupedSize <= (1L << 22) && processorHasAvx2()) {
-        groupedTable_.reset(static_cast<std::size_t>(groupedSize));
-        groupPermute_.reset(static_cast<std::size_t>(listLength_) * 2);
-        groupAdvance_.reset(static_cast<std::size_t>(listLength_ / 4));
-        for (int g = 0; g < listLength_ / 4; ++g) {
-            int offset = 0; // frames from the group's first output
-            for (int j = 0; j < 4; ++j) {
-                groupPermute_[8 * g + 2 * j] = 2 * offset;
-                groupPermute_[8 * g + 2 * j + 1] = 2 * offset + 1;
-                offset += frameStep_[4 * g + j];
-            }
-            groupAdvance_[g] = offset;
-        }
-        for (int i = 0; i < listLength_; ++i) {
-            const float* row = poly_.row(phaseOrder_[i]);
-            float* g = groupedTable_.data() + static_cast<long>(i / 4) * poly_.taps * 8;
-            for (int t = 0; t < poly_.taps; ++t) {
-                g[8 * t + 2 * (i % 4)] = row[t];
-                g[8 * t + 2 * (i % 4) + 1] = row[t];
-            }
-        }
-    }
-#endif
-
     fft_ = buildFftFilter(static_cast<double>(ff_), FftCutoffRule{static_cast<double>(fs / 2), 0.0},
                           1.0, attenuation_, fftLength_, transitionWidth_, tables_);
     if (fft_.length == 0) return;
@@ -220,9 +186,9 @@ Upsampler::Upsampler(const ConverterConfig& config)
     const int ch = channels_;
     framesHeld_ = ((poly_.length - 1) / 2) / phases + 1;
     framesToDrop_ = static_cast<int>(std::floor(fft_.length * 0.5 / k_));
-    // Four frames of slack: the stereo sums load four frames at a time.
+    // Slack for the vector sums, which load whole windows of frames.
     inputFrames_ = static_cast<int>(static_cast<std::int64_t>(half_) * fs / (fd * k_)) + 2 +
-                   poly_.taps + 1 + 4;
+                   poly_.taps + 1 + kUpsamplerReadAhead;
     inputBuffer_.reset(static_cast<std::size_t>(inputFrames_) * ch);
     tailStride_ = half_ / k_ + 1;
     blockOutput_.reset(static_cast<std::size_t>(tailStride_) * ch);
@@ -230,9 +196,11 @@ Upsampler::Upsampler(const ConverterConfig& config)
     fftBlocks_.reset(static_cast<std::size_t>(fft_.fftSize) * ch);
     evenOnly_ = k_ == 2 && fft_.fftSize >= 8;
 #if defined(__x86_64__)
-    stereoDecimation_ = channels_ == 2 && processorHasAvx2();
+    vectorDecimation_ = (channels_ == 1 || channels_ == 2) && processorHasAvx2();
 #endif
     if (evenOnly_) evenValues_.reset(static_cast<std::size_t>(half_));
+    groups_ =
+        buildUpsamplerGroups(poly_, phaseOrder_.data(), frameStep_.data(), listLength_, ch, half_);
     valid_ = true;
 }
 
@@ -264,27 +232,29 @@ std::uint32_t Upsampler::process(const float* data, std::uint32_t count, bool fi
     stageOne(half_);
     int produced = 0;
 #if defined(__x86_64__)
-    if (ch == 2 && !evenOnly_ && stereoDecimation_) {
+    if (!evenOnly_ && vectorDecimation_) {
         for (int c = 0; c < ch; ++c)
             filterBlock(c);
         const int m = fft_.fftSize;
         const int outputs = (half_ - decimationOffset_ + k_ - 1) / k_;
         const int tailStart = decimationOffset_ + outputs * k_;
         const int tails = (m - tailStart + k_ - 1) / k_;
-        decimateStereoAvx2(fftBlocks_.data(), fftBlocks_.data() + m, tails_.data(),
-                           tails_.data() + tailStride_, decimationOffset_, k_, m, outputs, tailStart,
-                           tails, blockOutput_.data());
+        if (ch == 2)
+            decimateStereoAvx2(fftBlocks_.data(), fftBlocks_.data() + m, tails_.data(),
+                               tails_.data() + tailStride_, decimationOffset_, k_, m, outputs,
+                               tailStart, tails, blockOutput_.data());
+        else
+            decimateMonoAvx2(fftBlocks_.data(), tails_.data(), decimationOffset_, k_, m, outputs,
+                             tailStart, tails, blockOutput_.data());
         produced = outputs;
     } else
 #endif
         for (int c = 0; c < ch; ++c)
             produced = stageTwo(c);
     // Every channel kept the values from the same offset; the next block continues the
-    // K-step where this one left the block.
-    int i = decimationOffset_;
-    while (i < half_)
-        i += k_;
-    decimationOffset_ = i - half_;
+    // K-step where this one left the block: at the first position at or past H.
+    const int steps = decimationOffset_ < half_ ? (half_ - decimationOffset_ + k_ - 1) / k_ : 0;
+    decimationOffset_ += steps * k_ - half_;
     readPosition_ += (srcRate_ / g_) * half_ / k_;
 
     emitBlock(blockOutput_.data(), produced, final, framesRead_, framesWritten_, framesToDrop_);
@@ -305,42 +275,16 @@ VELCORA_SIMD_CLONES void Upsampler::stageOne(int blockSize) {
     const std::int64_t first = (srcRate_ * (readPosition_ - 1) + fp_) / fp_;
     const float* x = inputBuffer_.data() + first * ch;
     const int m = fft_.fftSize;
+    if (groups_.lanes != 0) {
+        upsamplerSums(groups_, cursor_, x, blockSize, fftBlocks_.data(), m);
+        return;
+    }
     switch (ch) {
     case 1:
         polyphaseSums<1>(poly_.table.data(), poly_.taps, phaseOrder_.data(), frameStep_.data(),
                          listLength_, cursor_, x, ch, blockSize, fftBlocks_.data(), m);
         break;
     case 2:
-#if defined(__x86_64__)
-        if (groupedTable_.size() != 0 && blockSize % 4 == 0) {
-            auto run = [&](auto kernel) {
-                kernel(groupedTable_.data(), groupPermute_.data(), groupAdvance_.data(), poly_.taps,
-                       listLength_, cursor_, x, blockSize, fftBlocks_.data(),
-                       fftBlocks_.data() + m);
-            };
-            switch (poly_.taps) {
-            case 3:
-                run(polyphaseSumsStereoAvx2<3>);
-                break;
-            case 6:
-                run(polyphaseSumsStereoAvx2<6>);
-                break;
-            case 7:
-                run(polyphaseSumsStereoAvx2<7>);
-                break;
-            case 9:
-                run(polyphaseSumsStereoAvx2<9>);
-                break;
-            case 13:
-                run(polyphaseSumsStereoAvx2<13>);
-                break;
-            default:
-                run(polyphaseSumsStereoAvx2<0>);
-                break;
-            }
-            break;
-        }
-#endif
         polyphaseSums<2>(poly_.table.data(), poly_.taps, phaseOrder_.data(), frameStep_.data(),
                          listLength_, cursor_, x, ch, blockSize, fftBlocks_.data(), m);
         break;

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "velcora/filterdesign.h"
+#include "velcora/polyphase.h"
 #include "velcora/rateconverter.h"
 
 namespace velcora {
@@ -33,6 +34,9 @@ public:
 
 protected:
     std::uint32_t process(const float* data, std::uint32_t count, bool final) override;
+    std::uint64_t nextBlockValues() const override {
+        return valid_ ? static_cast<std::uint64_t>(blockNeed()) * channels_ : 0;
+    }
 
 private:
     void stageOne(int blockSize);
@@ -52,14 +56,11 @@ private:
     bool evenOnly_ = false;
     FftTables halfTables_;
     AlignedArray<float> evenValues_;
-    bool stereoDecimation_ = false; // both channels decimated in one vector pass
+    bool vectorDecimation_ = false; // mono or stereo blocks decimated in one vector pass
     AlignedArray<int> phaseOrder_;  // P x K entries: phase row of each stage-one output
     AlignedArray<int> frameStep_;   // P x K entries: 1 when the input advances a frame after it
-    // Stereo fast path: the coefficients of four successive outputs per list position
-    // group, laid out [group][tap][output][channel] for eight-lane sums. Empty when unused.
-    AlignedArray<float> groupedTable_;
-    AlignedArray<int> groupPermute_; // per group: lane -> value within four frames
-    AlignedArray<int> groupAdvance_; // per group: frames from its first output to the next group's
+    // The vector form of the lists (lanes 0: the scalar sums are used).
+    UpsamplerGroups groups_;
     int listLength_ = 0;
     AlignedArray<float> inputBuffer_; // interleaved frames at Fs
     int inputFrames_ = 0;             // capacity of inputBuffer_ in frames
@@ -69,6 +70,8 @@ private:
     int half_ = 0;                    // H = M / 2
     int tailStride_ = 0;
     std::int64_t readPosition_ = 0; // Fp units from the first frame of the input buffer
+    // Position in the phase lists; with vector groups, in the grouped list (its length a
+    // multiple of the lists'), which gives the same phases.
     int cursor_ = 0;
     std::int64_t framesRead_ = 0;
     std::int64_t framesWritten_ = 0;

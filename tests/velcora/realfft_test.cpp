@@ -105,7 +105,8 @@ TEST_P(RealFftLength, MatchesDirectTransformAndRoundTrips) {
         ASSERT_NEAR(y[i], x[i] * (n / 2), tolerance * n / 2 / std::sqrt(n)) << i;
 }
 
-// The AVX-512 stages do the AVX2 stages' operations lane for lane: both give the same bits.
+// The AVX-512 kernels do the AVX2 kernels' operations lane for lane: both give the same bits,
+// in the plain transforms and in the convolutions.
 TEST_P(RealFftLength, WideKernelsGiveTheSameBitsAsNarrowOnes) {
     const int n = GetParam();
     FftTables wide, narrow;
@@ -123,6 +124,35 @@ TEST_P(RealFftLength, WideKernelsGiveTheSameBitsAsNarrowOnes) {
         realFFT(n, direction, a.data(), wide);
         realFFT(n, direction, b.data(), narrow);
         ASSERT_EQ(a, b) << "direction " << direction;
+    }
+
+    // The convolutions, with the zero upper half and the fused bin pairs, both layouts.
+    std::vector<float> x(n, 0.0f), spectrum(n);
+    for (int i = 0; i < n / 2; ++i)
+        x[i] = dist(rng);
+    for (float& v : spectrum)
+        v = dist(rng);
+    AlignedArray<float> paired;
+    pairSpectrum(n, spectrum.data(), paired);
+    FftTables wideHalf, narrowHalf;
+    wideHalf.build(n / 2);
+    narrowHalf.build(n / 2);
+    narrowHalf.avx512_ = false;
+    const float* const layouts[] = {nullptr, paired.data()};
+    for (const float* layout : layouts) {
+        SCOPED_TRACE(layout == nullptr ? "packed" : "paired");
+        std::vector<float> w = x, v = x;
+        realConvolve(n, w.data(), spectrum.data(), wide, layout);
+        realConvolve(n, v.data(), spectrum.data(), narrow, layout);
+        EXPECT_EQ(w, v);
+        if (n < 4) continue;
+        std::vector<float> wideEven(n / 2), narrowEven(n / 2);
+        w = x;
+        v = x;
+        realConvolveEven(n, w.data(), spectrum.data(), wideEven.data(), wide, wideHalf, layout);
+        realConvolveEven(n, v.data(), spectrum.data(), narrowEven.data(), narrow, narrowHalf,
+                         layout);
+        EXPECT_EQ(wideEven, narrowEven);
     }
 }
 
