@@ -6,6 +6,7 @@
 #include "editor/recentfiles.h"
 #include "editor/recovery.h"
 #include "editor/windowdialogs.h"
+#include "windowfixture.h"
 #include "engine/largefile.h"
 #include "playback/drivendevice.h"
 #include "support/recordingdialogs.h"
@@ -38,34 +39,8 @@
 namespace orvella {
 namespace {
 
-class Answers : public TWindowDialogs {
-public:
-    QMessageBox::StandardButton Ask(QWidget*, const QString& text, QMessageBox::Icon,
-                                    QMessageBox::StandardButtons) override {
-        Questions.push_back(text);
-        if (Script.empty()) return QMessageBox::Cancel;
-        const auto answer = Script.front();
-        Script.pop_front();
-        return answer;
-    }
-    bool Execute(QDialog&) override { return false; }
-    QString OpenFileName(QWidget*, const QString&) override { return {}; }
-    QString SaveFileName(QWidget*, const QString&, int&) override { return SaveAs; }
-    QString FolderName(QWidget*, const QString&) override { return {}; }
-    QColor ColorOf(QWidget*, const QColor&) override { return {}; }
-    bool OpenUrl(const QUrl&) override { return false; }
-    bool StartProgram(const QString&, const QStringList&) override { return false; }
-
-    std::deque<QMessageBox::StandardButton> Script;
-    std::vector<QString> Questions;
-    QString SaveAs;
-};
-
 void WriteWav(const std::string& path, const std::vector<int16_t>& values) {
-    const TWaveHeader header = MakeWorkHeader(1, 8000, uint32_t(values.size() * 2));
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(&header), sizeof header);
-    out.write(reinterpret_cast<const char*>(values.data()), std::streamsize(values.size() * 2));
+    test::WriteWav(path, 1, 8000, values);
 }
 
 std::vector<int16_t> Ramp(int frames, int from = 0) {
@@ -79,40 +54,12 @@ QString Q(const std::string& s) {
     return QString::fromStdString(s);
 }
 
-class DesktopTest : public ::testing::Test {
+class DesktopTest : public test::WindowTest {
 protected:
-    void SetUp() override {
-        QStandardPaths::setTestModeEnabled(true);
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, Q(Store.Path()));
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, Q(Store.Path()));
-        QSettings(QStringLiteral("Quendrix"), QStringLiteral("Orvella"))
-            .setValue(QStringLiteral("Settings/tempfolder"), Q(Work.Path() + "/"));
-    }
-    void TearDown() override {
-        Form.reset();
-        QApplication::processEvents();
-    }
-
     void MakeForm(const QStringList& arguments = {}) {
-        TMainForm::TServices services{Main, Boxes, Dialogs, [this] { return Device; }};
-        Form = std::make_unique<TMainForm>(services, arguments);
+        WindowTest::MakeForm(arguments);
         Form->resize(800, 500);
-        Form->show();
         QApplication::processEvents();
-    }
-    void WaitIdle() {
-        QElapsedTimer clock;
-        clock.start();
-        while ((Form->Document->IsBusy() || Form->Document->Progress.load() != 0) &&
-               clock.elapsed() < 20000)
-            QApplication::processEvents(QEventLoop::AllEvents, 5);
-        ASSERT_FALSE(Form->Document->IsBusy());
-        QApplication::processEvents();
-    }
-    std::string Source(const std::string& name, const std::vector<int16_t>& values) {
-        const std::string path = Sources.File(name);
-        WriteWav(path, values);
-        return path;
     }
     std::vector<int16_t> Values() const {
         const auto store = Form->Document->GetStore();
@@ -140,12 +87,6 @@ protected:
         return view::ColumnFrame(x, view::SamplesPerPixelOf(v.ViewSpan, v.width()), v.ViewStart);
     }
 
-    TQtMainThread Main;
-    test::RecordingDialogs Boxes;
-    Answers Dialogs;
-    std::shared_ptr<TDrivenDevice> Device = std::make_shared<TDrivenDevice>();
-    test::TempDir Store, Work, Sources;
-    std::unique_ptr<TMainForm> Form;
 };
 
 // --- recent files ---
@@ -170,16 +111,16 @@ TEST_F(DesktopTest, RecentFilesListOpenedAndSavedFilesNewestFirstAndPersist) {
     WaitIdle();
     EXPECT_EQ(RecentEntries(), QStringList({a, b})) << "each file once, the newest first";
 
-    Dialogs.SaveAs = Q(Sources.File("c.wav"));
+    Window.SaveName = Q(Sources.File("c.wav"));
     Form->SaveAsExecute();
     WaitIdle();
-    EXPECT_EQ(RecentEntries(), QStringList({Dialogs.SaveAs, a, b})) << "a saved file joins";
+    EXPECT_EQ(RecentEntries(), QStringList({Window.SaveName, a, b})) << "a saved file joins";
 
     // Kept in the settings: a new window lists them too; a file gone is shown disabled.
     Form.reset();
     QFile::remove(b);
     MakeForm();
-    EXPECT_EQ(RecentEntries(), QStringList({Dialogs.SaveAs, a, b + " (disabled)"}));
+    EXPECT_EQ(RecentEntries(), QStringList({Window.SaveName, a, b + " (disabled)"}));
 
     // A chosen entry opens its file.
     Form->RecentFiles->Menu()->actions()[1]->trigger();
@@ -199,7 +140,7 @@ TEST_F(DesktopTest, RecentFilesKeepTheLastTen) {
     MakeForm();
     QStringList added;
     for (int i = 0; i < 12; ++i) {
-        added.prepend(Q(Sources.File("f" + std::to_string(i) + ".wav")));
+        added.prepend(Q(Sources.File(QStringLiteral("f%1.wav").arg(i).toStdString())));
         Form->RecentFiles->Add(added.front());
     }
     EXPECT_EQ(Form->RecentFiles->Files(), added.mid(0, 10));
@@ -425,12 +366,12 @@ bool Exists(const std::string& path) {
 TEST_F(DesktopTest, RecoverOpensTheLastStateAsUnsavedChangesOfItsFile) {
     const std::string original = Source("song.wav", Ramp(300));
     const TLeftoverFiles left = MakeLeftovers(Work, original, Ramp(900, 7));
-    Dialogs.Script = {QMessageBox::Yes};
+    Window.Answers = {QMessageBox::Yes};
     // A file on the command line waits: the recovered changes come first.
     MakeForm({Q(Source("other.wav", Ramp(50)))});
     WaitIdle();
-    ASSERT_EQ(Dialogs.Questions.size(), 1u);
-    EXPECT_EQ(Dialogs.Questions[0],
+    ASSERT_EQ(Window.Questions.size(), 1u);
+    EXPECT_EQ(Window.Questions[0],
               QStringLiteral("Orvella did not close properly. Recover the unsaved changes of song.wav?"));
     EXPECT_EQ(Values(), Ramp(900, 7));
     EXPECT_EQ(Form->Document->FileName, original);
@@ -456,26 +397,26 @@ TEST_F(DesktopTest, RecoverOpensTheLastStateAsUnsavedChangesOfItsFile) {
 
 TEST_F(DesktopTest, TheCloseQuestionAsksAboutRecoveredChanges) {
     MakeLeftovers(Work, Source("song.wav", Ramp(300)), Ramp(900));
-    Dialogs.Script = {QMessageBox::Yes, QMessageBox::Cancel};
+    Window.Answers = {QMessageBox::Yes, QMessageBox::Cancel};
     MakeForm();
     WaitIdle();
     EXPECT_FALSE(Form->close());
-    ASSERT_EQ(Dialogs.Questions.size(), 2u);
-    EXPECT_EQ(Dialogs.Questions[1], QStringLiteral("Would you like to save changes?"));
+    ASSERT_EQ(Window.Questions.size(), 2u);
+    EXPECT_EQ(Window.Questions[1], QStringLiteral("Would you like to save changes?"));
 }
 
 TEST_F(DesktopTest, DiscardDeletesTheLeftoversAndLaterKeepsThem) {
     const std::string original = Source("song.wav", Ramp(300));
     TLeftoverFiles left = MakeLeftovers(Work, original, Ramp(900));
-    Dialogs.Script = {QMessageBox::Cancel};
+    Window.Answers = {QMessageBox::Cancel};
     MakeForm();
     Form.reset();
     for (const std::string& kept : {left.Journal, left.Current, left.Undo})
         EXPECT_TRUE(Exists(kept)) << "asked again at the next start: " << kept;
 
-    Dialogs.Script = {QMessageBox::Discard};
+    Window.Answers = {QMessageBox::Discard};
     MakeForm();
-    EXPECT_EQ(Dialogs.Questions.size(), 2u);
+    EXPECT_EQ(Window.Questions.size(), 2u);
     EXPECT_FALSE(Form->Document->Ready.load());
     for (const std::string& gone : {left.Journal, left.Lock, left.Current, left.Undo})
         EXPECT_FALSE(Exists(gone)) << gone;
@@ -485,7 +426,7 @@ TEST_F(DesktopTest, DiscardDeletesTheLeftoversAndLaterKeepsThem) {
 TEST_F(DesktopTest, NothingUnsavedIsCleanedUpWithoutAQuestion) {
     const TLeftoverFiles left = MakeLeftovers(Work, Source("song.wav", Ramp(300)), Ramp(900), false);
     MakeForm();
-    EXPECT_TRUE(Dialogs.Questions.empty());
+    EXPECT_TRUE(Window.Questions.empty());
     for (const std::string& gone : {left.Journal, left.Current, left.Undo})
         EXPECT_FALSE(Exists(gone)) << gone;
 }
@@ -499,7 +440,7 @@ TEST_F(DesktopTest, ARunningOrvellasFilesAreNeverTouched) {
     MakeForm();
     Form.reset();
     ::close(lock);
-    EXPECT_TRUE(Dialogs.Questions.empty());
+    EXPECT_TRUE(Window.Questions.empty());
     for (const std::string& kept : {left.Journal, left.Lock, left.Current, left.Undo})
         EXPECT_TRUE(Exists(kept)) << kept;
 }
@@ -511,7 +452,7 @@ TEST_F(DesktopTest, AForeignJournalDeletesNothingButWorkFilesBesideIt) {
     std::ofstream(left.Journal) << "{\"original\": \"x.wav\", \"current\": \"" << precious
                                 << "\", \"modified\": true, \"files\": [\"" << precious << "\"]}";
     MakeForm();
-    EXPECT_TRUE(Dialogs.Questions.empty()) << "a work file elsewhere is nothing to recover";
+    EXPECT_TRUE(Window.Questions.empty()) << "a work file elsewhere is nothing to recover";
     EXPECT_TRUE(Exists(precious));
     EXPECT_FALSE(Exists(left.Journal));
 }

@@ -30,20 +30,6 @@ std::vector<int16_t> ReadWorkFileValues(const std::string& path) {
     return values;
 }
 
-TDecoderRow CopyingWavDecoder() {
-    TDecoderRow row;
-    row.Extension = ".wav";
-    row.SourceKind = 1;
-    row.FailureMessage = "Sorry, required codec not installed on your PC. Can not decode WAV file.";
-    row.Decode = [](const std::string& source, const std::string& work, std::atomic<int>&) {
-        std::error_code error;
-        std::filesystem::copy_file(source, work, std::filesystem::copy_options::overwrite_existing,
-                                   error);
-        return !error;
-    };
-    return row;
-}
-
 DocumentTest::DocumentTest() {
     TCodecServices codecs;
     codecs.Decoders.push_back(CopyingWavDecoder());

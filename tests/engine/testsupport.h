@@ -7,6 +7,7 @@
 #include "engine/memoryclipboard.h"
 #include "engine/userdialogs.h"
 #include "engine/wavfile.h"
+#include "support/fixtures.h"
 #include "support/recordingdialogs.h"
 #include "support/tempdir.h"
 #include "wavfiletestaccess.h"
@@ -27,9 +28,6 @@ void WriteWorkFile(const std::string& path, int channels, int rate,
 std::vector<int16_t> ReadWorkFileValues(const std::string& path);
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
 
-// A decoder row for ".wav" that takes a source that is already a work file and copies it: lets
-// engine tests load documents without the codecs.
-TDecoderRow CopyingWavDecoder();
 
 // A document with a main loop, recorded dialogs, an in-memory clipboard and a private temporary
 // folder.

@@ -1,5 +1,7 @@
 #include "support/fixtures.h"
 
+#include <filesystem>
+
 namespace orvella::test {
 
 std::string FixturePath(const std::string& relative) {
@@ -8,6 +10,20 @@ std::string FixturePath(const std::string& relative) {
 
 std::string SamplePath(const std::string& name) {
     return std::string(ORVELLA_SOURCE_DIR) + "/samples/" + name;
+}
+
+TDecoderRow CopyingWavDecoder() {
+    TDecoderRow row;
+    row.Extension = ".wav";
+    row.SourceKind = 1;
+    row.FailureMessage = "Sorry, required codec not installed on your PC. Can not decode WAV file.";
+    row.Decode = [](const std::string& source, const std::string& work, std::atomic<int>&) {
+        std::error_code error;
+        std::filesystem::copy_file(source, work, std::filesystem::copy_options::overwrite_existing,
+                                   error);
+        return !error;
+    };
+    return row;
 }
 
 } // namespace orvella::test

@@ -2,6 +2,8 @@
 // Where the tests find the files they read: the fixtures under tests/fixtures and the sample
 // documents under samples/, both in the source tree.
 
+#include "engine/codecservices.h"
+
 #include <string>
 
 namespace orvella::test {
@@ -10,5 +12,9 @@ namespace orvella::test {
 std::string FixturePath(const std::string& relative);
 // name: a file in samples/, such as "demo.wav".
 std::string SamplePath(const std::string& name);
+
+// A decoder row for ".wav" that takes a source that is already a work file and copies it: lets
+// tests load documents of exactly the frames they wrote, without the codecs.
+TDecoderRow CopyingWavDecoder();
 
 } // namespace orvella::test

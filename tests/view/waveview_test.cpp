@@ -1,9 +1,10 @@
 // The waveform view as a user drives it: a real document, mouse and keys through QTest, the
 // scroll bar, and playback through the driven sound device.
 #include "engine/largefile.h"
-#include "engine/userdialogs.h"
 #include "engine/wavfile.h"
 #include "playback/drivendevice.h"
+#include "support/fixtures.h"
+#include "support/recordingdialogs.h"
 #include "view/qtmainthread.h"
 #include "view/waveview.h"
 
@@ -19,32 +20,6 @@
 namespace orvella {
 namespace {
 
-class QuietDialogs : public TUserDialogs {
-public:
-    void ShowError(const std::string& text) override { Errors.push_back(text); }
-    void ShowMessage(const std::string& text, const std::string&, TMessageIcon) override {
-        Errors.push_back(text);
-    }
-    std::vector<std::string> Errors;
-};
-
-// Loads a work file as it is, so a test's document holds exactly the frames it wrote.
-TCodecServices CopyingCodecs() {
-    TDecoderRow row;
-    row.Extension = ".wav";
-    row.SourceKind = 1;
-    row.FailureMessage = "cannot decode";
-    row.Decode = [](const std::string& source, const std::string& work, std::atomic<int>&) {
-        std::error_code error;
-        std::filesystem::copy_file(source, work, std::filesystem::copy_options::overwrite_existing,
-                                   error);
-        return !error;
-    };
-    TCodecServices codecs;
-    codecs.Decoders.push_back(row);
-    return codecs;
-}
-
 struct SelectEvent {
     uint32_t Start, Stop, StartMs, StopMs;
     bool Selected;
@@ -59,7 +34,9 @@ protected:
         std::filesystem::create_directories(Folder);
         TEngineSettings settings;
         settings.TempFolder = Folder.string() + "/";
-        Doc = std::make_unique<Twavefile>(Main, Dialogs, settings, CopyingCodecs());
+        TCodecServices codecs;
+        codecs.Decoders.push_back(test::CopyingWavDecoder());
+        Doc = std::make_unique<Twavefile>(Main, Dialogs, settings, codecs);
         View = std::make_unique<TWaveView>(Main, nullptr, [this] { return Device; });
         View->resize(1030, 250); // a wave area of 1000 columns
         View->SetDocument(Doc.get());
@@ -114,7 +91,7 @@ protected:
 
     std::filesystem::path Folder;
     TQtMainThread Main;
-    QuietDialogs Dialogs;
+    test::RecordingDialogs Dialogs;
     std::shared_ptr<TDrivenDevice> Device = std::make_shared<TDrivenDevice>();
     std::unique_ptr<Twavefile> Doc;
     TFrameScrollBar Bar;
