@@ -123,6 +123,13 @@ void TMainForm::FormCreate(const QStringList& arguments) {
     };
     Document->OnLoaded = [this](Twavefile* sender) { onLoaded(sender); };
 
+    // A file given on the command line starts loading now, on its worker, while the window is
+    // built; its events wait for the event loop, so the window sees them as if the load had
+    // started at the end. Not when a run that did not close left work to recover: that question
+    // comes first.
+    const bool loadingEarly = arguments.size() == 1 && !HasRecoverableLeftovers();
+    if (loadingEarly) Document->Open(arguments[0].toStdString());
+
     Actions = CreateActions(this);
     CreateMenusAndToolBar(*this, Actions);
     CreateLayout();
@@ -213,7 +220,7 @@ void TMainForm::FormCreate(const QStringList& arguments) {
         const QString name = QFileInfo(arguments[0]).fileName();
         SetStatus(0, tr("File: ") + name);
         SetCaption(name);
-        Document->Open(arguments[0].toStdString());
+        if (!loadingEarly) Document->Open(arguments[0].toStdString());
     }
 }
 
@@ -414,6 +421,12 @@ void TMainForm::AddRecentFileMenu() {
         menu->insertMenu(before, RecentFiles->Menu());
         break;
     }
+}
+
+bool TMainForm::HasRecoverableLeftovers() const {
+    for (const TLeftover& leftover : FindLeftovers(Settings.tempfolder))
+        if (leftover.Recoverable()) return true;
+    return false;
 }
 
 bool TMainForm::OfferRecovery() {

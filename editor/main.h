@@ -210,6 +210,8 @@ private:
     // The leftovers of runs that did not close: offered for recovery or deleted; true when one
     // is being recovered (its load has started).
     bool OfferRecovery();
+    // Whether a run that did not close left unsaved work in the work files' folder.
+    bool HasRecoverableLeftovers() const;
     // After every finished operation: the recent files and the journal.
     void NoteFinishedOperation();
     void AddRecentFileMenu();
