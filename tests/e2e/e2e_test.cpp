@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdint>
 #include <cstdlib>
@@ -413,6 +414,81 @@ TEST(EndToEnd, KilledAfterAnEditTheNextRunRecoversIt) {
     EXPECT_EQ(second.WaitExit(15000), 0);
     for (const auto& entry : std::filesystem::directory_iterator(dir.File("tmp")))
         ADD_FAILURE() << "left behind: " << entry.path();
+}
+
+// Save As to MP3 through the file dialog and the MP3 settings dialog, then open the MP3 again:
+// the document that comes back is the encoded sound (its decoder adds frames at the ends).
+TEST(EndToEnd, SaveAsMp3WithTheDialogThenReopenIt) {
+    TXServer server;
+    if (!server.Running()) GTEST_SKIP() << server.Failure();
+    ::setenv("DISPLAY", server.DisplayName().c_str(), 1);
+    const char* program = std::getenv("ORVELLA_PROGRAM");
+    ASSERT_NE(program, nullptr) << "ORVELLA_PROGRAM names the editor to run";
+
+    // One second of a 440 Hz tone at 22,050 Hz, stereo (not a whole number of 100 ms buffers).
+    constexpr int Frames = 22000;
+    std::vector<int16_t> tone;
+    for (int i = 0; i < Frames; ++i) {
+        const int16_t v = int16_t(12000 * std::sin(2 * M_PI * 440 * i / 22050.0));
+        tone.push_back(v);
+        tone.push_back(int16_t(-v));
+    }
+    TempDir dir;
+    const std::string file = dir.File("tone.wav"), mp3 = dir.File("tone.mp3");
+    {
+        const Bytes wav = Wav(tone, 22050);
+        std::ofstream(file, std::ios::binary)
+            .write(reinterpret_cast<const char*>(wav.data()), std::streamsize(wav.size()));
+    }
+    TEditor editor(program, file, dir);
+    const std::string window = FindWindow("tone.wav - Orvella");
+    ASSERT_FALSE(window.empty()) << "no window";
+
+    // File > Save As..., a name typed into the file dialog, the MP3 settings accepted as shown.
+    Xdo({"windowfocus", "--sync", window});
+    Xdo({"key", "alt+f"});
+    Xdo({"key", "a"});
+    std::this_thread::sleep_for(1s); // the file dialog takes the keyboard
+    Xdo({"type", "--delay", "5", mp3});
+    Xdo({"key", "Return"});
+    const std::string settings = FindWindow("MPEG Layer3 Settings");
+    ASSERT_FALSE(settings.empty()) << "no MP3 settings dialog";
+    Xdo({"windowfocus", "--sync", settings});
+    Xdo({"key", "Return"});
+    ASSERT_FALSE(FindWindow("tone.mp3 - Orvella").empty())
+        << "the window is not named after the MP3";
+    ASSERT_TRUE(Poll([&] { return ReadFile(mp3).size() > 1000; })) << "no MP3 file";
+
+    // File > Open of the MP3; the document that comes back is longer than the one saved.
+    int frames = 0;
+    ASSERT_TRUE(Poll(
+        [&] {
+            Xdo({"windowfocus", "--sync", window});
+            Xdo({"key", "ctrl+o"});
+            std::this_thread::sleep_for(1s);
+            Xdo({"type", "--delay", "5", mp3});
+            Xdo({"key", "Return"});
+            return Poll(
+                [&] {
+                    Xdo({"windowfocus", "--sync", window});
+                    Xdo({"key", "ctrl+a"});
+                    Xdo({"key", "ctrl+c"});
+                    const TRun copied =
+                        RunProgram({"xclip", "-selection", "clipboard", "-t", "audio/wav", "-o"});
+                    const Bytes clip(copied.Out.begin(), copied.Out.end());
+                    if (clip.size() <= 44 || Le32(clip.data() + 24) != 22050) return false;
+                    frames = int((clip.size() - 44) / 4);
+                    return frames > Frames;
+                },
+                5000);
+        },
+        30000))
+        << "the MP3 did not open as a longer document (last copy held " << frames << " frames)";
+    EXPECT_LT(frames, Frames + 3 * 1152) << "the decoder's extra frames are a few MPEG frames";
+
+    Xdo({"windowfocus", "--sync", window});
+    Xdo({"key", "alt+F4"});
+    EXPECT_EQ(editor.WaitExit(15000), 0);
 }
 
 } // namespace
