@@ -196,7 +196,8 @@ void Twavefile::OperationDone(int returnValue) {
     if (Operation == TWaveOperation::woLoad && OnLoaded) OnLoaded(this);
     if (Operation == TWaveOperation::woSaveMP3 || Operation == TWaveOperation::woSaveWAV) {
         Saved = true;
-        Modified = false;
+        // A selection saved to another file leaves the document's changes unsaved.
+        if (SavingDocument) Modified = false;
         ++SavesDone;
         LastSavedFile = SaveFileName;
     }

@@ -287,6 +287,9 @@ private:
     TWaveHeader Header{};
     std::string WorkFileName;
     std::string SaveFileName;
+    // Whether the running save writes the document to its own file (Save), not a range of it to
+    // another one (SaveRange): only that makes the document unmodified.
+    bool SavingDocument = true;
     TStack UndoStack, RedoStack;
     // The redo states a running change took off the history (see BeginChange).
     TStack DroppedRedo;

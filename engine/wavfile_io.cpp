@@ -117,6 +117,7 @@ bool Twavefile::New(const std::string& fileName, int sampleRate, int channels, i
 bool Twavefile::Save() {
     if (!CanStartChange()) return false; // nothing to save without a document
     SaveFileName = FileName;
+    SavingDocument = true;
     RangeStart = 0;
     RangeStop = Frames;
     return StartSave();
@@ -125,6 +126,7 @@ bool Twavefile::Save() {
 bool Twavefile::SaveRange(const std::string& path, int64_t start, int64_t stop) {
     if (!CanStartChange()) return false;
     SaveFileName = path;
+    SavingDocument = false;
     // A range running backwards or past the end saves the part that lies in the document.
     SetRange(start, stop);
     return StartSave();

@@ -254,6 +254,23 @@ TEST_F(DocumentTest, SaveRangeWritesHeaderAndValues) {
     EXPECT_EQ(std::filesystem::file_size(Temp.File("empty.wav")), 44u);
 }
 
+// Saving a selection to another file does not save the document: its changes stay marked, so
+// closing still asks; saving the document clears the mark.
+TEST_F(DocumentTest, SavingARangeLeavesTheDocumentModified) {
+    Load(1, 8000, {1, 2, 3, 4});
+    Doc->FileName = Temp.File("doc.wav");
+    ASSERT_TRUE(Doc->Invert());
+    RunToIdle();
+    ASSERT_TRUE(Doc->Modified);
+    ASSERT_TRUE(Doc->SaveRange(Temp.File("part.wav"), 0, 2));
+    RunToIdle();
+    EXPECT_TRUE(Doc->Saved);
+    EXPECT_TRUE(Doc->Modified);
+    ASSERT_TRUE(Doc->Save());
+    RunToIdle();
+    EXPECT_FALSE(Doc->Modified);
+}
+
 TEST_F(DocumentTest, FailedSaveKeepsTheUsersFileAndTheModifiedMark) {
     Load(1, 8000, {1, 2, 3, 4});
     Doc->Modified = true;
@@ -410,7 +427,7 @@ TEST_F(Mp3SaveTest, ChunksOfTheEncodersSizeThenTheShorterLastEvenWhenEmpty) {
         EXPECT_TRUE(Dialogs.Errors().empty());
         EXPECT_EQ(Writes, c.Writes);
         EXPECT_TRUE(Doc->Saved);
-        EXPECT_FALSE(Doc->Modified);
+        EXPECT_TRUE(Doc->Modified); // a range saved elsewhere does not save the document
         const auto bytes = ReadFileBytes(target);
         ASSERT_EQ(bytes.size(), c.Values.size() * 2);
         EXPECT_EQ(std::memcmp(bytes.data(), c.Values.data(), bytes.size()), 0);
