@@ -39,10 +39,10 @@ ssize_t KernelCopyFileRange(int fdIn, off_t* offIn, int fdOut, off_t* offOut, si
 
 bool TRiffFile::Open(const std::string& fileName, TMode mode) {
     if (Handle.IsOpen()) return false;
-    const int flags = mode == TMode::Read ? O_RDONLY : O_RDWR | O_CREAT;
-    Handle = TFileDescriptor::Open(fileName, flags, 0644);
-    if (!Handle.IsOpen()) return false;
     Writable = mode == TMode::Create;
+    Handle = Writable ? TFileDescriptor::OpenEmpty(fileName, O_RDWR, 0644)
+                      : TFileDescriptor::Open(fileName, O_RDONLY);
+    if (!Handle.IsOpen()) return false;
     Position = 0;
     ReadLength = 0;
     ReadStart = 0;
@@ -50,16 +50,6 @@ bool TRiffFile::Open(const std::string& fileName, TMode mode) {
     WriteStart = 0;
     struct stat st {};
     KnownSize = ::fstat(Handle.Get(), &st) == 0 ? int64_t(st.st_size) : 0;
-    // An existing file is emptied, but an empty one (a work file just named) is not truncated:
-    // some file systems take a truncation to empty for a file being replaced and write all of
-    // its new data to disk when it is closed, which an import of a large file would wait for.
-    if (Writable && KnownSize != 0) {
-        if (::ftruncate(Handle.Get(), 0) != 0) {
-            Handle.Reset();
-            return false;
-        }
-        KnownSize = 0;
-    }
     return true;
 }
 

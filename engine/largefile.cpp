@@ -78,7 +78,7 @@ TLargeFile::TLargeFile(const std::string& fileName, uint32_t size, bool createNe
     if (createNew) {
         if (FreeSpaceOf(tempFolder.empty() ? std::string("/tmp") : tempFolder) < size)
             throw Exception(NotEnoughSpaceText);
-        File = TFileDescriptor::Open(fileName, O_RDWR | O_CREAT | O_TRUNC, 0600);
+        File = TFileDescriptor::OpenEmpty(fileName, O_RDWR, 0600);
         if (!File.IsOpen()) RaiseLastOSError();
         // Reserve the blocks now: a full disk must fail here, not as SIGBUS on a mapped write.
         int code = ::ftruncate(File.Get(), off_t(size)) == 0 ? 0 : errno;
@@ -296,7 +296,7 @@ constexpr size_t TempBufferSize = 1 << 20;
 TTempfile::TTempfile(const std::string& fileName, int channels, int sampleRate)
     : ChannelCount(channels)
     , Rate(sampleRate) {
-    File = TFileDescriptor::Open(fileName, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    File = TFileDescriptor::OpenEmpty(fileName, O_WRONLY, 0600);
     if (!File.IsOpen()) RaiseLastOSError();
     if (::lseek(File.Get(), 44, SEEK_SET) != 44) RaiseLastOSError();
     Pending.reserve(TempBufferSize);

@@ -1,5 +1,7 @@
 #include "engine/posixfile.h"
 
+#include <sys/stat.h>
+
 #include "engine/errors.h"
 
 #include <cerrno>
@@ -25,6 +27,18 @@ TFileDescriptor TFileDescriptor::Open(const std::string& path, int flags, mode_t
         fd = ::open(path.c_str(), flags | O_CLOEXEC, mode);
     } while (fd < 0 && errno == EINTR);
     return TFileDescriptor(fd);
+}
+
+TFileDescriptor TFileDescriptor::OpenEmpty(const std::string& path, int flags, mode_t mode) {
+    TFileDescriptor file = Open(path, (flags & ~O_TRUNC) | O_CREAT, mode);
+    if (!file.IsOpen()) return file;
+    struct stat st {};
+    if (::fstat(file.Get(), &st) != 0 || (st.st_size != 0 && ::ftruncate(file.Get(), 0) != 0)) {
+        const int code = errno;
+        file.Reset();
+        errno = code;
+    }
+    return file;
 }
 
 int TFileDescriptor::Release() noexcept {

@@ -31,6 +31,11 @@ public:
     // Opens path with flags (O_CLOEXEC is always added), retrying after a signal. On failure the
     // result is not open and errno tells why.
     static TFileDescriptor Open(const std::string& path, int flags, mode_t mode = 0600);
+    // Opens path for writing as an empty file, created when missing (flags: O_WRONLY or O_RDWR,
+    // plus any others but O_TRUNC). An existing file is emptied, but an empty one is not
+    // truncated: ext4 takes a truncation to empty for a file being replaced and writes all of
+    // its new data to disk at close, which the writer of a large work file would wait for.
+    static TFileDescriptor OpenEmpty(const std::string& path, int flags, mode_t mode = 0600);
 
     bool IsOpen() const { return Fd >= 0; }
     int Get() const { return Fd; }

@@ -1,5 +1,6 @@
 #include "engine/errors.h"
 #include "engine/posixfile.h"
+#include "support/tempdir.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +8,9 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
 #include <numeric>
 #include <pthread.h>
 #include <thread>
@@ -128,4 +132,27 @@ TEST(PosixFile, TheDescriptorClosesOnceAndHandsOverOwnership) {
     EXPECT_EQ(::fcntl(ends[1], F_GETFD), -1);
     EXPECT_FALSE(TFileDescriptor::Open("/nonexistent/x", O_RDONLY).IsOpen());
     EXPECT_EQ(errno, ENOENT);
+}
+
+// A file opened empty: an existing one loses its bytes, a missing one is created, and an empty
+// one is not truncated (its inode change time stays).
+TEST(PosixFile, OpenEmptyEmptiesOnlyWhatHasBytes) {
+    test::TempDir temp;
+    const std::string full = temp.File("full"), empty = temp.File("empty"),
+                      missing = temp.File("new");
+    std::ofstream(full) << "some bytes";
+    std::ofstream{empty};
+    struct stat before {};
+    ASSERT_EQ(::stat(empty.c_str(), &before), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    for (const std::string& path : {full, empty, missing}) {
+        TFileDescriptor file = TFileDescriptor::OpenEmpty(path, O_RDWR);
+        ASSERT_TRUE(file.IsOpen()) << path;
+        EXPECT_EQ(std::filesystem::file_size(path), 0u) << path;
+    }
+    struct stat after {};
+    ASSERT_EQ(::stat(empty.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ctim.tv_sec, before.st_ctim.tv_sec);
+    EXPECT_EQ(after.st_ctim.tv_nsec, before.st_ctim.tv_nsec);
+    EXPECT_FALSE(TFileDescriptor::OpenEmpty(temp.File("no/such/folder/x"), O_RDWR).IsOpen());
 }
