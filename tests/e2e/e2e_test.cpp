@@ -248,7 +248,7 @@ TEST(EndToEnd, OpenSelectCopyCutUndoSave) {
             std::istringstream ids(Xdo({"search", "--onlyvisible", "--name", "doc.wav - Orvella"}));
             return bool(ids >> window);
         },
-        30000))
+        60000))
         << "no window";
     Xdo({"windowfocus", "--sync", window});
     const std::string geometry = Xdo({"getwindowgeometry", "--shell", window});
@@ -269,7 +269,7 @@ TEST(EndToEnd, OpenSelectCopyCutUndoSave) {
             Xdo({"key", "ctrl+c"});
             return Poll(ClipboardHoldsWave, 2000);
         },
-        30000))
+        60000))
         << "no clip after a selection and Ctrl+C";
     const TRun copied = RunProgram({"xclip", "-selection", "clipboard", "-t", "audio/wav", "-o"});
     const Bytes clip(copied.Out.begin(), copied.Out.end());
@@ -327,7 +327,7 @@ std::string UnsavedJournal(const std::string& folder) {
     return {};
 }
 
-std::string FindWindow(const std::string& name, int timeoutMs = 30000) {
+std::string FindWindow(const std::string& name, int timeoutMs = 60000) {
     std::string window;
     Poll(
         [&] {
@@ -336,6 +336,14 @@ std::string FindWindow(const std::string& name, int timeoutMs = 30000) {
         },
         timeoutMs);
     return window;
+}
+
+// Types text into the file name field of a file dialog (it has the keyboard when it opens) and
+// presses Return.
+void TypeIntoDialog(const std::string& dialog, const std::string& text) {
+    Xdo({"windowfocus", "--sync", dialog});
+    Xdo({"type", "--delay", "5", text});
+    Xdo({"key", "Return"});
 }
 
 TEST(EndToEnd, KilledAfterAnEditTheNextRunRecoversIt) {
@@ -376,7 +384,7 @@ TEST(EndToEnd, KilledAfterAnEditTheNextRunRecoversIt) {
             Xdo({"key", "Delete"});
             return Poll([&] { return !UnsavedJournal(dir.File("tmp")).empty(); }, 2000);
         },
-        30000))
+        60000))
         << "no journal of the change";
     // A kill: the program gets no chance to clean up.
     ::kill(first->ProcessId(), SIGKILL);
@@ -404,7 +412,7 @@ TEST(EndToEnd, KilledAfterAnEditTheNextRunRecoversIt) {
                 },
                 2000);
         },
-        30000))
+        60000))
         << "Save did not write the recovered changes";
     EXPECT_LT(saved.size(), original.size()) << "the deletion is in the saved file";
     EXPECT_GT(saved.size(), 0u);
@@ -445,12 +453,18 @@ TEST(EndToEnd, SaveAsMp3WithTheDialogThenReopenIt) {
     ASSERT_FALSE(window.empty()) << "no window";
 
     // File > Save As..., a name typed into the file dialog, the MP3 settings accepted as shown.
-    Xdo({"windowfocus", "--sync", window});
-    Xdo({"key", "alt+f"});
-    Xdo({"key", "a"});
-    std::this_thread::sleep_for(1s); // the file dialog takes the keyboard
-    Xdo({"type", "--delay", "5", mp3});
-    Xdo({"key", "Return"});
+    std::string saveDialog;
+    ASSERT_TRUE(Poll(
+        [&] {
+            Xdo({"windowfocus", "--sync", window});
+            Xdo({"key", "alt+f"});
+            Xdo({"key", "a"});
+            saveDialog = FindWindow("^Save As$", 3000);
+            return !saveDialog.empty();
+        },
+        60000))
+        << "no Save As dialog";
+    TypeIntoDialog(saveDialog, mp3);
     const std::string settings = FindWindow("MPEG Layer3 Settings");
     ASSERT_FALSE(settings.empty()) << "no MP3 settings dialog";
     Xdo({"windowfocus", "--sync", settings});
@@ -465,9 +479,9 @@ TEST(EndToEnd, SaveAsMp3WithTheDialogThenReopenIt) {
         [&] {
             Xdo({"windowfocus", "--sync", window});
             Xdo({"key", "ctrl+o"});
-            std::this_thread::sleep_for(1s);
-            Xdo({"type", "--delay", "5", mp3});
-            Xdo({"key", "Return"});
+            const std::string openDialog = FindWindow("^Open$", 3000);
+            if (openDialog.empty()) return false;
+            TypeIntoDialog(openDialog, mp3);
             return Poll(
                 [&] {
                     Xdo({"windowfocus", "--sync", window});
@@ -482,7 +496,7 @@ TEST(EndToEnd, SaveAsMp3WithTheDialogThenReopenIt) {
                 },
                 5000);
         },
-        30000))
+        60000))
         << "the MP3 did not open as a longer document (last copy held " << frames << " frames)";
     EXPECT_LT(frames, Frames + 3 * 1152) << "the decoder's extra frames are a few MPEG frames";
 
