@@ -338,10 +338,11 @@ std::string FindWindow(const std::string& name, int timeoutMs = 60000) {
     return window;
 }
 
-// Types text into the file name field of a file dialog (it has the keyboard when it opens) and
-// presses Return.
+// Types text into the file name field of a file dialog (it has the keyboard when it opens) in
+// place of what the field holds, and presses Return.
 void TypeIntoDialog(const std::string& dialog, const std::string& text) {
     Xdo({"windowfocus", "--sync", dialog});
+    Xdo({"key", "ctrl+a"}); // whatever a retried key press left in the field goes
     Xdo({"type", "--delay", "5", text});
     Xdo({"key", "Return"});
 }
@@ -459,7 +460,7 @@ TEST(EndToEnd, SaveAsMp3WithTheDialogThenReopenIt) {
             Xdo({"windowfocus", "--sync", window});
             Xdo({"key", "alt+f"});
             Xdo({"key", "a"});
-            saveDialog = FindWindow("^Save As$", 3000);
+            saveDialog = FindWindow("^Save As$", 15000);
             return !saveDialog.empty();
         },
         60000))
@@ -479,7 +480,7 @@ TEST(EndToEnd, SaveAsMp3WithTheDialogThenReopenIt) {
         [&] {
             Xdo({"windowfocus", "--sync", window});
             Xdo({"key", "ctrl+o"});
-            const std::string openDialog = FindWindow("^Open$", 3000);
+            const std::string openDialog = FindWindow("^Open$", 15000);
             if (openDialog.empty()) return false;
             TypeIntoDialog(openDialog, mp3);
             return Poll(
