@@ -443,7 +443,8 @@ bool TMainForm::OfferRecovery() {
         const auto answer = Services.WindowDialogs.Ask(
             this,
             tr("Orvella did not close properly. Recover the unsaved changes of %1?").arg(name),
-            QMessageBox::Question, QMessageBox::Yes | QMessageBox::Discard | QMessageBox::Cancel);
+            QMessageBox::Question, QMessageBox::Yes | QMessageBox::Discard | QMessageBox::Cancel,
+            {{QMessageBox::Yes, tr("&Recover")}});
         if (answer == QMessageBox::Discard) {
             leftover.Discard();
             continue;

@@ -1,5 +1,6 @@
 #include "editor/windowdialogs.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QColorDialog>
 #include <QDesktopServices>
@@ -23,9 +24,12 @@ QString QtFileFilter(const QString& filter) {
 
 QMessageBox::StandardButton TQtWindowDialogs::Ask(QWidget* parent, const QString& text,
                                                   QMessageBox::Icon icon,
-                                                  QMessageBox::StandardButtons buttons) {
+                                                  QMessageBox::StandardButtons buttons,
+                                                  const ButtonCaptions& captions) {
     QMessageBox box(icon, QApplication::applicationName(), text, buttons, parent);
     box.setAccessibleName(QApplication::applicationName());
+    for (const auto& [button, caption] : captions)
+        if (QAbstractButton* shown = box.button(button)) shown->setText(caption);
     return QMessageBox::StandardButton(box.exec());
 }
 

@@ -5,7 +5,9 @@
 // Thread rule: main thread only.
 
 #include <QColor>
+#include <QList>
 #include <QMessageBox>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 
@@ -18,10 +20,13 @@ namespace orvella {
 class TWindowDialogs {
 public:
     virtual ~TWindowDialogs() = default;
+    // Texts that replace the standard captions of some of a question's buttons.
+    using ButtonCaptions = QList<QPair<QMessageBox::StandardButton, QString>>;
     // A message box over parent with the given buttons; returns the button chosen.
     virtual QMessageBox::StandardButton Ask(QWidget* parent, const QString& text,
                                             QMessageBox::Icon icon,
-                                            QMessageBox::StandardButtons buttons) = 0;
+                                            QMessageBox::StandardButtons buttons,
+                                            const ButtonCaptions& captions = {}) = 0;
     // Shows dialog modally; true when it was closed with Ok.
     virtual bool Execute(QDialog& dialog) = 0;
     // A file to open; filter lists "Name|*.a;*.b" pairs joined by "|". Empty when cancelled.
@@ -46,7 +51,8 @@ QString QtFileFilter(const QString& filter);
 class TQtWindowDialogs : public TWindowDialogs {
 public:
     QMessageBox::StandardButton Ask(QWidget* parent, const QString& text, QMessageBox::Icon icon,
-                                    QMessageBox::StandardButtons buttons) override;
+                                    QMessageBox::StandardButtons buttons,
+                                    const ButtonCaptions& captions) override;
     bool Execute(QDialog& dialog) override;
     QString OpenFileName(QWidget* parent, const QString& filter) override;
     QString SaveFileName(QWidget* parent, const QString& filter, int& filterIndex) override;

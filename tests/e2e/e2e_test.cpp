@@ -398,7 +398,7 @@ TEST(EndToEnd, KilledAfterAnEditTheNextRunRecoversIt) {
     const std::string question = FindWindow("^Orvella$");
     ASSERT_FALSE(question.empty()) << "no recovery question";
     Xdo({"windowfocus", "--sync", question});
-    Xdo({"key", "alt+y"});
+    Xdo({"key", "alt+r"}); // Recover
     window = FindWindow("song.wav - Orvella");
     ASSERT_FALSE(window.empty());
     Xdo({"windowfocus", "--sync", window});

@@ -373,6 +373,8 @@ TEST_F(DesktopTest, RecoverOpensTheLastStateAsUnsavedChangesOfItsFile) {
     ASSERT_EQ(Window.Questions.size(), 1u);
     EXPECT_EQ(Window.Questions[0],
               QStringLiteral("Orvella did not close properly. Recover the unsaved changes of song.wav?"));
+    const TWindowDialogs::ButtonCaptions recover{{QMessageBox::Yes, QStringLiteral("&Recover")}};
+    EXPECT_EQ(Window.Captions[0], recover) << "the answer that recovers says so";
     EXPECT_EQ(Values(), Ramp(900, 7));
     EXPECT_EQ(Form->Document->FileName, original);
     EXPECT_TRUE(Form->Document->Modified.load());

@@ -46,7 +46,7 @@ namespace {
 class ScriptedDialogs : public TWindowDialogs {
 public:
     QMessageBox::StandardButton Ask(QWidget*, const QString& text, QMessageBox::Icon,
-                                    QMessageBox::StandardButtons) override {
+                                    QMessageBox::StandardButtons, const ButtonCaptions&) override {
         Questions.push_back(text);
         if (Answers.empty()) return QMessageBox::Cancel;
         const auto answer = Answers.front();

@@ -30,9 +30,11 @@ namespace orvella::test {
 class ScriptedWindow : public TWindowDialogs {
 public:
     QMessageBox::StandardButton Ask(QWidget*, const QString& text, QMessageBox::Icon icon,
-                                    QMessageBox::StandardButtons) override {
+                                    QMessageBox::StandardButtons,
+                                    const ButtonCaptions& captions) override {
         Questions.push_back(text);
         Icons.push_back(icon);
+        Captions.push_back(captions);
         if (Answers.empty()) return QMessageBox::Cancel;
         const auto answer = Answers.front();
         Answers.pop_front();
@@ -66,6 +68,7 @@ public:
     std::deque<QMessageBox::StandardButton> Answers;
     std::vector<QString> Questions;
     std::vector<QMessageBox::Icon> Icons;
+    std::vector<ButtonCaptions> Captions;
     std::vector<QString> Executed;
     std::function<void(QDialog&)> OnExecute;
     bool Accept = true;
