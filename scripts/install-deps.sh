@@ -13,7 +13,7 @@ packages=(
   pulseaudio pulseaudio-utils libasound2-plugins
   libsoxr-dev mpg123 lame
   qt6-base-dev qt6-base-dev-tools libgl-dev fonts-liberation
-  xvfb xauth xdotool xclip
+  xvfb xauth xdotool xclip libx11-dev
   desktop-file-utils appstream librsvg2-bin qt6-gtk-platformtheme
 )
 

@@ -2,14 +2,17 @@
 // on the view selects, Ctrl+C copies (read back with xclip, as another program would), Ctrl+X
 // cuts, Ctrl+S saves, Ctrl+Z undoes, Ctrl+S saves again, Alt+F4 closes. The saved file's samples
 // are compared after each save; the program leaves no work file behind. A second test kills the
-// program after an edit and recovers the edit in the next run. Skipped only when Xvfb cannot
-// start.
+// program after an edit and recovers the edit in the next run; another saves as MP3 through the
+// file dialog; another drops a file on the window as a file manager does. Skipped only when Xvfb
+// cannot start.
 
 #include "support/tempdir.h"
+#include "xdndsource.h"
 #include "xserver.h"
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -500,6 +503,73 @@ TEST(EndToEnd, SaveAsMp3WithTheDialogThenReopenIt) {
         60000))
         << "the MP3 did not open as a longer document (last copy held " << frames << " frames)";
     EXPECT_LT(frames, Frames + 3 * 1152) << "the decoder's extra frames are a few MPEG frames";
+
+    Xdo({"windowfocus", "--sync", window});
+    Xdo({"key", "alt+F4"});
+    EXPECT_EQ(editor.WaitExit(15000), 0);
+}
+
+TEST(EndToEnd, AFileDroppedOnTheWindowOpens) {
+    TXServer server;
+    if (!server.Running()) GTEST_SKIP() << server.Failure();
+    ::setenv("DISPLAY", server.DisplayName().c_str(), 1);
+    const char* program = std::getenv("ORVELLA_PROGRAM");
+    ASSERT_NE(program, nullptr) << "ORVELLA_PROGRAM names the editor to run";
+
+    TempDir dir;
+    const std::string first = dir.File("first.wav");
+    const Bytes firstWav = Wav(std::vector<int16_t>(2000, 100), 8000);
+    std::ofstream(first, std::ios::binary)
+        .write(reinterpret_cast<const char*>(firstWav.data()), std::streamsize(firstWav.size()));
+    // A name a file manager writes percent-encoded: a space and a letter outside ASCII.
+    const std::string dropped = dir.File("take 2 \xc3\xa9.wav");
+    std::vector<int16_t> values;
+    for (int i = 0; i < 3000; ++i)
+        values.push_back(int16_t(i * 7));
+    const Bytes droppedWav = Wav(values, 8000);
+    std::ofstream(dropped, std::ios::binary)
+        .write(reinterpret_cast<const char*>(droppedWav.data()),
+               std::streamsize(droppedWav.size()));
+    std::string uri = "file://";
+    for (unsigned char c : dropped) {
+        static const char hex[] = "0123456789ABCDEF";
+        if (std::isalnum(c) || std::strchr("/-._~", c))
+            uri += char(c);
+        else
+            uri += std::string{'%', hex[c >> 4], hex[c & 15]};
+    }
+
+    TEditor editor(program, first, dir);
+    const std::string window = FindWindow("first.wav - Orvella");
+    ASSERT_FALSE(window.empty()) << "no window";
+    const std::string geometry = Xdo({"getwindowgeometry", "--shell", window});
+    const int width = GeometryValue(geometry, "WIDTH"), height = GeometryValue(geometry, "HEIGHT");
+    // The first tries may come before the window takes drops.
+    std::string failure;
+    ASSERT_TRUE(Poll(
+        [&] {
+            failure = DropUriList(std::stoul(window), width / 2, height / 3, uri + "\r\n", 5000);
+            return failure.empty();
+        },
+        60000))
+        << failure;
+    EXPECT_FALSE(FindWindow("take 2 .+\\.wav - Orvella").empty())
+        << "the dropped file did not open";
+
+    // The document holds the dropped file's values: all of it copied, read as another program.
+    std::vector<int16_t> copied;
+    EXPECT_TRUE(Poll(
+        [&] {
+            Xdo({"windowfocus", "--sync", window});
+            Xdo({"key", "ctrl+a"});
+            Xdo({"key", "ctrl+c"});
+            const TRun clip =
+                RunProgram({"xclip", "-selection", "clipboard", "-t", "audio/wav", "-o"});
+            copied = WavValues(Bytes(clip.Out.begin(), clip.Out.end()));
+            return copied == values;
+        },
+        30000))
+        << "the clipboard held " << copied.size() << " values";
 
     Xdo({"windowfocus", "--sync", window});
     Xdo({"key", "alt+F4"});
