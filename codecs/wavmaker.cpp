@@ -22,6 +22,26 @@ constexpr size_t MaxTargetSize = sizeof(WAVEFORMATEX) + 513;
 constexpr uint64_t MaxSourceBuffer = 64u << 20;
 // The work file's sizes are 32-bit: the file must stay below 4 GiB.
 constexpr uint64_t MaxFileSize = 0xFFFFFFFFu;
+// What the buffers first take: they grow to their full sizes only while that much is gathered,
+// so a short sound does not pay for 100 ms of a wide format.
+constexpr uint32_t FirstBufferSize = 64u << 10;
+
+// Makes buffer hold at least need bytes (at most limit), keeping its first kept bytes.
+void Reserve(std::unique_ptr<uint8_t[]>& buffer, uint32_t& capacity, uint32_t need, uint32_t limit,
+             uint32_t kept, const char* outOfMemory) {
+    if (need <= capacity) return;
+    const uint32_t size =
+        std::min(limit, std::max({need, FirstBufferSize, uint32_t(std::min<uint64_t>(
+                                                             uint64_t(capacity) * 2, limit))}));
+    try {
+        auto grown = std::make_unique_for_overwrite<uint8_t[]>(size);
+        if (kept > 0) std::memcpy(grown.get(), buffer.get(), kept);
+        buffer = std::move(grown);
+    } catch (const std::bad_alloc&) {
+        Fail(outOfMemory);
+    }
+    capacity = size;
+}
 
 } // namespace
 
@@ -32,11 +52,14 @@ struct WAVWriter::Impl {
     std::vector<uint8_t> Target; // WAVEFORMATEX + cbSize bytes, at least 18 bytes
     std::unique_ptr<TAcmStream> Stream;
     std::unique_ptr<TRiffFile> File;
+    // The buffers' full sizes: 100 ms of source, and what converting that much gives.
     uint32_t SourceBufferSize = 0;
     uint32_t DestBufferSize = 0;
-    // Never cleared: only bytes written into them are read back.
+    // Allocated as far as used so far (see Reserve). Never cleared: only bytes written into
+    // them are read back.
     std::unique_ptr<uint8_t[]> SourceBuffer;
     std::unique_ptr<uint8_t[]> DestBuffer;
+    uint32_t SourceCapacity = 0, DestCapacity = 0;
     uint32_t Buffered = 0;
     uint32_t Frames = 0; // source frames converted so far: the fact value
     uint64_t DataBytes = 0;
@@ -56,6 +79,7 @@ void WAVWriter::Impl::Release() {
     File.reset();
     SourceBuffer.reset();
     DestBuffer.reset();
+    SourceCapacity = DestCapacity = 0;
 }
 
 WAVWriter::WAVWriter(const WAVEFORMATEX& sourceFormat, const std::vector<uint8_t>& targetFormat)
@@ -109,23 +133,11 @@ void WAVWriter::Open(const std::string& fileName) {
         std::max<uint64_t>(1, (uint64_t(p.Source.nSamplesPerSec) * 100 + 500) / 1000);
     const uint64_t sourceSize = frames * p.Source.nBlockAlign;
     if (sourceSize > MaxSourceBuffer) Fail("Not enought memory for source buffer");
-    try {
-        p.SourceBuffer = std::make_unique_for_overwrite<uint8_t[]>(size_t(sourceSize));
-    } catch (const std::bad_alloc&) {
-        Fail("Not enought memory for source buffer");
-    }
     p.SourceBufferSize = uint32_t(sourceSize);
 
     const uint64_t destSize = p.Stream->DestinationSize(sourceSize);
     if (destSize == 0) Fail("Source buffer too small for conversion");
     if (destSize > 2 * MaxSourceBuffer) Fail("Can not get size of the destination buffer");
-    try {
-        // An identical conversion writes straight from the source buffer.
-        if (!p.Stream->IsIdentity())
-            p.DestBuffer = std::make_unique_for_overwrite<uint8_t[]>(size_t(destSize));
-    } catch (const std::bad_alloc&) {
-        Fail("Not enought memory for destination buffer");
-    }
     p.DestBufferSize = uint32_t(destSize);
 
     p.CreateHeader(fileName);
@@ -212,6 +224,8 @@ uint32_t WAVWriter::Write(const void* buffer, uint32_t count) {
             continue;
         }
         const uint32_t n = std::min(p.SourceBufferSize - p.Buffered, count);
+        Reserve(p.SourceBuffer, p.SourceCapacity, p.Buffered + n, p.SourceBufferSize, p.Buffered,
+                "Not enought memory for source buffer");
         std::memcpy(p.SourceBuffer.get() + p.Buffered, in, n);
         p.Buffered += n;
         in += n;
@@ -228,6 +242,8 @@ void WAVWriter::Impl::Convert(bool final) {
         // Nothing left: convert one frame of silence. Zero bytes are silence for signed samples;
         // 8-bit PCM is unsigned, and its zero byte would end the sound on a full-scale click.
         const bool unsigned8 = Source.wFormatTag == WAVE_FORMAT_PCM && Source.wBitsPerSample == 8;
+        Reserve(SourceBuffer, SourceCapacity, block, SourceBufferSize, 0,
+                "Not enought memory for source buffer");
         std::memset(SourceBuffer.get(), unsigned8 ? 0x80 : 0, block);
         Buffered = block;
         filler = true;
@@ -237,7 +253,13 @@ void WAVWriter::Impl::Convert(bool final) {
     if (Stream->IsIdentity()) {
         sourceUsed = destUsed = Buffered - Buffered % block;
     } else {
-        Stream->Convert(SourceBuffer.get(), Buffered, DestBuffer.get(), DestBufferSize, sourceUsed,
+        // An identical conversion writes straight from the source buffer; others convert all
+        // that is gathered, into as much of the destination as that takes.
+        const uint32_t need =
+            uint32_t(std::min<uint64_t>(Stream->DestinationSize(Buffered), DestBufferSize));
+        Reserve(DestBuffer, DestCapacity, need, DestBufferSize, 0,
+                "Not enought memory for destination buffer");
+        Stream->Convert(SourceBuffer.get(), Buffered, DestBuffer.get(), DestCapacity, sourceUsed,
                         destUsed);
         output = DestBuffer.get();
     }
