@@ -663,6 +663,13 @@ void TMainForm::RedoExecute() {
     Document->Redo();
 }
 
+void TMainForm::DropSelection() {
+    View->Selected = false;
+    // The box follows, so that it never claims a selection the view no longer shows; the edits
+    // keep the range, and ticking the box selects it again.
+    Selection->sel->setChecked(false);
+}
+
 void TMainForm::ShrinkView(uint32_t start, uint32_t stop, uint32_t frames) {
     // The length the document removes, and where the cursor lands: the range in order, limited
     // to the document (a typed selection may run backwards or past the end).
@@ -672,7 +679,7 @@ void TMainForm::ShrinkView(uint32_t start, uint32_t stop, uint32_t frames) {
     Scroll->SetPageSize(SaturatingSub(Scroll->PageSize(), length));
     View->ViewEnd = std::max(SaturatingSub(View->ViewEnd, length), View->ViewStart);
     View->ViewSpan = View->ViewEnd - View->ViewStart;
-    View->Selected = false;
+    DropSelection();
     View->SetCursor(low);
 }
 
@@ -821,12 +828,12 @@ void TMainForm::VolumeBarChange() {
 
 void TMainForm::FadeInExecute() {
     if (!View->Selected) return;
-    if (Document->FadeIn(View->SelStart, View->SelStop)) View->Selected = false;
+    if (Document->FadeIn(View->SelStart, View->SelStop)) DropSelection();
 }
 
 void TMainForm::FadeOutExecute() {
     if (!View->Selected) return;
-    if (Document->FadeOut(View->SelStart, View->SelStop)) View->Selected = false;
+    if (Document->FadeOut(View->SelStart, View->SelStop)) DropSelection();
 }
 
 void TMainForm::NormalizationExecute() {

@@ -192,6 +192,8 @@ private:
     void SetStatus(int panel, const QString& text);
     // The view after a Cut or Delete of start .. stop was started on a document of frames.
     void ShrinkView(uint32_t start, uint32_t stop, uint32_t frames);
+    // After a command that used the selection: the view's selection goes, the box is unticked.
+    void DropSelection();
     // Shows the dialog with the window dialogs; true on Ok.
     bool RunDialog(QDialog& dialog);
     void Amplify(int preset);
