@@ -302,7 +302,7 @@ TEST_F(FileCommandsTest, SaveSelectedAsReplacesTheExtensionAndKeepsTheDocumentsN
 
 TEST_F(FileCommandsTest, Mp3ListsFollowTheRateAndResetOnEveryShowing) {
     MakeForm();
-    Tmpegsettings& dialog = *Form->MpegSettings;
+    Tmpegsettings& dialog = *Form->Forms.MpegSettings;
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("MPEG Layer3 Settings"));
     struct Case {
         uint32_t Rate;

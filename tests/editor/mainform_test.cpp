@@ -425,8 +425,8 @@ TEST_F(MainFormTest, AmplifyDialogsStartFromTheirPresetsNormalizeRemembers) {
     EXPECT_EQ(Shown[1].Value, 101); // not the 150 typed before
     EXPECT_EQ(Shown[2].Value, 10);
     EXPECT_EQ(Values(), std::vector<int16_t>(1000, 151)); // 1500 * 101 % = 1515, * 10 % = 151
-    EXPECT_EQ(Form->AmplifyForm->SpinEdit()->minimum(), 1);
-    EXPECT_EQ(Form->AmplifyForm->SpinEdit()->maximum(), 200);
+    EXPECT_EQ(Form->Forms.AmplifyForm->SpinEdit()->minimum(), 1);
+    EXPECT_EQ(Form->Forms.AmplifyForm->SpinEdit()->maximum(), 200);
 
     Shown.clear();
     Typed = 50;
@@ -455,7 +455,7 @@ TEST_F(MainFormTest, InsertSilenceConvertsMillisecondsAtTheCursor) {
     std::vector<int16_t> expected = Ramp(1000);
     expected.insert(expected.begin() + 10, 200, 0);
     EXPECT_EQ(Values(), expected);
-    EXPECT_EQ(Form->SilenceForm->SpinEdit()->minimum(), 0); // no negative lengths
+    EXPECT_EQ(Form->Forms.SilenceForm->SpinEdit()->minimum(), 0); // no negative lengths
 }
 
 TEST_F(MainFormTest, FadeClearsTheSelectionReverseAndInvertRewriteTheWhole) {
@@ -670,8 +670,8 @@ TEST_F(MainFormTest, EveryFocusableControlHasAnAccessibleName) {
     EXPECT_EQ(menus.size(), 8u); // with File's Recent Files
     for (QMenu* menu : menus)
         EXPECT_FALSE(AccessibleName(menu).isEmpty()) << menu->title().toStdString();
-    for (QDialog* dialog :
-         std::initializer_list<QDialog*>{Form->SilenceForm, Form->NormalizeForm, Form->AmplifyForm})
+    for (QDialog* dialog : std::initializer_list<QDialog*>{
+             Form->Forms.SilenceForm, Form->Forms.NormalizeForm, Form->Forms.AmplifyForm})
         for (QWidget* child : dialog->findChildren<QWidget*>())
             if (child->focusPolicy() != Qt::NoFocus) {
                 EXPECT_FALSE(AccessibleName(child).trimmed().isEmpty())
