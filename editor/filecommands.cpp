@@ -134,9 +134,9 @@ void TMainForm::SaveSelectedAsExecute() {
 
 bool TMainForm::ConfirmMP3Settings(Twavefile& doc) {
     const uint32_t rate = doc.SampleRate.load();
-    MpegSettings->FormActivate(rate);
-    if (!Services.WindowDialogs.Execute(*MpegSettings)) return false;
-    doc.EncoderConfig = FillEncoderConfig(MpegSettings->Choices(), rate, doc.Channels.load());
+    Forms.MpegSettings->FormActivate(rate);
+    if (!Services.WindowDialogs.Execute(*Forms.MpegSettings)) return false;
+    doc.EncoderConfig = FillEncoderConfig(Forms.MpegSettings->Choices(), rate, doc.Channels.load());
     return true;
 }
 

@@ -2,9 +2,9 @@
 
 #include "codecs/codectable.h"
 #include "editor/amplify.h"
-#include "editor/mpegsettings.h"
 #include "editor/appicon.h"
 #include "editor/desktopinput.h"
+#include "editor/mpegsettings.h"
 #include "editor/normalizeform.h"
 #include "editor/qtwaveclipboard.h"
 #include "editor/recentfiles.h"
@@ -142,10 +142,10 @@ void TMainForm::FormCreate(const QStringList& arguments) {
 
     PlaceWindow();
 
-    SilenceForm = new TSilenceForm(this);
-    NormalizeForm = new TNormalizeForm(this);
-    AmplifyForm = new TAmplifyForm(this);
-    MpegSettings = new Tmpegsettings(this);
+    Forms.SilenceForm = new TSilenceForm(this);
+    Forms.NormalizeForm = new TNormalizeForm(this);
+    Forms.AmplifyForm = new TAmplifyForm(this);
+    Forms.MpegSettings = new Tmpegsettings(this);
 
     Actions.Save->setEnabled(true);
     Actions.SaveAs->setEnabled(true);
@@ -439,7 +439,8 @@ bool TMainForm::OfferRecovery() {
         // One document at a time: further leftovers wait for the next start.
         if (recovering) continue;
         const QString original = leftover.Record().Original;
-        const QString name = original.isEmpty() ? tr("an untitled sound") : QFileInfo(original).fileName();
+        const QString name =
+            original.isEmpty() ? tr("an untitled sound") : QFileInfo(original).fileName();
         const auto answer = Services.WindowDialogs.Ask(
             this,
             tr("Orvella did not close properly. Recover the unsaved changes of %1?").arg(name),
@@ -719,8 +720,8 @@ bool TMainForm::RunDialog(QDialog& dialog) {
 
 void TMainForm::InsertSilenceExecute() {
     if (!Document->Ready.load()) return;
-    if (!RunDialog(*SilenceForm)) return;
-    const uint32_t frames = View->MsToSamples(uint32_t(std::max(SilenceForm->Value(), 0)));
+    if (!RunDialog(*Forms.SilenceForm)) return;
+    const uint32_t frames = View->MsToSamples(uint32_t(std::max(Forms.SilenceForm->Value(), 0)));
     Document->InsertSilence(View->CursorPos, frames);
 }
 
@@ -838,8 +839,8 @@ void TMainForm::FadeOutExecute() {
 
 void TMainForm::NormalizationExecute() {
     if (!Document->Ready.load()) return;
-    if (!RunDialog(*NormalizeForm)) return;
-    Document->Normalize(NormalizeForm->Value());
+    if (!RunDialog(*Forms.NormalizeForm)) return;
+    Document->Normalize(Forms.NormalizeForm->Value());
 }
 
 void TMainForm::ReverseExecute() {
@@ -852,9 +853,9 @@ void TMainForm::InvertExecute() {
 
 void TMainForm::Amplify(int preset) {
     if (!Document->Ready.load()) return;
-    AmplifyForm->SetValue(preset);
-    if (!RunDialog(*AmplifyForm)) return;
-    Document->Amplify(AmplifyForm->Value());
+    Forms.AmplifyForm->SetValue(preset);
+    if (!RunDialog(*Forms.AmplifyForm)) return;
+    Document->Amplify(Forms.AmplifyForm->Value());
 }
 
 void TMainForm::AmplifyIncreaseExecute() {

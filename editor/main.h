@@ -96,16 +96,20 @@ public:
     QMenu* ViewMenu = nullptr;
     QTimer ProgressTimer;
     QTimer VizTimer;
-    TSilenceForm* SilenceForm = nullptr;
-    TNormalizeForm* NormalizeForm = nullptr;
-    TAmplifyForm* AmplifyForm = nullptr;
-    // The file commands' and the Help and Tools menus' windows (filecommands.cpp,
-    // shellcommands.cpp).
-    Tmpegsettings* MpegSettings = nullptr;
-    TsettingsForm* SettingsForm = nullptr;
-    TFileInfoForm* FileInfoForm = nullptr;
-    TAboutForm* AboutForm = nullptr;
-    TmGetNewVer* GetNewVer = nullptr;
+    // The dialogs and windows the form owns, made at start-up as its Qt children: the effects'
+    // value dialogs, the file commands' MP3 settings (filecommands.cpp), and the Help and Tools
+    // menus' windows with the update checker (shellcommands.cpp).
+    struct TOwnedForms {
+        TSilenceForm* SilenceForm = nullptr;
+        TNormalizeForm* NormalizeForm = nullptr;
+        TAmplifyForm* AmplifyForm = nullptr;
+        Tmpegsettings* MpegSettings = nullptr;
+        TsettingsForm* SettingsForm = nullptr;
+        TFileInfoForm* FileInfoForm = nullptr;
+        TAboutForm* AboutForm = nullptr;
+        TmGetNewVer* GetNewVer = nullptr;
+    };
+    TOwnedForms Forms;
     // The File menu's "Recent Files", drops from the file manager and Space.
     TRecentFiles* RecentFiles = nullptr;
     TDesktopInput* DesktopInput = nullptr;

@@ -32,16 +32,16 @@ void ShowWindow(QWidget& owner, QDialog& window) {
 } // namespace
 
 void TMainForm::CreateShellCommands() {
-    SettingsForm = new TsettingsForm(Settings, Services.WindowDialogs, this);
-    SettingsForm->OnTempFolder = [this](const QString& folder) {
+    Forms.SettingsForm = new TsettingsForm(Settings, Services.WindowDialogs, this);
+    Forms.SettingsForm->OnTempFolder = [this](const QString& folder) {
         // The next work file, of the document or of a paste, is made there.
         Document->SetTempFolder(folder.toStdString());
         Clipboard->SetTempFolder(folder.toStdString());
     };
-    SettingsForm->OnColors = [this] { ApplyColors(); };
-    FileInfoForm = new TFileInfoForm(this);
-    AboutForm = new TAboutForm(FileVersion, Services.WindowDialogs, this);
-    GetNewVer = new TmGetNewVer(this);
+    Forms.SettingsForm->OnColors = [this] { ApplyColors(); };
+    Forms.FileInfoForm = new TFileInfoForm(this);
+    Forms.AboutForm = new TAboutForm(FileVersion, Services.WindowDialogs, this);
+    Forms.GetNewVer = new TmGetNewVer(this);
 
     const TMainActions& a = Actions;
     connect(a.FileProperties, &QAction::triggered, this, &TMainForm::FilePropertiesExecute);
@@ -66,12 +66,12 @@ void TMainForm::ApplyColors() {
 
 void TMainForm::FilePropertiesExecute() {
     if (!Document->Ready.load()) return;
-    FileInfoForm->Fill(*Document);
-    ShowWindow(*this, *FileInfoForm);
+    Forms.FileInfoForm->Fill(*Document);
+    ShowWindow(*this, *Forms.FileInfoForm);
 }
 
 void TMainForm::SettingsExecute() {
-    ShowWindow(*this, *SettingsForm);
+    ShowWindow(*this, *Forms.SettingsForm);
 }
 
 void TMainForm::ContentsExecute() {
@@ -85,13 +85,13 @@ void TMainForm::ToolExecute(int index) {
 }
 
 void TMainForm::CheckUpdatesExecute() {
-    GetNewVer->OwnVersion = FileVersion;
-    GetNewVer->Check();
+    Forms.GetNewVer->OwnVersion = FileVersion;
+    Forms.GetNewVer->Check();
 }
 
 void TMainForm::AboutExecute() {
-    AboutForm->VersionLabel->setText(tr("Version: ") + FileVersion);
-    ShowWindow(*this, *AboutForm);
+    Forms.AboutForm->VersionLabel->setText(tr("Version: ") + FileVersion);
+    ShowWindow(*this, *Forms.AboutForm);
 }
 
 } // namespace orvella

@@ -84,20 +84,17 @@ size_t TCallQueue::Size() const {
     return Queue.size();
 }
 
-// --- TMainLoop ---
+// --- TQueuedMainThread ---
 
-TMainLoop::TMainLoop()
-    : MainId(std::this_thread::get_id()) {}
-
-bool TMainLoop::IsMainThread() const {
+bool TQueuedMainThread::IsMainThread() const {
     return std::this_thread::get_id() == MainId;
 }
 
-void TMainLoop::Post(std::function<void()> fn) {
-    Queue.Push(std::move(fn));
+void TQueuedMainThread::Post(std::function<void()> fn) {
+    if (Queue.Push(std::move(fn))) WakeLoop();
 }
 
-void TMainLoop::Synchronize(std::function<void()> fn) {
+void TQueuedMainThread::Synchronize(std::function<void()> fn) {
     if (IsMainThread()) {
         fn();
         return;
@@ -105,6 +102,8 @@ void TMainLoop::Synchronize(std::function<void()> fn) {
     TCallQueue::SynchronizeThrough([this](std::function<void()> call) { Post(std::move(call)); },
                                    std::move(fn));
 }
+
+// --- TMainLoop ---
 
 void TMainLoop::HandleFailure(std::exception_ptr failure) {
     if (OnFailure) {

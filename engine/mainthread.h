@@ -1,7 +1,8 @@
 #pragma once
 // The main thread as the engine sees it. The editor implements it over Qt's event loop, the batch
-// tool and the tests with TMainLoop below; both keep their pending calls in a TCallQueue. Nothing
-// in the engine, the codecs or the player waits on the main thread except through Synchronize.
+// tool and the tests with TMainLoop below; both are TQueuedMainThreads, which keep their pending
+// calls in a TCallQueue. Nothing in the engine, the codecs or the player waits on the main thread
+// except through Synchronize.
 //
 // Contract of every implementation:
 // - Synchronize(fn): an exception thrown by fn is caught on the main thread and rethrown to the
@@ -69,31 +70,48 @@ private:
     std::deque<std::function<void()>> Queue;
 };
 
-// A plain main-thread loop: the thread that constructs it is the main thread.
-class TMainLoop : public TMainThread {
+// A main thread whose calls wait in a TCallQueue until its loop runs them; the thread that
+// constructs it is the main thread. Post queues a call and wakes the loop once per batch
+// (WakeLoop); Synchronize posts and waits, or runs fn at once on the main thread. A subclass runs
+// the queue in its loop and chooses what becomes of a posted call's exception when no failure
+// handler is set.
+class TQueuedMainThread : public TMainThread {
 public:
-    TMainLoop();
     void Post(std::function<void()> fn) override;
     void Synchronize(std::function<void()> fn) override;
-    void ProcessMessages() override;
     bool IsMainThread() const override;
+
+    // Receives the exception of a posted call that threw, on the main thread; empty (the
+    // default): the subclass's own handling.
+    void SetFailureHandler(TCallQueue::TFailureHandler handler) { OnFailure = std::move(handler); }
+
+protected:
+    // Called by Post on the posting thread when its call went into an empty queue. A loop that
+    // waits on the queue itself (TCallQueue::WaitUntil) is woken by the queue: nothing to do.
+    virtual void WakeLoop() {}
+
+    TCallQueue Queue;
+    TCallQueue::TFailureHandler OnFailure;
+
+private:
+    const std::thread::id MainId = std::this_thread::get_id();
+};
+
+// A plain main-thread loop. Without a failure handler, a posted call's exception is rethrown from
+// ProcessMessages or RunUntil.
+class TMainLoop : public TQueuedMainThread {
+public:
+    void ProcessMessages() override;
 
     // Main thread only: runs posted calls until done() is true (checked after each call and
     // before waiting). Returns false when timeoutMs passed first (timeoutMs < 0: no limit).
     bool RunUntil(const std::function<bool()>& done, int timeoutMs = -1);
-
-    // What happens to the exception of a posted call that threw; empty (the default): it is
-    // rethrown from ProcessMessages or RunUntil.
-    void SetFailureHandler(TCallQueue::TFailureHandler handler) { OnFailure = std::move(handler); }
 
 private:
     void HandleFailure(std::exception_ptr failure);
     // Rethrows the failure a posted call left, if any.
     void RethrowFailure();
 
-    std::thread::id MainId;
-    TCallQueue Queue;
-    TCallQueue::TFailureHandler OnFailure;
     std::exception_ptr Pending;
 };
 

@@ -64,14 +64,13 @@ bool TFileDescriptor::Close() {
 
 namespace {
 
-// offset < 0: at the file position.
-int64_t ReadLoop(int fd, void* buffer, size_t count, int64_t offset) {
-    auto* bytes = static_cast<uint8_t*>(buffer);
+// Calls step(done) until count bytes are moved; step moves bytes from done on and returns what
+// the system call returned. A signal (EINTR) retries, a short count continues. The bytes moved,
+// fewer when a step moved none, or -1 with errno set.
+template <typename TStep> int64_t MoveAll(size_t count, TStep step) {
     size_t done = 0;
     while (done < count) {
-        const ssize_t n = offset < 0
-                              ? ::read(fd, bytes + done, count - done)
-                              : ::pread(fd, bytes + done, count - done, off_t(offset + done));
+        const ssize_t n = step(done);
         if (n < 0) {
             if (errno == EINTR) continue;
             return -1;
@@ -82,50 +81,50 @@ int64_t ReadLoop(int fd, void* buffer, size_t count, int64_t offset) {
     return int64_t(done);
 }
 
-bool WriteLoop(int fd, const void* buffer, size_t count, int64_t offset) {
-    const auto* bytes = static_cast<const uint8_t*>(buffer);
-    size_t done = 0;
-    while (done < count) {
-        const ssize_t n = offset < 0
-                              ? ::write(fd, bytes + done, count - done)
-                              : ::pwrite(fd, bytes + done, count - done, off_t(offset + done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (n == 0) {
-            errno = EIO;
-            return false;
-        }
-        done += size_t(n);
-    }
-    return true;
+// A write's MoveAll result as success: all count bytes, else false with errno set (EIO when the
+// system accepted no byte without saying why).
+bool Written(int64_t moved, size_t count) {
+    if (moved < 0) return false;
+    if (size_t(moved) == count) return true;
+    errno = EIO;
+    return false;
+}
+
+// A positioned call's offset: false, with errno EINVAL, when it is negative.
+bool ValidOffset(int64_t offset) {
+    if (offset >= 0) return true;
+    errno = EINVAL;
+    return false;
 }
 
 } // namespace
 
 int64_t ReadFully(int fd, void* buffer, size_t count, int64_t offset) {
-    if (offset < 0) {
-        errno = EINVAL;
-        return -1;
-    }
-    return ReadLoop(fd, buffer, count, offset);
+    if (!ValidOffset(offset)) return -1;
+    auto* bytes = static_cast<uint8_t*>(buffer);
+    return MoveAll(count, [&](size_t done) {
+        return ::pread(fd, bytes + done, count - done, off_t(offset + done));
+    });
 }
 
 int64_t ReadFully(int fd, void* buffer, size_t count) {
-    return ReadLoop(fd, buffer, count, -1);
+    auto* bytes = static_cast<uint8_t*>(buffer);
+    return MoveAll(count, [&](size_t done) { return ::read(fd, bytes + done, count - done); });
 }
 
 bool WriteFully(int fd, const void* buffer, size_t count, int64_t offset) {
-    if (offset < 0) {
-        errno = EINVAL;
-        return false;
-    }
-    return WriteLoop(fd, buffer, count, offset);
+    if (!ValidOffset(offset)) return false;
+    const auto* bytes = static_cast<const uint8_t*>(buffer);
+    const auto step = [&](size_t done) {
+        return ::pwrite(fd, bytes + done, count - done, off_t(offset + done));
+    };
+    return Written(MoveAll(count, step), count);
 }
 
 bool WriteFully(int fd, const void* buffer, size_t count) {
-    return WriteLoop(fd, buffer, count, -1);
+    const auto* bytes = static_cast<const uint8_t*>(buffer);
+    const auto step = [&](size_t done) { return ::write(fd, bytes + done, count - done); };
+    return Written(MoveAll(count, step), count);
 }
 
 void RaiseFileError(int code) {

@@ -8,29 +8,11 @@
 namespace orvella {
 
 TQtMainThread::TQtMainThread(QObject* parent)
-    : QObject(parent)
-    , MainId(std::this_thread::get_id()) {}
+    : QObject(parent) {}
 
-bool TQtMainThread::IsMainThread() const {
-    return std::this_thread::get_id() == MainId;
-}
-
-void TQtMainThread::Wake() {
+void TQtMainThread::WakeLoop() {
     // Queued to this object, so the call runs on the GUI thread's event loop.
     QMetaObject::invokeMethod(this, &TQtMainThread::Drain, Qt::QueuedConnection);
-}
-
-void TQtMainThread::Post(std::function<void()> fn) {
-    if (Queue.Push(std::move(fn))) Wake();
-}
-
-void TQtMainThread::Synchronize(std::function<void()> fn) {
-    if (IsMainThread()) {
-        fn();
-        return;
-    }
-    TCallQueue::SynchronizeThrough([this](std::function<void()> call) { Post(std::move(call)); },
-                                   std::move(fn));
 }
 
 void TQtMainThread::ProcessMessages() {
@@ -41,7 +23,7 @@ void TQtMainThread::Drain() {
     // One batch per wake-up keeps the window responsive under a flood of posts. A call queued
     // while the batch ran found the queue non-empty and did not wake us: wake again for it.
     ProcessMessages();
-    if (Queue.Size() > 0) Wake();
+    if (Queue.Size() > 0) WakeLoop();
 }
 
 void TQtMainThread::HandleFailure(std::exception_ptr failure) const {

@@ -25,6 +25,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <memory>
 #include <poll.h>
 #include <sstream>
 #include <string>
@@ -220,55 +221,97 @@ int GeometryValue(const std::string& shell, const std::string& key) {
     return at == std::string::npos ? 0 : std::atoi(shell.c_str() + at + key.size() + 1);
 }
 
-TEST(EndToEnd, OpenSelectCopyCutUndoSave) {
-    TXServer server;
-    if (!server.Running()) GTEST_SKIP() << server.Failure();
-    ::setenv("DISPLAY", server.DisplayName().c_str(), 1);
-    const char* program = std::getenv("ORVELLA_PROGRAM");
-    ASSERT_NE(program, nullptr) << "ORVELLA_PROGRAM names the editor to run";
-
-    // Stereo at 8000 Hz: frame i holds i and -i-1, so any run of frames tells where it came
-    // from. Not a whole number of the import's 100 ms buffers, which would add a frame of
-    // silence to the document.
-    constexpr int Frames = 7777;
-    std::vector<int16_t> original;
-    for (int i = 0; i < Frames; ++i) {
-        original.push_back(int16_t(i));
-        original.push_back(int16_t(-i - 1));
-    }
-    TempDir dir;
-    const std::string file = dir.File("doc.wav");
-    {
-        const Bytes wav = Wav(original, 8000);
-        std::ofstream(file, std::ios::binary)
-            .write(reinterpret_cast<const char*>(wav.data()), std::streamsize(wav.size()));
-    }
-
-    TEditor editor(program, file, dir);
+std::string FindWindow(const std::string& name, int timeoutMs = 60000) {
     std::string window;
-    ASSERT_TRUE(Poll(
+    Poll(
         [&] {
-            std::istringstream ids(Xdo({"search", "--onlyvisible", "--name", "doc.wav - Orvella"}));
+            std::istringstream ids(Xdo({"search", "--onlyvisible", "--name", name}));
             return bool(ids >> window);
         },
-        60000))
-        << "no window";
-    Xdo({"windowfocus", "--sync", window});
-    const std::string geometry = Xdo({"getwindowgeometry", "--shell", window});
-    const int width = GeometryValue(geometry, "WIDTH"), height = GeometryValue(geometry, "HEIGHT");
-    ASSERT_GT(width, 100);
-    ASSERT_GT(height, 100);
+        timeoutMs);
+    return window;
+}
 
-    // Select by dragging across the view (the middle band of the window), then copy. The first
-    // tries may come before the document is loaded: try again until the clipboard holds a clip.
-    const std::string y = std::to_string(height * 35 / 100);
+// Stereo frames: frame i holds i and -i-1, so any run of frames tells where it came from.
+std::vector<int16_t> StereoRamp(int frames) {
+    std::vector<int16_t> values;
+    for (int i = 0; i < frames; ++i) {
+        values.push_back(int16_t(i));
+        values.push_back(int16_t(-i - 1));
+    }
+    return values;
+}
+
+// The editor's main window: its X id, and its size when it was found.
+struct TWindow {
+    std::string Id;
+    int Width = 0, Height = 0;
+};
+
+// Drags with the left button across the view (the middle band of the window), from 30 % to 60 %
+// of its width.
+void DragAcrossView(const TWindow& window) {
+    const std::string y = std::to_string(window.Height * 35 / 100);
+    Xdo({"mousemove", "--window", window.Id, std::to_string(window.Width * 3 / 10), y});
+    Xdo({"mousedown", "1"});
+    Xdo({"mousemove", "--window", window.Id, std::to_string(window.Width * 45 / 100), y});
+    Xdo({"mousemove", "--window", window.Id, std::to_string(window.Width * 6 / 10), y});
+    Xdo({"mouseup", "1"});
+}
+
+// Each test has a private X server that DISPLAY names, the editor that ORVELLA_PROGRAM names and a
+// temporary folder for the document and the editor's own folders. Skipped only when the server
+// cannot start.
+class EndToEnd : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!Server.Running()) GTEST_SKIP() << Server.Failure();
+        ::setenv("DISPLAY", Server.DisplayName().c_str(), 1);
+        const char* program = std::getenv("ORVELLA_PROGRAM");
+        ASSERT_NE(program, nullptr) << "ORVELLA_PROGRAM names the editor to run";
+        Program = program;
+    }
+
+    // Writes values as the 16-bit stereo WAV file name (File) in the folder, starts the editor on
+    // it (Editor) and waits up to a minute for its window, named after the file; the window gets
+    // the focus. Its Id is empty when none came.
+    TWindow StartEditor(const std::string& name, const std::vector<int16_t>& values,
+                        uint32_t rate) {
+        File = Dir.File(name);
+        const Bytes wav = Wav(values, rate);
+        std::ofstream(File, std::ios::binary)
+            .write(reinterpret_cast<const char*>(wav.data()), std::streamsize(wav.size()));
+        Editor = std::make_unique<TEditor>(Program, File, Dir);
+        TWindow window{FindWindow(name + " - Orvella")};
+        if (window.Id.empty()) return window;
+        Xdo({"windowfocus", "--sync", window.Id});
+        const std::string geometry = Xdo({"getwindowgeometry", "--shell", window.Id});
+        window.Width = GeometryValue(geometry, "WIDTH");
+        window.Height = GeometryValue(geometry, "HEIGHT");
+        return window;
+    }
+
+    TXServer Server;
+    TempDir Dir;
+    std::string Program, File;
+    std::unique_ptr<TEditor> Editor;
+};
+
+TEST_F(EndToEnd, OpenSelectCopyCutUndoSave) {
+    // At 8000 Hz, not a whole number of the import's 100 ms buffers, which would add a frame of
+    // silence to the document.
+    constexpr int Frames = 7777;
+    const std::vector<int16_t> original = StereoRamp(Frames);
+    const TWindow window = StartEditor("doc.wav", original, 8000);
+    ASSERT_FALSE(window.Id.empty()) << "no window";
+    ASSERT_GT(window.Width, 100);
+    ASSERT_GT(window.Height, 100);
+
+    // Select by dragging across the view, then copy. The first tries may come before the
+    // document is loaded: try again until the clipboard holds a clip.
     ASSERT_TRUE(Poll(
         [&] {
-            Xdo({"mousemove", "--window", window, std::to_string(width * 3 / 10), y});
-            Xdo({"mousedown", "1"});
-            Xdo({"mousemove", "--window", window, std::to_string(width * 45 / 100), y});
-            Xdo({"mousemove", "--window", window, std::to_string(width * 6 / 10), y});
-            Xdo({"mouseup", "1"});
+            DragAcrossView(window);
             Xdo({"key", "ctrl+c"});
             return Poll(ClipboardHoldsWave, 2000);
         },
@@ -297,15 +340,15 @@ TEST(EndToEnd, OpenSelectCopyCutUndoSave) {
     std::vector<int16_t> cut = original;
     cut.erase(cut.begin() + 2 * first, cut.begin() + 2 * (first + count));
     Xdo({"key", "ctrl+s"});
-    EXPECT_TRUE(Poll([&] { return WavValues(ReadFile(file)) == cut; }))
+    EXPECT_TRUE(Poll([&] { return WavValues(ReadFile(File)) == cut; }))
         << "the saved file is not the document without the cut frames: " << count
         << " frames cut from " << first << ", the file holds "
-        << WavValues(ReadFile(file)).size() / 2 << " frames";
+        << WavValues(ReadFile(File)).size() / 2 << " frames";
 
     Xdo({"key", "ctrl+z"});
     std::this_thread::sleep_for(1s);
     Xdo({"key", "ctrl+s"});
-    EXPECT_TRUE(Poll([&] { return WavValues(ReadFile(file)) == original; }))
+    EXPECT_TRUE(Poll([&] { return WavValues(ReadFile(File)) == original; }))
         << "after Undo the saved file is not the original";
 
     // The cut's clip stays on the clipboard after Undo.
@@ -314,8 +357,8 @@ TEST(EndToEnd, OpenSelectCopyCutUndoSave) {
 
     // Alt+F4 closes a saved document without a question; the work files go with it.
     Xdo({"key", "alt+F4"});
-    EXPECT_EQ(editor.WaitExit(15000), 0);
-    for (const auto& entry : std::filesystem::directory_iterator(dir.File("tmp")))
+    EXPECT_EQ(Editor->WaitExit(15000), 0);
+    for (const auto& entry : std::filesystem::directory_iterator(Dir.File("tmp")))
         ADD_FAILURE() << "left behind: " << entry.path();
 }
 
@@ -330,17 +373,6 @@ std::string UnsavedJournal(const std::string& folder) {
     return {};
 }
 
-std::string FindWindow(const std::string& name, int timeoutMs = 60000) {
-    std::string window;
-    Poll(
-        [&] {
-            std::istringstream ids(Xdo({"search", "--onlyvisible", "--name", name}));
-            return bool(ids >> window);
-        },
-        timeoutMs);
-    return window;
-}
-
 // Types text into the file name field of a file dialog (it has the keyboard when it opens) in
 // place of what the field holds, and presses Return.
 void TypeIntoDialog(const std::string& dialog, const std::string& text) {
@@ -350,68 +382,43 @@ void TypeIntoDialog(const std::string& dialog, const std::string& text) {
     Xdo({"key", "Return"});
 }
 
-TEST(EndToEnd, KilledAfterAnEditTheNextRunRecoversIt) {
-    TXServer server;
-    if (!server.Running()) GTEST_SKIP() << server.Failure();
-    ::setenv("DISPLAY", server.DisplayName().c_str(), 1);
-    const char* program = std::getenv("ORVELLA_PROGRAM");
-    ASSERT_NE(program, nullptr) << "ORVELLA_PROGRAM names the editor to run";
-
+TEST_F(EndToEnd, KilledAfterAnEditTheNextRunRecoversIt) {
     constexpr int Frames = 6000;
-    std::vector<int16_t> original;
-    for (int i = 0; i < Frames; ++i) {
-        original.push_back(int16_t(i));
-        original.push_back(int16_t(-i - 1));
-    }
-    TempDir dir;
-    const std::string file = dir.File("song.wav");
-    const Bytes wav = Wav(original, 8000);
-    std::ofstream(file, std::ios::binary)
-        .write(reinterpret_cast<const char*>(wav.data()), std::streamsize(wav.size()));
-
-    auto first = std::make_unique<TEditor>(program, file, dir);
-    std::string window = FindWindow("song.wav - Orvella");
-    ASSERT_FALSE(window.empty()) << "no window";
-    Xdo({"windowfocus", "--sync", window});
-    const std::string geometry = Xdo({"getwindowgeometry", "--shell", window});
-    const int width = GeometryValue(geometry, "WIDTH"), height = GeometryValue(geometry, "HEIGHT");
-    const std::string y = std::to_string(height * 35 / 100);
+    const std::vector<int16_t> original = StereoRamp(Frames);
+    const TWindow window = StartEditor("song.wav", original, 8000);
+    ASSERT_FALSE(window.Id.empty()) << "no window";
     // Select and delete until the journal records the change (the first tries may come before
     // the document is loaded).
     ASSERT_TRUE(Poll(
         [&] {
-            Xdo({"mousemove", "--window", window, std::to_string(width * 3 / 10), y});
-            Xdo({"mousedown", "1"});
-            Xdo({"mousemove", "--window", window, std::to_string(width * 45 / 100), y});
-            Xdo({"mousemove", "--window", window, std::to_string(width * 6 / 10), y});
-            Xdo({"mouseup", "1"});
+            DragAcrossView(window);
             Xdo({"key", "Delete"});
-            return Poll([&] { return !UnsavedJournal(dir.File("tmp")).empty(); }, 2000);
+            return Poll([&] { return !UnsavedJournal(Dir.File("tmp")).empty(); }, 2000);
         },
         60000))
         << "no journal of the change";
     // A kill: the program gets no chance to clean up.
-    ::kill(first->ProcessId(), SIGKILL);
-    first.reset();
-    ASSERT_FALSE(UnsavedJournal(dir.File("tmp")).empty()) << "a kill leaves the journal";
-    const Bytes unchanged = ReadFile(file);
+    ::kill(Editor->ProcessId(), SIGKILL);
+    Editor.reset();
+    ASSERT_FALSE(UnsavedJournal(Dir.File("tmp")).empty()) << "a kill leaves the journal";
+    const Bytes unchanged = ReadFile(File);
     ASSERT_EQ(WavValues(unchanged), original) << "the user's file is untouched until a save";
 
-    TEditor second(program, file, dir);
+    TEditor second(Program, File, Dir);
     const std::string question = FindWindow("^Orvella$");
     ASSERT_FALSE(question.empty()) << "no recovery question";
     Xdo({"windowfocus", "--sync", question});
     Xdo({"key", "alt+r"}); // Recover
-    window = FindWindow("song.wav - Orvella");
-    ASSERT_FALSE(window.empty());
-    Xdo({"windowfocus", "--sync", window});
+    const std::string recovered = FindWindow("song.wav - Orvella");
+    ASSERT_FALSE(recovered.empty());
+    Xdo({"windowfocus", "--sync", recovered});
     std::vector<int16_t> saved;
     ASSERT_TRUE(Poll(
         [&] {
             Xdo({"key", "ctrl+s"});
             return Poll(
                 [&] {
-                    saved = WavValues(ReadFile(file));
+                    saved = WavValues(ReadFile(File));
                     return saved != original;
                 },
                 2000);
@@ -424,19 +431,13 @@ TEST(EndToEnd, KilledAfterAnEditTheNextRunRecoversIt) {
 
     Xdo({"key", "alt+F4"});
     EXPECT_EQ(second.WaitExit(15000), 0);
-    for (const auto& entry : std::filesystem::directory_iterator(dir.File("tmp")))
+    for (const auto& entry : std::filesystem::directory_iterator(Dir.File("tmp")))
         ADD_FAILURE() << "left behind: " << entry.path();
 }
 
 // Save As to MP3 through the file dialog and the MP3 settings dialog, then open the MP3 again:
 // the document that comes back is the encoded sound (its decoder adds frames at the ends).
-TEST(EndToEnd, SaveAsMp3WithTheDialogThenReopenIt) {
-    TXServer server;
-    if (!server.Running()) GTEST_SKIP() << server.Failure();
-    ::setenv("DISPLAY", server.DisplayName().c_str(), 1);
-    const char* program = std::getenv("ORVELLA_PROGRAM");
-    ASSERT_NE(program, nullptr) << "ORVELLA_PROGRAM names the editor to run";
-
+TEST_F(EndToEnd, SaveAsMp3WithTheDialogThenReopenIt) {
     // One second of a 440 Hz tone at 22,050 Hz, stereo (not a whole number of 100 ms buffers).
     constexpr int Frames = 22000;
     std::vector<int16_t> tone;
@@ -445,22 +446,15 @@ TEST(EndToEnd, SaveAsMp3WithTheDialogThenReopenIt) {
         tone.push_back(v);
         tone.push_back(int16_t(-v));
     }
-    TempDir dir;
-    const std::string file = dir.File("tone.wav"), mp3 = dir.File("tone.mp3");
-    {
-        const Bytes wav = Wav(tone, 22050);
-        std::ofstream(file, std::ios::binary)
-            .write(reinterpret_cast<const char*>(wav.data()), std::streamsize(wav.size()));
-    }
-    TEditor editor(program, file, dir);
-    const std::string window = FindWindow("tone.wav - Orvella");
-    ASSERT_FALSE(window.empty()) << "no window";
+    const TWindow window = StartEditor("tone.wav", tone, 22050);
+    ASSERT_FALSE(window.Id.empty()) << "no window";
+    const std::string mp3 = Dir.File("tone.mp3");
 
     // File > Save As..., a name typed into the file dialog, the MP3 settings accepted as shown.
     std::string saveDialog;
     ASSERT_TRUE(Poll(
         [&] {
-            Xdo({"windowfocus", "--sync", window});
+            Xdo({"windowfocus", "--sync", window.Id});
             Xdo({"key", "alt+f"});
             Xdo({"key", "a"});
             saveDialog = FindWindow("^Save As$", 15000);
@@ -481,14 +475,14 @@ TEST(EndToEnd, SaveAsMp3WithTheDialogThenReopenIt) {
     int frames = 0;
     ASSERT_TRUE(Poll(
         [&] {
-            Xdo({"windowfocus", "--sync", window});
+            Xdo({"windowfocus", "--sync", window.Id});
             Xdo({"key", "ctrl+o"});
             const std::string openDialog = FindWindow("^Open$", 15000);
             if (openDialog.empty()) return false;
             TypeIntoDialog(openDialog, mp3);
             return Poll(
                 [&] {
-                    Xdo({"windowfocus", "--sync", window});
+                    Xdo({"windowfocus", "--sync", window.Id});
                     Xdo({"key", "ctrl+a"});
                     Xdo({"key", "ctrl+c"});
                     const TRun copied =
@@ -504,9 +498,9 @@ TEST(EndToEnd, SaveAsMp3WithTheDialogThenReopenIt) {
         << "the MP3 did not open as a longer document (last copy held " << frames << " frames)";
     EXPECT_LT(frames, Frames + 3 * 1152) << "the decoder's extra frames are a few MPEG frames";
 
-    Xdo({"windowfocus", "--sync", window});
+    Xdo({"windowfocus", "--sync", window.Id});
     Xdo({"key", "alt+F4"});
-    EXPECT_EQ(editor.WaitExit(15000), 0);
+    EXPECT_EQ(Editor->WaitExit(15000), 0);
 }
 
 TEST(EndToEnd, AFileDroppedOnTheWindowOpens) {

@@ -6,7 +6,6 @@
 #include "editor/recentfiles.h"
 #include "editor/recovery.h"
 #include "editor/windowdialogs.h"
-#include "windowfixture.h"
 #include "engine/largefile.h"
 #include "playback/drivendevice.h"
 #include "support/recordingdialogs.h"
@@ -14,6 +13,7 @@
 #include "view/qtmainthread.h"
 #include "view/viewgeometry.h"
 #include "view/waveview.h"
+#include "windowfixture.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -43,12 +43,7 @@ void WriteWav(const std::string& path, const std::vector<int16_t>& values) {
     test::WriteWav(path, 1, 8000, values);
 }
 
-std::vector<int16_t> Ramp(int frames, int from = 0) {
-    std::vector<int16_t> values(size_t(frames), 0);
-    for (int i = 0; i < frames; ++i)
-        values[size_t(i)] = int16_t(from + i);
-    return values;
-}
+using test::Ramp;
 
 QString Q(const std::string& s) {
     return QString::fromStdString(s);
@@ -61,12 +56,6 @@ protected:
         Form->resize(800, 500);
         QApplication::processEvents();
     }
-    std::vector<int16_t> Values() const {
-        const auto store = Form->Document->GetStore();
-        std::vector<int16_t> values(store ? store->ValueCount() : 0);
-        if (!values.empty()) store->ReadBlock(values.data(), 0, int64_t(values.size()) - 1);
-        return values;
-    }
     QStringList RecentEntries() const {
         QMenu* menu = Form->RecentFiles->Menu();
         emit menu->aboutToShow();
@@ -78,15 +67,14 @@ protected:
     }
     void Wheel(int x, int delta, Qt::KeyboardModifiers modifiers) {
         const QPointF at(x, 100);
-        QWheelEvent event(at, Form->View->mapToGlobal(at), QPoint(), QPoint(0, delta),
-                          Qt::NoButton, modifiers, Qt::NoScrollPhase, false);
+        QWheelEvent event(at, Form->View->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
+                          modifiers, Qt::NoScrollPhase, false);
         QApplication::sendEvent(Form->View, &event);
     }
     uint32_t FrameAt(int x) const {
         const TWaveView& v = *Form->View;
         return view::ColumnFrame(x, view::SamplesPerPixelOf(v.ViewSpan, v.width()), v.ViewStart);
     }
-
 };
 
 // --- recent files ---
@@ -152,10 +140,12 @@ TEST_F(DesktopTest, ADroppedFileOpensAsOpenDoes) {
     MakeForm();
     const QString path = Q(Source("dropped.wav", Ramp(700, 3)));
     QMimeData data;
-    data.setUrls({QUrl(QStringLiteral("https://example.invalid/x.wav")), QUrl::fromLocalFile(path)});
+    data.setUrls(
+        {QUrl(QStringLiteral("https://example.invalid/x.wav")), QUrl::fromLocalFile(path)});
     const QPoint at = Form->View->mapTo(Form.get(), QPoint(50, 50));
 
-    QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton,
+                          Qt::NoModifier);
     QApplication::sendEvent(Form.get(), &enter);
     EXPECT_TRUE(enter.isAccepted());
     EXPECT_EQ(enter.dropAction(), Qt::CopyAction) << "the file manager keeps its file";
@@ -187,7 +177,9 @@ TEST_F(DesktopTest, CtrlWheelZoomsAtThePointerAndTheWheelScrolls) {
     const int x = 200;
     const uint32_t pinned = FrameAt(x);
     // A tolerance of one column's frames.
-    const auto column = [&] { return uint32_t(v.ViewSpan / uint32_t(v.width() - view::ScaleWidth)) + 1; };
+    const auto column = [&] {
+        return uint32_t(v.ViewSpan / uint32_t(v.width() - view::ScaleWidth)) + 1;
+    };
 
     Wheel(x, 120, Qt::ControlModifier);
     EXPECT_EQ(v.ViewSpan, full / 2);
@@ -352,10 +344,11 @@ TLeftoverFiles MakeLeftovers(const test::TempDir& work, const std::string& origi
     WriteWav(files.Current, values);
     WriteWav(files.Undo, Ramp(10));
     std::ofstream(files.Lock).put('\n');
-    std::ofstream(files.Journal)
-        << "{\"original\": \"" << original << "\", \"current\": \"" << files.Current
-        << "\", \"modified\": " << (modified ? "true" : "false") << ", \"files\": [\""
-        << files.Current << "\", \"" << files.Undo << "\"]}";
+    std::ofstream(files.Journal) << "{\"original\": \"" << original << "\", \"current\": \""
+                                 << files.Current
+                                 << "\", \"modified\": " << (modified ? "true" : "false")
+                                 << ", \"files\": [\"" << files.Current << "\", \"" << files.Undo
+                                 << "\"]}";
     return files;
 }
 
@@ -371,8 +364,9 @@ TEST_F(DesktopTest, RecoverOpensTheLastStateAsUnsavedChangesOfItsFile) {
     MakeForm({Q(Source("other.wav", Ramp(50)))});
     WaitIdle();
     ASSERT_EQ(Window.Questions.size(), 1u);
-    EXPECT_EQ(Window.Questions[0],
-              QStringLiteral("Orvella did not close properly. Recover the unsaved changes of song.wav?"));
+    EXPECT_EQ(
+        Window.Questions[0],
+        QStringLiteral("Orvella did not close properly. Recover the unsaved changes of song.wav?"));
     const TWindowDialogs::ButtonCaptions recover{{QMessageBox::Yes, QStringLiteral("&Recover")}};
     EXPECT_EQ(Window.Captions[0], recover) << "the answer that recovers says so";
     EXPECT_EQ(Values(), Ramp(900, 7));
@@ -426,7 +420,8 @@ TEST_F(DesktopTest, DiscardDeletesTheLeftoversAndLaterKeepsThem) {
 }
 
 TEST_F(DesktopTest, NothingUnsavedIsCleanedUpWithoutAQuestion) {
-    const TLeftoverFiles left = MakeLeftovers(Work, Source("song.wav", Ramp(300)), Ramp(900), false);
+    const TLeftoverFiles left =
+        MakeLeftovers(Work, Source("song.wav", Ramp(300)), Ramp(900), false);
     MakeForm();
     EXPECT_TRUE(Window.Questions.empty());
     for (const std::string& gone : {left.Journal, left.Current, left.Undo})

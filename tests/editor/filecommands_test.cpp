@@ -20,13 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<int16_t> Ramp(int frames) {
-    std::vector<int16_t> values(size_t(frames), 0);
-    for (int i = 0; i < frames; ++i)
-        values[size_t(i)] = int16_t(i);
-    return values;
-}
-
 std::string Head(const std::string& path, size_t bytes) {
     std::ifstream in(path, std::ios::binary);
     std::string head(bytes, '\0');
@@ -309,7 +302,7 @@ TEST_F(FileCommandsTest, SaveSelectedAsReplacesTheExtensionAndKeepsTheDocumentsN
 
 TEST_F(FileCommandsTest, Mp3ListsFollowTheRateAndResetOnEveryShowing) {
     MakeForm();
-    Tmpegsettings& dialog = *Form->MpegSettings;
+    Tmpegsettings& dialog = *Form->Forms.MpegSettings;
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("MPEG Layer3 Settings"));
     struct Case {
         uint32_t Rate;

@@ -7,17 +7,12 @@
 #include "editor/selectionpanel.h"
 #include "editor/silenceform.h"
 #include "editor/velcorabinding.h"
-#include "editor/windowdialogs.h"
-#include "engine/largefile.h"
 #include "playback/DDirectSound.h"
-#include "playback/drivendevice.h"
 #include "playback/icetrackbar.h"
 #include "playback/vumeter.h"
-#include "support/recordingdialogs.h"
-#include "support/tempdir.h"
 #include "view/framescrollbar.h"
-#include "view/qtmainthread.h"
 #include "view/waveview.h"
+#include "windowfixture.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -27,152 +22,38 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QProgressBar>
-#include <QSettings>
 #include <QSpinBox>
-#include <QStandardPaths>
 #include <QToolBar>
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <deque>
 #include <filesystem>
-#include <fstream>
+#include <optional>
 
-namespace orvella {
+namespace orvella::test {
 namespace {
 
-// The window's questions and dialogs, answered from a script.
-class ScriptedDialogs : public TWindowDialogs {
-public:
-    QMessageBox::StandardButton Ask(QWidget*, const QString& text, QMessageBox::Icon,
-                                    QMessageBox::StandardButtons, const ButtonCaptions&) override {
-        Questions.push_back(text);
-        if (Answers.empty()) return QMessageBox::Cancel;
-        const auto answer = Answers.front();
-        Answers.pop_front();
-        return answer;
+class MainFormTest : public WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        // The dialogs of these commands are spin dialogs: the value each showed is recorded, and
+        // Typed, when set, is what the user types before pressing a button.
+        Window.OnExecute = [this](QDialog& dialog) {
+            auto& spin = static_cast<TSpinDialog&>(dialog);
+            Shown.push_back({dialog.windowTitle(), spin.Value()});
+            if (Typed) spin.SetValue(*Typed);
+        };
     }
-    bool Execute(QDialog& dialog) override {
-        auto& spin = static_cast<TSpinDialog&>(dialog);
-        Shown.push_back({dialog.windowTitle(), spin.Value()});
-        if (Typed) spin.SetValue(*Typed);
-        return Accept;
-    }
-    QString OpenFileName(QWidget*, const QString&) override { return {}; }
-    QString SaveFileName(QWidget*, const QString&, int&) override { return {}; }
-    QString FolderName(QWidget*, const QString&) override { return {}; }
-    QColor ColorOf(QWidget*, const QColor&) override { return {}; }
-    bool OpenUrl(const QUrl&) override { return false; }
-    bool StartProgram(const QString&, const QStringList&) override { return false; }
 
-    std::deque<QMessageBox::StandardButton> Answers;
-    std::vector<QString> Questions;
+    void Select(uint32_t start, uint32_t stop) { Form->View->SetSelection(start, stop, true); }
+
     struct TShown {
         QString Caption;
         int Value; // the value the dialog showed
     };
     std::vector<TShown> Shown;
-    std::optional<int> Typed; // what the user types before pressing a button
-    bool Accept = true;
-};
-
-void WriteWav(const std::string& path, uint16_t channels, uint32_t rate,
-              const std::vector<int16_t>& values) {
-    const TWaveHeader header = MakeWorkHeader(channels, rate, uint32_t(values.size() * 2));
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(&header), sizeof header);
-    out.write(reinterpret_cast<const char*>(values.data()), std::streamsize(values.size() * 2));
-}
-
-// values[i] = i (mono), a ramp every value of which tells where it came from.
-std::vector<int16_t> Ramp(int frames) {
-    std::vector<int16_t> values{};
-    values.resize(size_t(frames));
-    for (int i = 0; i < frames; ++i)
-        values[size_t(i)] = int16_t(i);
-    return values;
-}
-
-class MainFormTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        QStandardPaths::setTestModeEnabled(true);
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
-                           QString::fromStdString(Store.Path()));
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
-                           QString::fromStdString(Store.Path()));
-        SetSetting("tempfolder", QString::fromStdString(Work.Path() + "/"));
-    }
-    void TearDown() override {
-        Form.reset();
-        QApplication::processEvents();
-    }
-
-    static void SetSetting(const char* name, const QVariant& value) {
-        QSettings settings(QStringLiteral("Quendrix"), QStringLiteral("Orvella"));
-        settings.setValue(QStringLiteral("Settings/") + QLatin1String(name), value);
-    }
-    static QVariant Setting(const char* name) {
-        QSettings settings(QStringLiteral("Quendrix"), QStringLiteral("Orvella"));
-        return settings.value(QStringLiteral("Settings/") + QLatin1String(name));
-    }
-
-    void MakeForm(const QStringList& arguments = {}) {
-        TMainForm::TServices services{Main, Boxes, Answers, [this] { return MakeDevice(); }};
-        Form = std::make_unique<TMainForm>(services, arguments);
-        Form->show();
-        QApplication::processEvents();
-    }
-    std::shared_ptr<TSoundDevice> MakeDevice() {
-        if (NoDevice)
-            throw EDirectSoundError(
-                DSERR_NODRIVER,
-                "DirectSound call failed: 88780078\r\nNo sound driver is available for use.");
-        return Device;
-    }
-
-    // Runs the event loop until no body runs and its finish has been handled.
-    void WaitIdle() {
-        QElapsedTimer clock;
-        clock.start();
-        while ((Form->Document->IsBusy() || Form->Document->Progress.load() != 0) &&
-               clock.elapsed() < 20000)
-            QApplication::processEvents(QEventLoop::AllEvents, 5);
-        ASSERT_FALSE(Form->Document->IsBusy());
-        QApplication::processEvents();
-    }
-
-    std::string Source(const std::string& name, const std::vector<int16_t>& values,
-                       uint16_t channels = 1, uint32_t rate = 8000) {
-        const std::string path = Sources.File(name);
-        WriteWav(path, channels, rate, values);
-        return path;
-    }
-
-    // A loaded document of the given values through the command line's way.
-    void Load(const std::vector<int16_t>& values, uint16_t channels = 1, uint32_t rate = 8000) {
-        MakeForm({QString::fromStdString(Source("doc.wav", values, channels, rate))});
-        WaitIdle();
-        ASSERT_TRUE(Form->Document->Ready.load());
-    }
-
-    std::vector<int16_t> Values() const {
-        const auto store = Form->Document->GetStore();
-        std::vector<int16_t> values(store ? store->ValueCount() : 0);
-        if (!values.empty()) store->ReadBlock(values.data(), 0, int64_t(values.size()) - 1);
-        return values;
-    }
-
-    void Select(uint32_t start, uint32_t stop) { Form->View->SetSelection(start, stop, true); }
-
-    TQtMainThread Main;
-    test::RecordingDialogs Boxes;
-    ScriptedDialogs Answers;
-    std::shared_ptr<TDrivenDevice> Device = std::make_shared<TDrivenDevice>();
-    bool NoDevice = false;
-    test::TempDir Store, Work, Sources;
-    std::unique_ptr<TMainForm> Form;
+    std::optional<int> Typed;
 };
 
 // --- start-up ---
@@ -310,10 +191,10 @@ TEST_F(MainFormTest, WindowPlacementFollowsTheStoredSettings) {
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message()
                      << c.PosX << "/" << c.PosY << " " << c.Width << "x" << c.Height);
-        SetSetting("posx", c.PosX);
-        SetSetting("posy", c.PosY);
-        SetSetting("width", c.Width);
-        SetSetting("height", c.Height);
+        SetSetting("Settings/posx", c.PosX);
+        SetSetting("Settings/posy", c.PosY);
+        SetSetting("Settings/width", c.Width);
+        SetSetting("Settings/height", c.Height);
         MakeForm();
         if (c.Placed) {
             EXPECT_EQ(Form->pos(), QPoint(c.PosX, c.PosY));
@@ -333,20 +214,20 @@ TEST_F(MainFormTest, WindowPlacementFollowsTheStoredSettings) {
 }
 
 TEST_F(MainFormTest, ClosingStoresPlacementAndScaleFormat) {
-    SetSetting("posx", 30);
-    SetSetting("posy", 40);
+    SetSetting("Settings/posx", 30);
+    SetSetting("Settings/posy", 40);
     MakeForm();
     Form->SamplesExecute();
     Form->move(70, 80);
     Form->resize(900, 640);
     EXPECT_TRUE(Form->close());
-    EXPECT_EQ(Setting("posx").toInt(), 70);
-    EXPECT_EQ(Setting("posy").toInt(), 80);
-    EXPECT_EQ(Setting("width").toInt(), 900);
-    EXPECT_EQ(Setting("height").toInt(), 640);
-    EXPECT_EQ(Setting("selectiontype").toInt(), 1);
-    EXPECT_EQ(Setting("wavecolor").toInt(), 11268124);
-    EXPECT_EQ(Setting("scalecolor").toInt(), 14474460);
+    EXPECT_EQ(Setting("Settings/posx").toInt(), 70);
+    EXPECT_EQ(Setting("Settings/posy").toInt(), 80);
+    EXPECT_EQ(Setting("Settings/width").toInt(), 900);
+    EXPECT_EQ(Setting("Settings/height").toInt(), 640);
+    EXPECT_EQ(Setting("Settings/selectiontype").toInt(), 1);
+    EXPECT_EQ(Setting("Settings/wavecolor").toInt(), 11268124);
+    EXPECT_EQ(Setting("Settings/scalecolor").toInt(), 14474460);
 }
 
 TEST_F(MainFormTest, ScrollBarIsDisabledWhenTheDocumentIsBarelyLongerThanAPage) {
@@ -514,7 +395,7 @@ TEST_F(MainFormTest, SelectionCommandsNeedASelectionReadyCommandsADocument) {
         (Form.get()->*command)();
         EXPECT_FALSE(Form->Document->IsBusy());
     }
-    EXPECT_TRUE(Answers.Shown.empty());
+    EXPECT_TRUE(Shown.empty());
     EXPECT_TRUE(Boxes.Texts().empty());
 
     Form.reset();
@@ -529,35 +410,35 @@ TEST_F(MainFormTest, SelectionCommandsNeedASelectionReadyCommandsADocument) {
 
 TEST_F(MainFormTest, AmplifyDialogsStartFromTheirPresetsNormalizeRemembers) {
     Load(std::vector<int16_t>(1000, 1000));
-    Answers.Typed = 150;
+    Typed = 150;
     Form->AmplifyIncreaseExecute();
     WaitIdle();
     EXPECT_EQ(Values(), std::vector<int16_t>(1000, 1500));
-    Answers.Typed.reset();
+    Typed.reset();
     Form->AmplifyIncreaseExecute();
     WaitIdle();
     Form->AmplifyDecreaseExecute();
     WaitIdle();
-    ASSERT_EQ(Answers.Shown.size(), 3u);
-    EXPECT_EQ(Answers.Shown[0].Caption, QStringLiteral("Amplify"));
-    EXPECT_EQ(Answers.Shown[0].Value, 101);
-    EXPECT_EQ(Answers.Shown[1].Value, 101); // not the 150 typed before
-    EXPECT_EQ(Answers.Shown[2].Value, 10);
+    ASSERT_EQ(Shown.size(), 3u);
+    EXPECT_EQ(Shown[0].Caption, QStringLiteral("Amplify"));
+    EXPECT_EQ(Shown[0].Value, 101);
+    EXPECT_EQ(Shown[1].Value, 101); // not the 150 typed before
+    EXPECT_EQ(Shown[2].Value, 10);
     EXPECT_EQ(Values(), std::vector<int16_t>(1000, 151)); // 1500 * 101 % = 1515, * 10 % = 151
-    EXPECT_EQ(Form->AmplifyForm->SpinEdit()->minimum(), 1);
-    EXPECT_EQ(Form->AmplifyForm->SpinEdit()->maximum(), 200);
+    EXPECT_EQ(Form->Forms.AmplifyForm->SpinEdit()->minimum(), 1);
+    EXPECT_EQ(Form->Forms.AmplifyForm->SpinEdit()->maximum(), 200);
 
-    Answers.Shown.clear();
-    Answers.Typed = 50;
+    Shown.clear();
+    Typed = 50;
     Form->NormalizationExecute();
     WaitIdle();
-    Answers.Typed.reset();
-    Answers.Accept = false;
+    Typed.reset();
+    Window.Accept = false;
     Form->NormalizationExecute();
-    ASSERT_EQ(Answers.Shown.size(), 2u);
-    EXPECT_EQ(Answers.Shown[0].Caption, QStringLiteral("Normalization Settings"));
-    EXPECT_EQ(Answers.Shown[0].Value, 95);
-    EXPECT_EQ(Answers.Shown[1].Value, 50);
+    ASSERT_EQ(Shown.size(), 2u);
+    EXPECT_EQ(Shown[0].Caption, QStringLiteral("Normalization Settings"));
+    EXPECT_EQ(Shown[0].Value, 95);
+    EXPECT_EQ(Shown[1].Value, 50);
     EXPECT_FALSE(Form->Document->IsBusy());                 // cancelled: nothing started
     EXPECT_EQ(Values(), std::vector<int16_t>(1000, 16384)); // 50 % of full scale
 }
@@ -565,16 +446,16 @@ TEST_F(MainFormTest, AmplifyDialogsStartFromTheirPresetsNormalizeRemembers) {
 TEST_F(MainFormTest, InsertSilenceConvertsMillisecondsAtTheCursor) {
     Load(Ramp(1000)); // 8000 Hz
     Form->View->SetCursor(10);
-    Answers.Typed = 25; // 200 frames
+    Typed = 25; // 200 frames
     Form->InsertSilenceExecute();
     WaitIdle();
-    ASSERT_EQ(Answers.Shown.size(), 1u);
-    EXPECT_EQ(Answers.Shown[0].Caption, QStringLiteral("Silence Duration"));
-    EXPECT_EQ(Answers.Shown[0].Value, 500);
+    ASSERT_EQ(Shown.size(), 1u);
+    EXPECT_EQ(Shown[0].Caption, QStringLiteral("Silence Duration"));
+    EXPECT_EQ(Shown[0].Value, 500);
     std::vector<int16_t> expected = Ramp(1000);
     expected.insert(expected.begin() + 10, 200, 0);
     EXPECT_EQ(Values(), expected);
-    EXPECT_EQ(Form->SilenceForm->SpinEdit()->minimum(), 0); // no negative lengths
+    EXPECT_EQ(Form->Forms.SilenceForm->SpinEdit()->minimum(), 0); // no negative lengths
 }
 
 TEST_F(MainFormTest, FadeClearsTheSelectionReverseAndInvertRewriteTheWhole) {
@@ -677,7 +558,11 @@ TEST_F(MainFormTest, TheEndOfTheRangeStopsThroughThePlayStatus) {
 }
 
 TEST_F(MainFormTest, WithoutASoundDevicePlayOnlyShowsTheError) {
-    NoDevice = true;
+    Devices = []() -> std::shared_ptr<TSoundDevice> {
+        throw EDirectSoundError(
+            DSERR_NODRIVER,
+            "DirectSound call failed: 88780078\r\nNo sound driver is available for use.");
+    };
     Load(Ramp(1000));
     Form->PlayExecute();
     ASSERT_EQ(Boxes.Errors().size(), 1u);
@@ -698,19 +583,19 @@ TEST_F(MainFormTest, CloseQuestionAnswers) {
     WaitIdle();
     ASSERT_TRUE(Form->Document->Modified.load());
 
-    Answers.Answers = {QMessageBox::Cancel};
+    Window.Answers = {QMessageBox::Cancel};
     EXPECT_FALSE(Form->close());
     EXPECT_TRUE(Form->isVisible());
     EXPECT_TRUE(Form->Document->Ready.load());
 
     Form->Document->Progress = 40; // as while a body reports progress
     EXPECT_FALSE(Form->close());
-    EXPECT_EQ(Answers.Questions.back(), QStringLiteral("Please wait. Operation in progress..."));
+    EXPECT_EQ(Window.Questions.back(), QStringLiteral("Please wait. Operation in progress..."));
     Form->Document->Progress = 0;
 
-    Answers.Answers = {QMessageBox::No};
+    Window.Answers = {QMessageBox::No};
     EXPECT_TRUE(Form->close());
-    EXPECT_EQ(Answers.Questions.back(), QStringLiteral("Would you like to save changes?"));
+    EXPECT_EQ(Window.Questions.back(), QStringLiteral("Would you like to save changes?"));
     EXPECT_TRUE(Work.Files().empty()); // the work files went with the document
 }
 
@@ -720,7 +605,7 @@ TEST_F(MainFormTest, CloseQuestionYesSavesThenCloses) {
     WaitIdle();
     const std::string target = Sources.File("saved.wav");
     Form->Document->FileName = target;
-    Answers.Answers = {QMessageBox::Yes};
+    Window.Answers = {QMessageBox::Yes};
     EXPECT_TRUE(Form->close());
     EXPECT_TRUE(Form->Document->Saved.load());
     EXPECT_EQ(std::filesystem::file_size(target), 44u + 2000u);
@@ -734,7 +619,7 @@ TEST_F(MainFormTest, CloseQuestionYesWithAFailedSaveKeepsTheWindowOpen) {
         Form->InvertExecute();
         WaitIdle();
         Form->Document->FileName = name[1] == 'n' ? name : Sources.Path() + name;
-        Answers.Answers = {QMessageBox::Yes};
+        Window.Answers = {QMessageBox::Yes};
         EXPECT_FALSE(Form->close());
         EXPECT_TRUE(Form->isVisible());
         EXPECT_TRUE(Form->Document->Ready.load());
@@ -785,8 +670,8 @@ TEST_F(MainFormTest, EveryFocusableControlHasAnAccessibleName) {
     EXPECT_EQ(menus.size(), 8u); // with File's Recent Files
     for (QMenu* menu : menus)
         EXPECT_FALSE(AccessibleName(menu).isEmpty()) << menu->title().toStdString();
-    for (QDialog* dialog :
-         std::initializer_list<QDialog*>{Form->SilenceForm, Form->NormalizeForm, Form->AmplifyForm})
+    for (QDialog* dialog : std::initializer_list<QDialog*>{
+             Form->Forms.SilenceForm, Form->Forms.NormalizeForm, Form->Forms.AmplifyForm})
         for (QWidget* child : dialog->findChildren<QWidget*>())
             if (child->focusPolicy() != Qt::NoFocus) {
                 EXPECT_FALSE(AccessibleName(child).trimmed().isEmpty())
@@ -796,4 +681,4 @@ TEST_F(MainFormTest, EveryFocusableControlHasAnAccessibleName) {
 }
 
 } // namespace
-} // namespace orvella
+} // namespace orvella::test

@@ -64,7 +64,7 @@ TEST_F(ShellCommandsTest, FirstStartTakesTheDefaultsAndTheStoreRoundTrips) {
 TEST_F(ShellCommandsTest, ColourChangesReachTheViewAtOnceAndSurviveCancel) {
     MakeForm();
     Form->SettingsExecute();
-    TsettingsForm& settings = *Form->SettingsForm;
+    TsettingsForm& settings = *Form->Forms.SettingsForm;
     EXPECT_TRUE(settings.isVisible());
     EXPECT_FALSE(settings.isModal());
     EXPECT_EQ(settings.tmpedit->text(), QString::fromStdString(Work.Path() + "/"));
@@ -109,8 +109,9 @@ TEST_F(ShellCommandsTest, ANewTemporaryFolderTakesTheNextWorkFile) {
     WaitIdle();
     TempDir other;
     Window.Folder = QString::fromStdString(other.Path());
-    Form->SettingsForm->BrowseClick();
-    EXPECT_EQ(Form->SettingsForm->tmpedit->text(), QString::fromStdString(other.Path() + "/"));
+    Form->Forms.SettingsForm->BrowseClick();
+    EXPECT_EQ(Form->Forms.SettingsForm->tmpedit->text(),
+              QString::fromStdString(other.Path() + "/"));
     EXPECT_EQ(Form->Settings.tempfolder, QString::fromStdString(other.Path() + "/"));
     Form->InvertExecute();
     WaitIdle();
@@ -119,7 +120,7 @@ TEST_F(ShellCommandsTest, ANewTemporaryFolderTakesTheNextWorkFile) {
     // A folder that is not there: the next work file fails with its message; the document
     // stays as it was.
     Window.Folder = QString::fromStdString(other.File("gone"));
-    Form->SettingsForm->BrowseClick();
+    Form->Forms.SettingsForm->BrowseClick();
     const bool modified = Form->Document->Modified.load();
     const uint32_t frames = Form->Document->Frames.load();
     Form->ReverseExecute();
@@ -145,12 +146,12 @@ TEST(FileInfo, DurationPattern) {
 TEST_F(ShellCommandsTest, FilePropertiesShowTheDocument) {
     MakeForm();
     Form->FilePropertiesExecute(); // no document: nothing
-    EXPECT_FALSE(Form->FileInfoForm->isVisible());
+    EXPECT_FALSE(Form->Forms.FileInfoForm->isVisible());
     Window.OpenName = QString::fromStdString(Source("long.wav", std::vector<int16_t>(604000, 1)));
     Form->OpenExecute();
     WaitIdle();
     Form->FilePropertiesExecute();
-    const TFileInfoForm& info = *Form->FileInfoForm;
+    const TFileInfoForm& info = *Form->Forms.FileInfoForm;
     EXPECT_TRUE(info.isVisible());
     EXPECT_EQ(info.windowTitle(), QStringLiteral("File Properties"));
     EXPECT_EQ(info.Format->text(), QStringLiteral("PCM"));
@@ -299,7 +300,7 @@ TEST_F(ShellCommandsTest, AboutShowsTheFileVersionAndItsLinks) {
     Form->AppendVersion(QStringLiteral("1.2.3.4"));
     EXPECT_EQ(Form->windowTitle(), QStringLiteral("Orvella 1.2.3.4"));
     Form->AboutExecute();
-    TAboutForm& about = *Form->AboutForm;
+    TAboutForm& about = *Form->Forms.AboutForm;
     EXPECT_TRUE(about.isVisible());
     EXPECT_EQ(about.VersionLabel->text(), QStringLiteral("Version: 1.2.3.4"));
     emit about.WebLink->linkActivated(QLatin1String(ProjectPage));

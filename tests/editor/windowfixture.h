@@ -90,6 +90,14 @@ inline void WriteWav(const std::string& path, uint16_t channels, uint32_t rate,
     out.write(reinterpret_cast<const char*>(values.data()), std::streamsize(values.size() * 2));
 }
 
+// values[i] = from + i, a ramp every value of which tells where it came from.
+inline std::vector<int16_t> Ramp(int frames, int from = 0) {
+    std::vector<int16_t> values(size_t(frames), 0);
+    for (int i = 0; i < frames; ++i)
+        values[size_t(i)] = int16_t(from + i);
+    return values;
+}
+
 class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -108,12 +116,17 @@ protected:
         QSettings settings(QStringLiteral("Quendrix"), QStringLiteral("Orvella"));
         settings.setValue(key, value);
     }
+    static QVariant Setting(const QString& key) {
+        QSettings settings(QStringLiteral("Quendrix"), QStringLiteral("Orvella"));
+        return settings.value(key);
+    }
     void MakeForm(const QStringList& arguments = {}) {
-        TMainForm::TServices services{Main, Boxes, Window, [this] { return Device; }};
+        TMainForm::TServices services{Main, Boxes, Window, Devices};
         Form = std::make_unique<TMainForm>(services, arguments);
         Form->show();
         QApplication::processEvents();
     }
+    // Runs the event loop until no body runs and its finish has been handled.
     void WaitIdle() {
         QElapsedTimer clock;
         clock.start();
@@ -129,10 +142,18 @@ protected:
         WriteWav(path, channels, rate, values);
         return path;
     }
+    // A loaded document of the given values through the command line's way.
     void Load(const std::vector<int16_t>& values, uint16_t channels = 1, uint32_t rate = 8000) {
         MakeForm({QString::fromStdString(Source("doc.wav", values, channels, rate))});
         WaitIdle();
         ASSERT_TRUE(Form->Document->Ready.load());
+    }
+    // The document's values, all channels interleaved.
+    std::vector<int16_t> Values() const {
+        const auto store = Form->Document->GetStore();
+        std::vector<int16_t> values(store ? store->ValueCount() : 0);
+        if (!values.empty()) store->ReadBlock(values.data(), 0, int64_t(values.size()) - 1);
+        return values;
     }
     QString StatusText(int panel) const { return Form->StatusPanels[panel]->text(); }
 
@@ -140,6 +161,8 @@ protected:
     RecordingDialogs Boxes;
     ScriptedWindow Window;
     std::shared_ptr<TDrivenDevice> Device = std::make_shared<TDrivenDevice>();
+    // The sound device the window opens: Device, unless a test puts another in before MakeForm.
+    TPlayer::TDeviceFactory Devices = [this] { return Device; };
     TempDir Store, Work, Sources;
 
     // The work files ("~XXXX.tmp") in the work folder; the run's recovery journal and lock
