@@ -503,20 +503,9 @@ TEST_F(EndToEnd, SaveAsMp3WithTheDialogThenReopenIt) {
     EXPECT_EQ(Editor->WaitExit(15000), 0);
 }
 
-TEST(EndToEnd, AFileDroppedOnTheWindowOpens) {
-    TXServer server;
-    if (!server.Running()) GTEST_SKIP() << server.Failure();
-    ::setenv("DISPLAY", server.DisplayName().c_str(), 1);
-    const char* program = std::getenv("ORVELLA_PROGRAM");
-    ASSERT_NE(program, nullptr) << "ORVELLA_PROGRAM names the editor to run";
-
-    TempDir dir;
-    const std::string first = dir.File("first.wav");
-    const Bytes firstWav = Wav(std::vector<int16_t>(2000, 100), 8000);
-    std::ofstream(first, std::ios::binary)
-        .write(reinterpret_cast<const char*>(firstWav.data()), std::streamsize(firstWav.size()));
+TEST_F(EndToEnd, AFileDroppedOnTheWindowOpens) {
     // A name a file manager writes percent-encoded: a space and a letter outside ASCII.
-    const std::string dropped = dir.File("take 2 \xc3\xa9.wav");
+    const std::string dropped = Dir.File("take 2 \xc3\xa9.wav");
     std::vector<int16_t> values;
     for (int i = 0; i < 3000; ++i)
         values.push_back(int16_t(i * 7));
@@ -533,16 +522,14 @@ TEST(EndToEnd, AFileDroppedOnTheWindowOpens) {
             uri += std::string{'%', hex[c >> 4], hex[c & 15]};
     }
 
-    TEditor editor(program, first, dir);
-    const std::string window = FindWindow("first.wav - Orvella");
-    ASSERT_FALSE(window.empty()) << "no window";
-    const std::string geometry = Xdo({"getwindowgeometry", "--shell", window});
-    const int width = GeometryValue(geometry, "WIDTH"), height = GeometryValue(geometry, "HEIGHT");
+    const TWindow window = StartEditor("first.wav", std::vector<int16_t>(2000, 100), 8000);
+    ASSERT_FALSE(window.Id.empty()) << "no window";
     // The first tries may come before the window takes drops.
     std::string failure;
     ASSERT_TRUE(Poll(
         [&] {
-            failure = DropUriList(std::stoul(window), width / 2, height / 3, uri + "\r\n", 5000);
+            failure = DropUriList(std::stoul(window.Id), window.Width / 2, window.Height / 3,
+                                  uri + "\r\n", 5000);
             return failure.empty();
         },
         60000))
@@ -554,7 +541,7 @@ TEST(EndToEnd, AFileDroppedOnTheWindowOpens) {
     std::vector<int16_t> copied;
     EXPECT_TRUE(Poll(
         [&] {
-            Xdo({"windowfocus", "--sync", window});
+            Xdo({"windowfocus", "--sync", window.Id});
             Xdo({"key", "ctrl+a"});
             Xdo({"key", "ctrl+c"});
             const TRun clip =
@@ -565,9 +552,9 @@ TEST(EndToEnd, AFileDroppedOnTheWindowOpens) {
         30000))
         << "the clipboard held " << copied.size() << " values";
 
-    Xdo({"windowfocus", "--sync", window});
+    Xdo({"windowfocus", "--sync", window.Id});
     Xdo({"key", "alt+F4"});
-    EXPECT_EQ(editor.WaitExit(15000), 0);
+    EXPECT_EQ(Editor->WaitExit(15000), 0);
 }
 
 } // namespace

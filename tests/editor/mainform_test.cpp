@@ -328,9 +328,11 @@ TEST_F(MainFormTest, ScaleSwitchWithoutADocumentShowsZeroTimes) {
 TEST_F(MainFormTest, CutAdjustsTheViewAtOnceAndUndoRedoFollowTheHistory) {
     Load(Ramp(1000));
     Select(100, 300);
+    Form->Selection->sel->setChecked(true); // as a selection by the mouse leaves it
     const uint32_t page = Form->Scroll->PageSize();
     Form->CutExecute();
     EXPECT_FALSE(Form->View->Selected);
+    EXPECT_FALSE(Form->Selection->sel->isChecked()) << "the box follows the view";
     EXPECT_EQ(Form->View->CursorPos, 100u);
     EXPECT_EQ(Form->Scroll->PageSize(), page - 200);
     EXPECT_EQ(Form->View->ViewSpan, 800u);
@@ -461,8 +463,10 @@ TEST_F(MainFormTest, InsertSilenceConvertsMillisecondsAtTheCursor) {
 TEST_F(MainFormTest, FadeClearsTheSelectionReverseAndInvertRewriteTheWhole) {
     Load(std::vector<int16_t>{1000, 1000, 1000, 1000, -5, 7});
     Select(0, 4);
+    Form->Selection->sel->setChecked(true);
     Form->FadeInExecute();
     EXPECT_FALSE(Form->View->Selected);
+    EXPECT_FALSE(Form->Selection->sel->isChecked());
     WaitIdle();
     EXPECT_EQ(Values()[0], 0);
     EXPECT_LT(Values()[1], 1000);
