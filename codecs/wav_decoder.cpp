@@ -8,8 +8,6 @@
 
 #include <algorithm>
 #include <fcntl.h>
-#include <stop_token>
-#include <thread>
 #include <vector>
 
 namespace orvella {
@@ -30,32 +28,16 @@ void CheckWorkFileSize(const TPCMWaveReader& reader, const WAVEFORMATEX& sourceF
 // Source bytes per kernel copy: progress is reported between them.
 constexpr uint64_t CopyStep = 32u << 20;
 // Source bytes per read when the index is built on the way: a buffer that stays in the cache
-// between the read, the index builder and the write.
+// between the read and the index builder.
 constexpr uint64_t ScanStep = 1u << 20;
 
-// Feeds the values of total data bytes at offset to peaks in pieces of ScanStep, as they are
-// read, until stopped; the bytes fed.
-int64_t ScanPeaks(int fd, int64_t offset, int64_t total, TPeakBuilder& peaks,
-                  const std::stop_token& stop) {
-    std::vector<uint8_t> buffer(size_t(std::min<int64_t>(total, int64_t(ScanStep))));
-    int64_t done = 0;
-    while (done < total && !stop.stop_requested()) {
-        const size_t want = size_t(std::min<int64_t>(total - done, int64_t(buffer.size())));
-        const int64_t n = ReadFully(fd, buffer.data(), want, offset + done);
-        if (n <= 0) break;
-        peaks.Feed(reinterpret_cast<const int16_t*>(buffer.data()), uint32_t(n / 2));
-        done += n;
-        if (size_t(n) < want) break;
-    }
-    return done;
-}
-
 // 16-bit PCM: the source's data bytes are the work file's values.
-// The kernel copies them between the two files (file systems that copy by themselves do so
-// without passing them through memory at all); where it cannot, they are read and written.
-// The peak index is then built from the source on a second thread meanwhile. With one processor
-// each piece is instead read once, fed to the index builder and written from the same cached
-// buffer: there, writing bytes already in memory costs less than the kernel copying them again.
+// Without the peak index, the kernel copies them between the two files (file systems that copy
+// by themselves do so without passing them through memory at all); where it cannot, they are
+// read and written. With the index, each piece is read once, fed to the index builder and
+// written from the same buffer behind the reading, on a thread of its own: the work file is never
+// read back, and writing the bytes already in memory costs less than the kernel copying them
+// again (on ext4 its copy also leaves the file in small pages that take longer to free).
 // What is left at the end (less than one of the writer's buffers) goes through Write, so the
 // writer adds its filler frame as after any input.
 void PassThrough(const std::string& sourceFile, const TWaveStream& stream, WAVWriter& writer,
@@ -74,20 +56,37 @@ void PassThrough(const std::string& sourceFile, const TWaveStream& stream, WAVWr
     if (options.Peaks && frames > PeakBlockFrames && frames <= UINT32_MAX)
         peaks = std::make_unique<TPeakBuilder>(uint32_t(frames), format.nChannels);
 
-    bool kernel = options.KernelCopy != nullptr;
-    const bool scanBeside = peaks && kernel && std::thread::hardware_concurrency() > 1;
-    if (peaks && !scanBeside) kernel = false;
-    int64_t scanned = 0;
-    std::jthread scanner;
-    if (scanBeside)
-        scanner = std::jthread([&, fd = source.Get()](std::stop_token stop) {
-            scanned = ScanPeaks(fd, offset, total, *peaks, stop);
-        });
-
     // Pieces are whole writer buffers, so that every piece but the last can be copied whole.
     const uint64_t unit = writer.PassThroughUnit();
-    const uint64_t step = std::max<uint64_t>(1, (kernel ? CopyStep : ScanStep) / unit) * unit;
+    const uint64_t step = std::max<uint64_t>(1, (peaks ? ScanStep : CopyStep) / unit) * unit;
+    if (peaks) {
+        TWriteBehind behind(
+            [&](const uint8_t* bytes, size_t count) { writer.Write(bytes, uint32_t(count)); },
+            size_t(std::min<uint64_t>(step, uint64_t(total))));
+        int64_t done = 0;
+        while (done < total) {
+            const uint64_t want = std::min<uint64_t>(uint64_t(total - done), step);
+            uint8_t* buffer = behind.Next();
+            const int64_t n = ReadFully(source.Get(), buffer, size_t(want), offset + done);
+            if (n < 0) throw Exception("Error 09: Cannot read from file.");
+            peaks->Feed(reinterpret_cast<const int16_t*>(buffer), uint32_t(n / 2));
+            if (n > 0) behind.Submit(size_t(n));
+            done += n;
+            progress = int(double(done) / double(total) * 100.0);
+            if (uint64_t(n) < want) break; // the file was cut short meanwhile
+        }
+        behind.Finish();
+        if (done == total) {
+            // The filler frame, if any, is silence.
+            const std::vector<int16_t> zeros(size_t(outputBytes - uint64_t(total)) / 2, 0);
+            peaks->Feed(zeros.data(), uint32_t(zeros.size()));
+            *options.Peaks = std::move(peaks);
+        }
+        return;
+    }
+
     std::vector<uint8_t> buffer;
+    bool kernel = options.KernelCopy != nullptr;
     int64_t done = 0;
     while (done < total) {
         const uint64_t want = std::min<uint64_t>(uint64_t(total - done), step);
@@ -103,24 +102,12 @@ void PassThrough(const std::string& sourceFile, const TWaveStream& stream, WAVWr
             const int64_t n =
                 ReadFully(source.Get(), buffer.data(), rest, offset + done + int64_t(got));
             if (n < 0) throw Exception("Error 09: Cannot read from file.");
-            if (peaks && !scanBeside)
-                peaks->Feed(reinterpret_cast<const int16_t*>(buffer.data()), uint32_t(n / 2));
             if (n > 0) writer.Write(buffer.data(), uint32_t(n));
             got += uint64_t(n);
         }
         done += int64_t(got);
         progress = int(double(done) / double(total) * 100.0);
         if (got < want) break; // the file was cut short meanwhile
-    }
-    if (scanBeside) {
-        scanner.join();
-        if (scanned != total) return; // cut short meanwhile: the index is built from the work file
-    }
-    if (peaks && done == total) {
-        // The filler frame, if any, is silence.
-        const std::vector<int16_t> zeros(size_t(outputBytes - uint64_t(total)) / 2, 0);
-        peaks->Feed(zeros.data(), uint32_t(zeros.size()));
-        *options.Peaks = std::move(peaks);
     }
 }
 

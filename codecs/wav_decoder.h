@@ -17,13 +17,13 @@ struct TWavImportOptions {
     // file unconverted. False: it goes through the conversion loop of every other format. The
     // work file is the same either way.
     bool PassThrough = true;
-    // How passing data moves: by this kernel copy, by reads and writes where it cannot copy
-    // between the two files, when it is nullptr, or when a peak index is built on one processor.
+    // How passing data moves when no peak index is built: by this kernel copy, by reads and
+    // writes where it cannot copy between the two files or when it is nullptr.
     TKernelCopy KernelCopy = KernelCopyFileRange;
     // When set: receives the peak index builder of the work file, fed with all its values, where
-    // the import could build it on the way (16-bit PCM sources longer than one index block: read
-    // from the source on a second thread while the data is copied, or with one processor fed
-    // from the pieces read for writing); left empty otherwise.
+    // the import could build it on the way (16-bit PCM sources longer than one index block:
+    // each piece is then read once, fed to the builder and written behind the reading on a
+    // thread of its own); left empty otherwise.
     std::unique_ptr<TPeakBuilder>* Peaks = nullptr;
 };
 
