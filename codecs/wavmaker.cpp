@@ -31,8 +31,8 @@ void Reserve(std::unique_ptr<uint8_t[]>& buffer, uint32_t& capacity, uint32_t ne
              uint32_t kept, const char* outOfMemory) {
     if (need <= capacity) return;
     const uint32_t size =
-        std::min(limit, std::max({need, FirstBufferSize, uint32_t(std::min<uint64_t>(
-                                                             uint64_t(capacity) * 2, limit))}));
+        std::min(limit, std::max({need, FirstBufferSize,
+                                  uint32_t(std::min<uint64_t>(uint64_t(capacity) * 2, limit))}));
     try {
         auto grown = std::make_unique_for_overwrite<uint8_t[]>(size);
         if (kept > 0) std::memcpy(grown.get(), buffer.get(), kept);
