@@ -197,7 +197,7 @@ TPCMWaveReader::TPCMWaveReader(TWaveStream& stream)
         Decoder = std::make_unique<TAcmDecoder>();
         if (!Decoder->Suggest(record, Pcm)) Fail("Error 26: Cannot suggest pcm format.");
         if (!Decoder->Open()) Fail("Error 27: Cannot open acm stream.");
-        const uint32_t sourceSize = Decoder->SourceSize(ChunkSize);
+        const uint32_t sourceSize = Decoder->MaxSourceSize();
         if (sourceSize == 0) Fail("Error 30: Cannot recommend an acm stream size.");
         SourceBuffer.resize(sourceSize);
         if (!Decoder->Prepare()) Fail("Error 28: Cannot prepare headers.");
@@ -255,7 +255,9 @@ int32_t TPCMWaveReader::ReadCompressed(void* buffer, int32_t& count) {
     while (Pending.size() == PendingStart && !Drained) {
         Pending.clear();
         PendingStart = 0;
-        const int64_t want = std::min<int64_t>(int64_t(SourceBuffer.size()), DataLength - Consumed);
+        const int64_t want = std::min<int64_t>(
+            std::min<int64_t>(Decoder->SourceSize(ChunkSize), int64_t(SourceBuffer.size())),
+            DataLength - Consumed);
         int64_t got = 0;
         if (want > 0) {
             got = Stream.Read(SourceBuffer.data(), want);

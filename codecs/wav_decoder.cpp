@@ -15,13 +15,17 @@ namespace orvella {
 namespace {
 
 constexpr size_t TransferSize = 0x100000;
+// The work file's header: the canonical 16-bit PCM one.
+constexpr uint64_t WorkHeaderSize = 44;
 
 // Uncompressed sources: the work file's length is known before anything is written. The writer
 // may add one filler frame; counting it always errs by at most one frame at the limit.
-void CheckWorkFileSize(const TPCMWaveReader& reader, const WAVEFORMATEX& sourceFormat) {
+void CheckWorkFileSize(const TPCMWaveReader& reader, const WAVEFORMATEX& sourceFormat,
+                       uint64_t limit) {
     if (reader.IsCompressed() || sourceFormat.nBlockAlign == 0) return;
     const uint64_t frames = uint64_t(reader.DataSize()) / sourceFormat.nBlockAlign + 1;
-    if (44 + frames * reader.PCMFormat().nChannels * 2 > 0xFFFFFFFFu)
+    if (WorkHeaderSize + frames * reader.PCMFormat().nChannels * 2 >
+        std::min(limit, MaxWorkFileSize))
         throw Exception(WorkFileTooLargeText);
 }
 
@@ -126,9 +130,10 @@ bool DecodeWAVFile(const std::string& sourceFile, const std::string& workFile,
     const WAVEFORMATEX source = reader.PCMFormat();
     // The work file always gets the canonical 16-bit header, not a copy of the source's fields.
     const WAVEFORMATEX target = MakePCMFormat(source.nChannels, source.nSamplesPerSec, 16);
-    CheckWorkFileSize(reader, stream.Format());
+    CheckWorkFileSize(reader, stream.Format(), options.WorkFileLimit);
 
     WAVWriter writer(source, target);
+    writer.SetSizeLimit(options.WorkFileLimit);
     try {
         writer.Open(workFile);
         const int64_t total = reader.DataSize();
@@ -150,11 +155,19 @@ bool DecodeWAVFile(const std::string& sourceFile, const std::string& workFile,
                 transferSize);
             uint8_t* transfer = behind.Next();
             int64_t consumed = 0;
+            uint64_t delivered = 0;
             size_t filled = 0;
             while (true) {
                 int32_t count = 1;
                 const int32_t n = reader.Read(transfer + filled, count);
-                if (n > 0) filled += size_t(n);
+                if (n > 0) {
+                    filled += size_t(n);
+                    delivered += uint64_t(n);
+                }
+                // Decoded output is the work file's data: stop decoding as soon as it passes the
+                // limit, not a transfer or two later when the writer sees it.
+                if (reader.IsCompressed() && WorkHeaderSize + delivered > options.WorkFileLimit)
+                    throw Exception(WorkFileTooLargeText);
                 consumed += count;
                 progress = int(double(consumed) / double(total) * 100.0);
                 if (filled > 0 && (n <= 0 || transferSize - filled < limit)) {

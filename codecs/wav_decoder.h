@@ -3,6 +3,7 @@
 // PCM with the source's rate and channel count.
 
 #include "codecs/riff.h"
+#include "codecs/wavmaker.h"
 #include "engine/peakindex.h"
 
 #include <atomic>
@@ -25,12 +26,16 @@ struct TWavImportOptions {
     // each piece is then read once, fed to the builder and written behind the reading on a
     // thread of its own); left empty otherwise.
     std::unique_ptr<TPeakBuilder>* Peaks = nullptr;
+    // The work file's size limit in bytes (at most MaxWorkFileSize): an import whose work file
+    // would pass it fails with WorkFileTooLargeText. A lower limit bounds the work one import may
+    // do, whatever its source expands to.
+    uint64_t WorkFileLimit = MaxWorkFileSize;
 };
 
 // Writes workFile from sourceFile, setting progress (percent of the source data consumed) on
 // the way and to 0 at the end. Returns true; every failure raises Exception with its message
 // (the reader's numbered texts, the writer's EMakerError texts, or WorkFileTooLargeText when the
-// work file would reach 4 GiB). The work file is complete only after a true result.
+// work file would pass options.WorkFileLimit). The work file is complete only after a true result.
 // Thread rule: runs on the caller's thread; progress may be read by others meanwhile.
 bool DecodeWAVFile(const std::string& sourceFile, const std::string& workFile,
                    std::atomic<int>& progress);

@@ -20,8 +20,6 @@ constexpr size_t MaxTargetSize = sizeof(WAVEFORMATEX) + 513;
 // A 100 ms source buffer larger than this is refused as out of memory: no real format needs
 // it, and a damaged header must not make the writer allocate gigabytes.
 constexpr uint64_t MaxSourceBuffer = 64u << 20;
-// The work file's sizes are 32-bit: the file must stay below 4 GiB.
-constexpr uint64_t MaxFileSize = 0xFFFFFFFFu;
 // What the buffers first take: they grow to their full sizes only while that much is gathered,
 // so a short sound does not pay for 100 ms of a wide format.
 constexpr uint32_t FirstBufferSize = 64u << 10;
@@ -63,6 +61,7 @@ struct WAVWriter::Impl {
     uint32_t Buffered = 0;
     uint32_t Frames = 0; // source frames converted so far: the fact value
     uint64_t DataBytes = 0;
+    uint64_t SizeLimit = MaxWorkFileSize;
     TChunkInfo Form, Fact, Data;
 
     const WAVEFORMATEX& TargetFormat() const {
@@ -101,6 +100,10 @@ WAVWriter::WAVWriter(const WAVEFORMATEX& sourceFormat, const WAVEFORMATEX& targe
 }
 
 WAVWriter::~WAVWriter() = default;
+
+void WAVWriter::SetSizeLimit(uint64_t bytes) {
+    P->SizeLimit = std::min(bytes, MaxWorkFileSize);
+}
 
 void WAVWriter::SetSourceFormat(uint32_t rate, uint16_t channels, uint16_t bits) {
     WAVEFORMATEX& s = P->Source;
@@ -192,7 +195,7 @@ uint64_t WAVWriter::CopyFromFile(int sourceFd, int64_t sourceOffset, uint64_t co
     if (!IsPassThrough() || p.Buffered != 0) return 0;
     const uint64_t bytes = count - count % p.SourceBufferSize;
     if (bytes == 0) return 0;
-    if (p.Data.DataOffset + p.DataBytes + bytes > MaxFileSize) Fail(WorkFileTooLargeText);
+    if (p.Data.DataOffset + p.DataBytes + bytes > p.SizeLimit) Fail(WorkFileTooLargeText);
     const int64_t copied = p.File->CopyFrom(sourceFd, sourceOffset, bytes, copy);
     if (copied < 0) Fail("Failed to write data to file");
     // The whole buffers the kernel moved stay; a part of one is cut off again, and the caller
@@ -274,7 +277,7 @@ void WAVWriter::Impl::Convert(bool final) {
 
 void WAVWriter::Impl::WriteData(const uint8_t* bytes, uint32_t count) {
     if (count == 0) return;
-    if (Data.DataOffset + DataBytes + count > MaxFileSize) Fail(WorkFileTooLargeText);
+    if (Data.DataOffset + DataBytes + count > SizeLimit) Fail(WorkFileTooLargeText);
     if (File->Write(bytes, count) != int64_t(count)) Fail("Failed to write data to file");
     DataBytes += count;
     Written += count;

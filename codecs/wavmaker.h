@@ -14,8 +14,10 @@
 
 namespace orvella {
 
-// Raised (by the writer and the imports) when a work file would reach 4 GiB, the limit of its
-// 32-bit sizes.
+// A work file's sizes are 32-bit: the file must stay below 4 GiB.
+inline constexpr uint64_t MaxWorkFileSize = 0xFFFFFFFFu;
+// Raised (by the writer and the imports) when a work file would pass its size limit: 4 GiB, or a
+// lower one a caller set to bound the work.
 inline constexpr const char* WorkFileTooLargeText =
     "File too large: a work file holds less than 4 GiB of 16-bit audio.";
 
@@ -39,6 +41,9 @@ public:
     WAVWriter& operator=(const WAVWriter&) = delete;
 
     void SetSourceFormat(uint32_t rate, uint16_t channels, uint16_t bits);
+    // The largest the file may grow, in bytes: MaxWorkFileSize unless lowered here (values above
+    // it are taken as it). A write that would pass it raises WorkFileTooLargeText.
+    void SetSizeLimit(uint64_t bytes);
     // Prepares the conversion and creates the file; nothing when already open.
     void Open(const std::string& fileName);
     // Appends count source bytes; returns the converted bytes written during this call.

@@ -9,6 +9,7 @@ extern "C" {
 #include <libavutil/channel_layout.h>
 }
 
+#include <algorithm>
 #include <cstring>
 
 namespace orvella {
@@ -85,10 +86,23 @@ bool TAcmDecoder::Open() {
     return true;
 }
 
-uint32_t TAcmDecoder::SourceSize(uint32_t pcmBytes) const {
-    if (!Context || Header.nBlockAlign == 0 || pcmBytes == 0) return 0;
+uint32_t TAcmDecoder::MaxSourceSize() const {
+    if (!Context || Header.nBlockAlign == 0) return 0;
     const uint32_t blocks = TargetSourceChunk / Header.nBlockAlign;
     return Header.nBlockAlign * (blocks > 0 ? blocks : 1);
+}
+
+uint32_t TAcmDecoder::SourceSize(uint32_t pcmBytes) const {
+    const uint32_t most = MaxSourceSize();
+    if (most == 0 || pcmBytes == 0) return 0;
+    const uint64_t block = Header.nBlockAlign;
+    // No piece is larger than all before it together: until output shows the ratio, and while
+    // a decoder's start-up delay still distorts it, the pieces double from one block.
+    uint64_t bytes = SourceTaken;
+    if (PcmGiven > 0)
+        bytes = std::min(bytes, (uint64_t(pcmBytes) * SourceTaken + PcmGiven - 1) / PcmGiven);
+    const uint64_t blocks = std::max<uint64_t>(1, (bytes + block - 1) / block);
+    return uint32_t(std::min<uint64_t>(blocks * block, most));
 }
 
 bool TAcmDecoder::Prepare() {
@@ -100,6 +114,15 @@ bool TAcmDecoder::Prepare() {
 bool TAcmDecoder::Convert(const uint8_t* source, uint32_t length, bool final,
                           std::vector<uint8_t>& pcm) {
     if (!Context || !Packet || !Frame) return false;
+    const size_t before = pcm.size();
+    const bool ok = ConvertInto(source, length, final, pcm);
+    SourceTaken += length;
+    PcmGiven += pcm.size() > before ? pcm.size() - before : 0;
+    return ok;
+}
+
+bool TAcmDecoder::ConvertInto(const uint8_t* source, uint32_t length, bool final,
+                              std::vector<uint8_t>& pcm) {
     if (!Parser) {
         if (length > 0 && !Decode(source, int(length), pcm)) return false;
         return !final || Drain(pcm);

@@ -33,8 +33,14 @@ public:
     bool Suggest(const std::vector<uint8_t>& format, WAVEFORMATEX& pcm);
     // Opens the decoder found by Suggest with the format's parameters and extra bytes.
     bool Open();
-    // Source bytes per conversion: whole blocks, about what makes pcmBytes of output; 0 on
-    // failure.
+    // The most source bytes one conversion is handed: whole blocks, about 4 KiB, at least one
+    // block; 0 before Open.
+    uint32_t MaxSourceSize() const;
+    // Source bytes for the next conversion: whole blocks, about what makes pcmBytes of output at
+    // the ratio seen so far, within one block and MaxSourceSize, and never more than all
+    // pieces before it together: they start at one block and at most double. So a format that
+    // expands a few bytes to megabytes is decoded a little at a time, not all at once. 0 before
+    // Open.
     uint32_t SourceSize(uint32_t pcmBytes) const;
     // Allocates the packet and frame used by every conversion.
     bool Prepare();
@@ -44,6 +50,7 @@ public:
     bool Convert(const uint8_t* source, uint32_t length, bool final, std::vector<uint8_t>& pcm);
 
 private:
+    bool ConvertInto(const uint8_t* source, uint32_t length, bool final, std::vector<uint8_t>& pcm);
     bool Decode(const uint8_t* data, int size, std::vector<uint8_t>& pcm);
     bool Drain(std::vector<uint8_t>& pcm);
     bool ReceiveFrames(std::vector<uint8_t>& pcm);
@@ -60,6 +67,8 @@ private:
     AVPacket* Packet = nullptr;
     AVFrame* Frame = nullptr;
     std::vector<uint8_t> Padded; // one packet with the zero padding libavcodec reads past the end
+    uint64_t SourceTaken = 0;    // source bytes handed to Convert
+    uint64_t PcmGiven = 0;       // PCM bytes it appended
 };
 
 } // namespace orvella

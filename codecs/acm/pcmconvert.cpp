@@ -1,7 +1,6 @@
 #include "codecs/acm/pcmconvert.h"
 
 #include <bit>
-#include <cmath>
 #include <cstring>
 
 namespace orvella {
@@ -9,19 +8,7 @@ namespace orvella {
 static_assert(std::endian::native == std::endian::little,
               "the conversions read and write little-endian samples in place");
 
-namespace {
-
-// value / 2^shift rounded to nearest, ties to even, limited to the 16-bit range.
-template <int Shift> inline int16_t RoundShift(int64_t value) {
-    constexpr int64_t half = int64_t(1) << (Shift - 1);
-    constexpr int64_t mask = (int64_t(1) << Shift) - 1;
-    int64_t q = value >> Shift; // floor
-    const int64_t r = value & mask;
-    if (r > half || (r == half && (q & 1))) ++q;
-    return int16_t(q > 32767 ? 32767 : q);
-}
-
-} // namespace
+using pcmconvert_detail::RoundShift;
 
 bool IsConvertibleIntegerWidth(unsigned bits) {
     return bits == 8 || bits == 16 || bits == 24 || bits == 32;
@@ -29,18 +16,6 @@ bool IsConvertibleIntegerWidth(unsigned bits) {
 
 bool IsConvertibleFloatWidth(unsigned bits) {
     return bits == 32 || bits == 64;
-}
-
-int16_t NarrowInt32(int32_t value) {
-    return RoundShift<16>(value);
-}
-
-int16_t FloatTo16(double value) {
-    if (std::isnan(value)) return 0;
-    const double scaled = value * 32768.0;
-    if (scaled >= 32767.0) return 32767;
-    if (scaled <= -32768.0) return -32768;
-    return int16_t(std::nearbyint(scaled)); // default rounding mode: nearest, ties to even
 }
 
 void ConvertIntegerTo16(const uint8_t* src, unsigned bits, size_t count, int16_t* dst) {

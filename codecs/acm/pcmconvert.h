@@ -11,6 +11,7 @@
 // are limited rather than wrapped, as a sound file's overshoots should be.
 // count is a number of samples (values), not frames; dst must hold count values.
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 
@@ -24,8 +25,36 @@ bool IsConvertibleFloatWidth(unsigned bits);
 void ConvertIntegerTo16(const uint8_t* src, unsigned bits, size_t count, int16_t* dst);
 void ConvertFloatTo16(const uint8_t* src, unsigned bits, size_t count, int16_t* dst);
 
-// One 32-bit signed value, one float value: the rules above.
-int16_t NarrowInt32(int32_t value);
-int16_t FloatTo16(double value);
+namespace pcmconvert_detail {
+
+// value / 2^shift rounded to nearest, ties to even, limited to 32767.
+template <int Shift> inline int16_t RoundShift(int64_t value) {
+    constexpr int64_t half = int64_t(1) << (Shift - 1);
+    constexpr int64_t mask = (int64_t(1) << Shift) - 1;
+    int64_t q = value >> Shift; // floor
+    const int64_t r = value & mask;
+    if (r > half || (r == half && (q & 1))) ++q;
+    return int16_t(q > 32767 ? 32767 : q);
+}
+
+} // namespace pcmconvert_detail
+
+// One 32-bit signed value, one float value: the rules above. Inline: decoders convert every
+// sample they deliver through them.
+inline int16_t NarrowInt32(int32_t value) {
+    return pcmconvert_detail::RoundShift<16>(value);
+}
+
+inline int16_t FloatTo16(double value) {
+    if (std::isnan(value)) return 0;
+    const double scaled = value * 32768.0;
+    if (scaled >= 32767.0) return 32767;
+    if (scaled <= -32768.0) return -32768;
+    // Within +-2^15, adding 1.5 * 2^52 leaves no fraction bits, so the sum is rounded to a whole
+    // number in the default mode (nearest, ties to even: 1.5 * 2^52 is even), and subtracting it
+    // again is exact. The same result as nearbyint, without a library call per sample.
+    constexpr double shifter = 6755399441055744.0;
+    return int16_t((scaled + shifter) - shifter);
+}
 
 } // namespace orvella

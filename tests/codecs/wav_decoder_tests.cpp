@@ -391,6 +391,39 @@ TEST_F(WavImport, WorkFileOf4GiBIsRefusedBeforeWriting) {
     }
 }
 
+// A lower size limit holds for every way the work file is written. Uncompressed sources are
+// checked before writing, counting the filler frame the writer may add: their smallest limit is
+// one output frame above the work file. Compressed ones are checked while writing, to the byte.
+TEST_F(WavImport, WorkFileLimitHoldsToTheByte) {
+    const struct {
+        const char* File;
+        uint64_t Slack;
+    } cases[] = {
+        {"pcm16-8000-2.wav", 4},
+        {"pcm8-8000-2.wav", 4},
+        {"ima-adpcm-8000-2.wav", 0},
+        {"mp3-16000-1.wav", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.File);
+        const std::string source = FixturePath(std::string("wav/") + c.File);
+        Import(source);
+        const uint64_t smallest = std::filesystem::file_size(Path("work.tmp")) + c.Slack;
+        for (const uint64_t limit : {smallest, smallest - 1}) {
+            TWavImportOptions options;
+            options.WorkFileLimit = limit;
+            std::atomic<int> progress{0};
+            std::string failure;
+            try {
+                DecodeWAVFile(source, Path("work.tmp"), progress, options);
+            } catch (const Exception& e) {
+                failure = e.what();
+            }
+            EXPECT_EQ(failure, limit == smallest ? "" : WorkFileTooLargeText) << limit;
+        }
+    }
+}
+
 // --- the reader and the stream directly ---
 
 TEST_F(WavImport, ReaderDeliversWholeBlocksAndCountsSourceBytes) {
