@@ -7,8 +7,8 @@
 // the import runs unchanged, and no run touches a disk. Failures must arrive as
 // orvella::Exception, never as a crash, a leak or a hang.
 // A run ends once its work file would pass WorkFileLimit, as an import ends at 4 GiB: a few
-// kilobytes of a low-rate codec decode to megabytes, and going on through more of the same stream
-// reaches no new code while a handful of such inputs would set the pace of the whole run.
+// kilobytes of a low-rate codec decode to megabytes. Decoding on through more of the same stream
+// seldom reaches new code, while a handful of such inputs would set the pace of the whole run.
 
 #include "codecs/wav_decoder.h"
 #include "engine/errors.h"
