@@ -255,9 +255,9 @@ int32_t TPCMWaveReader::ReadCompressed(void* buffer, int32_t& count) {
     while (Pending.size() == PendingStart && !Drained) {
         Pending.clear();
         PendingStart = 0;
-        const int64_t want = std::min<int64_t>(
-            std::min<int64_t>(Decoder->SourceSize(ChunkSize), int64_t(SourceBuffer.size())),
-            DataLength - Consumed);
+        // SourceBuffer holds MaxSourceSize, the most SourceSize asks for.
+        const int64_t want =
+            std::min<int64_t>(Decoder->SourceSize(ChunkSize), DataLength - Consumed);
         int64_t got = 0;
         if (want > 0) {
             got = Stream.Read(SourceBuffer.data(), want);

@@ -29,6 +29,11 @@ void CheckWorkFileSize(const TPCMWaveReader& reader, const WAVEFORMATEX& sourceF
         throw Exception(WorkFileTooLargeText);
 }
 
+// What a write-behind thread does with each buffer: hands it to the writer.
+TWriteBehind::TWrite WriteTo(WAVWriter& writer) {
+    return [&writer](const uint8_t* bytes, size_t count) { writer.Write(bytes, uint32_t(count)); };
+}
+
 // Source bytes per kernel copy: progress is reported between them.
 constexpr uint64_t CopyStep = 32u << 20;
 // Source bytes per read when the index is built on the way: a buffer that stays in the cache
@@ -64,9 +69,7 @@ void PassThrough(const std::string& sourceFile, const TWaveStream& stream, WAVWr
     const uint64_t unit = writer.PassThroughUnit();
     const uint64_t step = std::max<uint64_t>(1, (peaks ? ScanStep : CopyStep) / unit) * unit;
     if (peaks) {
-        TWriteBehind behind(
-            [&](const uint8_t* bytes, size_t count) { writer.Write(bytes, uint32_t(count)); },
-            size_t(std::min<uint64_t>(step, uint64_t(total))));
+        TWriteBehind behind(WriteTo(writer), size_t(std::min<uint64_t>(step, uint64_t(total))));
         int64_t done = 0;
         while (done < total) {
             const uint64_t want = std::min<uint64_t>(uint64_t(total - done), step);
@@ -150,9 +153,7 @@ bool DecodeWAVFile(const std::string& sourceFile, const std::string& workFile,
             const size_t transferSize = size_t(std::clamp<uint64_t>(
                 uint64_t(total) * 16, std::max<uint64_t>(limit, 65536), TransferSize));
             // Writing runs behind the reads on a thread of its own.
-            TWriteBehind behind(
-                [&](const uint8_t* bytes, size_t count) { writer.Write(bytes, uint32_t(count)); },
-                transferSize);
+            TWriteBehind behind(WriteTo(writer), transferSize);
             uint8_t* transfer = behind.Next();
             int64_t consumed = 0;
             uint64_t delivered = 0;
