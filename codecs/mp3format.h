@@ -4,7 +4,7 @@
 // editor; it only calls FillEncoderConfig.
 // Thread rule: pure functions, any thread.
 
-#include "codecs/lame_enc.h"
+#include "codecs/mp3encoder.h"
 #include "engine/codecservices.h"
 
 #include <cstdint>

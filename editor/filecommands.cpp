@@ -4,8 +4,8 @@
 #include "editor/filecommands.h"
 
 #include "codecs/mp3format.h"
-#include "editor/main.h"
-#include "editor/mpegsettings.h"
+#include "editor/mainwindow.h"
+#include "editor/mp3settingsdialog.h"
 #include "editor/selectionpanel.h"
 #include "editor/timeedit.h"
 #include "editor/windowdialogs.h"
@@ -33,7 +33,7 @@ QString SaveSelectedTarget(const QString& chosen, int filterIndex) {
     return stem + DefaultSaveExtension(filterIndex);
 }
 
-void TMainForm::ResetForNewDocument() {
+void TMainWindow::ResetForNewDocument() {
     const QString empty = MillisecondsMode() ? QStringLiteral("00:00.000") : QStringLiteral("0");
     Selection->SetStartText(empty);
     Selection->SetStopText(empty);
@@ -45,17 +45,17 @@ void TMainForm::ResetForNewDocument() {
     View->Repaint();
 }
 
-void TMainForm::ShowFileName(const QString& path) {
+void TMainWindow::ShowFileName(const QString& path) {
     const QString name = QFileInfo(path).fileName();
     SetStatus(0, name.isEmpty() ? QString() : tr("File: ") + name);
     SetCaption(name);
 }
 
-void TMainForm::OpenExecute() {
+void TMainWindow::OpenExecute() {
     OpenFile(Services.WindowDialogs.OpenFileName(this, QLatin1String(OpenFilter)));
 }
 
-void TMainForm::OpenFile(const QString& path) {
+void TMainWindow::OpenFile(const QString& path) {
     // A running body would refuse the load: nothing changes then.
     if (path.isEmpty() || Document->IsBusy()) return;
     ResetForNewDocument();
@@ -64,14 +64,14 @@ void TMainForm::OpenFile(const QString& path) {
     Document->Open(path.toStdString());
 }
 
-void TMainForm::NewExecute() {
+void TMainWindow::NewExecute() {
     if (Document->IsBusy()) return;
     ResetForNewDocument();
     ShowFileName(QStringLiteral("Untitled.wav"));
     Document->New("untitled.wav", 44100, 2, 16);
 }
 
-void TMainForm::CloseExecute() {
+void TMainWindow::CloseExecute() {
     if (Document->IsBusy()) return;
     if (Document->Modified.load()) {
         switch (Services.WindowDialogs.Ask(
@@ -92,11 +92,11 @@ void TMainForm::CloseExecute() {
     ShowFileName(QString());
 }
 
-void TMainForm::SaveExecute() {
+void TMainWindow::SaveExecute() {
     if (Document->Modified.load()) Document->Save();
 }
 
-void TMainForm::SaveAsExecute() {
+void TMainWindow::SaveAsExecute() {
     // Without a document there is nothing to save: no dialog either.
     if (!Document->Ready.load() || Document->IsBusy()) return;
     int filter = 0;
@@ -117,7 +117,7 @@ void TMainForm::SaveAsExecute() {
         Document->FileName = remembered;
 }
 
-void TMainForm::SaveSelectedAsExecute() {
+void TMainWindow::SaveSelectedAsExecute() {
     if (!View->Selected || !Document->Ready.load() || Document->IsBusy()) return;
     int filter = 0;
     const QString chosen =
@@ -132,7 +132,7 @@ void TMainForm::SaveSelectedAsExecute() {
     Document->SaveRange(path.toStdString(), View->SelStart, View->SelStop);
 }
 
-bool TMainForm::ConfirmMP3Settings(Twavefile& doc) {
+bool TMainWindow::ConfirmMP3Settings(TDocument& doc) {
     const uint32_t rate = doc.SampleRate.load();
     Forms.MpegSettings->FormActivate(rate);
     if (!Services.WindowDialogs.Execute(*Forms.MpegSettings)) return false;

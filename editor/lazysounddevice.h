@@ -15,7 +15,7 @@ class TLazySoundDevice : public TSoundDevice {
 public:
     // Fails as OpenDefaultSoundDevice does (DSERR_NODRIVER without a device); a later call tries
     // again.
-    std::unique_ptr<TSoundStream> OpenStream(const WAVEFORMATEX& format,
+    std::unique_ptr<TSoundStream> OpenStream(const TWaveFormat& format,
                                              TSoundRenderer& renderer) override;
 
 private:

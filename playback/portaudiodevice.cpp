@@ -1,6 +1,6 @@
 #include "playback/portaudiodevice.h"
 
-#include "playback/DDirectSound.h"
+#include "playback/soundoutput.h"
 
 #include <algorithm>
 #include <alsa/asoundlib.h>
@@ -72,7 +72,7 @@ void PaCheck(PaError error) {
 class TPortAudioStream : public TSoundStream {
 public:
     TPortAudioStream(std::shared_ptr<TPortAudioDevice> device, TSoundRenderer& renderer,
-                     const WAVEFORMATEX& format)
+                     const TWaveFormat& format)
         : Device(std::move(device))
         , Renderer(renderer)
         , Rate(format.nSamplesPerSec)
@@ -189,7 +189,7 @@ std::string TPortAudioDevice::DeviceName() const {
     return info && info->name ? info->name : "";
 }
 
-std::unique_ptr<TSoundStream> TPortAudioDevice::OpenStream(const WAVEFORMATEX& format,
+std::unique_ptr<TSoundStream> TPortAudioDevice::OpenStream(const TWaveFormat& format,
                                                            TSoundRenderer& renderer) {
     const PaDeviceInfo* info = Pa_GetDeviceInfo(DeviceIndex);
     if (!info) RaiseDSError(DSERR_NODRIVER);

@@ -21,7 +21,7 @@ public:
     TPortAudioDevice(const TPortAudioDevice&) = delete;
     TPortAudioDevice& operator=(const TPortAudioDevice&) = delete;
 
-    std::unique_ptr<TSoundStream> OpenStream(const WAVEFORMATEX& format,
+    std::unique_ptr<TSoundStream> OpenStream(const TWaveFormat& format,
                                              TSoundRenderer& renderer) override;
     std::string DeviceName() const;
 

@@ -4,7 +4,7 @@
 // Two devices implement it: TPortAudioDevice (the real sound card) and TDrivenDevice (a clock
 // that the caller advances, for tests).
 
-#include "engine/mmreg.h"
+#include "engine/waveformat.h"
 
 #include <cstdint>
 #include <memory>
@@ -38,8 +38,8 @@ class TSoundDevice {
 public:
     virtual ~TSoundDevice() = default;
     // Opens a stopped stream of the given PCM format that plays from renderer. Fails with
-    // EDirectSoundError (an unsupported format: DSERR_BADFORMAT). renderer outlives the stream.
-    virtual std::unique_ptr<TSoundStream> OpenStream(const WAVEFORMATEX& format,
+    // ESoundOutputError (an unsupported format: DSERR_BADFORMAT). renderer outlives the stream.
+    virtual std::unique_ptr<TSoundStream> OpenStream(const TWaveFormat& format,
                                                      TSoundRenderer& renderer) = 0;
 };
 

@@ -1,6 +1,6 @@
 #include "view/waveview.h"
 
-#include "engine/mmreg.h"
+#include "engine/waveformat.h"
 
 #include <QAccessible>
 #include <QKeyEvent>
@@ -91,7 +91,7 @@ uint32_t TWaveView::MsToSamples(uint32_t ms) const {
 
 // --- document ---
 
-void TWaveView::AttachWave(Twavefile& document) {
+void TWaveView::AttachWave(TDocument& document) {
     Document = &document;
     const uint32_t length = Length();
     Selected = false;
@@ -321,7 +321,7 @@ void TWaveView::StartPlay() {
     if (!DocumentReady()) return;
     const uint16_t channels = Document->Channels.load();
     const uint32_t length = Length();
-    const WAVEFORMATEX format = MakePCMFormat(channels, Document->SampleRate.load(), 16);
+    const TWaveFormat format = MakePCMFormat(channels, Document->SampleRate.load(), 16);
     uint32_t count;
     if (Selected) {
         // A typed selection may lie outside the document: play what of it exists.

@@ -12,9 +12,9 @@
 // Thread rule: GUI thread only. The player's reports reach it on the GUI thread through the
 // TMainThread it is given.
 
+#include "engine/document.h"
 #include "engine/mainthread.h"
-#include "engine/wavfile.h"
-#include "playback/playunit.h"
+#include "playback/player.h"
 #include "view/framescrollbar.h"
 #include "view/waverenderer.h"
 
@@ -48,11 +48,11 @@ public:
     ~TWaveView() override;
 
     // The document shown (not owned) and the scroll bar driven (not owned); set before drawing.
-    void SetDocument(Twavefile* document) { Document = document; }
-    Twavefile* GetDocument() const { return Document; }
+    void SetDocument(TDocument* document) { Document = document; }
+    TDocument* GetDocument() const { return Document; }
     void SetScrollBar(TFrameScrollBar* scrollBar) { ScrollBar = scrollBar; }
 
-    void AttachWave(Twavefile& document);
+    void AttachWave(TDocument& document);
     void CloseWave();
     void ZoomIn();
     void ZoomOut();
@@ -141,7 +141,7 @@ private:
     void UpdateAccessibleDescription();
     double DeviceRatio() const;
 
-    Twavefile* Document = nullptr;
+    TDocument* Document = nullptr;
     TFrameScrollBar* ScrollBar = nullptr;
     std::unique_ptr<TPlayer> FPlayer;
     view::TWaveRenderer Renderer;

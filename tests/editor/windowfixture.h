@@ -3,9 +3,9 @@
 // a real document, the driven sound device, the settings in a private store and the work files
 // in a private folder.
 
-#include "editor/main.h"
+#include "editor/mainwindow.h"
 #include "editor/windowdialogs.h"
-#include "engine/largefile.h"
+#include "engine/samplestore.h"
 #include "playback/drivendevice.h"
 #include "support/recordingdialogs.h"
 #include "support/tempdir.h"
@@ -121,8 +121,8 @@ protected:
         return settings.value(key);
     }
     void MakeForm(const QStringList& arguments = {}) {
-        TMainForm::TServices services{Main, Boxes, Window, Devices};
-        Form = std::make_unique<TMainForm>(services, arguments);
+        TMainWindow::TServices services{Main, Boxes, Window, Devices};
+        Form = std::make_unique<TMainWindow>(services, arguments);
         Form->show();
         QApplication::processEvents();
     }
@@ -173,7 +173,7 @@ protected:
             if (!f.empty() && f[0] == '~') files.push_back(f);
         return files;
     }
-    std::unique_ptr<TMainForm> Form;
+    std::unique_ptr<TMainWindow> Form;
 };
 
 } // namespace orvella::test

@@ -1,0 +1,689 @@
+// The main window as a user drives it: a real document loaded from a WAV file, the commands of
+// the action list, the selection panel, the driven sound device, the close question answered by
+// the test, and the settings in a private store.
+#include "editor/amplifydialog.h"
+#include "editor/mainwindow.h"
+#include "editor/normalizedialog.h"
+#include "editor/selectionpanel.h"
+#include "editor/silencedialog.h"
+#include "editor/velcorabinding.h"
+#include "playback/levelmeter.h"
+#include "playback/soundoutput.h"
+#include "playback/volumebar.h"
+#include "view/framescrollbar.h"
+#include "view/waveview.h"
+#include "windowfixture.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QSpinBox>
+#include <QToolBar>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+
+namespace orvella::test {
+namespace {
+
+class MainFormTest : public WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        // The dialogs of these commands are spin dialogs: the value each showed is recorded, and
+        // Typed, when set, is what the user types before pressing a button.
+        Window.OnExecute = [this](QDialog& dialog) {
+            auto& spin = static_cast<TSpinDialog&>(dialog);
+            Shown.push_back({dialog.windowTitle(), spin.Value()});
+            if (Typed) spin.SetValue(*Typed);
+        };
+    }
+
+    void Select(uint32_t start, uint32_t stop) { Form->View->SetSelection(start, stop, true); }
+
+    struct TShown {
+        QString Caption;
+        int Value; // the value the dialog showed
+    };
+    std::vector<TShown> Shown;
+    std::optional<int> Typed;
+};
+
+// --- start-up ---
+
+TEST_F(MainFormTest, StartsEmptyWithTheDesignedWindow) {
+    MakeForm();
+    EXPECT_EQ(Form->windowTitle(), QStringLiteral("Orvella"));
+    Form->AppendVersion(QStringLiteral("1.2.3.4"));
+    EXPECT_EQ(Form->windowTitle(), QStringLiteral("Orvella 1.2.3.4"));
+    EXPECT_FALSE(Form->Document->Ready.load());
+    EXPECT_FALSE(Form->Scroll->isEnabled());
+    EXPECT_EQ(Form->Scroll->PageSize(), 1u);
+    EXPECT_FALSE(Form->ProgressBar->isVisible());
+    EXPECT_TRUE(Form->ProgressTimer.isActive());
+    EXPECT_EQ(Form->ProgressTimer.interval(), 50);
+    EXPECT_FALSE(Form->VizTimer.isActive());
+    EXPECT_EQ(Form->VizTimer.interval(), 10);
+    EXPECT_EQ(Form->timedisplay->text(), QStringLiteral("00:00:00"));
+    EXPECT_EQ(Form->timedisplay->font().pixelSize(), 32);
+    EXPECT_TRUE(Form->timedisplay->font().bold());
+    EXPECT_EQ(Form->VUMeter1->size(), QSize(283, 21));
+    EXPECT_EQ(Form->VUMeter1->backcolor(), 0);
+    EXPECT_EQ(Form->VUMeter1->forecolor(), 5555555);
+    EXPECT_EQ(Form->VolumeBar->value(), -8000);
+    EXPECT_EQ(Form->Panel2->height(), 155);
+    EXPECT_TRUE(Form->Actions.Milliseconds->isChecked());
+    EXPECT_EQ(Form->Selection->StartText(), QStringLiteral(" 00:00.000"));
+    EXPECT_FALSE(Form->Actions.Undo->isEnabled());
+    EXPECT_FALSE(Form->Actions.Redo->isEnabled());
+    EXPECT_FALSE(Form->Actions.Stop->isEnabled());
+    EXPECT_TRUE(Form->Actions.Play->isEnabled());
+    EXPECT_TRUE(Form->Actions.Save->isEnabled());
+    EXPECT_GE(Form->width(), TMainWindow::DesignClientWidth);
+    EXPECT_GE(Form->minimumWidth(), 510);
+    EXPECT_GE(Form->minimumHeight(), 320);
+}
+
+TEST_F(MainFormTest, MenusHoldEveryCaptionAndShortcut) {
+    MakeForm();
+    const struct {
+        QAction* Action;
+        const char* Caption;
+        const char* Shortcut;
+    } rows[] = {
+        {Form->Actions.Open, "&Open", "Ctrl+O"},
+        {Form->Actions.Save, "&Save", "Ctrl+S"},
+        {Form->Actions.SaveAs, "S&ave As...", ""},
+        {Form->Actions.SaveSelectedAs, "Sa&ve Selected As...          ", ""},
+        {Form->Actions.Exit, "E&xit", "Alt+F4"},
+        {Form->Actions.ZoomIn, "&Zoom In                  ", ""},
+        {Form->Actions.Undo, "&Undo", "Ctrl+Z"},
+        {Form->Actions.Redo, "&Redo", "Ctrl+Shift+Z"},
+        {Form->Actions.Cut, "&Cut", "Ctrl+X"},
+        {Form->Actions.Copy, "C&opy", "Ctrl+C"},
+        {Form->Actions.Paste, "&Paste", "Ctrl+V"},
+        {Form->Actions.Delete, "&Delete", "Del"},
+        {Form->Actions.SelectAll, "&Select All", "Ctrl+A"},
+        {Form->Actions.DeselectAll, "D&eselect All                   ", ""},
+        {Form->Actions.Play, "&Play", "Ctrl+P"},
+        {Form->Actions.Stop, "&Stop", "Ctrl+T"},
+        {Form->Actions.AmplifyDecrease, "A&mplify (Decrease)", ""},
+        {Form->Actions.AmplifyIncrease, "Amp&lify (Increase)", ""},
+        {Form->Actions.Contents, "&Contents", "F1"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Caption);
+        EXPECT_EQ(row.Action->text(), QString::fromLatin1(row.Caption));
+        EXPECT_EQ(row.Action->shortcut().toString(), QString::fromLatin1(row.Shortcut));
+    }
+    QStringList menus;
+    for (QAction* menu : Form->menuBar()->actions())
+        menus << menu->text();
+    EXPECT_EQ(menus, (QStringList{"&File", "&View", "&Edit", "&Operations", "&Tools", "&Help"}));
+
+    // New and Convert are in the list only; every toolbar button has an icon and a hint.
+    const auto toolbar = Form->findChild<QToolBar*>();
+    ASSERT_NE(toolbar, nullptr);
+    EXPECT_FALSE(toolbar->isMovable());
+    for (QAction* action : toolbar->actions()) {
+        if (action->isSeparator()) continue;
+        SCOPED_TRACE(action->text().toStdString());
+        EXPECT_FALSE(action->icon().isNull());
+        EXPECT_FALSE(action->icon().pixmap(24).isNull());
+        EXPECT_FALSE(action->toolTip().isEmpty());
+    }
+    for (QAction* hidden : {Form->Actions.New, Form->Actions.Convert}) {
+        EXPECT_TRUE(hidden->shortcut().isEmpty());
+        EXPECT_FALSE(toolbar->actions().contains(hidden));
+        for (QMenu* menu : Form->menuBar()->findChildren<QMenu*>())
+            EXPECT_FALSE(menu->actions().contains(hidden));
+    }
+    EXPECT_EQ(Form->Actions.New->toolTip(), QStringLiteral("Create new file"));
+    QStringList context;
+    for (QAction* action : Form->ViewMenu->actions())
+        context << (action->isSeparator() ? QStringLiteral("-") : action->text().trimmed());
+    EXPECT_EQ(context,
+              (QStringList{"&Cut", "C&opy", "&Paste", "&Delete", "-", "Sa&ve Selected As..."}));
+}
+
+TEST_F(MainFormTest, OneArgumentOpensTheFileTwoOpenNothing) {
+    const std::string path = Source("one.wav", Ramp(1000));
+    MakeForm({QString::fromStdString(path), QString::fromStdString(path)});
+    WaitIdle();
+    EXPECT_FALSE(Form->Document->Ready.load());
+    EXPECT_EQ(Form->windowTitle(), QStringLiteral("Orvella"));
+    Form.reset();
+
+    MakeForm({QString::fromStdString(path)});
+    EXPECT_EQ(Form->windowTitle(), QStringLiteral("one.wav - Orvella"));
+    Form->AppendVersion(QStringLiteral("0.1.0.0"));
+    EXPECT_EQ(Form->windowTitle(), QStringLiteral("one.wav - Orvella 0.1.0.0"));
+    EXPECT_EQ(Form->StatusPanels[0]->text(), QStringLiteral("File: one.wav"));
+    WaitIdle();
+    ASSERT_TRUE(Form->Document->Ready.load());
+    EXPECT_EQ(Form->Document->Frames.load(), 1000u);
+    EXPECT_EQ(Form->View->ViewSpan, 1000u);
+    EXPECT_EQ(Form->Scroll->Maximum(), 1000u);
+    EXPECT_EQ(Values(), Ramp(1000));
+    EXPECT_TRUE(Form->StatusPanels[2]->text().startsWith(QStringLiteral("Maximum Amplitude: ")));
+    EXPECT_TRUE(Form->StatusPanels[2]->text().endsWith(QStringLiteral(" dB")));
+    EXPECT_FALSE(Form->ProgressBar->isVisible());
+}
+
+TEST_F(MainFormTest, WindowPlacementFollowsTheStoredSettings) {
+    const struct {
+        int PosX, PosY, Width, Height;
+        bool Placed; // at (PosX, PosY), else centred
+        bool Sized;  // Width x Height, else the design size
+    } cases[] = {
+        {-1, 100, -1, -1, true, false},
+        {40, 60, 900, 600, true, true},
+        {40, 60, 800, -1, true, false},
+        {-1, -1, -1, -1, false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << c.PosX << "/" << c.PosY << " " << c.Width << "x" << c.Height);
+        SetSetting("Settings/posx", c.PosX);
+        SetSetting("Settings/posy", c.PosY);
+        SetSetting("Settings/width", c.Width);
+        SetSetting("Settings/height", c.Height);
+        MakeForm();
+        if (c.Placed) {
+            EXPECT_EQ(Form->pos(), QPoint(c.PosX, c.PosY));
+        }
+        if (c.Sized) {
+            EXPECT_EQ(Form->size(), QSize(c.Width, c.Height));
+        } else {
+            EXPECT_EQ(Form->height(),
+                      TMainWindow::DesignClientHeight + Form->menuBar()->sizeHint().height());
+        }
+        if (!c.Placed) {
+            const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+            EXPECT_LE(std::abs(Form->geometry().center().x() - screen.center().x()), 1);
+        }
+        Form.reset();
+    }
+}
+
+TEST_F(MainFormTest, ClosingStoresPlacementAndScaleFormat) {
+    SetSetting("Settings/posx", 30);
+    SetSetting("Settings/posy", 40);
+    MakeForm();
+    Form->SamplesExecute();
+    Form->move(70, 80);
+    Form->resize(900, 640);
+    EXPECT_TRUE(Form->close());
+    EXPECT_EQ(Setting("Settings/posx").toInt(), 70);
+    EXPECT_EQ(Setting("Settings/posy").toInt(), 80);
+    EXPECT_EQ(Setting("Settings/width").toInt(), 900);
+    EXPECT_EQ(Setting("Settings/height").toInt(), 640);
+    EXPECT_EQ(Setting("Settings/selectiontype").toInt(), 1);
+    EXPECT_EQ(Setting("Settings/wavecolor").toInt(), 11268124);
+    EXPECT_EQ(Setting("Settings/scalecolor").toInt(), 14474460);
+}
+
+TEST_F(MainFormTest, ScrollBarIsDisabledWhenTheDocumentIsBarelyLongerThanAPage) {
+    for (const auto& [frames, enabled] : {std::pair{150, false}, std::pair{201, true}}) {
+        SCOPED_TRACE(frames);
+        Load(Ramp(frames));
+        Form->Scroll->SetPageSize(100);
+        Form->ProgressTimerTimer();
+        EXPECT_EQ(Form->Scroll->isEnabled(), enabled);
+        Form.reset();
+    }
+}
+
+// --- selection panel and scale format ---
+
+TEST_F(MainFormTest, SelectAllAndTheSelectedBoxInBothFormats) {
+    Load(Ramp(1000));
+    Form->SelectAllExecute();
+    EXPECT_EQ(Form->Selection->StartText(), QStringLiteral(" 00:00.000"));
+    EXPECT_EQ(Form->Selection->StopText(), QStringLiteral(" 00:00.125"));
+    EXPECT_TRUE(Form->Selection->sel->isChecked());
+    EXPECT_TRUE(Form->View->Selected);
+    EXPECT_EQ(Form->View->SelStart, 0u);
+    EXPECT_EQ(Form->View->SelStop, 1000u);
+
+    Form->DeselectAllExecute();
+    EXPECT_FALSE(Form->View->Selected);
+    EXPECT_FALSE(Form->Selection->sel->isChecked());
+
+    // Typed times, applied by the user's click on the box.
+    Form->Selection->SetStartText(QStringLiteral("00:00.025"));
+    Form->Selection->SetStopText(QStringLiteral("00:00.050"));
+    Form->Selection->sel->click();
+    EXPECT_TRUE(Form->View->Selected);
+    EXPECT_EQ(Form->View->SelStart, 200u);
+    EXPECT_EQ(Form->View->SelStop, 400u);
+
+    Form->SamplesExecute();
+    EXPECT_EQ(Form->Selection->StartText(), QStringLiteral("            200"));
+    EXPECT_EQ(Form->Selection->StopText(), QStringLiteral("            400"));
+    Form->Selection->SetStopText(QStringLiteral("601"));
+    Form->Selection->sel->click(); // unticks: the selection is cleared
+    Form->Selection->sel->click();
+    EXPECT_EQ(Form->View->SelStop, 601u);
+    Form->SelectAllExecute();
+    EXPECT_EQ(Form->Selection->StopText(), QStringLiteral("           1000"));
+    EXPECT_EQ(Form->View->SelStop, 1000u);
+    EXPECT_TRUE(Boxes.Texts().empty());
+}
+
+TEST_F(MainFormTest, ANonNumericEditFailsTheClickAndChangesNothing) {
+    Load(Ramp(8000));
+    Select(100, 200);
+    Form->SamplesExecute();
+    Form->Selection->selstop->setText(QString());
+    Form->Selection->sel->click();
+    ASSERT_EQ(Boxes.Errors().size(), 1u);
+    EXPECT_EQ(Boxes.Errors()[0], "'               ' is not a valid integer value");
+    EXPECT_TRUE(Form->View->Selected);
+    EXPECT_EQ(Form->View->SelStart, 100u);
+    EXPECT_EQ(Form->View->SelStop, 200u);
+    EXPECT_TRUE(Form->Selection->sel->isChecked());
+}
+
+TEST_F(MainFormTest, PickButtonsWriteTheCursorWithoutSelecting) {
+    Load(Ramp(8000));
+    Form->View->SetCursor(4000);
+    EXPECT_EQ(Form->timedisplay->text(), QStringLiteral("00:00.500"));
+    EXPECT_EQ(Form->StatusPanels[1]->text(), QStringLiteral("Cursor Position: 00:00.500"));
+    Form->PickStartClick();
+    EXPECT_EQ(Form->Selection->StartText(), QStringLiteral(" 00:00.500"));
+    Form->SamplesExecute();
+    EXPECT_EQ(Form->StatusPanels[1]->text(), QStringLiteral("Cursor Position: 4000"));
+    Form->View->SetCursor(6000);
+    EXPECT_EQ(Form->StatusPanels[1]->text(), QStringLiteral("Cursor Position: 6000"));
+    EXPECT_EQ(Form->timedisplay->text(), QStringLiteral("00:00.750"));
+    Form->PickStopClick();
+    EXPECT_EQ(Form->Selection->StopText(), QStringLiteral("           6000"));
+    EXPECT_FALSE(Form->View->Selected);
+}
+
+TEST_F(MainFormTest, ScaleSwitchWithoutADocumentShowsZeroTimes) {
+    MakeForm();
+    Form->SamplesExecute();
+    EXPECT_TRUE(Form->Actions.Samples->isChecked());
+    EXPECT_FALSE(Form->Actions.Milliseconds->isChecked());
+    EXPECT_FALSE(Form->View->MsScale);
+    EXPECT_EQ(Form->Selection->StartText(), QStringLiteral("              0"));
+    Form->MillisecondsExecute();
+    EXPECT_TRUE(Form->View->MsScale);
+    EXPECT_EQ(Form->Selection->StartText(), QStringLiteral(" 00:00.000"));
+    EXPECT_EQ(Form->Selection->StopText(), QStringLiteral(" 00:00.000"));
+    EXPECT_EQ(Form->StatusPanels[1]->text(), QStringLiteral("Cursor Position: 00:00.000"));
+}
+
+// --- editing ---
+
+TEST_F(MainFormTest, CutAdjustsTheViewAtOnceAndUndoRedoFollowTheHistory) {
+    Load(Ramp(1000));
+    Select(100, 300);
+    Form->Selection->sel->setChecked(true); // as a selection by the mouse leaves it
+    const uint32_t page = Form->Scroll->PageSize();
+    Form->CutExecute();
+    EXPECT_FALSE(Form->View->Selected);
+    EXPECT_FALSE(Form->Selection->sel->isChecked()) << "the box follows the view";
+    EXPECT_EQ(Form->View->CursorPos, 100u);
+    EXPECT_EQ(Form->Scroll->PageSize(), page - 200);
+    EXPECT_EQ(Form->View->ViewSpan, 800u);
+    WaitIdle();
+    std::vector<int16_t> expected = Ramp(1000);
+    expected.erase(expected.begin() + 100, expected.begin() + 300);
+    EXPECT_EQ(Values(), expected);
+    EXPECT_TRUE(Form->Actions.Undo->isEnabled());
+    EXPECT_FALSE(Form->Actions.Redo->isEnabled());
+
+    Form->UndoExecute();
+    WaitIdle();
+    EXPECT_EQ(Values(), Ramp(1000));
+    EXPECT_FALSE(Form->Actions.Undo->isEnabled());
+    EXPECT_TRUE(Form->Actions.Redo->isEnabled());
+    Form->RedoExecute();
+    WaitIdle();
+    EXPECT_EQ(Values(), expected);
+}
+
+TEST_F(MainFormTest, DeleteOfAReversedTypedSelectionShrinksByItsLength) {
+    Load(Ramp(1000));
+    Form->SamplesExecute();
+    Form->Selection->SetStartText(QStringLiteral("600"));
+    Form->Selection->SetStopText(QStringLiteral("400"));
+    Form->Selection->sel->click();
+    ASSERT_TRUE(Form->View->Selected);
+    const uint32_t page = Form->Scroll->PageSize();
+    Form->DeleteExecute();
+    EXPECT_EQ(Form->Scroll->PageSize(), page - 200);
+    EXPECT_EQ(Form->View->ViewSpan, 800u);
+    EXPECT_EQ(Form->View->CursorPos, 400u);
+    WaitIdle();
+    EXPECT_EQ(Form->Document->Frames.load(), 800u);
+    EXPECT_EQ(Form->View->ViewEnd, 800u);
+}
+
+TEST_F(MainFormTest, CopyThenPasteAtTheCursorThroughTheDesktopClipboard) {
+    Load(Ramp(1000));
+    Select(100, 200);
+    Form->CopyExecute();
+    WaitIdle();
+    QApplication::processEvents();
+    EXPECT_TRUE(Form->Actions.Paste->isEnabled());
+    Form->View->SetCursor(0);
+    Form->PasteExecute();
+    WaitIdle();
+    std::vector<int16_t> expected = Ramp(1000);
+    expected.insert(expected.begin(), expected.begin() + 100, expected.begin() + 200);
+    EXPECT_EQ(Values(), expected);
+}
+
+TEST_F(MainFormTest, SelectionCommandsNeedASelectionReadyCommandsADocument) {
+    MakeForm();
+    for (auto command :
+         {&TMainWindow::CutExecute, &TMainWindow::CopyExecute, &TMainWindow::DeleteExecute,
+          &TMainWindow::FadeInExecute, &TMainWindow::FadeOutExecute,
+          &TMainWindow::InsertSilenceExecute, &TMainWindow::NormalizationExecute,
+          &TMainWindow::AmplifyIncreaseExecute, &TMainWindow::AmplifyDecreaseExecute,
+          &TMainWindow::ReverseExecute, &TMainWindow::InvertExecute, &TMainWindow::SelectAllExecute,
+          &TMainWindow::PasteExecute, &TMainWindow::PauseExecute, &TMainWindow::StopExecute,
+          &TMainWindow::ZoomInExecute, &TMainWindow::UndoExecute}) {
+        (Form.get()->*command)();
+        EXPECT_FALSE(Form->Document->IsBusy());
+    }
+    EXPECT_TRUE(Shown.empty());
+    EXPECT_TRUE(Boxes.Texts().empty());
+
+    Form.reset();
+    Load(Ramp(1000));
+    Form->CutExecute(); // nothing selected
+    Form->FadeInExecute();
+    EXPECT_FALSE(Form->Document->IsBusy());
+    EXPECT_EQ(Values(), Ramp(1000));
+}
+
+// --- effects and their dialogs ---
+
+TEST_F(MainFormTest, AmplifyDialogsStartFromTheirPresetsNormalizeRemembers) {
+    Load(std::vector<int16_t>(1000, 1000));
+    Typed = 150;
+    Form->AmplifyIncreaseExecute();
+    WaitIdle();
+    EXPECT_EQ(Values(), std::vector<int16_t>(1000, 1500));
+    Typed.reset();
+    Form->AmplifyIncreaseExecute();
+    WaitIdle();
+    Form->AmplifyDecreaseExecute();
+    WaitIdle();
+    ASSERT_EQ(Shown.size(), 3u);
+    EXPECT_EQ(Shown[0].Caption, QStringLiteral("Amplify"));
+    EXPECT_EQ(Shown[0].Value, 101);
+    EXPECT_EQ(Shown[1].Value, 101); // not the 150 typed before
+    EXPECT_EQ(Shown[2].Value, 10);
+    EXPECT_EQ(Values(), std::vector<int16_t>(1000, 151)); // 1500 * 101 % = 1515, * 10 % = 151
+    EXPECT_EQ(Form->Forms.AmplifyForm->SpinEdit()->minimum(), 1);
+    EXPECT_EQ(Form->Forms.AmplifyForm->SpinEdit()->maximum(), 200);
+
+    Shown.clear();
+    Typed = 50;
+    Form->NormalizationExecute();
+    WaitIdle();
+    Typed.reset();
+    Window.Accept = false;
+    Form->NormalizationExecute();
+    ASSERT_EQ(Shown.size(), 2u);
+    EXPECT_EQ(Shown[0].Caption, QStringLiteral("Normalization Settings"));
+    EXPECT_EQ(Shown[0].Value, 95);
+    EXPECT_EQ(Shown[1].Value, 50);
+    EXPECT_FALSE(Form->Document->IsBusy());                 // cancelled: nothing started
+    EXPECT_EQ(Values(), std::vector<int16_t>(1000, 16384)); // 50 % of full scale
+}
+
+TEST_F(MainFormTest, InsertSilenceConvertsMillisecondsAtTheCursor) {
+    Load(Ramp(1000)); // 8000 Hz
+    Form->View->SetCursor(10);
+    Typed = 25; // 200 frames
+    Form->InsertSilenceExecute();
+    WaitIdle();
+    ASSERT_EQ(Shown.size(), 1u);
+    EXPECT_EQ(Shown[0].Caption, QStringLiteral("Silence Duration"));
+    EXPECT_EQ(Shown[0].Value, 500);
+    std::vector<int16_t> expected = Ramp(1000);
+    expected.insert(expected.begin() + 10, 200, 0);
+    EXPECT_EQ(Values(), expected);
+    EXPECT_EQ(Form->Forms.SilenceForm->SpinEdit()->minimum(), 0); // no negative lengths
+}
+
+TEST_F(MainFormTest, FadeClearsTheSelectionReverseAndInvertRewriteTheWhole) {
+    Load(std::vector<int16_t>{1000, 1000, 1000, 1000, -5, 7});
+    Select(0, 4);
+    Form->Selection->sel->setChecked(true);
+    Form->FadeInExecute();
+    EXPECT_FALSE(Form->View->Selected);
+    EXPECT_FALSE(Form->Selection->sel->isChecked());
+    WaitIdle();
+    EXPECT_EQ(Values()[0], 0);
+    EXPECT_LT(Values()[1], 1000);
+    Form->ReverseExecute();
+    WaitIdle();
+    EXPECT_EQ(Values()[0], 7);
+    EXPECT_EQ(Values()[1], -5);
+    Form->InvertExecute();
+    WaitIdle();
+    EXPECT_EQ(Values()[0], -7);
+    EXPECT_EQ(Values()[1], 5);
+}
+
+TEST_F(MainFormTest, ARefusedCommandChangesNothingVisible) {
+    Load(Ramp(30000));
+    const std::vector<int16_t> before = Values();
+    Form->ReverseExecute(); // a body runs until its finish is handled
+    ASSERT_TRUE(Form->Document->IsBusy());
+    Select(100, 300);
+    Form->View->SetCursor(50);
+    const uint32_t page = Form->Scroll->PageSize();
+    const uint32_t span = Form->View->ViewSpan;
+    Form->CutExecute();
+    Form->DeleteExecute();
+    Form->FadeOutExecute();
+    EXPECT_TRUE(Form->View->Selected);
+    EXPECT_EQ(Form->View->CursorPos, 50u);
+    EXPECT_EQ(Form->Scroll->PageSize(), page);
+    EXPECT_EQ(Form->View->ViewSpan, span);
+    WaitIdle();
+    std::vector<int16_t> reversed = before;
+    std::reverse(reversed.begin(), reversed.end());
+    EXPECT_EQ(Values(), reversed);
+    // The one change in the history is the reverse.
+    Form->UndoExecute();
+    WaitIdle();
+    EXPECT_EQ(Values(), before);
+    EXPECT_FALSE(Form->Actions.Undo->isEnabled());
+    EXPECT_TRUE(Boxes.Texts().empty());
+}
+
+TEST_F(MainFormTest, ConvertMakesTheDocument22050HzMonoThroughTheBoundLibrary) {
+    ASSERT_EQ(BindVelcora(VELCORA_LIBRARY), "");
+    Load(std::vector<int16_t>(16000, 3000), 2, 8000); // one second of stereo
+    Form->ConvertExecute();
+    WaitIdle();
+    EXPECT_EQ(Form->Document->SampleRate.load(), 22050u);
+    EXPECT_EQ(Form->Document->Channels.load(), 1u);
+    EXPECT_NEAR(double(Form->Document->Frames.load()), 22050.0, 100.0);
+    EXPECT_TRUE(Form->Actions.Undo->isEnabled());
+    EXPECT_TRUE(Boxes.Texts().empty());
+}
+
+// --- playback ---
+
+TEST_F(MainFormTest, PlayAndStopDriveActionsTimerMeterAndVolume) {
+    Load(Ramp(8000));
+    Form->PlayExecute();
+    ASSERT_TRUE(Form->View->Player().Playing());
+    EXPECT_FALSE(Form->Actions.Play->isEnabled());
+    EXPECT_TRUE(Form->Actions.Stop->isEnabled());
+    EXPECT_TRUE(Form->VizTimer.isActive());
+    EXPECT_TRUE(Form->Playing);
+    // The bar's -8000 reaches the buffer of this playback.
+    ASSERT_NE(Form->View->Player().Buffer(), nullptr);
+    EXPECT_EQ(Form->View->Player().Buffer()->GetVolume(), -242);
+    Form->VolumeBar->setValue(-10000);
+    EXPECT_EQ(Form->View->Player().Buffer()->GetVolume(), 0);
+
+    Form->StopExecute();
+    EXPECT_FALSE(Form->VizTimer.isActive());
+    EXPECT_TRUE(Form->Actions.Play->isEnabled());
+    EXPECT_FALSE(Form->Actions.Stop->isEnabled());
+    EXPECT_FALSE(Form->View->Player().Playing());
+    EXPECT_EQ(Form->VUMeter1->Levels()[0], 0);
+}
+
+TEST_F(MainFormTest, TheEndOfTheRangeStopsThroughThePlayStatus) {
+    Load(Ramp(800));
+    Form->PlayExecute();
+    ASSERT_TRUE(Form->VizTimer.isActive());
+    QElapsedTimer clock;
+    clock.start();
+    while (Form->View->Player().Playing() && clock.elapsed() < 10000) {
+        Device->Advance(250);
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    QApplication::processEvents();
+    EXPECT_FALSE(Form->Playing);
+    EXPECT_FALSE(Form->VizTimer.isActive());
+    EXPECT_TRUE(Form->Actions.Play->isEnabled());
+    EXPECT_FALSE(Form->Actions.Stop->isEnabled());
+}
+
+TEST_F(MainFormTest, WithoutASoundDevicePlayOnlyShowsTheError) {
+    Devices = []() -> std::shared_ptr<TSoundDevice> {
+        throw ESoundOutputError(
+            DSERR_NODRIVER,
+            "DirectSound call failed: 88780078\r\nNo sound driver is available for use.");
+    };
+    Load(Ramp(1000));
+    Form->PlayExecute();
+    ASSERT_EQ(Boxes.Errors().size(), 1u);
+    EXPECT_NE(Boxes.Errors()[0].find("DirectSound call failed"), std::string::npos);
+    EXPECT_TRUE(Form->Actions.Play->isEnabled());
+    EXPECT_FALSE(Form->Actions.Stop->isEnabled());
+    EXPECT_FALSE(Form->VizTimer.isActive());
+    Form->ReverseExecute();
+    WaitIdle();
+    EXPECT_EQ(Values()[0], 999);
+}
+
+// --- closing ---
+
+TEST_F(MainFormTest, CloseQuestionAnswers) {
+    Load(Ramp(1000));
+    Form->InvertExecute();
+    WaitIdle();
+    ASSERT_TRUE(Form->Document->Modified.load());
+
+    Window.Answers = {QMessageBox::Cancel};
+    EXPECT_FALSE(Form->close());
+    EXPECT_TRUE(Form->isVisible());
+    EXPECT_TRUE(Form->Document->Ready.load());
+
+    Form->Document->Progress = 40; // as while a body reports progress
+    EXPECT_FALSE(Form->close());
+    EXPECT_EQ(Window.Questions.back(), QStringLiteral("Please wait. Operation in progress..."));
+    Form->Document->Progress = 0;
+
+    Window.Answers = {QMessageBox::No};
+    EXPECT_TRUE(Form->close());
+    EXPECT_EQ(Window.Questions.back(), QStringLiteral("Would you like to save changes?"));
+    EXPECT_TRUE(Work.Files().empty()); // the work files went with the document
+}
+
+TEST_F(MainFormTest, CloseQuestionYesSavesThenCloses) {
+    Load(Ramp(1000));
+    Form->InvertExecute();
+    WaitIdle();
+    const std::string target = Sources.File("saved.wav");
+    Form->Document->FileName = target;
+    Window.Answers = {QMessageBox::Yes};
+    EXPECT_TRUE(Form->close());
+    EXPECT_TRUE(Form->Document->Saved.load());
+    EXPECT_EQ(std::filesystem::file_size(target), 44u + 2000u);
+}
+
+// A Yes whose save starts nothing, or whose body fails, keeps the window and the changes.
+TEST_F(MainFormTest, CloseQuestionYesWithAFailedSaveKeepsTheWindowOpen) {
+    for (const std::string name : {"/untitled.wma", "/no/such/folder/saved.wav"}) {
+        SCOPED_TRACE(name);
+        Load(Ramp(1000));
+        Form->InvertExecute();
+        WaitIdle();
+        Form->Document->FileName = name[1] == 'n' ? name : Sources.Path() + name;
+        Window.Answers = {QMessageBox::Yes};
+        EXPECT_FALSE(Form->close());
+        EXPECT_TRUE(Form->isVisible());
+        EXPECT_TRUE(Form->Document->Ready.load());
+        EXPECT_TRUE(Form->Document->Modified.load());
+        EXPECT_FALSE(Form->Document->IsBusy());
+        Form.reset();
+    }
+    EXPECT_EQ(Boxes.Errors().size(), 1u); // the failed body's message
+}
+
+// --- accessibility ---
+
+QString AccessibleName(QObject* object) {
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(object);
+    return face ? face->text(QAccessible::Name) : QString();
+}
+
+TEST_F(MainFormTest, EveryFocusableControlHasAnAccessibleName) {
+    Load(Ramp(1000));
+    int visited = 0;
+    QWidget* widget = Form.get();
+    do {
+        if (widget->isVisible() && widget->focusPolicy() != Qt::NoFocus) {
+            ++visited;
+            EXPECT_FALSE(AccessibleName(widget).trimmed().isEmpty())
+                << widget->metaObject()->className() << " " << widget->objectName().toStdString();
+        }
+        widget = widget->nextInFocusChain();
+    } while (widget != Form.get() && visited < 500);
+    EXPECT_GE(visited, 8);
+    EXPECT_EQ(AccessibleName(Form->Selection->selstart), QStringLiteral("Begin:"));
+    EXPECT_EQ(AccessibleName(Form->Selection->selstop), QStringLiteral("End:"));
+    EXPECT_EQ(AccessibleName(Form->View), QStringLiteral("Waveform"));
+    EXPECT_FALSE(AccessibleName(Form->timedisplay).isEmpty());
+    for (QLabel* panel : Form->StatusPanels) {
+        EXPECT_FALSE(AccessibleName(panel).isEmpty());
+        EXPECT_FALSE(panel->text().isEmpty());
+    }
+    for (QAction* action : Form->Actions.All())
+        EXPECT_FALSE(action->text().trimmed().isEmpty());
+    // The menus of the bar and their submenus.
+    std::vector<QMenu*> menus;
+    for (QAction* entry : Form->menuBar()->actions())
+        menus.push_back(entry->menu());
+    for (size_t i = 0; i < menus.size(); ++i)
+        for (QAction* entry : menus[i]->actions())
+            if (entry->menu()) menus.push_back(entry->menu());
+    EXPECT_EQ(menus.size(), 8u); // with File's Recent Files
+    for (QMenu* menu : menus)
+        EXPECT_FALSE(AccessibleName(menu).isEmpty()) << menu->title().toStdString();
+    for (QDialog* dialog : std::initializer_list<QDialog*>{
+             Form->Forms.SilenceForm, Form->Forms.NormalizeForm, Form->Forms.AmplifyForm})
+        for (QWidget* child : dialog->findChildren<QWidget*>())
+            if (child->focusPolicy() != Qt::NoFocus) {
+                EXPECT_FALSE(AccessibleName(child).trimmed().isEmpty())
+                    << dialog->windowTitle().toStdString() << " "
+                    << child->metaObject()->className();
+            }
+}
+
+} // namespace
+} // namespace orvella::test
