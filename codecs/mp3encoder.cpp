@@ -54,7 +54,7 @@ MPEG_mode ModeOf(int32_t mode) {
 }
 
 // Transfers the record to the encoder's settings; false when a value is out of its range.
-bool Configure(lame_global_flags* gf, const BE_CONFIG& c) {
+bool Configure(lame_global_flags* gf, const TEncoderRecord& c) {
     bool ok = true;
     auto set = [&ok](int result) { ok = ok && result >= 0; };
     const bool mono = c.nMode == BE_MP3_MODE_MONO;
@@ -107,22 +107,22 @@ bool Configure(lame_global_flags* gf, const BE_CONFIG& c) {
 
 } // namespace
 
-uint32_t beInitStream(const BE_CONFIG* config, uint32_t* samples, uint32_t* bufferSize,
-                      HBE_STREAM* stream) {
+uint32_t OpenEncoderStream(const TEncoderRecord* config, uint32_t* samples, uint32_t* bufferSize,
+                           TEncoderHandle* stream) {
     if (samples) *samples = 0;
     if (bufferSize) *bufferSize = 0;
     if (stream) *stream = nullptr;
     if (config == nullptr || samples == nullptr || bufferSize == nullptr || stream == nullptr)
-        return BE_ERR_INVALID_FORMAT_PARAMETERS;
-    if (config->dwConfig != BE_CONFIG_LAME || config->dwStructVersion < 1)
-        return BE_ERR_INVALID_FORMAT;
-    if (config->dwSampleRate == 0) return BE_ERR_INVALID_FORMAT_PARAMETERS;
+        return EncoderErrorInvalidParameters;
+    if (config->dwConfig != EncoderRecordLame || config->dwStructVersion < 1)
+        return EncoderErrorInvalidFormat;
+    if (config->dwSampleRate == 0) return EncoderErrorInvalidParameters;
 
     auto s = std::make_unique<TLameStream>();
     s->Flags = lame_init();
-    if (s->Flags == nullptr) return BE_ERR_NO_MORE_HANDLES;
+    if (s->Flags == nullptr) return EncoderErrorNoMoreHandles;
     if (!Configure(s->Flags, *config) || lame_init_params(s->Flags) < 0)
-        return BE_ERR_INVALID_FORMAT_PARAMETERS;
+        return EncoderErrorInvalidParameters;
 
     s->Channels = lame_get_num_channels(s->Flags);
     s->WriteTag = config->bWriteVBRHeader != 0;
@@ -132,15 +132,15 @@ uint32_t beInitStream(const BE_CONFIG* config, uint32_t* samples, uint32_t* buff
     *samples = frameSize * uint32_t(s->Channels);
     *bufferSize = s->BufferSize;
     *stream = s.release();
-    return BE_ERR_SUCCESSFUL;
+    return EncoderOk;
 }
 
-uint32_t beEncodeChunk(HBE_STREAM stream, uint32_t nSamples, const int16_t* samples,
-                       uint8_t* output, uint32_t* outputBytes) {
+uint32_t EncodeChunk(TEncoderHandle stream, uint32_t nSamples, const int16_t* samples,
+                     uint8_t* output, uint32_t* outputBytes) {
     if (outputBytes) *outputBytes = 0;
-    if (stream == nullptr || stream->Flags == nullptr) return BE_ERR_INVALID_HANDLE;
+    if (stream == nullptr || stream->Flags == nullptr) return EncoderErrorInvalidHandle;
     if (output == nullptr || outputBytes == nullptr || (samples == nullptr && nSamples > 0))
-        return BE_ERR_INVALID_FORMAT_PARAMETERS;
+        return EncoderErrorInvalidParameters;
     const int frames = int(nSamples / uint32_t(stream->Channels));
     int result;
     if (stream->Channels == 1)
@@ -149,41 +149,41 @@ uint32_t beEncodeChunk(HBE_STREAM stream, uint32_t nSamples, const int16_t* samp
     else
         result = lame_encode_buffer_interleaved(stream->Flags, const_cast<short*>(samples), frames,
                                                 output, int(stream->BufferSize));
-    if (result < 0) return result == -1 ? BE_ERR_BUFFER_TOO_SMALL : BE_ERR_INVALID_FORMAT;
+    if (result < 0) return result == -1 ? EncoderErrorBufferTooSmall : EncoderErrorInvalidFormat;
     *outputBytes = uint32_t(result);
-    return BE_ERR_SUCCESSFUL;
+    return EncoderOk;
 }
 
-uint32_t beDeinitStream(HBE_STREAM stream, uint8_t* output, uint32_t* outputBytes) {
+uint32_t FlushEncoderStream(TEncoderHandle stream, uint8_t* output, uint32_t* outputBytes) {
     if (outputBytes) *outputBytes = 0;
-    if (stream == nullptr || stream->Flags == nullptr) return BE_ERR_INVALID_HANDLE;
-    if (output == nullptr || outputBytes == nullptr) return BE_ERR_INVALID_FORMAT_PARAMETERS;
+    if (stream == nullptr || stream->Flags == nullptr) return EncoderErrorInvalidHandle;
+    if (output == nullptr || outputBytes == nullptr) return EncoderErrorInvalidParameters;
     int result = lame_encode_flush(stream->Flags, output, int(stream->BufferSize));
-    if (result < 0) return BE_ERR_BUFFER_TOO_SMALL;
+    if (result < 0) return EncoderErrorBufferTooSmall;
     *outputBytes = uint32_t(result);
-    return BE_ERR_SUCCESSFUL;
+    return EncoderOk;
 }
 
-uint32_t beWriteInfoTag(HBE_STREAM stream, const char* fileName) {
-    if (stream == nullptr || stream->Flags == nullptr) return BE_ERR_INVALID_HANDLE;
-    if (!stream->WriteTag) return BE_ERR_SUCCESSFUL;
-    if (fileName == nullptr) return BE_ERR_INVALID_FORMAT_PARAMETERS;
+uint32_t WriteInfoTag(TEncoderHandle stream, const char* fileName) {
+    if (stream == nullptr || stream->Flags == nullptr) return EncoderErrorInvalidHandle;
+    if (!stream->WriteTag) return EncoderOk;
+    if (fileName == nullptr) return EncoderErrorInvalidParameters;
     std::vector<unsigned char> frame(lame_get_lametag_frame(stream->Flags, nullptr, 0));
-    if (frame.empty()) return BE_ERR_SUCCESSFUL;
+    if (frame.empty()) return EncoderOk;
     if (lame_get_lametag_frame(stream->Flags, frame.data(), frame.size()) != frame.size())
-        return BE_ERR_BUFFER_TOO_SMALL;
+        return EncoderErrorBufferTooSmall;
     // The encoder put a placeholder of this size as the file's first frame.
     std::FILE* file = std::fopen(fileName, "r+b");
-    if (file == nullptr) return BE_ERR_INVALID_FORMAT_PARAMETERS;
+    if (file == nullptr) return EncoderErrorInvalidParameters;
     bool ok = std::fwrite(frame.data(), 1, frame.size(), file) == frame.size();
     ok = std::fclose(file) == 0 && ok;
-    return ok ? BE_ERR_SUCCESSFUL : BE_ERR_INVALID_FORMAT_PARAMETERS;
+    return ok ? EncoderOk : EncoderErrorInvalidParameters;
 }
 
-uint32_t beCloseStream(HBE_STREAM stream) {
-    if (stream == nullptr) return BE_ERR_INVALID_HANDLE;
+uint32_t CloseEncoderStream(TEncoderHandle stream) {
+    if (stream == nullptr) return EncoderErrorInvalidHandle;
     std::unique_ptr<TLameStream> owned(stream);
-    return BE_ERR_SUCCESSFUL;
+    return EncoderOk;
 }
 
 } // namespace orvella

@@ -8,16 +8,16 @@
 
 namespace orvella {
 
-constexpr uint32_t BE_CONFIG_MP3 = 0;
-constexpr uint32_t BE_CONFIG_LAME = 256;
+constexpr uint32_t EncoderRecordMp3 = 0;
+constexpr uint32_t EncoderRecordLame = 256;
 
-// Results of the be* calls.
-constexpr uint32_t BE_ERR_SUCCESSFUL = 0x00000000;
-constexpr uint32_t BE_ERR_INVALID_FORMAT = 0x00000001;
-constexpr uint32_t BE_ERR_INVALID_FORMAT_PARAMETERS = 0x00000002;
-constexpr uint32_t BE_ERR_NO_MORE_HANDLES = 0x00000003;
-constexpr uint32_t BE_ERR_INVALID_HANDLE = 0x00000004;
-constexpr uint32_t BE_ERR_BUFFER_TOO_SMALL = 0x00000005;
+// Results of the encoder stream calls.
+constexpr uint32_t EncoderOk = 0x00000000;
+constexpr uint32_t EncoderErrorInvalidFormat = 0x00000001;
+constexpr uint32_t EncoderErrorInvalidParameters = 0x00000002;
+constexpr uint32_t EncoderErrorNoMoreHandles = 0x00000003;
+constexpr uint32_t EncoderErrorInvalidHandle = 0x00000004;
+constexpr uint32_t EncoderErrorBufferTooSmall = 0x00000005;
 
 // nMode
 constexpr int32_t BE_MP3_MODE_STEREO = 0;
@@ -45,8 +45,8 @@ constexpr int32_t VBR_METHOD_ABR = 4;
 constexpr int32_t BE_TRUE = -1;
 
 #pragma pack(push, 1)
-struct BE_CONFIG {
-    uint32_t dwConfig; // BE_CONFIG_LAME
+struct TEncoderRecord {
+    uint32_t dwConfig; // EncoderRecordLame
     uint32_t dwStructVersion;
     uint32_t dwStructSize; // 331
     uint32_t dwSampleRate;
@@ -73,29 +73,31 @@ struct BE_CONFIG {
     uint8_t btReserved[255]; // unused, zero
 };
 #pragma pack(pop)
-static_assert(sizeof(BE_CONFIG) == 349, "the record is 349 bytes");
-static_assert(offsetof(BE_CONFIG, dwSampleRate) == 12 && offsetof(BE_CONFIG, nMode) == 20 &&
-                  offsetof(BE_CONFIG, nPreset) == 32 && offsetof(BE_CONFIG, bCRC) == 52 &&
-                  offsetof(BE_CONFIG, nVBRQuality) == 72 && offsetof(BE_CONFIG, nVbrMethod) == 80 &&
-                  offsetof(BE_CONFIG, nQuality) == 92,
+static_assert(sizeof(TEncoderRecord) == 349, "the record is 349 bytes");
+static_assert(offsetof(TEncoderRecord, dwSampleRate) == 12 &&
+                  offsetof(TEncoderRecord, nMode) == 20 &&
+                  offsetof(TEncoderRecord, nPreset) == 32 && offsetof(TEncoderRecord, bCRC) == 52 &&
+                  offsetof(TEncoderRecord, nVBRQuality) == 72 &&
+                  offsetof(TEncoderRecord, nVbrMethod) == 80 &&
+                  offsetof(TEncoderRecord, nQuality) == 92,
               "field offsets of the version-1 layout");
 
 struct TLameStream;
-using HBE_STREAM = TLameStream*;
+using TEncoderHandle = TLameStream*;
 
 // Opens an encoder stream as the record says. *samples receives the number of 16-bit values (all
 // channels) each chunk should hold, *bufferSize the output buffer size each call needs.
-uint32_t beInitStream(const BE_CONFIG* config, uint32_t* samples, uint32_t* bufferSize,
-                      HBE_STREAM* stream);
-// Encodes nSamples interleaved values into output (at least the buffer size of beInitStream).
-uint32_t beEncodeChunk(HBE_STREAM stream, uint32_t nSamples, const int16_t* samples,
-                       uint8_t* output, uint32_t* outputBytes);
+uint32_t OpenEncoderStream(const TEncoderRecord* config, uint32_t* samples, uint32_t* bufferSize,
+                           TEncoderHandle* stream);
+// Encodes nSamples interleaved values into output (at least the buffer size of OpenEncoderStream).
+uint32_t EncodeChunk(TEncoderHandle stream, uint32_t nSamples, const int16_t* samples,
+                     uint8_t* output, uint32_t* outputBytes);
 // Delivers the encoder's remaining output.
-uint32_t beDeinitStream(HBE_STREAM stream, uint8_t* output, uint32_t* outputBytes);
+uint32_t FlushEncoderStream(TEncoderHandle stream, uint8_t* output, uint32_t* outputBytes);
 // When the record asked for a VBR header: rewrites the first frame of fileName (a closed file
 // holding exactly what this stream produced) with the final header; otherwise does nothing.
-uint32_t beWriteInfoTag(HBE_STREAM stream, const char* fileName);
+uint32_t WriteInfoTag(TEncoderHandle stream, const char* fileName);
 // Releases the stream.
-uint32_t beCloseStream(HBE_STREAM stream);
+uint32_t CloseEncoderStream(TEncoderHandle stream);
 
 } // namespace orvella

@@ -22,9 +22,9 @@ TMp3Writer::TMp3Writer(const std::string& fileName, uint32_t& samples, const TEn
     FFile = TFileDescriptor::Open(fileName, O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (!FFile.IsOpen()) RaiseLastOSError();
 
-    const BE_CONFIG be = ToBEConfig(config);
-    FResult = beInitStream(&be, &FSamples, &FBufferSize, &FStream);
-    if (FResult != BE_ERR_SUCCESSFUL) {
+    const TEncoderRecord be = ToEncoderRecord(config);
+    FResult = OpenEncoderStream(&be, &FSamples, &FBufferSize, &FStream);
+    if (FResult != EncoderOk) {
         FStream = nullptr;
         FSamples = 0;
         FFailed = true;
@@ -45,15 +45,15 @@ void TMp3Writer::CloseFile() {
 }
 
 void TMp3Writer::CloseStream() {
-    if (FStream) beCloseStream(FStream);
+    if (FStream) CloseEncoderStream(FStream);
     FStream = nullptr;
 }
 
 int TMp3Writer::Write(const int16_t* values, uint32_t byteCount) {
     if (FFailed || FFinished) return -1;
     uint32_t produced = 0;
-    FResult = beEncodeChunk(FStream, byteCount / 2, values, FBuffer.data(), &produced);
-    if (FResult != BE_ERR_SUCCESSFUL) {
+    FResult = EncodeChunk(FStream, byteCount / 2, values, FBuffer.data(), &produced);
+    if (FResult != EncoderOk) {
         FFailed = true;
         CloseFile();
         FBuffer = {};
@@ -81,13 +81,12 @@ bool TMp3Writer::Finish() {
         return false;
     }
     uint32_t produced = 0;
-    FResult = beDeinitStream(FStream, FBuffer.data(), &produced);
-    bool written =
-        FResult == BE_ERR_SUCCESSFUL && WriteFully(FFile.Get(), FBuffer.data(), produced);
+    FResult = FlushEncoderStream(FStream, FBuffer.data(), &produced);
+    bool written = FResult == EncoderOk && WriteFully(FFile.Get(), FBuffer.data(), produced);
     // A close that fails (a full quota on a network volume) has lost bytes already written.
     if (!FFile.Close()) written = false;
     FBuffer = {};
-    if (written) beWriteInfoTag(FStream, FFileName.c_str());
+    if (written) WriteInfoTag(FStream, FFileName.c_str());
     CloseStream();
     if (!written) {
         // A lost tail leaves a truncated file: reported like any other short write.

@@ -40,7 +40,7 @@ private:
 
     std::string FFileName;
     TFileDescriptor FFile;
-    HBE_STREAM FStream = nullptr;
+    TEncoderHandle FStream = nullptr;
     uint32_t FSamples = 0;
     uint32_t FBufferSize = 0;
     uint32_t FResult = 0;

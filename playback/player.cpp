@@ -118,11 +118,11 @@ void TPlayer::Play() {
         for (int k = 1; k < ChunkCount; ++k)
             offsets[k - 1] = FChunkBytes * uint32_t(k);
         offsets[ChunkCount - 1] = FBufferBytes - 1;
-        offsets[StopIndex] = DSBPN_OFFSETSTOP;
+        offsets[StopIndex] = NotifyOnStop;
         FBuffer->SetNotificationPositions(NotifyCount, offsets);
         FBuffer->SetCurrentPosition(0);
         FFinished = false;
-        FBuffer->Play(DSBPLAY_LOOPING);
+        FBuffer->Play(PlayLooping);
         FPlaying = true;
         if (OnStatus) OnStatus(true);
     } else {

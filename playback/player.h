@@ -39,8 +39,8 @@ public:
     static constexpr int ChunkCount = 16;
     static constexpr int NotifyCount = 17;
     static constexpr int StopIndex = 16;
-    static constexpr uint32_t BufferFlags = DSBCAPS_GETCURRENTPOSITION2 | DSBCAPS_GLOBALFOCUS |
-                                            DSBCAPS_CTRLPOSITIONNOTIFY | DSBCAPS_CTRLVOLUME;
+    static constexpr uint32_t BufferFlags = BufferPrecisePosition | BufferGlobalFocus |
+                                            BufferControlPositionNotify | BufferControlVolume;
 
     explicit TPlayer(TMainThread& mainThread, TDeviceFactory deviceFactory = {});
     ~TPlayer(); // Shutdown

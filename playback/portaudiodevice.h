@@ -15,7 +15,7 @@ uint32_t PortAudioResult(int paError);
 class TPortAudioDevice : public TSoundDevice,
                          public std::enable_shared_from_this<TPortAudioDevice> {
 public:
-    // Initialises PortAudio; DSERR_NODRIVER when there is no output device.
+    // Initialises PortAudio; SoundErrorNoDriver when there is no output device.
     TPortAudioDevice();
     ~TPortAudioDevice() override;
     TPortAudioDevice(const TPortAudioDevice&) = delete;

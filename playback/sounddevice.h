@@ -38,12 +38,12 @@ class TSoundDevice {
 public:
     virtual ~TSoundDevice() = default;
     // Opens a stopped stream of the given PCM format that plays from renderer. Fails with
-    // ESoundOutputError (an unsupported format: DSERR_BADFORMAT). renderer outlives the stream.
+    // ESoundOutputError (an unsupported format: SoundErrorBadFormat). renderer outlives the stream.
     virtual std::unique_ptr<TSoundStream> OpenStream(const TWaveFormat& format,
                                                      TSoundRenderer& renderer) = 0;
 };
 
-// The system's default output device. Fails with DSERR_NODRIVER when there is none.
+// The system's default output device. Fails with SoundErrorNoDriver when there is none.
 std::shared_ptr<TSoundDevice> OpenDefaultSoundDevice();
 
 } // namespace orvella

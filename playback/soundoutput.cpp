@@ -18,38 +18,38 @@ namespace orvella {
 
 std::string DSErrorText(uint32_t result) {
     switch (result) {
-    case DSERR_UNSUPPORTED:
+    case SoundErrorUnsupported:
         return "The function called is not supported at this time";
-    case DSERR_GENERIC:
+    case SoundErrorGeneric:
         return "An undetermined error occured inside the DSound subsystem";
-    case DSERR_NOAGGREGATION:
+    case SoundErrorNoAggregation:
         return "This object does not support aggregation";
-    case DSERR_OUTOFMEMORY:
+    case SoundErrorOutOfMemory:
         return "The DSound subsystem couldn't allocate sufficient memory to complete the "
                "caller's request.";
-    case DSERR_INVALIDPARAM:
+    case SoundErrorInvalidParam:
         return "An invalid parameter was passed to the returning function.";
-    case DSERR_ALLOCATED:
+    case SoundErrorAllocated:
         return "The call failed because resources (such as a priority level) were already being "
                "used by another caller.";
-    case DSERR_CONTROLUNAVAIL:
+    case SoundErrorControlUnavailable:
         return "The control (vol,pan,etc.) requested by the caller is not available.";
-    case DSERR_INVALIDCALL:
+    case SoundErrorInvalidCall:
         return "This call is not valid for the current state of this object";
-    case DSERR_PRIOLEVELNEEDED:
+    case SoundErrorPriorityLevelNeeded:
         return "The caller does not have the priority level required for the function to "
                "succeed.";
-    case DSERR_BADFORMAT:
+    case SoundErrorBadFormat:
         return "The specified WAVE format is not supported";
-    case DSERR_NODRIVER:
+    case SoundErrorNoDriver:
         return "No sound driver is available for use";
-    case DSERR_ALREADYINITIALIZED:
+    case SoundErrorAlreadyInitialized:
         return "This object is already initialized";
-    case DSERR_BUFFERLOST:
+    case SoundErrorBufferLost:
         return "The buffer memory has been lost, and must be Restored.";
-    case DSERR_OTHERAPPHASPRIO:
+    case SoundErrorOtherHasPriority:
         return "Another app has a higher priority level, preventing this call from succeeding.";
-    case DSERR_UNINITIALIZED:
+    case SoundErrorUninitialized:
         return "The Initialize() member on the Direct Sound Object has not been called or called "
                "successfully before calls to other members.";
     default:
@@ -64,7 +64,7 @@ void RaiseDSError(uint32_t result) {
 }
 
 void DSCheck(uint32_t result) {
-    if (result != DS_OK) RaiseDSError(result);
+    if (result != SoundOk) RaiseDSError(result);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -74,7 +74,7 @@ struct TNotifyState {
     TMainThread* Main = nullptr;
     std::function<void(int)> Callback;
     std::vector<uint32_t> Offsets; // read-only once registered
-    uint64_t StopMask = 0;         // the indices whose offset is DSBPN_OFFSETSTOP
+    uint64_t StopMask = 0;         // the indices whose offset is NotifyOnStop
     int WakeFd = -1;               // eventfd: the wait of the notify thread
 
     // One bit per position: a set bit is a signalled (auto-reset) event.
@@ -155,16 +155,16 @@ TLoopingBuffer::TLoopingBuffer(TSoundOutput& device, const TBufferDescription& d
     , Size(description.dwBufferBytes)
     , BufferFormat{} {
     // The device mixes in its own memory: there is no primary buffer to write to.
-    if (Flags & DSBCAPS_PRIMARYBUFFER) RaiseDSError(DSERR_UNSUPPORTED);
-    if (!description.lpwfxFormat) RaiseDSError(DSERR_INVALIDPARAM);
+    if (Flags & BufferPrimary) RaiseDSError(SoundErrorUnsupported);
+    if (!description.lpwfxFormat) RaiseDSError(SoundErrorInvalidParam);
     BufferFormat = *description.lpwfxFormat;
-    if (!IsPlayableFormat(BufferFormat)) RaiseDSError(DSERR_BADFORMAT);
+    if (!IsPlayableFormat(BufferFormat)) RaiseDSError(SoundErrorBadFormat);
     if (Size < 4 || Size > 0x0FFFFFFF || Size % BufferFormat.nBlockAlign != 0)
-        RaiseDSError(DSERR_INVALIDPARAM);
+        RaiseDSError(SoundErrorInvalidParam);
     try {
         Memory.reset(new uint8_t[Size]);
     } catch (const std::bad_alloc&) {
-        RaiseDSError(DSERR_OUTOFMEMORY);
+        RaiseDSError(SoundErrorOutOfMemory);
     }
     std::memset(Memory.get(), SilenceOf(BufferFormat), Size);
     Stream = device.Device().OpenStream(BufferFormat, *this);
@@ -188,14 +188,14 @@ void TLoopingBuffer::Detach() {
 }
 
 void TLoopingBuffer::CheckAttached() const {
-    if (!Owner || !Stream) RaiseDSError(DSERR_BUFFERLOST);
+    if (!Owner || !Stream) RaiseDSError(SoundErrorBufferLost);
 }
 
 TLockedRegions TLoopingBuffer::Lock(uint32_t offset, uint32_t bytes, uint32_t flags) {
     CheckAttached();
-    if (flags & DSBLOCK_FROMWRITECURSOR) offset = GetCurrentPosition();
-    if (flags & DSBLOCK_ENTIREBUFFER) bytes = Size;
-    if (offset >= Size || bytes == 0 || bytes > Size) RaiseDSError(DSERR_INVALIDPARAM);
+    if (flags & LockFromWriteCursor) offset = GetCurrentPosition();
+    if (flags & LockEntireBuffer) bytes = Size;
+    if (offset >= Size || bytes == 0 || bytes > Size) RaiseDSError(SoundErrorInvalidParam);
     TLockedRegions r;
     r.Ptr1 = Memory.get() + offset;
     r.Bytes1 = std::min(bytes, Size - offset);
@@ -212,14 +212,15 @@ void TLoopingBuffer::Unlock(const TLockedRegions& r) {
     auto inside = [&](const uint8_t* p, uint32_t n) {
         return n == 0 || (p && p >= base && p < base + Size && n <= Size - uint32_t(p - base));
     };
-    if (!inside(r.Ptr1, r.Bytes1) || !inside(r.Ptr2, r.Bytes2)) RaiseDSError(DSERR_INVALIDPARAM);
+    if (!inside(r.Ptr1, r.Bytes1) || !inside(r.Ptr2, r.Bytes2))
+        RaiseDSError(SoundErrorInvalidParam);
     // Release: a later Render that acquires this count sees the bytes written into the regions.
     Published.fetch_add(1, std::memory_order_release);
 }
 
 void TLoopingBuffer::Play(uint32_t flags) {
     CheckAttached();
-    Looping.store((flags & DSBPLAY_LOOPING) != 0);
+    Looping.store((flags & PlayLooping) != 0);
     PlayingFlag.store(true);
     if (!StreamRunning) {
         try {
@@ -258,7 +259,7 @@ void TLoopingBuffer::StopStream(bool drain) {
 
 void TLoopingBuffer::SetCurrentPosition(uint32_t offset) {
     CheckAttached();
-    if (offset >= Size) RaiseDSError(DSERR_INVALIDPARAM);
+    if (offset >= Size) RaiseDSError(SoundErrorInvalidParam);
     Position.store(offset - offset % BufferFormat.nBlockAlign);
 }
 
@@ -269,16 +270,16 @@ uint32_t TLoopingBuffer::GetCurrentPosition() const {
 
 void TLoopingBuffer::SetVolume(int32_t volume) {
     CheckAttached();
-    if (!(Flags & DSBCAPS_CTRLVOLUME)) RaiseDSError(DSERR_CONTROLUNAVAIL);
-    if (volume < DSBVOLUME_MIN || volume > DSBVOLUME_MAX) RaiseDSError(DSERR_INVALIDPARAM);
+    if (!(Flags & BufferControlVolume)) RaiseDSError(SoundErrorControlUnavailable);
+    if (volume < BufferVolumeMin || volume > BufferVolumeMax) RaiseDSError(SoundErrorInvalidParam);
     Volume = volume;
     Gain.store(volume == 0 ? 1.0f : float(std::pow(10.0, double(volume) / 2000.0)));
 }
 
 void TLoopingBuffer::SetNotificationPositions(int count, const uint32_t* offsets) {
     CheckAttached();
-    if (!(Flags & DSBCAPS_CTRLPOSITIONNOTIFY)) RaiseDSError(DSERR_CONTROLUNAVAIL);
-    if (count < 0 || (count > 0 && !offsets)) RaiseDSError(DSERR_INVALIDPARAM);
+    if (!(Flags & BufferControlPositionNotify)) RaiseDSError(SoundErrorControlUnavailable);
+    if (count < 0 || (count > 0 && !offsets)) RaiseDSError(SoundErrorInvalidParam);
     NotifyThread.reset();
     NotifyThread = std::make_unique<TNotifyThread>(*this, offsets, count, Owner->Main,
                                                    [this](int index) { Dispatch(index); });
@@ -297,7 +298,7 @@ void TLoopingBuffer::Dispatch(int index) {
 
 void TLoopingBuffer::RegisterNotify(TNotifyState* state) {
     for (uint32_t offset : state->Offsets)
-        if (offset != DSBPN_OFFSETSTOP && offset >= Size) RaiseDSError(DSERR_INVALIDPARAM);
+        if (offset != NotifyOnStop && offset >= Size) RaiseDSError(SoundErrorInvalidParam);
     ActiveNotify.store(state);
 }
 
@@ -354,7 +355,7 @@ void TLoopingBuffer::Render(void* output, uint32_t frames) noexcept {
     if (state) {
         const auto& offsets = state->Offsets;
         for (size_t i = 0; i < offsets.size(); ++i) {
-            if (offsets[i] == DSBPN_OFFSETSTOP) continue;
+            if (offsets[i] == NotifyOnStop) continue;
             const uint64_t distance = (uint64_t(offsets[i]) + Size - start) % Size;
             if (distance == 0 ? advanced >= Size : distance <= advanced) bits |= uint64_t(1) << i;
         }
@@ -381,7 +382,7 @@ TNotifyThread::TNotifyThread(TLoopingBuffer& owner, const uint32_t* offsets, int
     if (State->WakeFd < 0) throw ESoundLayerError("Error creating event");
     State->Offsets.assign(offsets, offsets + count);
     for (int i = 0; i < count; ++i)
-        if (offsets[i] == DSBPN_OFFSETSTOP) State->StopMask |= uint64_t(1) << i;
+        if (offsets[i] == NotifyOnStop) State->StopMask |= uint64_t(1) << i;
     Owner.RegisterNotify(State.get());
     try {
         Thread = std::thread(&TNotifyThread::Execute, State);

@@ -25,39 +25,39 @@
 namespace orvella {
 
 // Result codes of the sound layer's calls (0 is success).
-constexpr uint32_t DS_OK = 0;
-constexpr uint32_t DSERR_UNSUPPORTED = 0x80004001;
-constexpr uint32_t DSERR_GENERIC = 0x80004005;
-constexpr uint32_t DSERR_NOAGGREGATION = 0x80040110;
-constexpr uint32_t DSERR_OUTOFMEMORY = 0x8007000E;
-constexpr uint32_t DSERR_INVALIDPARAM = 0x80070057;
-constexpr uint32_t DSERR_ALLOCATED = 0x8878000A;
-constexpr uint32_t DSERR_CONTROLUNAVAIL = 0x8878001E;
-constexpr uint32_t DSERR_INVALIDCALL = 0x88780032;
-constexpr uint32_t DSERR_PRIOLEVELNEEDED = 0x88780046;
-constexpr uint32_t DSERR_BADFORMAT = 0x88780064;
-constexpr uint32_t DSERR_NODRIVER = 0x88780078;
-constexpr uint32_t DSERR_ALREADYINITIALIZED = 0x88780082;
-constexpr uint32_t DSERR_BUFFERLOST = 0x88780096;
-constexpr uint32_t DSERR_OTHERAPPHASPRIO = 0x887800A0;
-constexpr uint32_t DSERR_UNINITIALIZED = 0x887800AA;
+constexpr uint32_t SoundOk = 0;
+constexpr uint32_t SoundErrorUnsupported = 0x80004001;
+constexpr uint32_t SoundErrorGeneric = 0x80004005;
+constexpr uint32_t SoundErrorNoAggregation = 0x80040110;
+constexpr uint32_t SoundErrorOutOfMemory = 0x8007000E;
+constexpr uint32_t SoundErrorInvalidParam = 0x80070057;
+constexpr uint32_t SoundErrorAllocated = 0x8878000A;
+constexpr uint32_t SoundErrorControlUnavailable = 0x8878001E;
+constexpr uint32_t SoundErrorInvalidCall = 0x88780032;
+constexpr uint32_t SoundErrorPriorityLevelNeeded = 0x88780046;
+constexpr uint32_t SoundErrorBadFormat = 0x88780064;
+constexpr uint32_t SoundErrorNoDriver = 0x88780078;
+constexpr uint32_t SoundErrorAlreadyInitialized = 0x88780082;
+constexpr uint32_t SoundErrorBufferLost = 0x88780096;
+constexpr uint32_t SoundErrorOtherHasPriority = 0x887800A0;
+constexpr uint32_t SoundErrorUninitialized = 0x887800AA;
 
 // Buffer capabilities.
-constexpr uint32_t DSBCAPS_PRIMARYBUFFER = 0x1;
-constexpr uint32_t DSBCAPS_CTRL3D = 0x10;
-constexpr uint32_t DSBCAPS_CTRLVOLUME = 0x80;
-constexpr uint32_t DSBCAPS_CTRLPOSITIONNOTIFY = 0x100;
-constexpr uint32_t DSBCAPS_GLOBALFOCUS = 0x8000;
-constexpr uint32_t DSBCAPS_GETCURRENTPOSITION2 = 0x10000;
+constexpr uint32_t BufferPrimary = 0x1;
+constexpr uint32_t BufferControl3D = 0x10;
+constexpr uint32_t BufferControlVolume = 0x80;
+constexpr uint32_t BufferControlPositionNotify = 0x100;
+constexpr uint32_t BufferGlobalFocus = 0x8000;
+constexpr uint32_t BufferPrecisePosition = 0x10000;
 
-constexpr uint32_t DSBPLAY_LOOPING = 0x1;
-constexpr uint32_t DSBLOCK_FROMWRITECURSOR = 0x1;
-constexpr uint32_t DSBLOCK_ENTIREBUFFER = 0x2;
+constexpr uint32_t PlayLooping = 0x1;
+constexpr uint32_t LockFromWriteCursor = 0x1;
+constexpr uint32_t LockEntireBuffer = 0x2;
 // The notification offset that fires when the buffer stops.
-constexpr uint32_t DSBPN_OFFSETSTOP = 0xFFFFFFFF;
+constexpr uint32_t NotifyOnStop = 0xFFFFFFFF;
 
-constexpr int32_t DSBVOLUME_MIN = -10000;
-constexpr int32_t DSBVOLUME_MAX = 0;
+constexpr int32_t BufferVolumeMin = -10000;
+constexpr int32_t BufferVolumeMax = 0;
 
 // One wait watches at most this many events: the positions plus the stop event.
 constexpr int MaxNotifyHandles = 64;
@@ -70,7 +70,7 @@ public:
     uint32_t ResultCode;
 };
 
-// A sound layer call that did not return DS_OK.
+// A sound layer call that did not return SoundOk.
 class ESoundOutputError : public ESoundResultError {
 public:
     using ESoundResultError::ESoundResultError;
@@ -84,7 +84,7 @@ public:
 
 // The description of the code, "Unrecognized error value." for any code without one.
 std::string DSErrorText(uint32_t result);
-// DS_OK passes; any other value, success codes included, raises ESoundOutputError with
+// SoundOk passes; any other value, success codes included, raises ESoundOutputError with
 // "DirectSound call failed: <hex>\r<description>".
 void DSCheck(uint32_t result);
 [[noreturn]] void RaiseDSError(uint32_t result);
@@ -108,10 +108,10 @@ class TLoopingBuffer;
 
 class TSoundOutput {
 public:
-    // device null: the system's default output device (DSERR_NODRIVER when there is none).
+    // device null: the system's default output device (SoundErrorNoDriver when there is none).
     explicit TSoundOutput(TMainThread& mainThread, std::shared_ptr<TSoundDevice> device = nullptr);
     // Tears down every buffer still made on this device: their notifications and output end, and
-    // any later call on them fails with DSERR_BUFFERLOST.
+    // any later call on them fails with SoundErrorBufferLost.
     ~TSoundOutput();
     TSoundOutput(const TSoundOutput&) = delete;
     TSoundOutput& operator=(const TSoundOutput&) = delete;
@@ -133,8 +133,8 @@ struct TNotifyState;
 
 class TLoopingBuffer : private TSoundRenderer {
 public:
-    // Opens an output stream for the description's format (DSERR_BADFORMAT when the device cannot
-    // play it). Only secondary buffers of 8- or 16-bit PCM exist here.
+    // Opens an output stream for the description's format (SoundErrorBadFormat when the device
+    // cannot play it). Only secondary buffers of 8- or 16-bit PCM exist here.
     TLoopingBuffer(TSoundOutput& device, const TBufferDescription& description);
     // Ends the notify thread first (a notification still waiting is dropped), then the output.
     ~TLoopingBuffer() override;
@@ -154,12 +154,12 @@ public:
     void SetCurrentPosition(uint32_t offset);
     // The play position in bytes: the next byte the device takes from the buffer.
     uint32_t GetCurrentPosition() const;
-    // Hundredths of a decibel, DSBVOLUME_MIN (silent) .. DSBVOLUME_MAX (full); needs
-    // DSBCAPS_CTRLVOLUME.
+    // Hundredths of a decibel, BufferVolumeMin (silent) .. BufferVolumeMax (full); needs
+    // BufferControlVolume.
     void SetVolume(int32_t volume);
     int32_t GetVolume() const { return Volume; }
     // Replaces the notify thread by a new one for these offsets (each below the buffer size, or
-    // DSBPN_OFFSETSTOP); needs DSBCAPS_CTRLPOSITIONNOTIFY.
+    // NotifyOnStop); needs BufferControlPositionNotify.
     void SetNotificationPositions(int count, const uint32_t* offsets);
 
     // True when no notification is signalled and none is being handed to the main thread.

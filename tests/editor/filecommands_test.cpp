@@ -379,7 +379,7 @@ TEST_F(FileCommandsTest, Mp3RecordFromTheDialogAndTheDocument) {
             dialog.crc->setChecked(c.Crc);
         };
         ASSERT_TRUE(Form->ConfirmMP3Settings(*Form->Document));
-        const BE_CONFIG r = ToBEConfig(Form->Document->EncoderConfig);
+        const TEncoderRecord r = ToEncoderRecord(Form->Document->EncoderConfig);
         EXPECT_EQ(r.dwSampleRate, c.Rate);
         EXPECT_EQ(r.nMode, c.NMode);
         EXPECT_EQ(r.dwBitrate, c.Kbps);

@@ -565,7 +565,7 @@ TEST_F(MainFormTest, TheEndOfTheRangeStopsThroughThePlayStatus) {
 TEST_F(MainFormTest, WithoutASoundDevicePlayOnlyShowsTheError) {
     Devices = []() -> std::shared_ptr<TSoundDevice> {
         throw ESoundOutputError(
-            DSERR_NODRIVER,
+            SoundErrorNoDriver,
             "DirectSound call failed: 88780078\r\nNo sound driver is available for use.");
     };
     Load(Ramp(1000));

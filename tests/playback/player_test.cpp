@@ -293,7 +293,8 @@ TEST_F(PlayerTest, ReleaseFromTheStatusReportOfANotification) {
 
 TEST_F(PlayerTest, NoDeviceFailsAtPlay) {
     std::vector<bool> statuses;
-    TPlayer player(Loop, []() -> std::shared_ptr<TSoundDevice> { RaiseDSError(DSERR_NODRIVER); });
+    TPlayer player(Loop,
+                   []() -> std::shared_ptr<TSoundDevice> { RaiseDSError(SoundErrorNoDriver); });
     player.OnStatus = [&](bool playing) { statuses.push_back(playing); };
     EXPECT_NO_THROW(player.InitDevice());
     MakeDocument(1, Ramp(1000));

@@ -15,7 +15,7 @@ namespace {
 using testing::Settle;
 
 TEST(DSCheckTest, FailureTexts) {
-    EXPECT_NO_THROW(DSCheck(DS_OK));
+    EXPECT_NO_THROW(DSCheck(SoundOk));
     struct Case {
         uint32_t Code;
         const char* Message;
@@ -42,13 +42,13 @@ TEST(DSCheckTest, FailureTexts) {
 }
 
 TEST(PortAudioResultTest, MapsOntoLayerCodes) {
-    EXPECT_EQ(PortAudioResult(0), DS_OK);
-    EXPECT_EQ(PortAudioResult(-9997), DSERR_BADFORMAT);   // paInvalidSampleRate
-    EXPECT_EQ(PortAudioResult(-9994), DSERR_BADFORMAT);   // paSampleFormatNotSupported
-    EXPECT_EQ(PortAudioResult(-9996), DSERR_NODRIVER);    // paInvalidDevice
-    EXPECT_EQ(PortAudioResult(-9985), DSERR_ALLOCATED);   // paDeviceUnavailable
-    EXPECT_EQ(PortAudioResult(-9992), DSERR_OUTOFMEMORY); // paInsufficientMemory
-    EXPECT_EQ(PortAudioResult(-9999), DSERR_GENERIC);     // paUnanticipatedHostError
+    EXPECT_EQ(PortAudioResult(0), SoundOk);
+    EXPECT_EQ(PortAudioResult(-9997), SoundErrorBadFormat);   // paInvalidSampleRate
+    EXPECT_EQ(PortAudioResult(-9994), SoundErrorBadFormat);   // paSampleFormatNotSupported
+    EXPECT_EQ(PortAudioResult(-9996), SoundErrorNoDriver);    // paInvalidDevice
+    EXPECT_EQ(PortAudioResult(-9985), SoundErrorAllocated);   // paDeviceUnavailable
+    EXPECT_EQ(PortAudioResult(-9992), SoundErrorOutOfMemory); // paInsufficientMemory
+    EXPECT_EQ(PortAudioResult(-9999), SoundErrorGeneric);     // paUnanticipatedHostError
 }
 
 // 8000 Hz mono 16-bit: one frame is two bytes.
@@ -56,8 +56,8 @@ class BufferTest : public ::testing::Test {
 protected:
     static constexpr uint32_t Size = 1000;
 
-    std::unique_ptr<TLoopingBuffer> MakeBuffer(uint32_t flags = DSBCAPS_CTRLVOLUME |
-                                                                DSBCAPS_CTRLPOSITIONNOTIFY,
+    std::unique_ptr<TLoopingBuffer> MakeBuffer(uint32_t flags = BufferControlVolume |
+                                                                BufferControlPositionNotify,
                                                uint32_t bytes = Size) {
         TBufferDescription d;
         d.dwFlags = flags;
@@ -92,17 +92,17 @@ TEST_F(BufferTest, FormatAndSizeChecks) {
         } catch (const ESoundOutputError& e) {
             return e.ResultCode;
         }
-        return DS_OK;
+        return SoundOk;
     };
-    EXPECT_EQ(codeOf([&] { MakeBuffer(); }), DS_OK);
+    EXPECT_EQ(codeOf([&] { MakeBuffer(); }), SoundOk);
     Format = MakePCMFormat(1, 8000, 24);
-    EXPECT_EQ(codeOf([&] { MakeBuffer(); }), DSERR_BADFORMAT);
+    EXPECT_EQ(codeOf([&] { MakeBuffer(); }), SoundErrorBadFormat);
     Format = MakePCMFormat(2, 44100, 16);
     Format.wFormatTag = WAVE_FORMAT_IEEE_FLOAT;
-    EXPECT_EQ(codeOf([&] { MakeBuffer(); }), DSERR_BADFORMAT);
+    EXPECT_EQ(codeOf([&] { MakeBuffer(); }), SoundErrorBadFormat);
     Format = MakePCMFormat(2, 44100, 16);
-    EXPECT_EQ(codeOf([&] { MakeBuffer(DSBCAPS_CTRLVOLUME, 1002); }), DSERR_INVALIDPARAM);
-    EXPECT_EQ(codeOf([&] { MakeBuffer(DSBCAPS_PRIMARYBUFFER, 1000); }), DSERR_UNSUPPORTED);
+    EXPECT_EQ(codeOf([&] { MakeBuffer(BufferControlVolume, 1002); }), SoundErrorInvalidParam);
+    EXPECT_EQ(codeOf([&] { MakeBuffer(BufferPrimary, 1000); }), SoundErrorUnsupported);
     EXPECT_EQ(Device->OpenStreams(), 0); // failed buffers leave no stream behind
 }
 
@@ -113,7 +113,7 @@ TEST_F(BufferTest, LockWrapsAndUnlockChecksRegions) {
     EXPECT_EQ(r.Bytes2, 200u);
     EXPECT_EQ(r.Ptr2 + 900, r.Ptr1);
     b->Unlock(r);
-    r = b->Lock(0, 0, DSBLOCK_ENTIREBUFFER);
+    r = b->Lock(0, 0, LockEntireBuffer);
     EXPECT_EQ(r.Bytes1, Size);
     EXPECT_EQ(r.Bytes2, 0u);
     TLockedRegions bad = r;
@@ -122,27 +122,27 @@ TEST_F(BufferTest, LockWrapsAndUnlockChecksRegions) {
         b->Unlock(bad);
         ADD_FAILURE();
     } catch (const ESoundOutputError& e) {
-        EXPECT_EQ(e.ResultCode, DSERR_INVALIDPARAM);
+        EXPECT_EQ(e.ResultCode, SoundErrorInvalidParam);
     }
     EXPECT_THROW(b->Lock(Size, 1), ESoundOutputError);
 }
 
 TEST_F(BufferTest, VolumeChecks) {
     auto b = MakeBuffer();
-    b->SetVolume(DSBVOLUME_MIN);
-    b->SetVolume(DSBVOLUME_MAX);
+    b->SetVolume(BufferVolumeMin);
+    b->SetVolume(BufferVolumeMax);
     try {
         b->SetVolume(1);
         ADD_FAILURE();
     } catch (const ESoundOutputError& e) {
-        EXPECT_EQ(e.ResultCode, DSERR_INVALIDPARAM);
+        EXPECT_EQ(e.ResultCode, SoundErrorInvalidParam);
     }
-    auto plain = MakeBuffer(DSBCAPS_CTRLPOSITIONNOTIFY);
+    auto plain = MakeBuffer(BufferControlPositionNotify);
     try {
         plain->SetVolume(-100);
         ADD_FAILURE();
     } catch (const ESoundOutputError& e) {
-        EXPECT_EQ(e.ResultCode, DSERR_CONTROLUNAVAIL);
+        EXPECT_EQ(e.ResultCode, SoundErrorControlUnavailable);
     }
 }
 
@@ -154,7 +154,7 @@ TEST_F(BufferTest, LoopsOverItsMemoryWithGain) {
         v[i] = int16_t(i * 10 + 3);
     b->Unlock(r);
     b->SetCurrentPosition(980); // ten frames before the end
-    b->Play(DSBPLAY_LOOPING);
+    b->Play(PlayLooping);
     Device->Advance(20);
     EXPECT_EQ(b->GetCurrentPosition(), 20u);
     b->SetVolume(-2000); // a gain of 0.1
@@ -175,8 +175,8 @@ TEST_F(BufferTest, LoopsOverItsMemoryWithGain) {
 
 TEST_F(BufferTest, NotifiesPassedOffsetsAndTheStop) {
     auto b = MakeBuffer();
-    Arm(*b, {100, 500, 999, DSBPN_OFFSETSTOP});
-    b->Play(DSBPLAY_LOOPING);
+    Arm(*b, {100, 500, 999, NotifyOnStop});
+    b->Play(PlayLooping);
     Step(*b, 49); // to byte 98: nothing passed
     EXPECT_TRUE(Seen.empty());
     Step(*b, 1); // reaches 100
@@ -199,7 +199,7 @@ TEST_F(BufferTest, NotifiesPassedOffsetsAndTheStop) {
 
 TEST_F(BufferTest, NonLoopingPlayStopsAtTheEnd) {
     auto b = MakeBuffer();
-    Arm(*b, {DSBPN_OFFSETSTOP});
+    Arm(*b, {NotifyOnStop});
     b->Play(0);
     Step(*b, 600); // 500 frames in the buffer, then silence
     EXPECT_FALSE(b->IsPlaying());
@@ -225,7 +225,7 @@ TEST_F(BufferTest, NotificationCountLimit) {
 TEST_F(BufferTest, RearmingWhilePlayingReplacesTheThread) {
     auto b = MakeBuffer();
     Arm(*b, {100});
-    b->Play(DSBPLAY_LOOPING);
+    b->Play(PlayLooping);
     Step(*b, 60);
     EXPECT_EQ(Seen, (std::vector<int>{0}));
     Seen.clear();
@@ -239,7 +239,7 @@ TEST_F(BufferTest, RearmingWhilePlayingReplacesTheThread) {
 TEST_F(BufferTest, WaitingNotificationIsDroppedOnRelease) {
     auto b = MakeBuffer();
     Arm(*b, {100});
-    b->Play(DSBPLAY_LOOPING);
+    b->Play(PlayLooping);
     Device->Advance(100); // signalled, not yet handed over
     b.reset();
     Loop.ProcessMessages();
@@ -255,7 +255,7 @@ TEST_F(BufferTest, FreedFromItsOwnNotification) {
     };
     const uint32_t offset = 100;
     b->SetNotificationPositions(1, &offset);
-    b->Play(DSBPLAY_LOOPING);
+    b->Play(PlayLooping);
     Device->Advance(60);
     ASSERT_TRUE(Settle(Loop, [&] { return b.get(); }));
     EXPECT_EQ(Seen, (std::vector<int>{0}));
@@ -265,18 +265,18 @@ TEST_F(BufferTest, FreedFromItsOwnNotification) {
 TEST_F(BufferTest, DeviceTeardownDetachesItsBuffers) {
     auto device = std::make_unique<TSoundOutput>(Loop, Device);
     TBufferDescription d;
-    d.dwFlags = DSBCAPS_CTRLPOSITIONNOTIFY;
+    d.dwFlags = BufferControlPositionNotify;
     d.dwBufferBytes = Size;
     d.lpwfxFormat = &Format;
     auto b = std::make_unique<TLoopingBuffer>(*device, d);
-    b->Play(DSBPLAY_LOOPING);
+    b->Play(PlayLooping);
     device.reset();
     EXPECT_EQ(Device->OpenStreams(), 0);
     try {
-        b->Play(DSBPLAY_LOOPING);
+        b->Play(PlayLooping);
         ADD_FAILURE();
     } catch (const ESoundOutputError& e) {
-        EXPECT_EQ(e.ResultCode, DSERR_BUFFERLOST);
+        EXPECT_EQ(e.ResultCode, SoundErrorBufferLost);
     }
 }
 
@@ -298,7 +298,7 @@ TEST_F(BufferTest, ClockOnAnotherThread) {
     for (uint32_t k = 0; k < Size / Chunk; ++k)
         offsets.push_back(k * Chunk);
     b->SetNotificationPositions(int(offsets.size()), offsets.data());
-    b->Play(DSBPLAY_LOOPING);
+    b->Play(PlayLooping);
     std::atomic<bool> clockDone{false};
     std::thread clock([&] {
         for (int k = 0; k < 40; ++k) {
@@ -326,7 +326,7 @@ TEST(DefaultDeviceTest, PlaysOnTheSoundCard) {
     TSoundOutput sound(loop, device);
     const TWaveFormat format = MakePCMFormat(1, 8000, 16);
     TBufferDescription d;
-    d.dwFlags = DSBCAPS_CTRLVOLUME | DSBCAPS_CTRLPOSITIONNOTIFY;
+    d.dwFlags = BufferControlVolume | BufferControlPositionNotify;
     d.dwBufferBytes = 1600; // a tenth of a second
     d.lpwfxFormat = &format;
     std::unique_ptr<TLoopingBuffer> b;
@@ -339,8 +339,8 @@ TEST(DefaultDeviceTest, PlaysOnTheSoundCard) {
     b->OnNotify = [&](TLoopingBuffer*, int) { ++passes; };
     const uint32_t offset = 800;
     b->SetNotificationPositions(1, &offset);
-    b->SetVolume(DSBVOLUME_MIN);
-    b->Play(DSBPLAY_LOOPING);
+    b->SetVolume(BufferVolumeMin);
+    b->Play(PlayLooping);
     EXPECT_TRUE(loop.RunUntil([&] { return passes >= 3; }, 5000));
     b->Stop();
 }
