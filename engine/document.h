@@ -4,10 +4,9 @@
 //
 // Thread rules:
 // - Starters, New, Undo, Redo, Close and the destructor run on the main thread.
-// - Each started operation runs its body on its own worker thread (TOperationThread); OperationDone
-// runs on
-//   the main thread afterwards. While a body runs (IsBusy), every starter, Undo and Redo is
-//   refused.
+// - Each started operation runs its body on its own worker thread (TOperationThread);
+//   OperationDone runs on the main thread afterwards. While a body runs (IsBusy), every starter,
+//   Undo and Redo is refused.
 // - The private state (work file, header, histories, operation parameters, the store the bodies
 //   use) belongs to the running body while one runs and to the main thread otherwise; it has no
 //   lock because the two never overlap.
@@ -184,7 +183,7 @@ public:
 private:
     friend class TOperationThread;
     // The tests' way to the private state (defined by the tests, not by the engine).
-    friend class TwavefileTestAccess;
+    friend class TDocumentTestAccess;
 
     // What a failed body returns the document to.
     struct TStateBefore {

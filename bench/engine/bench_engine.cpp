@@ -126,7 +126,7 @@ struct Bench {
         });
         Doc->Undo();
         Wait();
-        TwavefileTestAccess::ClearRedo(*Doc);
+        TDocumentTestAccess::ClearRedo(*Doc);
         return t;
     }
 

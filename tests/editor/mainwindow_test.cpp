@@ -33,7 +33,7 @@
 namespace orvella::test {
 namespace {
 
-class MainFormTest : public WindowTest {
+class MainWindowTest : public WindowTest {
 protected:
     void SetUp() override {
         WindowTest::SetUp();
@@ -58,7 +58,7 @@ protected:
 
 // --- start-up ---
 
-TEST_F(MainFormTest, StartsEmptyWithTheDesignedWindow) {
+TEST_F(MainWindowTest, StartsEmptyWithTheDesignedWindow) {
     MakeForm();
     EXPECT_EQ(Form->windowTitle(), QStringLiteral("Orvella"));
     Form->AppendVersion(QStringLiteral("1.2.3.4"));
@@ -91,7 +91,7 @@ TEST_F(MainFormTest, StartsEmptyWithTheDesignedWindow) {
     EXPECT_GE(Form->minimumHeight(), 320);
 }
 
-TEST_F(MainFormTest, MenusHoldEveryCaptionAndShortcut) {
+TEST_F(MainWindowTest, MenusHoldEveryCaptionAndShortcut) {
     MakeForm();
     const struct {
         QAction* Action;
@@ -153,7 +153,7 @@ TEST_F(MainFormTest, MenusHoldEveryCaptionAndShortcut) {
               (QStringList{"&Cut", "C&opy", "&Paste", "&Delete", "-", "Sa&ve Selected As..."}));
 }
 
-TEST_F(MainFormTest, OneArgumentOpensTheFileTwoOpenNothing) {
+TEST_F(MainWindowTest, OneArgumentOpensTheFileTwoOpenNothing) {
     const std::string path = Source("one.wav", Ramp(1000));
     MakeForm({QString::fromStdString(path), QString::fromStdString(path)});
     WaitIdle();
@@ -177,7 +177,7 @@ TEST_F(MainFormTest, OneArgumentOpensTheFileTwoOpenNothing) {
     EXPECT_FALSE(Form->ProgressBar->isVisible());
 }
 
-TEST_F(MainFormTest, WindowPlacementFollowsTheStoredSettings) {
+TEST_F(MainWindowTest, WindowPlacementFollowsTheStoredSettings) {
     const struct {
         int PosX, PosY, Width, Height;
         bool Placed; // at (PosX, PosY), else centred
@@ -213,7 +213,7 @@ TEST_F(MainFormTest, WindowPlacementFollowsTheStoredSettings) {
     }
 }
 
-TEST_F(MainFormTest, ClosingStoresPlacementAndScaleFormat) {
+TEST_F(MainWindowTest, ClosingStoresPlacementAndScaleFormat) {
     SetSetting("Settings/posx", 30);
     SetSetting("Settings/posy", 40);
     MakeForm();
@@ -230,7 +230,7 @@ TEST_F(MainFormTest, ClosingStoresPlacementAndScaleFormat) {
     EXPECT_EQ(Setting("Settings/scalecolor").toInt(), 14474460);
 }
 
-TEST_F(MainFormTest, ScrollBarIsDisabledWhenTheDocumentIsBarelyLongerThanAPage) {
+TEST_F(MainWindowTest, ScrollBarIsDisabledWhenTheDocumentIsBarelyLongerThanAPage) {
     for (const auto& [frames, enabled] : {std::pair{150, false}, std::pair{201, true}}) {
         SCOPED_TRACE(frames);
         Load(Ramp(frames));
@@ -243,7 +243,7 @@ TEST_F(MainFormTest, ScrollBarIsDisabledWhenTheDocumentIsBarelyLongerThanAPage) 
 
 // --- selection panel and scale format ---
 
-TEST_F(MainFormTest, SelectAllAndTheSelectedBoxInBothFormats) {
+TEST_F(MainWindowTest, SelectAllAndTheSelectedBoxInBothFormats) {
     Load(Ramp(1000));
     Form->SelectAllExecute();
     EXPECT_EQ(Form->Selection->StartText(), QStringLiteral(" 00:00.000"));
@@ -278,7 +278,7 @@ TEST_F(MainFormTest, SelectAllAndTheSelectedBoxInBothFormats) {
     EXPECT_TRUE(Boxes.Texts().empty());
 }
 
-TEST_F(MainFormTest, ANonNumericEditFailsTheClickAndChangesNothing) {
+TEST_F(MainWindowTest, ANonNumericEditFailsTheClickAndChangesNothing) {
     Load(Ramp(8000));
     Select(100, 200);
     Form->SamplesExecute();
@@ -292,7 +292,7 @@ TEST_F(MainFormTest, ANonNumericEditFailsTheClickAndChangesNothing) {
     EXPECT_TRUE(Form->Selection->sel->isChecked());
 }
 
-TEST_F(MainFormTest, PickButtonsWriteTheCursorWithoutSelecting) {
+TEST_F(MainWindowTest, PickButtonsWriteTheCursorWithoutSelecting) {
     Load(Ramp(8000));
     Form->View->SetCursor(4000);
     EXPECT_EQ(Form->timedisplay->text(), QStringLiteral("00:00.500"));
@@ -309,7 +309,7 @@ TEST_F(MainFormTest, PickButtonsWriteTheCursorWithoutSelecting) {
     EXPECT_FALSE(Form->View->Selected);
 }
 
-TEST_F(MainFormTest, ScaleSwitchWithoutADocumentShowsZeroTimes) {
+TEST_F(MainWindowTest, ScaleSwitchWithoutADocumentShowsZeroTimes) {
     MakeForm();
     Form->SamplesExecute();
     EXPECT_TRUE(Form->Actions.Samples->isChecked());
@@ -325,7 +325,7 @@ TEST_F(MainFormTest, ScaleSwitchWithoutADocumentShowsZeroTimes) {
 
 // --- editing ---
 
-TEST_F(MainFormTest, CutAdjustsTheViewAtOnceAndUndoRedoFollowTheHistory) {
+TEST_F(MainWindowTest, CutAdjustsTheViewAtOnceAndUndoRedoFollowTheHistory) {
     Load(Ramp(1000));
     Select(100, 300);
     Form->Selection->sel->setChecked(true); // as a selection by the mouse leaves it
@@ -353,7 +353,7 @@ TEST_F(MainFormTest, CutAdjustsTheViewAtOnceAndUndoRedoFollowTheHistory) {
     EXPECT_EQ(Values(), expected);
 }
 
-TEST_F(MainFormTest, DeleteOfAReversedTypedSelectionShrinksByItsLength) {
+TEST_F(MainWindowTest, DeleteOfAReversedTypedSelectionShrinksByItsLength) {
     Load(Ramp(1000));
     Form->SamplesExecute();
     Form->Selection->SetStartText(QStringLiteral("600"));
@@ -370,7 +370,7 @@ TEST_F(MainFormTest, DeleteOfAReversedTypedSelectionShrinksByItsLength) {
     EXPECT_EQ(Form->View->ViewEnd, 800u);
 }
 
-TEST_F(MainFormTest, CopyThenPasteAtTheCursorThroughTheDesktopClipboard) {
+TEST_F(MainWindowTest, CopyThenPasteAtTheCursorThroughTheDesktopClipboard) {
     Load(Ramp(1000));
     Select(100, 200);
     Form->CopyExecute();
@@ -385,7 +385,7 @@ TEST_F(MainFormTest, CopyThenPasteAtTheCursorThroughTheDesktopClipboard) {
     EXPECT_EQ(Values(), expected);
 }
 
-TEST_F(MainFormTest, SelectionCommandsNeedASelectionReadyCommandsADocument) {
+TEST_F(MainWindowTest, SelectionCommandsNeedASelectionReadyCommandsADocument) {
     MakeForm();
     for (auto command :
          {&TMainWindow::CutExecute, &TMainWindow::CopyExecute, &TMainWindow::DeleteExecute,
@@ -411,7 +411,7 @@ TEST_F(MainFormTest, SelectionCommandsNeedASelectionReadyCommandsADocument) {
 
 // --- effects and their dialogs ---
 
-TEST_F(MainFormTest, AmplifyDialogsStartFromTheirPresetsNormalizeRemembers) {
+TEST_F(MainWindowTest, AmplifyDialogsStartFromTheirPresetsNormalizeRemembers) {
     Load(std::vector<int16_t>(1000, 1000));
     Typed = 150;
     Form->AmplifyIncreaseExecute();
@@ -446,7 +446,7 @@ TEST_F(MainFormTest, AmplifyDialogsStartFromTheirPresetsNormalizeRemembers) {
     EXPECT_EQ(Values(), std::vector<int16_t>(1000, 16384)); // 50 % of full scale
 }
 
-TEST_F(MainFormTest, InsertSilenceConvertsMillisecondsAtTheCursor) {
+TEST_F(MainWindowTest, InsertSilenceConvertsMillisecondsAtTheCursor) {
     Load(Ramp(1000)); // 8000 Hz
     Form->View->SetCursor(10);
     Typed = 25; // 200 frames
@@ -461,7 +461,7 @@ TEST_F(MainFormTest, InsertSilenceConvertsMillisecondsAtTheCursor) {
     EXPECT_EQ(Form->Forms.SilenceForm->SpinEdit()->minimum(), 0); // no negative lengths
 }
 
-TEST_F(MainFormTest, FadeClearsTheSelectionReverseAndInvertRewriteTheWhole) {
+TEST_F(MainWindowTest, FadeClearsTheSelectionReverseAndInvertRewriteTheWhole) {
     Load(std::vector<int16_t>{1000, 1000, 1000, 1000, -5, 7});
     Select(0, 4);
     Form->Selection->sel->setChecked(true);
@@ -481,7 +481,7 @@ TEST_F(MainFormTest, FadeClearsTheSelectionReverseAndInvertRewriteTheWhole) {
     EXPECT_EQ(Values()[1], 5);
 }
 
-TEST_F(MainFormTest, ARefusedCommandChangesNothingVisible) {
+TEST_F(MainWindowTest, ARefusedCommandChangesNothingVisible) {
     Load(Ramp(30000));
     const std::vector<int16_t> before = Values();
     Form->ReverseExecute(); // a body runs until its finish is handled
@@ -509,7 +509,7 @@ TEST_F(MainFormTest, ARefusedCommandChangesNothingVisible) {
     EXPECT_TRUE(Boxes.Texts().empty());
 }
 
-TEST_F(MainFormTest, ConvertMakesTheDocument22050HzMonoThroughTheBoundLibrary) {
+TEST_F(MainWindowTest, ConvertMakesTheDocument22050HzMonoThroughTheBoundLibrary) {
     ASSERT_EQ(BindVelcora(VELCORA_LIBRARY), "");
     Load(std::vector<int16_t>(16000, 3000), 2, 8000); // one second of stereo
     Form->ConvertExecute();
@@ -523,7 +523,7 @@ TEST_F(MainFormTest, ConvertMakesTheDocument22050HzMonoThroughTheBoundLibrary) {
 
 // --- playback ---
 
-TEST_F(MainFormTest, PlayAndStopDriveActionsTimerMeterAndVolume) {
+TEST_F(MainWindowTest, PlayAndStopDriveActionsTimerMeterAndVolume) {
     Load(Ramp(8000));
     Form->PlayExecute();
     ASSERT_TRUE(Form->View->Player().Playing());
@@ -545,7 +545,7 @@ TEST_F(MainFormTest, PlayAndStopDriveActionsTimerMeterAndVolume) {
     EXPECT_EQ(Form->VUMeter1->Levels()[0], 0);
 }
 
-TEST_F(MainFormTest, TheEndOfTheRangeStopsThroughThePlayStatus) {
+TEST_F(MainWindowTest, TheEndOfTheRangeStopsThroughThePlayStatus) {
     Load(Ramp(800));
     Form->PlayExecute();
     ASSERT_TRUE(Form->VizTimer.isActive());
@@ -562,7 +562,7 @@ TEST_F(MainFormTest, TheEndOfTheRangeStopsThroughThePlayStatus) {
     EXPECT_FALSE(Form->Actions.Stop->isEnabled());
 }
 
-TEST_F(MainFormTest, WithoutASoundDevicePlayOnlyShowsTheError) {
+TEST_F(MainWindowTest, WithoutASoundDevicePlayOnlyShowsTheError) {
     Devices = []() -> std::shared_ptr<TSoundDevice> {
         throw ESoundOutputError(
             SoundErrorNoDriver,
@@ -582,7 +582,7 @@ TEST_F(MainFormTest, WithoutASoundDevicePlayOnlyShowsTheError) {
 
 // --- closing ---
 
-TEST_F(MainFormTest, CloseQuestionAnswers) {
+TEST_F(MainWindowTest, CloseQuestionAnswers) {
     Load(Ramp(1000));
     Form->InvertExecute();
     WaitIdle();
@@ -604,7 +604,7 @@ TEST_F(MainFormTest, CloseQuestionAnswers) {
     EXPECT_TRUE(Work.Files().empty()); // the work files went with the document
 }
 
-TEST_F(MainFormTest, CloseQuestionYesSavesThenCloses) {
+TEST_F(MainWindowTest, CloseQuestionYesSavesThenCloses) {
     Load(Ramp(1000));
     Form->InvertExecute();
     WaitIdle();
@@ -617,7 +617,7 @@ TEST_F(MainFormTest, CloseQuestionYesSavesThenCloses) {
 }
 
 // A Yes whose save starts nothing, or whose body fails, keeps the window and the changes.
-TEST_F(MainFormTest, CloseQuestionYesWithAFailedSaveKeepsTheWindowOpen) {
+TEST_F(MainWindowTest, CloseQuestionYesWithAFailedSaveKeepsTheWindowOpen) {
     for (const std::string name : {"/untitled.wma", "/no/such/folder/saved.wav"}) {
         SCOPED_TRACE(name);
         Load(Ramp(1000));
@@ -642,7 +642,7 @@ QString AccessibleName(QObject* object) {
     return face ? face->text(QAccessible::Name) : QString();
 }
 
-TEST_F(MainFormTest, EveryFocusableControlHasAnAccessibleName) {
+TEST_F(MainWindowTest, EveryFocusableControlHasAnAccessibleName) {
     Load(Ramp(1000));
     int visited = 0;
     QWidget* widget = Form.get();

@@ -54,14 +54,14 @@ TEST_F(DocumentTest, LoadRaisesLoadedAndReadyAndTakesTheFormat) {
 TEST_F(DocumentTest, ApplyHeaderUsesTheRiffSizeNotTheDataSize) {
     TWaveHeader h = MakeWorkHeader(2, 44100, 999999);
     h.RiffSize = 1036;
-    TwavefileTestAccess::ApplyHeader(*Doc, h);
+    TDocumentTestAccess::ApplyHeader(*Doc, h);
     EXPECT_EQ(Doc->DataBytes, 1000u);
     EXPECT_EQ(Doc->Frames, 250u);
     EXPECT_FALSE(Doc->NotPCM);
     h.FormatTag = 3;
-    TwavefileTestAccess::ApplyHeader(*Doc, h);
+    TDocumentTestAccess::ApplyHeader(*Doc, h);
     h.FormatTag = 1;
-    TwavefileTestAccess::ApplyHeader(*Doc, h);
+    TDocumentTestAccess::ApplyHeader(*Doc, h);
     EXPECT_TRUE(Doc->NotPCM); // once seen, it stays
 }
 
@@ -186,7 +186,7 @@ TEST_F(DocumentTest, ShortDocumentKeepsTheIndexAndPeaksItHad) {
     WriteWorkFile(other, 1, 8000, std::vector<int16_t>(512, 5000));
     // Scan a 512-frame work file in place of the loaded one: nothing changes.
     TWaveHeader h = MakeWorkHeader(1, 8000, 1024);
-    TwavefileTestAccess::ApplyHeader(*Doc, h);
+    TDocumentTestAccess::ApplyHeader(*Doc, h);
     Doc->BuildPeakIndex();
     EXPECT_EQ(Doc->GetPeakIndex(), index);
     EXPECT_EQ(Doc->Peak, 100);

@@ -9,7 +9,7 @@
 
 namespace orvella {
 
-class TwavefileTestAccess {
+class TDocumentTestAccess {
 public:
     static const std::string& WorkFileName(const TDocument& doc) { return doc.WorkFileName; }
     static const TWorkFileStack& UndoStack(const TDocument& doc) { return doc.UndoStack; }

@@ -45,9 +45,9 @@ protected:
     // The current work file's values.
     std::vector<int16_t> Values();
     // The document's current work file and histories.
-    const std::string& WorkFile() const { return TwavefileTestAccess::WorkFileName(*Doc); }
-    const TWorkFileStack& UndoStack() const { return TwavefileTestAccess::UndoStack(*Doc); }
-    const TWorkFileStack& RedoStack() const { return TwavefileTestAccess::RedoStack(*Doc); }
+    const std::string& WorkFile() const { return TDocumentTestAccess::WorkFileName(*Doc); }
+    const TWorkFileStack& UndoStack() const { return TDocumentTestAccess::UndoStack(*Doc); }
+    const TWorkFileStack& RedoStack() const { return TDocumentTestAccess::RedoStack(*Doc); }
 
     TempDir Temp;
     TMainLoop Loop;
