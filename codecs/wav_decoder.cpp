@@ -18,12 +18,11 @@ constexpr size_t TransferSize = 0x100000;
 // The work file's header: the canonical 16-bit PCM one.
 constexpr uint64_t WorkHeaderSize = 44;
 
-// Uncompressed sources: the work file's length is known before anything is written. The writer
-// may add one filler frame; counting it always errs by at most one frame at the limit.
+// Uncompressed sources: the work file's length is known before anything is written.
 void CheckWorkFileSize(const TPCMWaveReader& reader, const TWaveFormat& sourceFormat,
                        uint64_t limit) {
     if (reader.IsCompressed() || sourceFormat.nBlockAlign == 0) return;
-    const uint64_t frames = uint64_t(reader.DataSize()) / sourceFormat.nBlockAlign + 1;
+    const uint64_t frames = uint64_t(reader.DataSize()) / sourceFormat.nBlockAlign;
     if (WorkHeaderSize + frames * reader.PCMFormat().nChannels * 2 >
         std::min(limit, MaxWorkFileSize))
         throw Exception(WorkFileTooLargeText);
@@ -47,8 +46,7 @@ constexpr uint64_t ScanStep = 1u << 20;
 // written from the same buffer behind the reading, on a thread of its own: the work file is never
 // read back, and writing the bytes already in memory costs less than the kernel copying them
 // again (on ext4 its copy also leaves the file in small pages that take longer to free).
-// What is left at the end (less than one of the writer's buffers) goes through Write, so the
-// writer adds its filler frame as after any input.
+// What is left at the end (less than one of the writer's buffers) goes through Write.
 void PassThrough(const std::string& sourceFile, const TWaveStream& stream, TWavWriter& writer,
                  std::atomic<int>& progress, const TWavImportOptions& options) {
     const int64_t offset = stream.DataOffset();
@@ -83,12 +81,7 @@ void PassThrough(const std::string& sourceFile, const TWaveStream& stream, TWavW
             if (uint64_t(n) < want) break; // the file was cut short meanwhile
         }
         behind.Finish();
-        if (done == total) {
-            // The filler frame, if any, is silence.
-            const std::vector<int16_t> zeros(size_t(outputBytes - uint64_t(total)) / 2, 0);
-            peaks->Feed(zeros.data(), uint32_t(zeros.size()));
-            *options.Peaks = std::move(peaks);
-        }
+        if (done == total) *options.Peaks = std::move(peaks);
         return;
     }
 

@@ -69,7 +69,7 @@ struct TWavWriter::Impl {
     }
     void Release();
     void CreateHeader(const std::string& fileName);
-    void Convert(bool final);
+    void Convert();
     void WriteData(const uint8_t* bytes, uint32_t count);
 };
 
@@ -179,11 +179,7 @@ bool TWavWriter::IsPassThrough() const {
 uint64_t TWavWriter::PassThroughDataBytes(uint64_t inputBytes) const {
     const uint64_t block = P->Source.nBlockAlign;
     if (block == 0 || P->SourceBufferSize == 0) return inputBytes;
-    const uint64_t whole = inputBytes - inputBytes % block;
-    // Close converts a frame of silence when nothing is left gathered, and keeps it after more
-    // than 4 frames in all.
-    const bool filler = inputBytes % P->SourceBufferSize == 0 && whole / block + 1 > 4;
-    return whole + (filler ? block : 0);
+    return inputBytes - inputBytes % block;
 }
 
 uint32_t TWavWriter::PassThroughUnit() const {
@@ -234,24 +230,15 @@ uint32_t TWavWriter::Write(const void* buffer, uint32_t count) {
         p.Buffered += n;
         in += n;
         count -= n;
-        if (p.Buffered == p.SourceBufferSize) p.Convert(false);
+        if (p.Buffered == p.SourceBufferSize) p.Convert();
     }
     return p.Written;
 }
 
-void TWavWriter::Impl::Convert(bool final) {
+void TWavWriter::Impl::Convert() {
     const uint32_t block = Source.nBlockAlign;
-    bool filler = false;
-    if (Buffered == 0) {
-        // Nothing left: convert one frame of silence. Zero bytes are silence for signed samples;
-        // 8-bit PCM is unsigned, and its zero byte would end the sound on a full-scale click.
-        const bool unsigned8 = Source.wFormatTag == WAVE_FORMAT_PCM && Source.wBitsPerSample == 8;
-        Reserve(SourceBuffer, SourceCapacity, block, SourceBufferSize, 0,
-                "Not enought memory for source buffer");
-        std::memset(SourceBuffer.get(), unsigned8 ? 0x80 : 0, block);
-        Buffered = block;
-        filler = true;
-    }
+    // Nothing gathered: the work file holds exactly the source's frames.
+    if (Buffered == 0) return;
     uint32_t sourceUsed = 0, destUsed = 0;
     const uint8_t* output = SourceBuffer.get();
     if (Stream->IsIdentity()) {
@@ -269,9 +256,7 @@ void TWavWriter::Impl::Convert(bool final) {
     }
     if (sourceUsed == 0 && destUsed == 0) Fail("Destination buffer to small for conversion");
     Frames += sourceUsed / block;
-    // A filler frame is kept only after more than 4 frames in all, so an import of nothing
-    // leaves an empty data chunk.
-    if (!(final && filler && Frames <= 4)) WriteData(output, destUsed);
+    WriteData(output, destUsed);
     Buffered -= sourceUsed;
     if (Buffered > 0) std::memmove(SourceBuffer.get(), SourceBuffer.get() + sourceUsed, Buffered);
 }
@@ -289,7 +274,7 @@ void TWavWriter::Close() {
     if (!p.Opened) return;
     p.Written = 0;
     try {
-        p.Convert(true);
+        p.Convert();
     } catch (...) {
         p.Opened = false;
         p.Release();

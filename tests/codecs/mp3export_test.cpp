@@ -191,8 +191,7 @@ TEST(MP3Export, EncodedFilesReadBack) {
         EXPECT_EQ(work.Channels, c.Channels) << c.Name;
         if (c.Xing) {
             // The header written at the end carries the exact length: the decode gives it back.
-            EXPECT_EQ(testing::WithoutWriterFiller(work, values.size()).size(), values.size())
-                << c.Name;
+            EXPECT_EQ(work.Values.size(), values.size()) << c.Name;
             EXPECT_GT(mpeg.Frames(), 0) << c.Name;
         } else {
             // Without it the decoder's delay and the last frame's padding remain.

@@ -71,20 +71,4 @@ inline TWorkFile ReadWorkFile(const std::string& path) {
     return result;
 }
 
-// The work file's samples with the WAV writer's one trailing frame of silence removed: the writer
-// adds it when the input filled its 100 ms buffers exactly.
-inline std::vector<int16_t> WithoutWriterFiller(const TWorkFile& work, size_t referenceValues) {
-    std::vector<int16_t> values = work.Values;
-    const size_t bufferFrames = (size_t(work.Rate) * 100 + 500) / 1000;
-    const size_t channels = work.Channels ? work.Channels : 1;
-    if (bufferFrames && values.size() == referenceValues + channels &&
-        (referenceValues / channels) % bufferFrames == 0) {
-        bool silent = true;
-        for (size_t i = referenceValues; i < values.size(); ++i)
-            silent = silent && values[i] == 0;
-        if (silent) values.resize(referenceValues);
-    }
-    return values;
-}
-
 } // namespace orvella::testing

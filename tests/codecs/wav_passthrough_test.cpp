@@ -98,7 +98,7 @@ std::vector<PassCase> Cases() {
         RiffWave({Chunk("LIST", Bytes(13, 'x')), Chunk("data", Values16(Signal(1700 * 2))),
                   Chunk("fmt ", FmtBody(1, 2, 8000, 16, 4))});
     return {
-        {"whole 100 ms buffers, so a filler frame", Pcm16(2, 8000, 3 * 800), true, TKernel::Used},
+        {"whole 100 ms buffers", Pcm16(2, 8000, 3 * 800), true, TKernel::Used},
         {"buffers and a rest", Pcm16(1, 8000, 2 * 800 + 123), true, TKernel::Used},
         {"one buffer exactly", Pcm16(2, 8000, 800), true, TKernel::Used},
         {"less than one buffer", Pcm16(2, 8000, 700), true, TKernel::NotUsed},
@@ -107,8 +107,8 @@ std::vector<PassCase> Cases() {
          Pcm(2, 8000, 16, Values16(Signal(2000 * 2)), 100000), true, TKernel::Used},
         {"data size 0xFFFFFFFF", toEnd, true, TKernel::Used},
         {"empty data", Pcm16(2, 8000, 0), true, TKernel::NotUsed},
-        {"1 Hz, 3 frames: no filler", Pcm16(1, 1, 3), true, TKernel::Used},
-        {"1 Hz, 5 frames: filler", Pcm16(1, 1, 5), true, TKernel::Used},
+        {"1 Hz, 3 frames", Pcm16(1, 1, 3), true, TKernel::Used},
+        {"1 Hz, 5 frames", Pcm16(1, 1, 5), true, TKernel::Used},
         {"pieces of more than a megabyte", Pcm16(2, 44100, 300000), true, TKernel::Used},
         {"six channels", Pcm16(6, 8000, 2 * 800), true, TKernel::Used},
         {"12-bit values in 16-bit containers", Pcm(2, 8000, 12, Values16(Signal(1800 * 2))), true,

@@ -54,7 +54,7 @@ TEST(WMAImport, FixturesMatchReferenceDecodes) {
         EXPECT_EQ(work.Channels, c.Channels) << name;
         // The reference was converted from the decoder's float output with the same rounding.
         const auto reference = ToValues(ReadBytes(FixturePath("wma/" + name + ".raw")));
-        EXPECT_EQ(testing::WithoutWriterFiller(work, reference.size()), reference) << name;
+        EXPECT_EQ(work.Values, reference) << name;
         // These files are shorter than a second (duration 0): progress follows the bytes read.
         EXPECT_GE(progress.load(), 50) << name;
         EXPECT_LE(progress.load(), 100) << name;
