@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QRegularExpression>
 #include <QSlider>
 #include <QStackedWidget>
 
@@ -69,9 +70,31 @@ TEST(SaveTargets, TypedExtensionWinsOnlyWhenExactlyWavOrMp3) {
                   QLatin1String(c.SaveSelected))
             << c.Chosen;
     }
-    EXPECT_EQ(QtFileFilter(QLatin1String(OpenFilter)),
-              QStringLiteral("Supported Formats (*.wav *mp3 *.wma);;Mpeg Layer 3 (*.mp3);;"
-                             "WAV Files (*.wav);;WMA Files (*.wma)"));
+}
+
+// The Open dialog's first entry offers every readable type by its extension, and nothing that only
+// ends in the letters of one ("foomp3").
+TEST(OpenFilter, SupportedFormatsMatchByExtensionOnly) {
+    const QString filter = QtFileFilter(QLatin1String(OpenFilter));
+    EXPECT_EQ(filter, QStringLiteral("Supported Formats (*.wav *.mp3 *.wma);;Mpeg Layer 3 (*.mp3);;"
+                                     "WAV Files (*.wav);;WMA Files (*.wma)"));
+    const QString first = filter.section(QStringLiteral(";;"), 0, 0);
+    const QStringList patterns = first.section(QLatin1Char('('), 1).chopped(1).split(QLatin1Char(' '));
+    const auto matches = [&](const QString& name) {
+        for (const QString& pattern : patterns)
+            if (QRegularExpression(QRegularExpression::wildcardToRegularExpression(pattern))
+                    .match(name)
+                    .hasMatch())
+                return true;
+        return false;
+    };
+    const struct {
+        const char* Name;
+        bool Offered;
+    } cases[] = {{"a.wav", true},   {"a.mp3", true},   {"a.wma", true},
+                 {"foomp3", false}, {"a.txt", false},  {"awav", false}};
+    for (const auto& c : cases)
+        EXPECT_EQ(matches(QLatin1String(c.Name)), c.Offered) << c.Name;
 }
 
 // --- Open, New, Close ---
