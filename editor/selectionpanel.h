@@ -1,6 +1,6 @@
 #pragma once
 // The "  Selection  " group of the main window: "Begin:" and "End:" with their masked edits
-// (selstart, selstop), a "Pick" button beside each, and the "Selected" box. The group shows and
+// (objectNames "selstart", "selstop"), a "Pick" button beside each, and the "Selected" box. The group shows and
 // reads texts; what they mean to the view is the main window's business.
 // Thread rule: a widget; main thread only.
 
@@ -26,13 +26,19 @@ public:
     QString StartText() const;
     QString StopText() const;
 
-    QLineEdit* selstart;
-    QLineEdit* selstop;
-    QPushButton* PickStart;
-    QPushButton* PickStop;
-    QCheckBox* sel;
+    QLineEdit* StartEdit() const { return Start; }
+    QLineEdit* StopEdit() const { return Stop; }
+    QPushButton* PickStartButton() const { return PickStart; }
+    QPushButton* PickStopButton() const { return PickStop; }
+    // The "Selected" box; its clicked signal is the user's, setChecked does not raise it.
+    QCheckBox* SelectedBox() const { return Selected; }
 
 private:
+    QLineEdit* Start;
+    QLineEdit* Stop;
+    QPushButton* PickStart;
+    QPushButton* PickStop;
+    QCheckBox* Selected;
     QString Mask;
 };
 

@@ -32,66 +32,66 @@ void ShowWindow(QWidget& owner, QDialog& window) {
 } // namespace
 
 void TMainForm::CreateShellCommands() {
-    Forms.SettingsForm = new TsettingsForm(Settings, Services.WindowDialogs, this);
-    Forms.SettingsForm->OnTempFolder = [this](const QString& folder) {
+    OwnedForms.SettingsForm = new TsettingsForm(Config, Services.WindowDialogs, this);
+    OwnedForms.SettingsForm->OnTempFolder = [this](const QString& folder) {
         // The next work file, of the document or of a paste, is made there.
-        Document->SetTempFolder(folder.toStdString());
+        Doc->SetTempFolder(folder.toStdString());
         Clipboard->SetTempFolder(folder.toStdString());
     };
-    Forms.SettingsForm->OnColors = [this] { ApplyColors(); };
-    Forms.FileInfoForm = new TFileInfoForm(this);
-    Forms.AboutForm = new TAboutForm(FileVersion, Services.WindowDialogs, this);
-    Forms.GetNewVer = new TmGetNewVer(this);
+    OwnedForms.SettingsForm->OnColors = [this] { ApplyColors(); };
+    OwnedForms.FileInfoForm = new TFileInfoForm(this);
+    OwnedForms.AboutForm = new TAboutForm(FileVersion, Services.WindowDialogs, this);
+    OwnedForms.GetNewVer = new TmGetNewVer(this);
 
-    const TMainActions& a = Actions;
-    connect(a.FileProperties, &QAction::triggered, this, &TMainForm::FilePropertiesExecute);
-    connect(a.Settings, &QAction::triggered, this, &TMainForm::SettingsExecute);
-    connect(a.Contents, &QAction::triggered, this, &TMainForm::ContentsExecute);
-    connect(a.CheckUpdates, &QAction::triggered, this, &TMainForm::CheckUpdatesExecute);
-    connect(a.About, &QAction::triggered, this, &TMainForm::AboutExecute);
+    const TMainActions& a = ActionList;
+    connect(a.FileProperties, &QAction::triggered, this, &TMainForm::ShowFileProperties);
+    connect(a.Settings, &QAction::triggered, this, &TMainForm::ShowSettings);
+    connect(a.Contents, &QAction::triggered, this, &TMainForm::ShowHelpContents);
+    connect(a.CheckUpdates, &QAction::triggered, this, &TMainForm::CheckForUpdates);
+    connect(a.About, &QAction::triggered, this, &TMainForm::ShowAbout);
     for (int i = 0; i < int(a.Tools.size()) && i < int(Companions.size()); ++i) {
         a.Tools[i]->setText(tr(Companions[size_t(i)].Caption));
-        connect(a.Tools[i], &QAction::triggered, this, [this, i] { ToolExecute(i); });
+        connect(a.Tools[i], &QAction::triggered, this, [this, i] { RunTool(i); });
     }
 }
 
 void TMainForm::ApplyColors() {
     view::TWaveColors colors;
-    colors.Back = uint32_t(Settings.backcolor) & 0xFFFFFF;
-    colors.Wave = uint32_t(Settings.wavecolor) & 0xFFFFFF;
-    colors.Scale = uint32_t(Settings.scalecolor) & 0xFFFFFF;
-    View->SetColors(colors);
-    View->Repaint();
+    colors.Back = uint32_t(Config.backcolor) & 0xFFFFFF;
+    colors.Wave = uint32_t(Config.wavecolor) & 0xFFFFFF;
+    colors.Scale = uint32_t(Config.scalecolor) & 0xFFFFFF;
+    WaveView->SetColors(colors);
+    WaveView->Repaint();
 }
 
-void TMainForm::FilePropertiesExecute() {
-    if (!Document->Ready.load()) return;
-    Forms.FileInfoForm->Fill(*Document);
-    ShowWindow(*this, *Forms.FileInfoForm);
+void TMainForm::ShowFileProperties() {
+    if (!Doc->Ready.load()) return;
+    OwnedForms.FileInfoForm->Fill(*Doc);
+    ShowWindow(*this, *OwnedForms.FileInfoForm);
 }
 
-void TMainForm::SettingsExecute() {
-    ShowWindow(*this, *Forms.SettingsForm);
+void TMainForm::ShowSettings() {
+    ShowWindow(*this, *OwnedForms.SettingsForm);
 }
 
-void TMainForm::ContentsExecute() {
+void TMainForm::ShowHelpContents() {
     const QString failure = ShowHelp(Services.WindowDialogs, HelpFilePath());
     if (!failure.isEmpty()) Services.Dialogs.ShowError(failure.toStdString());
 }
 
-void TMainForm::ToolExecute(int index) {
+void TMainForm::RunTool(int index) {
     if (index < 0 || size_t(index) >= Companions.size()) return;
     RunCompanion(Companions[size_t(index)], Services.WindowDialogs, this);
 }
 
-void TMainForm::CheckUpdatesExecute() {
-    Forms.GetNewVer->OwnVersion = FileVersion;
-    Forms.GetNewVer->Check();
+void TMainForm::CheckForUpdates() {
+    OwnedForms.GetNewVer->OwnVersion = FileVersion;
+    OwnedForms.GetNewVer->Check();
 }
 
-void TMainForm::AboutExecute() {
-    Forms.AboutForm->VersionLabel->setText(tr("Version: ") + FileVersion);
-    ShowWindow(*this, *Forms.AboutForm);
+void TMainForm::ShowAbout() {
+    OwnedForms.AboutForm->VersionLabel->setText(tr("Version: ") + FileVersion);
+    ShowWindow(*this, *OwnedForms.AboutForm);
 }
 
 } // namespace orvella

@@ -1,6 +1,5 @@
 #include "view/waveview.h"
 
-#include "engine/mmreg.h"
 
 #include <QAccessible>
 #include <QKeyEvent>
@@ -10,7 +9,6 @@
 #include <QWheelEvent>
 
 #include <algorithm>
-#include <cstdio>
 
 namespace orvella {
 
@@ -23,33 +21,18 @@ QString TimeText(uint32_t ms) {
 
 } // namespace
 
-TWaveView::TWaveView(TMainThread& mainThread, QWidget* parent, TPlayer::TDeviceFactory devices)
-    : QWidget(parent)
-    , FPlayer(std::make_unique<TPlayer>(mainThread, std::move(devices))) {
+TWaveView::TWaveView(QWidget* parent)
+    : QWidget(parent) {
     resize(DesignWidth, DesignHeight);
     setAttribute(Qt::WA_OpaquePaintEvent); // every pixel is painted from the picture
     setFocusPolicy(Qt::StrongFocus);
     setAccessibleName(tr("Waveform"));
-    FPlayer->OnPosition = [this](uint32_t bytes) { PlayerPosition(bytes); };
-    FPlayer->OnStatus = [this](bool playing) { PlayerStatus(playing); };
-    FPlayer->OnError = [this](const std::string& text) {
-        if (OnPlayError) {
-            OnPlayError(text);
-        } else {
-            std::fprintf(stderr, "orvella: playback stopped: %s\n", text.c_str());
-        }
-    };
-    FPlayer->InitDevice();
     DrawWidth = width();
     DrawHeight = height();
     UpdateAccessibleDescription();
 }
 
-TWaveView::~TWaveView() {
-    FPlayer->OnPosition = nullptr;
-    FPlayer->OnStatus = nullptr;
-    FPlayer->Shutdown();
-}
+TWaveView::~TWaveView() = default;
 
 bool TWaveView::DocumentReady() const {
     return Document && Document->Ready.load();
@@ -114,10 +97,8 @@ void TWaveView::AttachWave(Twavefile& document) {
 void TWaveView::CloseWave() {
     Selected = false;
     Repaint();
-    if (DocumentReady()) {
-        FPlayer->Release();
-        Document->Close();
-    }
+    // The player, if any, has given the document back before this.
+    if (DocumentReady()) Document->Close();
 }
 
 // --- zoom and scroll ---
@@ -315,44 +296,9 @@ void TWaveView::EndSelect(int x) {
     UpdateAccessibleDescription();
 }
 
-// --- playback ---
-
-void TWaveView::StartPlay() {
-    if (!DocumentReady()) return;
-    const uint16_t channels = Document->Channels.load();
-    const uint32_t length = Length();
-    const WAVEFORMATEX format = MakePCMFormat(channels, Document->SampleRate.load(), 16);
-    uint32_t count;
-    if (Selected) {
-        // A typed selection may lie outside the document: play what of it exists.
-        const uint32_t stop = std::min(SelStop, length);
-        PlayStart = std::min(SelStart, stop);
-        count = stop - PlayStart;
-    } else {
-        PlayStart = std::min(CursorPos, length);
-        count = length - PlayStart;
-    }
-    FPlayer->Prepare(*Document, channels * PlayStart, format, channels * count * 2);
-    FPlayer->Play();
-}
-
-void TWaveView::StopPlay() {
-    FPlayer->Halt();
-    PlayStart = 0;
-}
-
-void TWaveView::GetLevels(float& left, float& right) {
-    FPlayer->GetLevels(left, right);
-}
-
-void TWaveView::PlayerPosition(uint32_t bytes) {
-    const int64_t blockAlign = Document ? int64_t(Document->Channels.load()) * 2 : 0;
-    if (blockAlign == 0) return;
-    SetCursor(uint32_t(int64_t(bytes) / blockAlign + PlayStart));
-}
-
-void TWaveView::PlayerStatus(bool playing) {
-    if (OnPlayStatus) OnPlayStatus(playing);
+void TWaveView::ShortenVisibleRange(uint32_t frames) {
+    ViewEnd = std::max(ViewEnd > frames ? ViewEnd - frames : 0u, ViewStart);
+    ViewSpan = ViewEnd - ViewStart;
 }
 
 // --- drawing ---

@@ -2,7 +2,6 @@
 // scroll bar, and playback through the driven sound device.
 #include "engine/largefile.h"
 #include "engine/wavfile.h"
-#include "playback/drivendevice.h"
 #include "support/fixtures.h"
 #include "support/recordingdialogs.h"
 #include "view/qtmainthread.h"
@@ -37,7 +36,7 @@ protected:
         TCodecServices codecs;
         codecs.Decoders.push_back(test::CopyingWavDecoder());
         Doc = std::make_unique<Twavefile>(Main, Dialogs, settings, codecs);
-        View = std::make_unique<TWaveView>(Main, nullptr, [this] { return Device; });
+        View = std::make_unique<TWaveView>();
         View->resize(1030, 250); // a wave area of 1000 columns
         View->SetDocument(Doc.get());
         View->SetScrollBar(&Bar);
@@ -50,7 +49,6 @@ protected:
         View->OnCursor = [this](TWaveView*, uint32_t position, uint32_t) {
             Cursors.push_back(position);
         };
-        View->OnPlayStatus = [this](bool playing) { Statuses.push_back(playing); };
         Doc->OnLoaded = [this](Twavefile*) { View->AttachWave(*Doc); };
         View->show();
     }
@@ -92,13 +90,11 @@ protected:
     std::filesystem::path Folder;
     TQtMainThread Main;
     test::RecordingDialogs Dialogs;
-    std::shared_ptr<TDrivenDevice> Device = std::make_shared<TDrivenDevice>();
     std::unique_ptr<Twavefile> Doc;
     TFrameScrollBar Bar;
     std::unique_ptr<TWaveView> View;
     std::vector<SelectEvent> Selects;
     std::vector<uint32_t> Cursors;
-    std::vector<bool> Statuses;
 };
 
 TEST_F(WaveViewTest, AttachShowsTheWholeDocument) {
@@ -258,38 +254,9 @@ TEST_F(WaveViewTest, NothingHappensWithoutADocument) {
     Release(600);
     Key(Qt::Key_End);
     View->ZoomIn();
-    View->StartPlay();
     EXPECT_TRUE(Selects.empty());
     EXPECT_TRUE(Cursors.empty());
     EXPECT_EQ(View->CursorPos, 0u);
-    EXPECT_TRUE(Statuses.empty());
-}
-
-TEST_F(WaveViewTest, PlayingMovesTheCursorToTheRangesEnd) {
-    LoadFrames(8000);
-    View->SetSelection(1000, 3000, true);
-    View->StartPlay();
-    ASSERT_FALSE(Statuses.empty());
-    EXPECT_TRUE(Statuses.back());
-    std::vector<uint32_t> seen;
-    View->OnCursor = [&](TWaveView*, uint32_t position, uint32_t) { seen.push_back(position); };
-    QElapsedTimer clock;
-    clock.start();
-    while (View->Player().Playing() && clock.elapsed() < 10000) {
-        Device->Advance(250); // one chunk; then every notification is handled before the next
-        while (View->Player().Buffer() && !View->Player().Buffer()->NotificationsIdle() &&
-               clock.elapsed() < 10000)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-        QCoreApplication::processEvents();
-    }
-    ASSERT_FALSE(View->Player().Playing());
-    ASSERT_FALSE(seen.empty());
-    for (size_t i = 1; i < seen.size(); ++i)
-        EXPECT_LE(seen[i - 1], seen[i]);
-    EXPECT_GT(seen.front(), 1000u);
-    EXPECT_EQ(seen.back(), 3000u);
-    EXPECT_EQ(View->CursorPos, 3000u);
-    EXPECT_FALSE(Statuses.back());
 }
 
 } // namespace
