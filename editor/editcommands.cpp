@@ -7,6 +7,7 @@
 #include "editor/windowdialogs.h"
 #include "engine/wavfile.h"
 #include "view/framescrollbar.h"
+#include "view/selectionmodel.h"
 #include "view/waveview.h"
 
 #include <QAction>
@@ -63,8 +64,7 @@ void TEditCommands::Redo() {
 }
 
 void TEditCommands::DropSelection() {
-    Targets.View.Selected = false;
-    emit SelectionDropped();
+    Targets.Selection.SetSelected(false);
 }
 
 void TEditCommands::ShrinkView(uint32_t start, uint32_t stop, uint32_t frames) {
@@ -80,9 +80,9 @@ void TEditCommands::ShrinkView(uint32_t start, uint32_t stop, uint32_t frames) {
 }
 
 void TEditCommands::Cut() {
-    TWaveView& view = Targets.View;
-    if (!view.Selected) return;
-    const uint32_t start = view.SelStart, stop = view.SelStop;
+    const TSelectionModel& selection = Targets.Selection;
+    if (!selection.Selected()) return;
+    const uint32_t start = selection.Start(), stop = selection.Stop();
     // The length before the body starts: the body changes it.
     const uint32_t frames = Targets.Document.Frames.load();
     // Refused because another body runs: nothing changes here either.
@@ -91,8 +91,8 @@ void TEditCommands::Cut() {
 }
 
 void TEditCommands::Copy() {
-    if (!Targets.View.Selected) return;
-    Targets.Document.CopyRange(Targets.View.SelStart, Targets.View.SelStop);
+    if (!Targets.Selection.Selected()) return;
+    Targets.Document.CopyRange(Targets.Selection.Start(), Targets.Selection.Stop());
 }
 
 void TEditCommands::Paste() {
@@ -101,9 +101,9 @@ void TEditCommands::Paste() {
 }
 
 void TEditCommands::Delete() {
-    TWaveView& view = Targets.View;
-    if (!view.Selected) return;
-    const uint32_t start = view.SelStart, stop = view.SelStop;
+    const TSelectionModel& selection = Targets.Selection;
+    if (!selection.Selected()) return;
+    const uint32_t start = selection.Start(), stop = selection.Stop();
     // The length before the body starts: the body changes it.
     const uint32_t frames = Targets.Document.Frames.load();
     // Refused because another body runs: nothing changes here either.
@@ -120,13 +120,13 @@ void TEditCommands::InsertSilence() {
 }
 
 void TEditCommands::FadeIn() {
-    if (!Targets.View.Selected) return;
-    if (Targets.Document.FadeIn(Targets.View.SelStart, Targets.View.SelStop)) DropSelection();
+    if (!Targets.Selection.Selected()) return;
+    if (Targets.Document.FadeIn(Targets.Selection.Start(), Targets.Selection.Stop())) DropSelection();
 }
 
 void TEditCommands::FadeOut() {
-    if (!Targets.View.Selected) return;
-    if (Targets.Document.FadeOut(Targets.View.SelStart, Targets.View.SelStop)) DropSelection();
+    if (!Targets.Selection.Selected()) return;
+    if (Targets.Document.FadeOut(Targets.Selection.Start(), Targets.Selection.Stop())) DropSelection();
 }
 
 void TEditCommands::Normalize() {

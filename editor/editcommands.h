@@ -16,6 +16,7 @@ namespace orvella {
 class TAmplifyForm;
 class TFrameScrollBar;
 class TNormalizeForm;
+class TSelectionModel;
 class TSilenceForm;
 class TWaveView;
 class TWindowDialogs;
@@ -29,6 +30,7 @@ public:
     struct TTargets {
         Twavefile& Document;
         TWaveView& View;
+        TSelectionModel& Selection;
         TFrameScrollBar& Scroll;
         TWindowDialogs& Dialogs;
         TSilenceForm& Silence;
@@ -58,13 +60,11 @@ public:
     void AmplifyDecrease();
     void Convert();
 
-signals:
-    // A command used the selection and the view no longer shows it.
-    void SelectionDropped();
-
 private:
     // The view after a Cut or Delete of start .. stop was started on a document of frames.
     void ShrinkView(uint32_t start, uint32_t stop, uint32_t frames);
+    // After a command that used the selection: unselected, the range kept (the box unticks, and
+    // ticking it selects the range again).
     void DropSelection();
     void Amplify(int preset);
 

@@ -11,6 +11,7 @@
 #include "editor/transportcontroller.h"
 #include "editor/windowdialogs.h"
 #include "view/framescrollbar.h"
+#include "view/selectionmodel.h"
 #include "view/waveview.h"
 
 #include <QFileInfo>
@@ -125,7 +126,7 @@ void TMainForm::SaveDocumentAs() {
 }
 
 void TMainForm::SaveSelectionAs() {
-    if (!WaveView->Selected || !Doc->Ready.load() || Doc->IsBusy()) return;
+    if (!SelectionModel->Selected() || !Doc->Ready.load() || Doc->IsBusy()) return;
     int filter = 0;
     const QString chosen =
         Services.WindowDialogs.SaveFileName(this, QLatin1String(SaveFilter), filter);
@@ -136,7 +137,7 @@ void TMainForm::SaveSelectionAs() {
                                    QMessageBox::Critical,
                                    QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return;
-    Doc->SaveRange(path.toStdString(), WaveView->SelStart, WaveView->SelStop);
+    Doc->SaveRange(path.toStdString(), SelectionModel->Start(), SelectionModel->Stop());
 }
 
 bool TMainForm::ConfirmMP3Settings(Twavefile& doc) {

@@ -19,6 +19,7 @@
 #include "engine/timeformat.h"
 #include "playback/icetrackbar.h"
 #include "view/framescrollbar.h"
+#include "view/selectionmodel.h"
 #include "view/waveview.h"
 
 #include <QApplication>
@@ -133,6 +134,8 @@ void TMainForm::CreateDocument(const QStringList& arguments) {
     Doc->OnAction = [this](Twavefile*, bool undo, bool redo) { OnHistoryChanged(undo, redo); };
     Doc->OnLoaded = [this](Twavefile*) { OnDocumentLoaded(); };
     Recovery = std::make_unique<TRecoveryController>(Config.tempfolder);
+    SelectionModel = new TSelectionModel(this);
+    SelectionModel->SetMilliseconds(Config.selectiontype == 0);
 
     // A file given on the command line starts loading now, on its worker, while the window is
     // built; its events wait for the event loop, so the window sees them as if the load had
@@ -234,6 +237,10 @@ void TMainForm::SetCaption(const QString& name) {
     setWindowTitle(caption);
 }
 
+bool TMainForm::MillisecondsMode() const {
+    return SelectionModel->Milliseconds();
+}
+
 void TMainForm::SetStatus(int panel, const QString& text) {
     StatusPanels[panel]->setText(text);
     StatusPanels[panel]->setAccessibleDescription(text);
@@ -252,6 +259,8 @@ void TMainForm::CreateView() {
     WaveArea->layout()->addWidget(WaveView);
     WaveView->SetDocument(Doc.get());
     WaveView->SetScrollBar(Scroll);
+    WaveView->SetSelectionModel(SelectionModel);
+    Selection()->Follow(*SelectionModel);
     connect(Scroll, &TFrameScrollBar::PositionChanged, WaveView, &TWaveView::ScrollChanged);
     ApplyColors();
     WaveView->OnCursor = [this](TWaveView*, uint32_t position, uint32_t positions) {
@@ -265,7 +274,6 @@ void TMainForm::CreateView() {
     WaveMenu = CreateViewMenu(WaveView, ActionList);
     connect(WaveView, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { WaveMenu->popup(WaveView->mapToGlobal(at)); });
-    WaveView->MsScale = MillisecondsMode();
     WaveView->setEnabled(true);
     WaveView->setFocusPolicy(Qt::StrongFocus);
     WaveView->Repaint();
@@ -313,16 +321,12 @@ void TMainForm::ConnectActions() {
     connect(a.ZoomOut, &QAction::triggered, WaveView, &TWaveView::ZoomOut);
     connect(a.ZoomFull, &QAction::triggered, WaveView, &TWaveView::ZoomFull);
 
-    EditCommands = new TEditCommands({*Doc, *WaveView, *Scroll, Services.WindowDialogs,
+    EditCommands = new TEditCommands({*Doc, *WaveView, *SelectionModel, *Scroll,
+                                      Services.WindowDialogs,
                                       *OwnedForms.SilenceForm, *OwnedForms.NormalizeForm,
                                       *OwnedForms.AmplifyForm},
                                      this);
     EditCommands->Connect(a);
-    connect(EditCommands, &TEditCommands::SelectionDropped, this, [this] {
-        // The box follows, so that it never claims a selection the view no longer shows; the
-        // edits keep the range, and ticking the box selects it again.
-        Selection()->SelectedBox()->setChecked(false);
-    });
 
     TSelectionPanel* selection = Selection();
     connect(selection->SelectedBox(), &QCheckBox::clicked, this,
@@ -433,7 +437,7 @@ void TMainForm::ShowSelection(uint32_t start, uint32_t stop, uint32_t startms, u
             selection->SetStopText(QString::number(stop));
         }
     }
-    selection->SelectedBox()->setChecked(selected); // setChecked does not run the click handler
+    // The box follows the shared selection by itself.
 }
 
 void TMainForm::ShowCursor(uint32_t position, uint32_t positions) {
@@ -522,14 +526,14 @@ void TMainForm::ShowMilliseconds() {
     TSelectionPanel* selection = Selection();
     selection->SetMask(MillisecondsMask);
     if (Doc->Ready.load()) {
-        selection->SetStartText(TimeText(WaveView->SamplesToMs(WaveView->SelStart)));
-        selection->SetStopText(TimeText(WaveView->SamplesToMs(WaveView->SelStop)));
+        selection->SetStartText(TimeText(WaveView->SamplesToMs(SelectionModel->Start())));
+        selection->SetStopText(TimeText(WaveView->SamplesToMs(SelectionModel->Stop())));
     } else {
         selection->SetStartText(TimeText(0));
         selection->SetStopText(TimeText(0));
     }
     SetStatus(1, tr("Cursor Position: ") + TimeText(WaveView->CursorMs));
-    WaveView->MsScale = true;
+    SelectionModel->SetMilliseconds(true);
     WaveView->Repaint();
 }
 
@@ -538,10 +542,10 @@ void TMainForm::ShowSamples() {
     Config.selectiontype = 1;
     TSelectionPanel* selection = Selection();
     selection->SetMask(SamplesMask);
-    selection->SetStartText(QString::number(WaveView->SelStart));
-    selection->SetStopText(QString::number(WaveView->SelStop));
+    selection->SetStartText(QString::number(SelectionModel->Start()));
+    selection->SetStopText(QString::number(SelectionModel->Stop()));
     SetStatus(1, tr("Cursor Position: ") + QString::number(WaveView->CursorPos));
-    WaveView->MsScale = false;
+    SelectionModel->SetMilliseconds(false);
     WaveView->Repaint();
 }
 
@@ -563,7 +567,7 @@ void TMainForm::ApplySelectionEdits() {
         }
     } catch (const EConvertError& error) {
         // The view keeps its selection; the box goes back to what the view shows.
-        selection->SelectedBox()->setChecked(WaveView->Selected);
+        selection->SelectedBox()->setChecked(SelectionModel->Selected());
         Services.Dialogs.ShowError(error.what());
     }
 }
@@ -601,9 +605,9 @@ void TMainForm::PickStop() {
 // --- playback ---
 
 void TMainForm::Play() {
-    const TPlayRange range = PlayRangeOf(WaveView->Selected, WaveView->SelStart,
-                                         WaveView->SelStop, WaveView->CursorPos,
-                                         Doc->Frames.load());
+    const TPlayRange range =
+        PlayRangeOf(SelectionModel->Selected(), SelectionModel->Start(), SelectionModel->Stop(),
+                    WaveView->CursorPos, Doc->Frames.load());
     try {
         Player->Play(range);
     } catch (const std::exception& error) {

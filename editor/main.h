@@ -38,6 +38,7 @@ class TRecoveryController;
 class TFrameScrollBar;
 class TNormalizeForm;
 class TQtWaveClipboard;
+class TSelectionModel;
 class TSelectionPanel;
 class TSilenceForm;
 class TTransportController;
@@ -168,8 +169,8 @@ private:
     // --- the scale format ---
     void ShowMilliseconds();
     void ShowSamples();
-    // Milliseconds when "selectiontype" is 0.
-    bool MillisecondsMode() const { return Config.selectiontype == 0; }
+    // Milliseconds, else frames; stored as "selectiontype" 0 and 1.
+    bool MillisecondsMode() const;
 
     // --- the selection group ---
     // The "Selected" box clicked by the user: the edits become the view's selection.
@@ -205,6 +206,8 @@ private:
     std::unique_ptr<Twavefile> Doc;
     std::unique_ptr<TRecoveryController> Recovery;
     TMainActions ActionList;
+    // The selection the view, the selection group and the commands share.
+    TSelectionModel* SelectionModel = nullptr;
     TOwnedForms OwnedForms;
     TQtWaveClipboard* Clipboard = nullptr;
     TWaveView* WaveView = nullptr;

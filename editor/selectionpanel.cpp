@@ -1,6 +1,7 @@
 #include "editor/selectionpanel.h"
 
 #include "editor/timeedit.h"
+#include "view/selectionmodel.h"
 
 #include <QCheckBox>
 #include <QFontDatabase>
@@ -77,6 +78,12 @@ void TSelectionPanel::SetStartText(const QString& text) {
 
 void TSelectionPanel::SetStopText(const QString& text) {
     Stop->setText(AlignToMask(Mask, text));
+}
+
+void TSelectionPanel::Follow(const TSelectionModel& selection) {
+    // setChecked does not raise clicked: the user's clicks stay the only ones reported.
+    connect(&selection, &TSelectionModel::Changed, Selected,
+            [this, &selection] { Selected->setChecked(selection.Selected()); });
 }
 
 QString TSelectionPanel::StartText() const {

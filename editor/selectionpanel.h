@@ -1,7 +1,8 @@
 #pragma once
 // The "  Selection  " group of the main window: "Begin:" and "End:" with their masked edits
 // (objectNames "selstart", "selstop"), a "Pick" button beside each, and the "Selected" box. The group shows and
-// reads texts; what they mean to the view is the main window's business.
+// reads texts and ticks the box as the shared selection says; what the texts mean to the view is the
+// main window's business.
 // Thread rule: a widget; main thread only.
 
 #include <QGroupBox>
@@ -11,6 +12,8 @@ class QLineEdit;
 class QPushButton;
 
 namespace orvella {
+
+class TSelectionModel;
 
 class TSelectionPanel : public QGroupBox {
     Q_OBJECT
@@ -22,6 +25,8 @@ public:
     // Writes text right-aligned into the edit, as the mask shows it.
     void SetStartText(const QString& text);
     void SetStopText(const QString& text);
+    // The "Selected" box shows whether selection is selected from now on.
+    void Follow(const TSelectionModel& selection);
     // The edits' texts as shown, blanks included.
     QString StartText() const;
     QString StopText() const;

@@ -77,7 +77,7 @@ uint32_t TWaveView::MsToSamples(uint32_t ms) const {
 void TWaveView::AttachWave(Twavefile& document) {
     Document = &document;
     const uint32_t length = Length();
-    Selected = false;
+    Sel->Set(0, 0, false);
     ViewStart = 0;
     ViewEnd = ViewSpan = length;
     SamplesPerPixel = double(length / uint32_t(std::max(DrawWidth - view::ScaleWidth, 1)));
@@ -88,14 +88,14 @@ void TWaveView::AttachWave(Twavefile& document) {
         ScrollBar->SetMaximum(length);
         ScrollBar->SetPageSize(length);
     }
-    SelStart = SelStop = CursorPos = CursorMs = 0;
+    CursorPos = CursorMs = 0;
     LastX = 0;
     if (OnCursor) OnCursor(this, 0, 0);
     Repaint();
 }
 
 void TWaveView::CloseWave() {
-    Selected = false;
+    Sel->SetSelected(false);
     Repaint();
     // The player, if any, has given the document back before this.
     if (DocumentReady()) Document->Close();
@@ -207,9 +207,7 @@ void TWaveView::SetCursor(uint32_t frames) {
 
 void TWaveView::SetSelection(uint32_t start, uint32_t stop, bool selected) {
     DrawnCursorX = LastX - 1;
-    SelStart = start;
-    SelStop = stop;
-    Selected = selected;
+    Sel->Set(start, stop, selected);
     Repaint();
 }
 
@@ -219,7 +217,7 @@ void TWaveView::SetSelectionMs(uint32_t start, uint32_t stop, bool selected) {
 
 void TWaveView::BeginSelect(int x) {
     if (!DocumentReady()) return;
-    Selected = false;
+    Sel->SetSelected(false);
     if (OnSelect) OnSelect(this, 0, 0, 0, 0, false);
     SamplesPerPixel = view::SamplesPerPixelOf(ViewSpan, DrawWidth);
     const uint32_t f = view::ColumnFrame(x, SamplesPerPixel, ViewStart);
@@ -228,7 +226,7 @@ void TWaveView::BeginSelect(int x) {
     CursorPos = f;
     RaiseCursor();
     Repaint();
-    SelStart = f;
+    Sel->SetRange(f, Sel->Stop());
     DownX = x;
     Selecting = true;
 }
@@ -246,13 +244,7 @@ void TWaveView::DragSelect(int x) {
     }
     SamplesPerPixel = view::SamplesPerPixelOf(ViewSpan, DrawWidth);
     const uint32_t f = view::ColumnFrame(x, SamplesPerPixel, ViewStart);
-    if (f < Anchor) {
-        SelStart = f;
-        SelStop = Anchor;
-    } else {
-        SelStart = Anchor;
-        SelStop = f;
-    }
+    Sel->SetRange(std::min(f, Anchor), std::max(f, Anchor));
     LastX = x;
 }
 
@@ -262,15 +254,14 @@ void TWaveView::ExtendSelection(int x) {
     SamplesPerPixel = view::SamplesPerPixelOf(ViewSpan, DrawWidth);
     const uint32_t f = std::min(view::ColumnFrame(x, SamplesPerPixel, ViewStart), Length());
     uint32_t fixed = CursorPos;
-    if (Selected) {
-        const uint64_t toStart = f > SelStart ? f - SelStart : SelStart - f;
-        const uint64_t toStop = f > SelStop ? f - SelStop : SelStop - f;
-        fixed = toStart < toStop ? SelStop : SelStart;
+    if (Sel->Selected()) {
+        const uint32_t start = Sel->Start(), stop = Sel->Stop();
+        const uint64_t toStart = f > start ? f - start : start - f;
+        const uint64_t toStop = f > stop ? f - stop : stop - f;
+        fixed = toStart < toStop ? stop : start;
     }
     Anchor = fixed;
-    SelStart = std::min(fixed, f);
-    SelStop = std::max(fixed, f);
-    Selected = SelStart != SelStop;
+    Sel->Set(std::min(fixed, f), std::max(fixed, f), fixed != f);
     Repaint();
     // A drag that follows moves the free edge on from here; a release without one keeps the
     // selection (DownX matches no column).
@@ -278,20 +269,22 @@ void TWaveView::ExtendSelection(int x) {
     DownX = -1;
     Selecting = true;
     if (OnSelect)
-        OnSelect(this, SelStart, SelStop, SamplesToMs(SelStart), SamplesToMs(SelStop), Selected);
+        OnSelect(this, Sel->Start(), Sel->Stop(), SamplesToMs(Sel->Start()),
+                 SamplesToMs(Sel->Stop()), Sel->Selected());
 }
 
 void TWaveView::EndSelect(int x) {
     if (!DocumentReady()) return;
     Selecting = false;
-    if (x == DownX || SelStart == SelStop) {
-        Selected = false;
+    if (x == DownX || Sel->Start() == Sel->Stop()) {
+        Sel->SetSelected(false);
         if (OnSelect) OnSelect(this, 0, 0, 0, 0, false);
     } else {
-        Selected = true;
+        Sel->SetSelected(true);
         CleanCopy = Screen;
         if (OnSelect)
-            OnSelect(this, SelStart, SelStop, SamplesToMs(SelStart), SamplesToMs(SelStop), true);
+            OnSelect(this, Sel->Start(), Sel->Stop(), SamplesToMs(Sel->Start()),
+                     SamplesToMs(Sel->Stop()), true);
     }
     UpdateAccessibleDescription();
 }
@@ -319,10 +312,10 @@ void TWaveView::Repaint() {
     view::TViewState state;
     state.ViewStart = ViewStart;
     state.ViewEnd = ViewEnd;
-    state.MsScale = MsScale;
-    state.Selected = Selected;
-    state.SelStart = SelStart;
-    state.SelStop = SelStop;
+    state.MsScale = Sel->Milliseconds();
+    state.Selected = Sel->Selected();
+    state.SelStart = Sel->Start();
+    state.SelStop = Sel->Stop();
     state.CursorPos = CursorPos;
     const int x = Renderer.Repaint(BackBuffer, CleanCopy, DrawWidth, DrawHeight, DeviceRatio(),
                                    ReadDocument(), state, Colors);
@@ -353,9 +346,9 @@ void TWaveView::MovePlayCursor() {
 
 void TWaveView::UpdateAccessibleDescription() {
     QString text = tr("Cursor at %1").arg(TimeText(CursorMs));
-    if (Selected) {
+    if (Sel->Selected()) {
         text += tr(", selection from %1 to %2")
-                    .arg(TimeText(SamplesToMs(SelStart)), TimeText(SamplesToMs(SelStop)));
+                    .arg(TimeText(SamplesToMs(Sel->Start())), TimeText(SamplesToMs(Sel->Stop())));
     } else {
         text += tr(", nothing selected");
     }

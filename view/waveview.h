@@ -13,6 +13,7 @@
 
 #include "engine/wavfile.h"
 #include "view/framescrollbar.h"
+#include "view/selectionmodel.h"
 #include "view/waverenderer.h"
 
 #include <QImage>
@@ -42,6 +43,9 @@ public:
     void SetDocument(Twavefile* document) { Document = document; }
     Twavefile* GetDocument() const { return Document; }
     void SetScrollBar(TFrameScrollBar* scrollBar) { ScrollBar = scrollBar; }
+    // The selection shown and set by the mouse and keys (not owned); until then the view's own.
+    void SetSelectionModel(TSelectionModel* selection) { Sel = selection ? selection : &OwnSelection; }
+    TSelectionModel& Selection() const { return *Sel; }
 
     void AttachWave(Twavefile& document);
     void CloseWave();
@@ -66,7 +70,7 @@ public:
     void SetSelectionMs(uint32_t start, uint32_t stop, bool selected);
     uint32_t SamplesToMs(uint32_t frames) const;
     uint32_t MsToSamples(uint32_t ms) const;
-    // Redraws everything and shows it; also after a change of MsScale or the colours.
+    // Redraws everything and shows it; also after a change of the scale format or the colours.
     void Repaint();
     // Redraws only the cursor, when its column changed.
     void MovePlayCursor();
@@ -80,9 +84,6 @@ public:
     uint32_t ViewStart = 0, ViewEnd = 0, ViewSpan = 0;
     double SamplesPerPixel = 0;
     uint32_t CursorPos = 0, CursorMs = 0;
-    uint32_t SelStart = 0, SelStop = 0;
-    bool Selected = false;
-    bool MsScale = true;
 
     // --- input and drawing state ---
     uint32_t Anchor = 0;
@@ -125,6 +126,8 @@ private:
 
     Twavefile* Document = nullptr;
     TFrameScrollBar* ScrollBar = nullptr;
+    TSelectionModel OwnSelection;
+    TSelectionModel* Sel = &OwnSelection;
     view::TWaveRenderer Renderer;
     view::TWaveColors Colors;
     QImage BackBuffer, CleanCopy, Screen;

@@ -231,21 +231,21 @@ TEST_F(DesktopTest, ShiftClickExtendsTheSelectionToTheClickedFrame) {
     QTest::mouseClick(&v, Qt::LeftButton, Qt::NoModifier, QPoint(100, 100));
     const uint32_t cursor = v.CursorPos;
     QTest::mouseClick(&v, Qt::LeftButton, Qt::ShiftModifier, QPoint(300, 100));
-    EXPECT_TRUE(v.Selected);
-    EXPECT_EQ(v.SelStart, cursor);
-    EXPECT_EQ(v.SelStop, FrameAt(300));
+    EXPECT_TRUE(v.Selection().Selected());
+    EXPECT_EQ(v.Selection().Start(), cursor);
+    EXPECT_EQ(v.Selection().Stop(), FrameAt(300));
     EXPECT_TRUE(Form->Actions().Cut->isEnabled());
     // With a selection, the nearer edge moves to the click, either side.
     QTest::mouseClick(&v, Qt::LeftButton, Qt::ShiftModifier, QPoint(400, 100));
-    EXPECT_EQ(v.SelStart, cursor);
-    EXPECT_EQ(v.SelStop, FrameAt(400));
+    EXPECT_EQ(v.Selection().Start(), cursor);
+    EXPECT_EQ(v.Selection().Stop(), FrameAt(400));
     QTest::mouseClick(&v, Qt::LeftButton, Qt::ShiftModifier, QPoint(50, 100));
-    EXPECT_EQ(v.SelStart, FrameAt(50));
-    EXPECT_EQ(v.SelStop, FrameAt(400));
-    EXPECT_TRUE(v.Selected);
+    EXPECT_EQ(v.Selection().Start(), FrameAt(50));
+    EXPECT_EQ(v.Selection().Stop(), FrameAt(400));
+    EXPECT_TRUE(v.Selection().Selected());
     // A plain click still starts over.
     QTest::mouseClick(&v, Qt::LeftButton, Qt::NoModifier, QPoint(200, 100));
-    EXPECT_FALSE(v.Selected);
+    EXPECT_FALSE(v.Selection().Selected());
 }
 
 TEST_F(DesktopTest, SpacePlaysAndStopsUnlessATextBoxTakesIt) {

@@ -128,7 +128,7 @@ TEST_F(FileCommandsTest, OpenAndNewNameTheDocumentAndAskNothing) {
     // The edits' empty value, as the milliseconds mask shows it.
     EXPECT_EQ(Form->Selection()->StartText(), QStringLiteral(" 00:00.000"));
     EXPECT_EQ(Form->Selection()->StopText(), QStringLiteral(" 00:00.000"));
-    EXPECT_FALSE(Form->View()->Selected);
+    EXPECT_FALSE(Form->View()->Selection().Selected());
 
     Form->Actions().Invert->trigger();
     WaitIdle();

@@ -244,21 +244,21 @@ TEST_F(MainFormTest, SelectAllAndTheSelectedBoxInBothFormats) {
     EXPECT_EQ(Form->Selection()->StartText(), QStringLiteral(" 00:00.000"));
     EXPECT_EQ(Form->Selection()->StopText(), QStringLiteral(" 00:00.125"));
     EXPECT_TRUE(Form->Selection()->SelectedBox()->isChecked());
-    EXPECT_TRUE(Form->View()->Selected);
-    EXPECT_EQ(Form->View()->SelStart, 0u);
-    EXPECT_EQ(Form->View()->SelStop, 1000u);
+    EXPECT_TRUE(Form->View()->Selection().Selected());
+    EXPECT_EQ(Form->View()->Selection().Start(), 0u);
+    EXPECT_EQ(Form->View()->Selection().Stop(), 1000u);
 
     Form->Actions().DeselectAll->trigger();
-    EXPECT_FALSE(Form->View()->Selected);
+    EXPECT_FALSE(Form->View()->Selection().Selected());
     EXPECT_FALSE(Form->Selection()->SelectedBox()->isChecked());
 
     // Typed times, applied by the user's click on the box.
     Form->Selection()->SetStartText(QStringLiteral("00:00.025"));
     Form->Selection()->SetStopText(QStringLiteral("00:00.050"));
     Form->Selection()->SelectedBox()->click();
-    EXPECT_TRUE(Form->View()->Selected);
-    EXPECT_EQ(Form->View()->SelStart, 200u);
-    EXPECT_EQ(Form->View()->SelStop, 400u);
+    EXPECT_TRUE(Form->View()->Selection().Selected());
+    EXPECT_EQ(Form->View()->Selection().Start(), 200u);
+    EXPECT_EQ(Form->View()->Selection().Stop(), 400u);
 
     Form->Actions().Samples->trigger();
     EXPECT_EQ(Form->Selection()->StartText(), QStringLiteral("            200"));
@@ -266,10 +266,10 @@ TEST_F(MainFormTest, SelectAllAndTheSelectedBoxInBothFormats) {
     Form->Selection()->SetStopText(QStringLiteral("601"));
     Form->Selection()->SelectedBox()->click(); // unticks: the selection is cleared
     Form->Selection()->SelectedBox()->click();
-    EXPECT_EQ(Form->View()->SelStop, 601u);
+    EXPECT_EQ(Form->View()->Selection().Stop(), 601u);
     Form->Actions().SelectAll->trigger();
     EXPECT_EQ(Form->Selection()->StopText(), QStringLiteral("           1000"));
-    EXPECT_EQ(Form->View()->SelStop, 1000u);
+    EXPECT_EQ(Form->View()->Selection().Stop(), 1000u);
     EXPECT_TRUE(Boxes.Texts().empty());
 }
 
@@ -281,9 +281,9 @@ TEST_F(MainFormTest, ANonNumericEditFailsTheClickAndChangesNothing) {
     Form->Selection()->SelectedBox()->click();
     ASSERT_EQ(Boxes.Errors().size(), 1u);
     EXPECT_EQ(Boxes.Errors()[0], "'               ' is not a valid integer value");
-    EXPECT_TRUE(Form->View()->Selected);
-    EXPECT_EQ(Form->View()->SelStart, 100u);
-    EXPECT_EQ(Form->View()->SelStop, 200u);
+    EXPECT_TRUE(Form->View()->Selection().Selected());
+    EXPECT_EQ(Form->View()->Selection().Start(), 100u);
+    EXPECT_EQ(Form->View()->Selection().Stop(), 200u);
     EXPECT_TRUE(Form->Selection()->SelectedBox()->isChecked());
 }
 
@@ -301,7 +301,7 @@ TEST_F(MainFormTest, PickButtonsWriteTheCursorWithoutSelecting) {
     EXPECT_EQ(Form->Bottom()->CursorTime()->text(), QStringLiteral("00:00.750"));
     Form->Selection()->PickStopButton()->click();
     EXPECT_EQ(Form->Selection()->StopText(), QStringLiteral("           6000"));
-    EXPECT_FALSE(Form->View()->Selected);
+    EXPECT_FALSE(Form->View()->Selection().Selected());
 }
 
 TEST_F(MainFormTest, ScaleSwitchWithoutADocumentShowsZeroTimes) {
@@ -309,10 +309,10 @@ TEST_F(MainFormTest, ScaleSwitchWithoutADocumentShowsZeroTimes) {
     Form->Actions().Samples->trigger();
     EXPECT_TRUE(Form->Actions().Samples->isChecked());
     EXPECT_FALSE(Form->Actions().Milliseconds->isChecked());
-    EXPECT_FALSE(Form->View()->MsScale);
+    EXPECT_FALSE(Form->View()->Selection().Milliseconds());
     EXPECT_EQ(Form->Selection()->StartText(), QStringLiteral("              0"));
     Form->Actions().Milliseconds->trigger();
-    EXPECT_TRUE(Form->View()->MsScale);
+    EXPECT_TRUE(Form->View()->Selection().Milliseconds());
     EXPECT_EQ(Form->Selection()->StartText(), QStringLiteral(" 00:00.000"));
     EXPECT_EQ(Form->Selection()->StopText(), QStringLiteral(" 00:00.000"));
     EXPECT_EQ(Form->StatusPanel(1)->text(), QStringLiteral("Cursor Position: 00:00.000"));
@@ -326,7 +326,7 @@ TEST_F(MainFormTest, CutAdjustsTheViewAtOnceAndUndoRedoFollowTheHistory) {
     Form->Selection()->SelectedBox()->setChecked(true); // as a selection by the mouse leaves it
     const uint32_t page = Form->ScrollBar()->PageSize();
     Form->Actions().Cut->trigger();
-    EXPECT_FALSE(Form->View()->Selected);
+    EXPECT_FALSE(Form->View()->Selection().Selected());
     EXPECT_FALSE(Form->Selection()->SelectedBox()->isChecked()) << "the box follows the view";
     EXPECT_EQ(Form->View()->CursorPos, 100u);
     EXPECT_EQ(Form->ScrollBar()->PageSize(), page - 200);
@@ -354,7 +354,7 @@ TEST_F(MainFormTest, DeleteOfAReversedTypedSelectionShrinksByItsLength) {
     Form->Selection()->SetStartText(QStringLiteral("600"));
     Form->Selection()->SetStopText(QStringLiteral("400"));
     Form->Selection()->SelectedBox()->click();
-    ASSERT_TRUE(Form->View()->Selected);
+    ASSERT_TRUE(Form->View()->Selection().Selected());
     const uint32_t page = Form->ScrollBar()->PageSize();
     Form->Actions().Delete->trigger();
     EXPECT_EQ(Form->ScrollBar()->PageSize(), page - 200);
@@ -459,7 +459,7 @@ TEST_F(MainFormTest, FadeClearsTheSelectionReverseAndInvertRewriteTheWhole) {
     Select(0, 4);
     Form->Selection()->SelectedBox()->setChecked(true);
     Form->Actions().FadeIn->trigger();
-    EXPECT_FALSE(Form->View()->Selected);
+    EXPECT_FALSE(Form->View()->Selection().Selected());
     EXPECT_FALSE(Form->Selection()->SelectedBox()->isChecked());
     WaitIdle();
     EXPECT_EQ(Values()[0], 0);
@@ -486,7 +486,7 @@ TEST_F(MainFormTest, ARefusedCommandChangesNothingVisible) {
     Form->Actions().Cut->trigger();
     Form->Actions().Delete->trigger();
     Form->Actions().FadeOut->trigger();
-    EXPECT_TRUE(Form->View()->Selected);
+    EXPECT_TRUE(Form->View()->Selection().Selected());
     EXPECT_EQ(Form->View()->CursorPos, 50u);
     EXPECT_EQ(Form->ScrollBar()->PageSize(), page);
     EXPECT_EQ(Form->View()->ViewSpan, span);

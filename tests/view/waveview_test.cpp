@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -115,7 +116,7 @@ TEST_F(WaveViewTest, AClickRaisesAnEmptySelectionTwiceAndMovesTheCursor) {
     EXPECT_EQ(Selects, (std::vector<SelectEvent>{none, none}));
     EXPECT_EQ(View->CursorPos, 2000u);
     EXPECT_EQ(View->CursorMs, 250u);
-    EXPECT_FALSE(View->Selected);
+    EXPECT_FALSE(View->Selection().Selected());
 }
 
 TEST_F(WaveViewTest, LeftwardDragSelectsBackFromTheAnchorAndInvertsTheBand) {
@@ -125,15 +126,31 @@ TEST_F(WaveViewTest, LeftwardDragSelectsBackFromTheAnchorAndInvertsTheBand) {
     Move(450);
     Move(300);
     Release(300);
-    EXPECT_EQ(View->SelStart, 2400u);
-    EXPECT_EQ(View->SelStop, 4800u);
+    EXPECT_EQ(View->Selection().Start(), 2400u);
+    EXPECT_EQ(View->Selection().Stop(), 4800u);
     EXPECT_EQ(View->Anchor, 4800u);
     EXPECT_EQ(View->CursorPos, 4800u); // stays at the press
-    EXPECT_TRUE(View->Selected);
+    EXPECT_TRUE(View->Selection().Selected());
     ASSERT_EQ(Selects.size(), 2u);
     EXPECT_EQ(Selects.back(), (SelectEvent{2400, 4800, 300, 600, true}));
     EXPECT_EQ(ScreenAt(400, 100), before ^ 0xFFFFFFu);
     EXPECT_EQ(ScreenAt(700, 100), View->ScreenPicture().pixel(700, 100));
+}
+
+TEST_F(WaveViewTest, AMouseSelectionLandsInTheSharedSelection) {
+    TSelectionModel shared;
+    View->SetSelectionModel(&shared);
+    LoadFrames(8000);
+    QSignalSpy changed(&shared, &TSelectionModel::Changed);
+    Press(300);
+    Move(600);
+    Release(600);
+    EXPECT_EQ(shared.Start(), 2400u);
+    EXPECT_EQ(shared.Stop(), 4800u);
+    EXPECT_TRUE(shared.Selected());
+    EXPECT_GE(changed.count(), 1);
+    EXPECT_EQ(&View->Selection(), &shared);
+    View->SetSelectionModel(nullptr);
 }
 
 TEST_F(WaveViewTest, ADragBackToItsColumnClearsTheSelectionAndTheBand) {
@@ -144,7 +161,7 @@ TEST_F(WaveViewTest, ADragBackToItsColumnClearsTheSelectionAndTheBand) {
     Move(100);
     Move(500);
     Release(500);
-    EXPECT_FALSE(View->Selected);
+    EXPECT_FALSE(View->Selection().Selected());
     EXPECT_EQ(Selects.back(), (SelectEvent{0, 0, 0, 0, false}));
     EXPECT_EQ(ScreenAt(600, 100), before);
 }
