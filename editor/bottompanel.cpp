@@ -57,8 +57,8 @@ QWidget* TBottomPanel::CreateMainTab() {
     big.setBold(true);
     CursorLabel->setFont(big);
     // Wide enough for the longest time the label shows.
-    CursorLabel->setMinimumWidth(
-        QFontMetrics(big).horizontalAdvance(QStringLiteral("000:00.000")) + 8);
+    CursorLabel->setMinimumWidth(QFontMetrics(big).horizontalAdvance(QStringLiteral("000:00.000")) +
+                                 8);
     cursorLayout->addWidget(CursorLabel);
     tabLayout->addWidget(cursorGroup);
 

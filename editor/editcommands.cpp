@@ -121,12 +121,14 @@ void TEditCommands::InsertSilence() {
 
 void TEditCommands::FadeIn() {
     if (!Targets.Selection.Selected()) return;
-    if (Targets.Document.FadeIn(Targets.Selection.Start(), Targets.Selection.Stop())) DropSelection();
+    if (Targets.Document.FadeIn(Targets.Selection.Start(), Targets.Selection.Stop()))
+        DropSelection();
 }
 
 void TEditCommands::FadeOut() {
     if (!Targets.Selection.Selected()) return;
-    if (Targets.Document.FadeOut(Targets.Selection.Start(), Targets.Selection.Stop())) DropSelection();
+    if (Targets.Document.FadeOut(Targets.Selection.Start(), Targets.Selection.Stop()))
+        DropSelection();
 }
 
 void TEditCommands::Normalize() {

@@ -37,8 +37,8 @@ QString SaveSelectedTarget(const QString& chosen, int filterIndex) {
 
 void TMainForm::ResetForNewDocument() {
     const QString empty = MillisecondsMode() ? QStringLiteral("00:00.000") : QStringLiteral("0");
-    Selection()->SetStartText(empty);
-    Selection()->SetStopText(empty);
+    SelectionPanel()->SetStartText(empty);
+    SelectionPanel()->SetStopText(empty);
     Scroll->SetPageSize(0);
     Scroll->SetMinimum(0);
     Scroll->SetMaximum(100);
@@ -49,7 +49,7 @@ void TMainForm::ResetForNewDocument() {
 
 void TMainForm::CloseWave() {
     // The player reads the document: it lets it go before the view closes it.
-    if (Doc->Ready.load()) Player->Release();
+    if (Doc->Ready.load()) Playback->Release();
     WaveView->CloseWave();
 }
 
@@ -144,7 +144,8 @@ bool TMainForm::ConfirmMP3Settings(Twavefile& doc) {
     const uint32_t rate = doc.SampleRate.load();
     OwnedForms.MpegSettings->FormActivate(rate);
     if (!Services.WindowDialogs.Execute(*OwnedForms.MpegSettings)) return false;
-    doc.EncoderConfig = FillEncoderConfig(OwnedForms.MpegSettings->Choices(), rate, doc.Channels.load());
+    doc.EncoderConfig =
+        FillEncoderConfig(OwnedForms.MpegSettings->Choices(), rate, doc.Channels.load());
     return true;
 }
 

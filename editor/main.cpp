@@ -101,8 +101,8 @@ TMainForm::TMainForm(TServices services, const QStringList& arguments, QWidget* 
 TMainForm::~TMainForm() {
     if (!Closed) FinishClosing();
     // The player reads the document and the view shows it: both go before it.
-    delete Player;
-    Player = nullptr;
+    delete Playback;
+    Playback = nullptr;
     delete WaveView;
     WaveView = nullptr;
     Doc.reset();
@@ -110,7 +110,7 @@ TMainForm::~TMainForm() {
     Recovery.reset();
 }
 
-TSelectionPanel* TMainForm::Selection() const {
+TSelectionPanel* TMainForm::SelectionPanel() const {
     return BottomPanel->Selection();
 }
 
@@ -260,7 +260,7 @@ void TMainForm::CreateView() {
     WaveView->SetDocument(Doc.get());
     WaveView->SetScrollBar(Scroll);
     WaveView->SetSelectionModel(SelectionModel);
-    Selection()->Follow(*SelectionModel);
+    SelectionPanel()->Follow(*SelectionModel);
     connect(Scroll, &TFrameScrollBar::PositionChanged, WaveView, &TWaveView::ScrollChanged);
     ApplyColors();
     WaveView->OnCursor = [this](TWaveView*, uint32_t position, uint32_t positions) {
@@ -278,19 +278,19 @@ void TMainForm::CreateView() {
     WaveView->setFocusPolicy(Qt::StrongFocus);
     WaveView->Repaint();
     WaveView->show();
-    setTabOrder(WaveView, Selection()->StartEdit());
+    setTabOrder(WaveView, SelectionPanel()->StartEdit());
 }
 
 void TMainForm::CreateTransport() {
-    Player = new TTransportController(Services.Main, Services.Devices, this);
-    Player->SetDocument(Doc.get());
-    connect(Player, &TTransportController::PositionChanged, WaveView, &TWaveView::SetCursor);
-    connect(Player, &TTransportController::PlayingChanged, this, &TMainForm::OnPlayingChanged);
-    connect(Player, &TTransportController::LevelsChanged, BottomPanel, &TBottomPanel::ShowLevels);
-    connect(Player, &TTransportController::Failed, this,
+    Playback = new TTransportController(Services.Main, Services.Devices, this);
+    Playback->SetDocument(Doc.get());
+    connect(Playback, &TTransportController::PositionChanged, WaveView, &TWaveView::SetCursor);
+    connect(Playback, &TTransportController::PlayingChanged, this, &TMainForm::OnPlayingChanged);
+    connect(Playback, &TTransportController::LevelsChanged, BottomPanel, &TBottomPanel::ShowLevels);
+    connect(Playback, &TTransportController::Failed, this,
             [this](const QString& text) { Services.Dialogs.ShowError(text.toStdString()); });
     // The volume: the bar's first position reaches the player like any other.
-    connect(BottomPanel, &TBottomPanel::VolumeChanged, Player, &TTransportController::SetVolume);
+    connect(BottomPanel, &TBottomPanel::VolumeChanged, Playback, &TTransportController::SetVolume);
     BottomPanel->SetVolumePosition(-8000);
 }
 
@@ -322,15 +322,13 @@ void TMainForm::ConnectActions() {
     connect(a.ZoomFull, &QAction::triggered, WaveView, &TWaveView::ZoomFull);
 
     EditCommands = new TEditCommands({*Doc, *WaveView, *SelectionModel, *Scroll,
-                                      Services.WindowDialogs,
-                                      *OwnedForms.SilenceForm, *OwnedForms.NormalizeForm,
-                                      *OwnedForms.AmplifyForm},
+                                      Services.WindowDialogs, *OwnedForms.SilenceForm,
+                                      *OwnedForms.NormalizeForm, *OwnedForms.AmplifyForm},
                                      this);
     EditCommands->Connect(a);
 
-    TSelectionPanel* selection = Selection();
-    connect(selection->SelectedBox(), &QCheckBox::clicked, this,
-            &TMainForm::ApplySelectionEdits);
+    TSelectionPanel* selection = SelectionPanel();
+    connect(selection->SelectedBox(), &QCheckBox::clicked, this, &TMainForm::ApplySelectionEdits);
     connect(selection->PickStartButton(), &QPushButton::clicked, this, &TMainForm::PickStart);
     connect(selection->PickStopButton(), &QPushButton::clicked, this, &TMainForm::PickStop);
     // The "New" and "Convert" actions are on no menu; the window holds them so their
@@ -350,7 +348,7 @@ void TMainForm::ConnectActions() {
 }
 
 void TMainForm::ApplyScaleFormat() {
-    TSelectionPanel* selection = Selection();
+    TSelectionPanel* selection = SelectionPanel();
     if (MillisecondsMode()) {
         ActionList.Milliseconds->setChecked(true);
         selection->SetMask(MillisecondsMask);
@@ -370,10 +368,10 @@ void TMainForm::StartRecovery(const QStringList& arguments) {
 
     const bool recovering = Recovery->OfferLeftovers(
         [this](const QString& question) {
-            return Services.WindowDialogs.Ask(
-                this, question, QMessageBox::Question,
-                QMessageBox::Yes | QMessageBox::Discard | QMessageBox::Cancel,
-                {{QMessageBox::Yes, tr("&Recover")}});
+            return Services.WindowDialogs.Ask(this, question, QMessageBox::Question,
+                                              QMessageBox::Yes | QMessageBox::Discard |
+                                                  QMessageBox::Cancel,
+                                              {{QMessageBox::Yes, tr("&Recover")}});
         },
         [this](const QString& file, const QString& name) {
             CloseWave();
@@ -427,7 +425,7 @@ void TMainForm::OnHistoryChanged(bool undoEnabled, bool redoEnabled) {
 
 void TMainForm::ShowSelection(uint32_t start, uint32_t stop, uint32_t startms, uint32_t stopms,
                               bool selected) {
-    TSelectionPanel* selection = Selection();
+    TSelectionPanel* selection = SelectionPanel();
     if (selected) {
         if (MillisecondsMode()) {
             selection->SetStartText(TimeText(startms));
@@ -501,7 +499,7 @@ void TMainForm::FinishClosing() {
     Config.height = height();
     if (Doc->Progress.load() == 0) {
         ProgressPoll.stop();
-        Player->Stop();
+        Playback->Stop();
         SaveConfig(Config);
         CloseWave();
         // The work files went with the document: nothing is left to recover.
@@ -523,7 +521,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 void TMainForm::ShowMilliseconds() {
     ActionList.Milliseconds->setChecked(true);
     Config.selectiontype = 0;
-    TSelectionPanel* selection = Selection();
+    TSelectionPanel* selection = SelectionPanel();
     selection->SetMask(MillisecondsMask);
     if (Doc->Ready.load()) {
         selection->SetStartText(TimeText(WaveView->SamplesToMs(SelectionModel->Start())));
@@ -540,7 +538,7 @@ void TMainForm::ShowMilliseconds() {
 void TMainForm::ShowSamples() {
     ActionList.Samples->setChecked(true);
     Config.selectiontype = 1;
-    TSelectionPanel* selection = Selection();
+    TSelectionPanel* selection = SelectionPanel();
     selection->SetMask(SamplesMask);
     selection->SetStartText(QString::number(SelectionModel->Start()));
     selection->SetStopText(QString::number(SelectionModel->Stop()));
@@ -553,7 +551,7 @@ void TMainForm::ShowSamples() {
 
 void TMainForm::ApplySelectionEdits() {
     if (!Doc->Ready.load()) return;
-    TSelectionPanel* selection = Selection();
+    TSelectionPanel* selection = SelectionPanel();
     const bool checked = selection->SelectedBox()->isChecked();
     try {
         if (MillisecondsMode()) {
@@ -574,7 +572,7 @@ void TMainForm::ApplySelectionEdits() {
 
 void TMainForm::SelectAll() {
     if (!Doc->Ready.load()) return;
-    TSelectionPanel* selection = Selection();
+    TSelectionPanel* selection = SelectionPanel();
     const uint32_t frames = Doc->Frames.load();
     if (MillisecondsMode()) {
         selection->SetStartText(TimeText(0));
@@ -588,18 +586,18 @@ void TMainForm::SelectAll() {
 }
 
 void TMainForm::DeselectAll() {
-    Selection()->SelectedBox()->setChecked(false);
+    SelectionPanel()->SelectedBox()->setChecked(false);
     ApplySelectionEdits();
 }
 
 void TMainForm::PickStart() {
-    Selection()->SetStartText(MillisecondsMode() ? TimeText(WaveView->CursorMs)
-                                                 : QString::number(WaveView->CursorPos));
+    SelectionPanel()->SetStartText(MillisecondsMode() ? TimeText(WaveView->CursorMs)
+                                                      : QString::number(WaveView->CursorPos));
 }
 
 void TMainForm::PickStop() {
-    Selection()->SetStopText(MillisecondsMode() ? TimeText(WaveView->CursorMs)
-                                                : QString::number(WaveView->CursorPos));
+    SelectionPanel()->SetStopText(MillisecondsMode() ? TimeText(WaveView->CursorMs)
+                                                     : QString::number(WaveView->CursorPos));
 }
 
 // --- playback ---
@@ -609,14 +607,14 @@ void TMainForm::Play() {
         PlayRangeOf(SelectionModel->Selected(), SelectionModel->Start(), SelectionModel->Stop(),
                     WaveView->CursorPos, Doc->Frames.load());
     try {
-        Player->Play(range);
+        Playback->Play(range);
     } catch (const std::exception& error) {
         // No sound device: the error, and nothing else changes.
         Services.Dialogs.ShowError(error.what());
         return;
     }
     // Nothing to play (no document): the actions stay as they are.
-    if (!Player->Active()) return;
+    if (!Playback->Active()) return;
     ActionList.Stop->setEnabled(true);
     ActionList.Play->setEnabled(false);
 }
@@ -631,11 +629,11 @@ void TMainForm::PlayOrStop() {
 }
 
 void TMainForm::Pause() {
-    Player->Pause();
+    Playback->Pause();
 }
 
 void TMainForm::Stop() {
-    if (!Player->Stop()) return;
+    if (!Playback->Stop()) return;
     ActionList.Stop->setEnabled(false);
     ActionList.Play->setEnabled(true);
     BottomPanel->ClearLevels(uint8_t(Doc->Channels.load()));

@@ -101,11 +101,11 @@ public:
     const TMainActions& Actions() const { return ActionList; }
     const config& Settings() const { return Config; }
     const TOwnedForms& Forms() const { return OwnedForms; }
-    TSelectionPanel* Selection() const;
+    TSelectionPanel* SelectionPanel() const;
     TBottomPanel* Bottom() const { return BottomPanel; }
     TFrameScrollBar* ScrollBar() const { return Scroll; }
     TRecentFiles* RecentFiles() const { return Recent; }
-    TTransportController& Transport() const { return *Player; }
+    TTransportController& Transport() const { return *Playback; }
     QMenu* ViewMenu() const { return WaveMenu; }
     // The status bar's panels: 0 the file, 1 the cursor position, 2 the maximum amplitude.
     QLabel* StatusPanel(int panel) const { return StatusPanels[panel]; }
@@ -216,7 +216,7 @@ private:
     TBottomPanel* BottomPanel = nullptr;
     QLabel* StatusPanels[3] = {};
     QMenu* WaveMenu = nullptr;
-    TTransportController* Player = nullptr;
+    TTransportController* Playback = nullptr;
     TEditCommands* EditCommands = nullptr;
     TRecentFiles* Recent = nullptr;
     TDesktopInput* DesktopInput = nullptr;

@@ -30,14 +30,14 @@ bool TRecoveryController::OfferLeftovers(const TAsk& ask, const TOpen& open) {
         // One document at a time: further leftovers wait for the next start.
         if (recovering) continue;
         const QString original = leftover.Record().Original;
-        const QString name = original.isEmpty()
-                                 ? QCoreApplication::translate("orvella::TMainForm", "an untitled sound")
-                                 : QFileInfo(original).fileName();
-        const auto answer = ask(QCoreApplication::translate(
-                                    "orvella::TMainForm",
-                                    "Orvella did not close properly. Recover the unsaved "
-                                    "changes of %1?")
-                                    .arg(name));
+        const QString name = original.isEmpty() ? QCoreApplication::translate("orvella::TMainForm",
+                                                                              "an untitled sound")
+                                                : QFileInfo(original).fileName();
+        const auto answer =
+            ask(QCoreApplication::translate("orvella::TMainForm",
+                                            "Orvella did not close properly. Recover the unsaved "
+                                            "changes of %1?")
+                    .arg(name));
         if (answer == QMessageBox::Discard) {
             leftover.Discard();
             continue;

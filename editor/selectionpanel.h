@@ -1,9 +1,8 @@
 #pragma once
 // The "  Selection  " group of the main window: "Begin:" and "End:" with their masked edits
-// (objectNames "selstart", "selstop"), a "Pick" button beside each, and the "Selected" box. The group shows and
-// reads texts and ticks the box as the shared selection says; what the texts mean to the view is the
-// main window's business.
-// Thread rule: a widget; main thread only.
+// (objectNames "selstart", "selstop"), a "Pick" button beside each, and the "Selected" box. The
+// group shows and reads texts and ticks the box as the shared selection says; what the texts mean
+// to the view is the main window's business. Thread rule: a widget; main thread only.
 
 #include <QGroupBox>
 

@@ -15,8 +15,8 @@ TPlayRange PlayRangeOf(bool selected, uint32_t start, uint32_t stop, uint32_t cu
     return {first, length - first};
 }
 
-TTransportController::TTransportController(TMainThread& mainThread,
-                                           TPlayer::TDeviceFactory devices, QObject* parent)
+TTransportController::TTransportController(TMainThread& mainThread, TPlayer::TDeviceFactory devices,
+                                           QObject* parent)
     : QObject(parent)
     , Player(std::make_unique<TPlayer>(mainThread, std::move(devices))) {
     Player->OnPosition = [this](uint32_t bytes) {

@@ -1,6 +1,5 @@
 #include "view/waveview.h"
 
-
 #include <QAccessible>
 #include <QKeyEvent>
 #include <QMouseEvent>

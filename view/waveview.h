@@ -44,7 +44,9 @@ public:
     Twavefile* GetDocument() const { return Document; }
     void SetScrollBar(TFrameScrollBar* scrollBar) { ScrollBar = scrollBar; }
     // The selection shown and set by the mouse and keys (not owned); until then the view's own.
-    void SetSelectionModel(TSelectionModel* selection) { Sel = selection ? selection : &OwnSelection; }
+    void SetSelectionModel(TSelectionModel* selection) {
+        Sel = selection ? selection : &OwnSelection;
+    }
     TSelectionModel& Selection() const { return *Sel; }
 
     void AttachWave(Twavefile& document);

@@ -67,8 +67,8 @@ protected:
     }
     void Wheel(int x, int delta, Qt::KeyboardModifiers modifiers) {
         const QPointF at(x, 100);
-        QWheelEvent event(at, Form->View()->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
-                          modifiers, Qt::NoScrollPhase, false);
+        QWheelEvent event(at, Form->View()->mapToGlobal(at), QPoint(), QPoint(0, delta),
+                          Qt::NoButton, modifiers, Qt::NoScrollPhase, false);
         QApplication::sendEvent(Form->View(), &event);
     }
     uint32_t FrameAt(int x) const {
@@ -88,7 +88,8 @@ TEST_F(DesktopTest, RecentFilesListOpenedAndSavedFilesNewestFirstAndPersist) {
     const qsizetype open = fileMenu.indexOf(Form->Actions().Open);
     ASSERT_GE(open, 0);
     ASSERT_LT(open + 1, fileMenu.size());
-    EXPECT_EQ(fileMenu[open + 1]->menu(), Form->RecentFiles()->Menu()) << "Recent Files follows Open";
+    EXPECT_EQ(fileMenu[open + 1]->menu(), Form->RecentFiles()->Menu())
+        << "Recent Files follows Open";
 
     const QString a = Q(Source("a.wav", Ramp(500))), b = Q(Source("b.wav", Ramp(600)));
     Form->OpenFile(a);

@@ -79,7 +79,8 @@ TEST(OpenFilter, SupportedFormatsMatchByExtensionOnly) {
     EXPECT_EQ(filter, QStringLiteral("Supported Formats (*.wav *.mp3 *.wma);;Mpeg Layer 3 (*.mp3);;"
                                      "WAV Files (*.wav);;WMA Files (*.wma)"));
     const QString first = filter.section(QStringLiteral(";;"), 0, 0);
-    const QStringList patterns = first.section(QLatin1Char('('), 1).chopped(1).split(QLatin1Char(' '));
+    const QStringList patterns =
+        first.section(QLatin1Char('('), 1).chopped(1).split(QLatin1Char(' '));
     const auto matches = [&](const QString& name) {
         for (const QString& pattern : patterns)
             if (QRegularExpression(QRegularExpression::wildcardToRegularExpression(pattern))
@@ -91,8 +92,8 @@ TEST(OpenFilter, SupportedFormatsMatchByExtensionOnly) {
     const struct {
         const char* Name;
         bool Offered;
-    } cases[] = {{"a.wav", true},   {"a.mp3", true},   {"a.wma", true},
-                 {"foomp3", false}, {"a.txt", false},  {"awav", false}};
+    } cases[] = {{"a.wav", true},   {"a.mp3", true},  {"a.wma", true},
+                 {"foomp3", false}, {"a.txt", false}, {"awav", false}};
     for (const auto& c : cases)
         EXPECT_EQ(matches(QLatin1String(c.Name)), c.Offered) << c.Name;
 }
@@ -126,8 +127,8 @@ TEST_F(FileCommandsTest, OpenAndNewNameTheDocumentAndAskNothing) {
     EXPECT_TRUE(Window.Questions.empty());
     EXPECT_EQ(Form->Document()->Frames.load(), 300u);
     // The edits' empty value, as the milliseconds mask shows it.
-    EXPECT_EQ(Form->Selection()->StartText(), QStringLiteral(" 00:00.000"));
-    EXPECT_EQ(Form->Selection()->StopText(), QStringLiteral(" 00:00.000"));
+    EXPECT_EQ(Form->SelectionPanel()->StartText(), QStringLiteral(" 00:00.000"));
+    EXPECT_EQ(Form->SelectionPanel()->StopText(), QStringLiteral(" 00:00.000"));
     EXPECT_FALSE(Form->View()->Selection().Selected());
 
     Form->Actions().Invert->trigger();

@@ -71,7 +71,7 @@ TEST_F(MainFormTest, StartsEmptyWithTheDesignedWindow) {
     EXPECT_FALSE(Form->Transport().Active());
     EXPECT_EQ(Form->Bottom()->CursorTimeText(), QStringLiteral("00:00:00"));
     EXPECT_TRUE(Form->Actions().Milliseconds->isChecked());
-    EXPECT_EQ(Form->Selection()->StartText(), QStringLiteral(" 00:00.000"));
+    EXPECT_EQ(Form->SelectionPanel()->StartText(), QStringLiteral(" 00:00.000"));
     EXPECT_FALSE(Form->Actions().Undo->isEnabled());
     EXPECT_FALSE(Form->Actions().Redo->isEnabled());
     EXPECT_FALSE(Form->Actions().Stop->isEnabled());
@@ -241,34 +241,34 @@ TEST_F(MainFormTest, ScrollBarIsDisabledWhenTheDocumentIsBarelyLongerThanAPage) 
 TEST_F(MainFormTest, SelectAllAndTheSelectedBoxInBothFormats) {
     Load(Ramp(1000));
     Form->Actions().SelectAll->trigger();
-    EXPECT_EQ(Form->Selection()->StartText(), QStringLiteral(" 00:00.000"));
-    EXPECT_EQ(Form->Selection()->StopText(), QStringLiteral(" 00:00.125"));
-    EXPECT_TRUE(Form->Selection()->SelectedBox()->isChecked());
+    EXPECT_EQ(Form->SelectionPanel()->StartText(), QStringLiteral(" 00:00.000"));
+    EXPECT_EQ(Form->SelectionPanel()->StopText(), QStringLiteral(" 00:00.125"));
+    EXPECT_TRUE(Form->SelectionPanel()->SelectedBox()->isChecked());
     EXPECT_TRUE(Form->View()->Selection().Selected());
     EXPECT_EQ(Form->View()->Selection().Start(), 0u);
     EXPECT_EQ(Form->View()->Selection().Stop(), 1000u);
 
     Form->Actions().DeselectAll->trigger();
     EXPECT_FALSE(Form->View()->Selection().Selected());
-    EXPECT_FALSE(Form->Selection()->SelectedBox()->isChecked());
+    EXPECT_FALSE(Form->SelectionPanel()->SelectedBox()->isChecked());
 
     // Typed times, applied by the user's click on the box.
-    Form->Selection()->SetStartText(QStringLiteral("00:00.025"));
-    Form->Selection()->SetStopText(QStringLiteral("00:00.050"));
-    Form->Selection()->SelectedBox()->click();
+    Form->SelectionPanel()->SetStartText(QStringLiteral("00:00.025"));
+    Form->SelectionPanel()->SetStopText(QStringLiteral("00:00.050"));
+    Form->SelectionPanel()->SelectedBox()->click();
     EXPECT_TRUE(Form->View()->Selection().Selected());
     EXPECT_EQ(Form->View()->Selection().Start(), 200u);
     EXPECT_EQ(Form->View()->Selection().Stop(), 400u);
 
     Form->Actions().Samples->trigger();
-    EXPECT_EQ(Form->Selection()->StartText(), QStringLiteral("            200"));
-    EXPECT_EQ(Form->Selection()->StopText(), QStringLiteral("            400"));
-    Form->Selection()->SetStopText(QStringLiteral("601"));
-    Form->Selection()->SelectedBox()->click(); // unticks: the selection is cleared
-    Form->Selection()->SelectedBox()->click();
+    EXPECT_EQ(Form->SelectionPanel()->StartText(), QStringLiteral("            200"));
+    EXPECT_EQ(Form->SelectionPanel()->StopText(), QStringLiteral("            400"));
+    Form->SelectionPanel()->SetStopText(QStringLiteral("601"));
+    Form->SelectionPanel()->SelectedBox()->click(); // unticks: the selection is cleared
+    Form->SelectionPanel()->SelectedBox()->click();
     EXPECT_EQ(Form->View()->Selection().Stop(), 601u);
     Form->Actions().SelectAll->trigger();
-    EXPECT_EQ(Form->Selection()->StopText(), QStringLiteral("           1000"));
+    EXPECT_EQ(Form->SelectionPanel()->StopText(), QStringLiteral("           1000"));
     EXPECT_EQ(Form->View()->Selection().Stop(), 1000u);
     EXPECT_TRUE(Boxes.Texts().empty());
 }
@@ -277,14 +277,14 @@ TEST_F(MainFormTest, ANonNumericEditFailsTheClickAndChangesNothing) {
     Load(Ramp(8000));
     Select(100, 200);
     Form->Actions().Samples->trigger();
-    Form->Selection()->StopEdit()->setText(QString());
-    Form->Selection()->SelectedBox()->click();
+    Form->SelectionPanel()->StopEdit()->setText(QString());
+    Form->SelectionPanel()->SelectedBox()->click();
     ASSERT_EQ(Boxes.Errors().size(), 1u);
     EXPECT_EQ(Boxes.Errors()[0], "'               ' is not a valid integer value");
     EXPECT_TRUE(Form->View()->Selection().Selected());
     EXPECT_EQ(Form->View()->Selection().Start(), 100u);
     EXPECT_EQ(Form->View()->Selection().Stop(), 200u);
-    EXPECT_TRUE(Form->Selection()->SelectedBox()->isChecked());
+    EXPECT_TRUE(Form->SelectionPanel()->SelectedBox()->isChecked());
 }
 
 TEST_F(MainFormTest, PickButtonsWriteTheCursorWithoutSelecting) {
@@ -292,15 +292,15 @@ TEST_F(MainFormTest, PickButtonsWriteTheCursorWithoutSelecting) {
     Form->View()->SetCursor(4000);
     EXPECT_EQ(Form->Bottom()->CursorTime()->text(), QStringLiteral("00:00.500"));
     EXPECT_EQ(Form->StatusPanel(1)->text(), QStringLiteral("Cursor Position: 00:00.500"));
-    Form->Selection()->PickStartButton()->click();
-    EXPECT_EQ(Form->Selection()->StartText(), QStringLiteral(" 00:00.500"));
+    Form->SelectionPanel()->PickStartButton()->click();
+    EXPECT_EQ(Form->SelectionPanel()->StartText(), QStringLiteral(" 00:00.500"));
     Form->Actions().Samples->trigger();
     EXPECT_EQ(Form->StatusPanel(1)->text(), QStringLiteral("Cursor Position: 4000"));
     Form->View()->SetCursor(6000);
     EXPECT_EQ(Form->StatusPanel(1)->text(), QStringLiteral("Cursor Position: 6000"));
     EXPECT_EQ(Form->Bottom()->CursorTime()->text(), QStringLiteral("00:00.750"));
-    Form->Selection()->PickStopButton()->click();
-    EXPECT_EQ(Form->Selection()->StopText(), QStringLiteral("           6000"));
+    Form->SelectionPanel()->PickStopButton()->click();
+    EXPECT_EQ(Form->SelectionPanel()->StopText(), QStringLiteral("           6000"));
     EXPECT_FALSE(Form->View()->Selection().Selected());
 }
 
@@ -310,11 +310,11 @@ TEST_F(MainFormTest, ScaleSwitchWithoutADocumentShowsZeroTimes) {
     EXPECT_TRUE(Form->Actions().Samples->isChecked());
     EXPECT_FALSE(Form->Actions().Milliseconds->isChecked());
     EXPECT_FALSE(Form->View()->Selection().Milliseconds());
-    EXPECT_EQ(Form->Selection()->StartText(), QStringLiteral("              0"));
+    EXPECT_EQ(Form->SelectionPanel()->StartText(), QStringLiteral("              0"));
     Form->Actions().Milliseconds->trigger();
     EXPECT_TRUE(Form->View()->Selection().Milliseconds());
-    EXPECT_EQ(Form->Selection()->StartText(), QStringLiteral(" 00:00.000"));
-    EXPECT_EQ(Form->Selection()->StopText(), QStringLiteral(" 00:00.000"));
+    EXPECT_EQ(Form->SelectionPanel()->StartText(), QStringLiteral(" 00:00.000"));
+    EXPECT_EQ(Form->SelectionPanel()->StopText(), QStringLiteral(" 00:00.000"));
     EXPECT_EQ(Form->StatusPanel(1)->text(), QStringLiteral("Cursor Position: 00:00.000"));
 }
 
@@ -323,11 +323,12 @@ TEST_F(MainFormTest, ScaleSwitchWithoutADocumentShowsZeroTimes) {
 TEST_F(MainFormTest, CutAdjustsTheViewAtOnceAndUndoRedoFollowTheHistory) {
     Load(Ramp(1000));
     Select(100, 300);
-    Form->Selection()->SelectedBox()->setChecked(true); // as a selection by the mouse leaves it
+    Form->SelectionPanel()->SelectedBox()->setChecked(
+        true); // as a selection by the mouse leaves it
     const uint32_t page = Form->ScrollBar()->PageSize();
     Form->Actions().Cut->trigger();
     EXPECT_FALSE(Form->View()->Selection().Selected());
-    EXPECT_FALSE(Form->Selection()->SelectedBox()->isChecked()) << "the box follows the view";
+    EXPECT_FALSE(Form->SelectionPanel()->SelectedBox()->isChecked()) << "the box follows the view";
     EXPECT_EQ(Form->View()->CursorPos, 100u);
     EXPECT_EQ(Form->ScrollBar()->PageSize(), page - 200);
     EXPECT_EQ(Form->View()->ViewSpan, 800u);
@@ -351,9 +352,9 @@ TEST_F(MainFormTest, CutAdjustsTheViewAtOnceAndUndoRedoFollowTheHistory) {
 TEST_F(MainFormTest, DeleteOfAReversedTypedSelectionShrinksByItsLength) {
     Load(Ramp(1000));
     Form->Actions().Samples->trigger();
-    Form->Selection()->SetStartText(QStringLiteral("600"));
-    Form->Selection()->SetStopText(QStringLiteral("400"));
-    Form->Selection()->SelectedBox()->click();
+    Form->SelectionPanel()->SetStartText(QStringLiteral("600"));
+    Form->SelectionPanel()->SetStopText(QStringLiteral("400"));
+    Form->SelectionPanel()->SelectedBox()->click();
     ASSERT_TRUE(Form->View()->Selection().Selected());
     const uint32_t page = Form->ScrollBar()->PageSize();
     Form->Actions().Delete->trigger();
@@ -435,7 +436,7 @@ TEST_F(MainFormTest, AmplifyDialogsStartFromTheirPresetsNormalizeRemembers) {
     EXPECT_EQ(Shown[0].Caption, QStringLiteral("Normalization Settings"));
     EXPECT_EQ(Shown[0].Value, 95);
     EXPECT_EQ(Shown[1].Value, 50);
-    EXPECT_FALSE(Form->Document()->IsBusy());                 // cancelled: nothing started
+    EXPECT_FALSE(Form->Document()->IsBusy());               // cancelled: nothing started
     EXPECT_EQ(Values(), std::vector<int16_t>(1000, 16384)); // 50 % of full scale
 }
 
@@ -457,10 +458,10 @@ TEST_F(MainFormTest, InsertSilenceConvertsMillisecondsAtTheCursor) {
 TEST_F(MainFormTest, FadeClearsTheSelectionReverseAndInvertRewriteTheWhole) {
     Load(std::vector<int16_t>{1000, 1000, 1000, 1000, -5, 7});
     Select(0, 4);
-    Form->Selection()->SelectedBox()->setChecked(true);
+    Form->SelectionPanel()->SelectedBox()->setChecked(true);
     Form->Actions().FadeIn->trigger();
     EXPECT_FALSE(Form->View()->Selection().Selected());
-    EXPECT_FALSE(Form->Selection()->SelectedBox()->isChecked());
+    EXPECT_FALSE(Form->SelectionPanel()->SelectedBox()->isChecked());
     WaitIdle();
     EXPECT_EQ(Values()[0], 0);
     EXPECT_LT(Values()[1], 1000);
@@ -648,8 +649,8 @@ TEST_F(MainFormTest, EveryFocusableControlHasAnAccessibleName) {
         widget = widget->nextInFocusChain();
     } while (widget != Form.get() && visited < 500);
     EXPECT_GE(visited, 8);
-    EXPECT_EQ(AccessibleName(Form->Selection()->StartEdit()), QStringLiteral("Begin:"));
-    EXPECT_EQ(AccessibleName(Form->Selection()->StopEdit()), QStringLiteral("End:"));
+    EXPECT_EQ(AccessibleName(Form->SelectionPanel()->StartEdit()), QStringLiteral("Begin:"));
+    EXPECT_EQ(AccessibleName(Form->SelectionPanel()->StopEdit()), QStringLiteral("End:"));
     EXPECT_EQ(AccessibleName(Form->View()), QStringLiteral("Waveform"));
     EXPECT_FALSE(AccessibleName(Form->Bottom()->CursorTime()).isEmpty());
     for (int i = 0; i < 3; ++i) {

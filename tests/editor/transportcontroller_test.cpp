@@ -24,11 +24,11 @@ TEST(PlayRange, SelectionWithinTheDocumentElseCursorToTheEnd) {
         TPlayRange Range;
     } cases[] = {
         {true, 100, 300, 50, 1000, {100, 200}},
-        {true, 900, 1200, 0, 1000, {900, 100}},  // a typed selection past the end
-        {true, 1100, 1200, 0, 1000, {1000, 0}},  // wholly past the end: nothing
-        {true, 300, 100, 0, 1000, {100, 0}},     // backwards: from the stop, nothing
+        {true, 900, 1200, 0, 1000, {900, 100}}, // a typed selection past the end
+        {true, 1100, 1200, 0, 1000, {1000, 0}}, // wholly past the end: nothing
+        {true, 300, 100, 0, 1000, {100, 0}},    // backwards: from the stop, nothing
         {false, 100, 300, 250, 1000, {250, 750}},
-        {false, 0, 0, 1500, 1000, {1000, 0}},    // a cursor past the end
+        {false, 0, 0, 1500, 1000, {1000, 0}}, // a cursor past the end
     };
     for (const Case& c : cases)
         EXPECT_EQ(PlayRangeOf(c.Selected, c.Start, c.Stop, c.Cursor, c.Length), c.Range)
