@@ -79,15 +79,19 @@ void TEditCommands::ShrinkView(uint32_t start, uint32_t stop, uint32_t frames) {
     Targets.View.SetCursor(low);
 }
 
-void TEditCommands::Cut() {
+void TEditCommands::RemoveSelection(bool (Twavefile::*remove)(int64_t, int64_t)) {
     const TSelectionModel& selection = Targets.Selection;
     if (!selection.Selected()) return;
     const uint32_t start = selection.Start(), stop = selection.Stop();
     // The length before the body starts: the body changes it.
     const uint32_t frames = Targets.Document.Frames.load();
     // Refused because another body runs: nothing changes here either.
-    if (!Targets.Document.CutRange(start, stop)) return;
+    if (!(Targets.Document.*remove)(start, stop)) return;
     ShrinkView(start, stop, frames);
+}
+
+void TEditCommands::Cut() {
+    RemoveSelection(&Twavefile::CutRange);
 }
 
 void TEditCommands::Copy() {
@@ -101,14 +105,7 @@ void TEditCommands::Paste() {
 }
 
 void TEditCommands::Delete() {
-    const TSelectionModel& selection = Targets.Selection;
-    if (!selection.Selected()) return;
-    const uint32_t start = selection.Start(), stop = selection.Stop();
-    // The length before the body starts: the body changes it.
-    const uint32_t frames = Targets.Document.Frames.load();
-    // Refused because another body runs: nothing changes here either.
-    if (!Targets.Document.DeleteRange(start, stop)) return;
-    ShrinkView(start, stop, frames);
+    RemoveSelection(&Twavefile::DeleteRange);
 }
 
 void TEditCommands::InsertSilence() {

@@ -61,6 +61,8 @@ public:
     void Convert();
 
 private:
+    // Cut and Delete: the selection removed by remove, then the view shortened.
+    void RemoveSelection(bool (Twavefile::*remove)(int64_t, int64_t));
     // The view after a Cut or Delete of start .. stop was started on a document of frames.
     void ShrinkView(uint32_t start, uint32_t stop, uint32_t frames);
     // After a command that used the selection: unselected, the range kept (the box unticks, and
