@@ -27,8 +27,8 @@ TBatchRunner::TBatchRunner(const TCommandLine& line)
     TEngineSettings settings;
     if (!line.TempFolder.empty()) settings.TempFolder = line.TempFolder;
     TCodecServices codecs = DefaultCodecServices(Dialogs);
-    codecs.ConfirmMP3Settings = [this](Twavefile& doc) { return FillEncoderConfig(Mp3, doc); };
-    Doc = std::make_unique<Twavefile>(Loop, Dialogs, settings, codecs, &Clipboard);
+    codecs.ConfirmMP3Settings = [this](TDocument& doc) { return FillEncoderConfig(Mp3, doc); };
+    Doc = std::make_unique<TDocument>(Loop, Dialogs, settings, codecs, &Clipboard);
 }
 
 TBatchRunner::~TBatchRunner() {

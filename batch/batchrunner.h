@@ -6,10 +6,10 @@
 #include "batch/mp3choice.h"
 #include "batch/options.h"
 #include "batch/progressbar.h"
+#include "engine/document.h"
 #include "engine/mainthread.h"
 #include "engine/memoryclipboard.h"
-#include "engine/wavfile.h"
-#include "playback/playunit.h"
+#include "playback/player.h"
 
 #include <atomic>
 #include <memory>
@@ -47,7 +47,7 @@ private:
     TMemoryClipboard Clipboard;
     TMp3Choice Mp3;
     TProgressBar Bar;
-    std::unique_ptr<Twavefile> Doc;
+    std::unique_ptr<TDocument> Doc;
     std::unique_ptr<TPlayer> Player; // made by the first --play
 };
 

@@ -2,7 +2,7 @@
 
 #include "batch/options.h"
 #include "codecs/mp3format.h"
-#include "engine/wavfile.h"
+#include "engine/document.h"
 
 #include <algorithm>
 
@@ -112,7 +112,7 @@ void CheckMp3Choice(const TMp3Choice& choice, uint32_t sampleRate) {
     SettingsFor(choice, sampleRate);
 }
 
-bool FillEncoderConfig(const TMp3Choice& choice, Twavefile& doc) {
+bool FillEncoderConfig(const TMp3Choice& choice, TDocument& doc) {
     doc.EncoderConfig = orvella::FillEncoderConfig(SettingsFor(choice, doc.SampleRate),
                                                    doc.SampleRate, doc.Channels);
     return true;

@@ -7,7 +7,7 @@
 #include <string>
 
 namespace orvella {
-class Twavefile;
+class TDocument;
 }
 
 namespace orvella::batch {
@@ -28,6 +28,6 @@ void CheckMp3Choice(const TMp3Choice& choice, uint32_t sampleRate);
 
 // Fills doc.EncoderConfig as the settings dialog would for this choice; true (never cancels).
 // VBR and ABR take the smallest offered bitrate as their minimum.
-bool FillEncoderConfig(const TMp3Choice& choice, Twavefile& doc);
+bool FillEncoderConfig(const TMp3Choice& choice, TDocument& doc);
 
 } // namespace orvella::batch

@@ -2,9 +2,9 @@
 // Playing one range of a document to its end on a plain main loop: how the batch tool plays.
 // The window follows the player's reports from its own event loop instead.
 
+#include "engine/document.h"
 #include "engine/mainthread.h"
-#include "engine/wavfile.h"
-#include "playback/playunit.h"
+#include "playback/player.h"
 
 #include <cstdint>
 #include <functional>
@@ -21,7 +21,7 @@ bool PlayRange(TPlayer& player, TMainLoop& loop, const TPlaySource& source, uint
                const std::function<void(uint32_t playedFrames)>& onPosition = {},
                int timeoutMs = -1, const std::function<bool()>& stopRequested = {});
 // The same over a document, in its own format: store and format from one snapshot.
-inline bool PlayRange(TPlayer& player, TMainLoop& loop, Twavefile& document, uint32_t startFrame,
+inline bool PlayRange(TPlayer& player, TMainLoop& loop, TDocument& document, uint32_t startFrame,
                       uint32_t stopFrame,
                       const std::function<void(uint32_t playedFrames)>& onPosition = {},
                       int timeoutMs = -1, const std::function<bool()>& stopRequested = {}) {

@@ -1,7 +1,7 @@
 #include "codecs/codectable.h"
 
 #include "codecs/mp3dec.h"
-#include "codecs/mp3maker.h"
+#include "codecs/mp3writer.h"
 #include "codecs/wav_decoder.h"
 #include "codecs/wma_decoder.h"
 

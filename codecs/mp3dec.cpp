@@ -1,8 +1,8 @@
 #include "codecs/mp3dec.h"
 
-#include "codecs/MPEGaudio.h"
-#include "codecs/mpglib.h"
-#include "codecs/wavmaker.h"
+#include "codecs/mpegaudioinfo.h"
+#include "codecs/mpegframedecoder.h"
+#include "codecs/wavwriter.h"
 
 #include <cstdio>
 #include <memory>
@@ -23,10 +23,10 @@ struct TFileCloser {
 class TDecoderState {
 public:
     TDecoderState() = default;
-    ~TDecoderState() { _ExitMP3(&State); }
+    ~TDecoderState() { ExitMpegDecoder(&State); }
     TDecoderState(const TDecoderState&) = delete;
     TDecoderState& operator=(const TDecoderState&) = delete;
-    TMPSTR State;
+    TMpegDecoderState State;
 };
 
 int Percent(uint64_t done, int64_t total) {
@@ -38,7 +38,7 @@ int Percent(uint64_t done, int64_t total) {
 
 bool DecodeMP3File(const std::string& sourceFile, const std::string& workFile,
                    std::atomic<int>& progress) {
-    TMPEGaudio mpeg;
+    TMpegAudioInfo mpeg;
     mpeg.ReadFromFile(sourceFile);
     const int64_t fileLength = mpeg.FileLength();
     const uint32_t rate = mpeg.SampleRate();
@@ -47,10 +47,10 @@ bool DecodeMP3File(const std::string& sourceFile, const std::string& workFile,
     if (rate == 0 || frames <= 0) return false;
 
     const uint16_t channels = mpeg.ChannelModeID() == MPEG_CM_MONO ? 1 : 2;
-    const WAVEFORMATEX format = MakePCMFormat(channels, rate, 16);
+    const TWaveFormat format = MakePCMFormat(channels, rate, 16);
 
     TDecoderState decoder;
-    if ((_InitMP3(&decoder.State) & 0xFF) == 0) return false;
+    if ((InitMpegDecoder(&decoder.State) & 0xFF) == 0) return false;
     decoder.State.Rate = long(rate);
     decoder.State.Channels = channels;
 
@@ -59,7 +59,7 @@ bool DecodeMP3File(const std::string& sourceFile, const std::string& workFile,
     std::vector<uint8_t> input(InputBufferSize);
     std::vector<uint8_t> output(OutputBufferSize);
 
-    WAVWriter writer(format, format);
+    TWavWriter writer(format, format);
     uint64_t decodedBytes = 0;
     try {
         writer.Open(workFile);
@@ -75,14 +75,14 @@ bool DecodeMP3File(const std::string& sourceFile, const std::string& workFile,
             do {
                 got = std::fread(input.data(), 1, input.size(), file.get());
                 bytesRead += got;
-                result = _decodeMP3(&decoder.State, input.data(), int(got), output.data(),
-                                    OutputBufferSize, &produced);
+                result = DecodeMpegFrame(&decoder.State, input.data(), int(got), output.data(),
+                                         OutputBufferSize, &produced);
             } while (result == MP3_NEED_MORE && got > 0);
             while (result == MP3_OK) {
                 writer.Write(output.data(), uint32_t(produced));
                 decodedBytes += uint32_t(produced);
-                result = _decodeMP3(&decoder.State, nullptr, 0, output.data(), OutputBufferSize,
-                                    &produced);
+                result = DecodeMpegFrame(&decoder.State, nullptr, 0, output.data(),
+                                         OutputBufferSize, &produced);
             }
             // Error results are not final: the next block of input continues the stream.
             progress = Percent(bytesRead, fileLength);

@@ -41,12 +41,13 @@ uint32_t BitrateAt(uint32_t sampleRate, int position) {
     return uint32_t((*row)[size_t(std::clamp(position, 0, int(row->size()) - 1))]);
 }
 
-BE_CONFIG MakeEncoderConfig(const TMP3Settings& settings, uint32_t sampleRate, uint16_t channels) {
-    BE_CONFIG c;
+TEncoderRecord MakeEncoderConfig(const TMP3Settings& settings, uint32_t sampleRate,
+                                 uint16_t channels) {
+    TEncoderRecord c;
     std::memset(&c, 0, sizeof c);
     const bool vbr = settings.Mode == TMP3Settings::VBR;
     const bool abr = settings.Mode == TMP3Settings::ABR;
-    c.dwConfig = BE_CONFIG_LAME;
+    c.dwConfig = EncoderRecordLame;
     c.dwStructVersion = 1;
     c.dwStructSize = 331;
     c.dwSampleRate = sampleRate;
@@ -75,15 +76,15 @@ BE_CONFIG MakeEncoderConfig(const TMP3Settings& settings, uint32_t sampleRate, u
 
 TEncoderConfig FillEncoderConfig(const TMP3Settings& settings, uint32_t sampleRate,
                                  uint16_t channels) {
-    const BE_CONFIG c = MakeEncoderConfig(settings, sampleRate, channels);
+    const TEncoderRecord c = MakeEncoderConfig(settings, sampleRate, channels);
     TEncoderConfig record;
     static_assert(sizeof c == std::tuple_size_v<TEncoderConfig>);
     std::memcpy(record.data(), &c, sizeof c);
     return record;
 }
 
-BE_CONFIG ToBEConfig(const TEncoderConfig& config) {
-    BE_CONFIG c;
+TEncoderRecord ToEncoderRecord(const TEncoderConfig& config) {
+    TEncoderRecord c;
     std::memcpy(&c, config.data(), sizeof c);
     return c;
 }

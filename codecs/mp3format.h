@@ -4,7 +4,7 @@
 // editor; it only calls FillEncoderConfig.
 // Thread rule: pure functions, any thread.
 
-#include "codecs/lame_enc.h"
+#include "codecs/mp3encoder.h"
 #include "engine/codecservices.h"
 
 #include <cstdint>
@@ -30,11 +30,12 @@ std::vector<int> BitrateChoices(uint32_t sampleRate);
 // the row gives its last entry.
 uint32_t BitrateAt(uint32_t sampleRate, int position);
 
-BE_CONFIG MakeEncoderConfig(const TMP3Settings& settings, uint32_t sampleRate, uint16_t channels);
+TEncoderRecord MakeEncoderConfig(const TMP3Settings& settings, uint32_t sampleRate,
+                                 uint16_t channels);
 // The document's record from the dialog's choices and the document's rate and channels.
 TEncoderConfig FillEncoderConfig(const TMP3Settings& settings, uint32_t sampleRate,
                                  uint16_t channels);
 // The record as the encoder reads it.
-BE_CONFIG ToBEConfig(const TEncoderConfig& config);
+TEncoderRecord ToEncoderRecord(const TEncoderConfig& config);
 
 } // namespace orvella

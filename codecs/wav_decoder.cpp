@@ -1,7 +1,7 @@
 #include "codecs/wav_decoder.h"
 
-#include "codecs/WaveIOX.h"
-#include "codecs/wavmaker.h"
+#include "codecs/wavstream.h"
+#include "codecs/wavwriter.h"
 #include "engine/errors.h"
 #include "engine/posixfile.h"
 #include "engine/writebehind.h"
@@ -20,7 +20,7 @@ constexpr uint64_t WorkHeaderSize = 44;
 
 // Uncompressed sources: the work file's length is known before anything is written. The writer
 // may add one filler frame; counting it always errs by at most one frame at the limit.
-void CheckWorkFileSize(const TPCMWaveReader& reader, const WAVEFORMATEX& sourceFormat,
+void CheckWorkFileSize(const TPCMWaveReader& reader, const TWaveFormat& sourceFormat,
                        uint64_t limit) {
     if (reader.IsCompressed() || sourceFormat.nBlockAlign == 0) return;
     const uint64_t frames = uint64_t(reader.DataSize()) / sourceFormat.nBlockAlign + 1;
@@ -30,7 +30,7 @@ void CheckWorkFileSize(const TPCMWaveReader& reader, const WAVEFORMATEX& sourceF
 }
 
 // What a write-behind thread does with each buffer: hands it to the writer.
-TWriteBehind::TWrite WriteTo(WAVWriter& writer) {
+TWriteBehind::TWrite WriteTo(TWavWriter& writer) {
     return [&writer](const uint8_t* bytes, size_t count) { writer.Write(bytes, uint32_t(count)); };
 }
 
@@ -49,7 +49,7 @@ constexpr uint64_t ScanStep = 1u << 20;
 // again (on ext4 its copy also leaves the file in small pages that take longer to free).
 // What is left at the end (less than one of the writer's buffers) goes through Write, so the
 // writer adds its filler frame as after any input.
-void PassThrough(const std::string& sourceFile, const TWaveStream& stream, WAVWriter& writer,
+void PassThrough(const std::string& sourceFile, const TWaveStream& stream, TWavWriter& writer,
                  std::atomic<int>& progress, const TWavImportOptions& options) {
     const int64_t offset = stream.DataOffset();
     const int64_t total = stream.DataSize();
@@ -57,7 +57,7 @@ void PassThrough(const std::string& sourceFile, const TWaveStream& stream, WAVWr
     TFileDescriptor source = TFileDescriptor::Open(sourceFile, O_RDONLY);
     if (!source.IsOpen()) throw Exception("Error 09: Cannot read from file.");
 
-    const WAVEFORMATEX& format = stream.Format();
+    const TWaveFormat& format = stream.Format();
     const uint64_t block = uint64_t(format.nChannels) * 2;
     const uint64_t outputBytes = writer.PassThroughDataBytes(uint64_t(total));
     const uint64_t frames = outputBytes / block;
@@ -130,12 +130,12 @@ bool DecodeWAVFile(const std::string& sourceFile, const std::string& workFile,
     if (options.Peaks) options.Peaks->reset();
     TFileWaveStream stream(sourceFile, nullptr);
     TPCMWaveReader reader(stream);
-    const WAVEFORMATEX source = reader.PCMFormat();
+    const TWaveFormat source = reader.PCMFormat();
     // The work file always gets the canonical 16-bit header, not a copy of the source's fields.
-    const WAVEFORMATEX target = MakePCMFormat(source.nChannels, source.nSamplesPerSec, 16);
+    const TWaveFormat target = MakePCMFormat(source.nChannels, source.nSamplesPerSec, 16);
     CheckWorkFileSize(reader, stream.Format(), options.WorkFileLimit);
 
-    WAVWriter writer(source, target);
+    TWavWriter writer(source, target);
     writer.SetSizeLimit(options.WorkFileLimit);
     try {
         writer.Open(workFile);

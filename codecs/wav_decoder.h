@@ -3,7 +3,7 @@
 // PCM with the source's rate and channel count.
 
 #include "codecs/riff.h"
-#include "codecs/wavmaker.h"
+#include "codecs/wavwriter.h"
 #include "engine/peakindex.h"
 
 #include <atomic>

@@ -1,8 +1,8 @@
 #include "codecs/wma_decoder.h"
 
-#include "codecs/WMAReader.h"
-#include "codecs/wavmaker.h"
-#include "codecs/wma_dll.h"
+#include "codecs/wavwriter.h"
+#include "codecs/wmareader.h"
+#include "codecs/wmasupport.h"
 
 #include <algorithm>
 #include <cmath>
@@ -25,7 +25,7 @@ bool FileExists(const std::string& fileName) {
 
 bool DecodeWMAFile(const std::string& sourceFile, const std::string& workFile,
                    std::atomic<int>& progress, TUserDialogs& dialogs) {
-    if (!BindWMRuntime()) return false;
+    if (!WmaDecodersPresent()) return false;
 
     double duration = 0; // whole seconds
     {
@@ -37,14 +37,14 @@ bool DecodeWMAFile(const std::string& sourceFile, const std::string& workFile,
         duration = tags.Duration;
     }
 
-    TWMhelper helper;
+    TWmaSampleReader helper;
     helper.Open(sourceFile);
-    const WAVEFORMATEX format = MakePCMFormat(helper.Channels(), helper.SampleRate(), 16);
+    const TWaveFormat format = MakePCMFormat(helper.Channels(), helper.SampleRate(), 16);
     if (format.nSamplesPerSec == 0 || format.nChannels == 0)
         throw EMakerError("Can not open conversion stream. File format not supported", -1);
 
     std::vector<uint8_t> buffer(SampleBufferSize);
-    WAVWriter writer(format, format);
+    TWavWriter writer(format, format);
     bool decoded = false;
     try {
         writer.Open(workFile);

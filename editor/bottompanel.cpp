@@ -1,8 +1,8 @@
 #include "editor/bottompanel.h"
 
 #include "editor/selectionpanel.h"
-#include "playback/icetrackbar.h"
-#include "playback/vumeter.h"
+#include "playback/levelmeter.h"
+#include "playback/volumebar.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -65,7 +65,7 @@ QWidget* TBottomPanel::CreateMainTab() {
     auto* levelsGroup = new QGroupBox(tr("  Levels  "));
     levelsGroup->setAccessibleName(tr("Levels"));
     auto* levelsLayout = new QVBoxLayout(levelsGroup);
-    Meter = new TVUMeter;
+    Meter = new TLevelMeter;
     Meter->setFixedSize(283, 21);
     Meter->SetBackcolor(0);
     Meter->SetForecolor(5555555);
@@ -76,7 +76,7 @@ QWidget* TBottomPanel::CreateMainTab() {
     auto* volumeGroup = new QGroupBox(tr(" Volume "));
     volumeGroup->setAccessibleName(tr("Volume"));
     auto* volumeLayout = new QVBoxLayout(volumeGroup);
-    Volume = new TiceTrackBar;
+    Volume = new TVolumeBar;
     Volume->setToolTip(tr("Playback volume level"));
     volumeLayout->addWidget(Volume, 0, Qt::AlignHCenter);
     tabLayout->addWidget(volumeGroup);

@@ -15,8 +15,8 @@ class QTabWidget;
 namespace orvella {
 
 class TSelectionPanel;
-class TVUMeter;
-class TiceTrackBar;
+class TLevelMeter;
+class TVolumeBar;
 
 class TBottomPanel : public QWidget {
     Q_OBJECT
@@ -34,12 +34,12 @@ public:
     // The percentage of a running operation: the bar appears above 0; HideProgress when done.
     void ShowProgress(int percent);
     void HideProgress();
-    // The volume bar's position, TiceTrackBar::Top (loudest) .. Bottom.
+    // The volume bar's position, TVolumeBar::Top (loudest) .. Bottom.
     void SetVolumePosition(int position);
 
     // For tests and the window's Tab order.
-    TVUMeter* LevelMeter() const { return Meter; }
-    TiceTrackBar* VolumeBar() const { return Volume; }
+    TLevelMeter* LevelMeter() const { return Meter; }
+    TVolumeBar* VolumeBar() const { return Volume; }
     QProgressBar* Progress() const { return ProgressBar; }
     QLabel* CursorTime() const { return CursorLabel; }
 
@@ -54,8 +54,8 @@ private:
     QTabWidget* Tabs = nullptr;
     TSelectionPanel* SelectionGroup = nullptr;
     QLabel* CursorLabel = nullptr;
-    TVUMeter* Meter = nullptr;
-    TiceTrackBar* Volume = nullptr;
+    TLevelMeter* Meter = nullptr;
+    TVolumeBar* Volume = nullptr;
 };
 
 } // namespace orvella

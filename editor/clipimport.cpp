@@ -1,11 +1,11 @@
 #include "editor/clipimport.h"
 
 #include "codecs/wav_decoder.h"
-#include "codecs/wavmaker.h"
+#include "codecs/wavwriter.h"
 #include "engine/errors.h"
-#include "engine/largefile.h"
 #include "engine/pathnames.h"
 #include "engine/posixfile.h"
+#include "engine/samplestore.h"
 #include "engine/waveclip.h"
 
 #include <atomic>

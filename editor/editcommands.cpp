@@ -1,11 +1,11 @@
 #include "editor/editcommands.h"
 
 #include "editor/actions.h"
-#include "editor/amplify.h"
-#include "editor/normalizeform.h"
-#include "editor/silenceform.h"
+#include "editor/amplifydialog.h"
+#include "editor/normalizedialog.h"
+#include "editor/silencedialog.h"
 #include "editor/windowdialogs.h"
-#include "engine/wavfile.h"
+#include "engine/document.h"
 #include "view/framescrollbar.h"
 #include "view/selectionmodel.h"
 #include "view/waveview.h"
@@ -79,7 +79,7 @@ void TEditCommands::ShrinkView(uint32_t start, uint32_t stop, uint32_t frames) {
     Targets.View.SetCursor(low);
 }
 
-void TEditCommands::RemoveSelection(bool (Twavefile::*remove)(int64_t, int64_t)) {
+void TEditCommands::RemoveSelection(bool (TDocument::*remove)(int64_t, int64_t)) {
     const TSelectionModel& selection = Targets.Selection;
     if (!selection.Selected()) return;
     const uint32_t start = selection.Start(), stop = selection.Stop();
@@ -91,7 +91,7 @@ void TEditCommands::RemoveSelection(bool (Twavefile::*remove)(int64_t, int64_t))
 }
 
 void TEditCommands::Cut() {
-    RemoveSelection(&Twavefile::CutRange);
+    RemoveSelection(&TDocument::CutRange);
 }
 
 void TEditCommands::Copy() {
@@ -105,7 +105,7 @@ void TEditCommands::Paste() {
 }
 
 void TEditCommands::Delete() {
-    RemoveSelection(&Twavefile::DeleteRange);
+    RemoveSelection(&TDocument::DeleteRange);
 }
 
 void TEditCommands::InsertSilence() {
@@ -150,11 +150,11 @@ void TEditCommands::Amplify(int preset) {
 }
 
 void TEditCommands::AmplifyIncrease() {
-    Amplify(TAmplifyForm::IncreasePreset);
+    Amplify(TAmplifyDialog::IncreasePreset);
 }
 
 void TEditCommands::AmplifyDecrease() {
-    Amplify(TAmplifyForm::DecreasePreset);
+    Amplify(TAmplifyDialog::DecreasePreset);
 }
 
 void TEditCommands::Convert() {

@@ -13,14 +13,14 @@ class QAction;
 
 namespace orvella {
 
-class TAmplifyForm;
+class TAmplifyDialog;
 class TFrameScrollBar;
-class TNormalizeForm;
+class TNormalizeDialog;
 class TSelectionModel;
-class TSilenceForm;
+class TSilenceDialog;
 class TWaveView;
 class TWindowDialogs;
-class Twavefile;
+class TDocument;
 struct TMainActions;
 
 class TEditCommands : public QObject {
@@ -28,14 +28,14 @@ class TEditCommands : public QObject {
 public:
     // What the commands work on; none of it owned.
     struct TTargets {
-        Twavefile& Document;
+        TDocument& Document;
         TWaveView& View;
         TSelectionModel& Selection;
         TFrameScrollBar& Scroll;
         TWindowDialogs& Dialogs;
-        TSilenceForm& Silence;
-        TNormalizeForm& Normalize;
-        TAmplifyForm& Amplify;
+        TSilenceDialog& Silence;
+        TNormalizeDialog& Normalize;
+        TAmplifyDialog& Amplify;
     };
 
     TEditCommands(TTargets targets, QObject* parent = nullptr);
@@ -62,7 +62,7 @@ public:
 
 private:
     // Cut and Delete: the selection removed by remove, then the view shortened.
-    void RemoveSelection(bool (Twavefile::*remove)(int64_t, int64_t));
+    void RemoveSelection(bool (TDocument::*remove)(int64_t, int64_t));
     // The view after a Cut or Delete of start .. stop was started on a document of frames.
     void ShrinkView(uint32_t start, uint32_t stop, uint32_t frames);
     // After a command that used the selection: unselected, the range kept (the box unticks, and

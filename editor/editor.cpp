@@ -1,11 +1,11 @@
 // orvella: the desktop editor. Binds the rate conversion library, makes the main window and its
 // dialogs, and runs the event loop.
 
-#include "editor/gsFileVersionInfo.h"
 #include "editor/lazysounddevice.h"
-#include "editor/main.h"
+#include "editor/mainwindow.h"
 #include "editor/qtuserdialogs.h"
 #include "editor/velcorabinding.h"
+#include "editor/versioninfo.h"
 #include "editor/windowdialogs.h"
 #include "view/qtmainthread.h"
 
@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
     // The version comes from the record the build wrote into the program file.
     QString version;
     try {
-        TgsFileVersionInfo info;
+        TVersionInfo info;
         info.SetFilename(QCoreApplication::applicationFilePath());
         version = info.FileVersion;
     } catch (const std::exception& error) {
@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
 
-    TMainForm form(
+    TMainWindow form(
         {mainThread, dialogs, windowDialogs, [] { return std::make_shared<TLazySoundDevice>(); }},
         arguments);
     // The caption carries the program's version once the window exists.

@@ -4,8 +4,8 @@
 #include "editor/filecommands.h"
 
 #include "codecs/mp3format.h"
-#include "editor/main.h"
-#include "editor/mpegsettings.h"
+#include "editor/mainwindow.h"
+#include "editor/mp3settingsdialog.h"
 #include "editor/selectionpanel.h"
 #include "editor/timeedit.h"
 #include "editor/transportcontroller.h"
@@ -35,7 +35,7 @@ QString SaveSelectedTarget(const QString& chosen, int filterIndex) {
     return stem + DefaultSaveExtension(filterIndex);
 }
 
-void TMainForm::ResetForNewDocument() {
+void TMainWindow::ResetForNewDocument() {
     const QString empty = MillisecondsMode() ? QStringLiteral("00:00.000") : QStringLiteral("0");
     SelectionPanel()->SetStartText(empty);
     SelectionPanel()->SetStopText(empty);
@@ -47,23 +47,23 @@ void TMainForm::ResetForNewDocument() {
     WaveView->Repaint();
 }
 
-void TMainForm::CloseWave() {
+void TMainWindow::CloseWave() {
     // The player reads the document: it lets it go before the view closes it.
     if (Doc->Ready.load()) Playback->Release();
     WaveView->CloseWave();
 }
 
-void TMainForm::ShowFileName(const QString& path) {
+void TMainWindow::ShowFileName(const QString& path) {
     const QString name = QFileInfo(path).fileName();
     SetStatus(0, name.isEmpty() ? QString() : tr("File: ") + name);
     SetCaption(name);
 }
 
-void TMainForm::OpenDocument() {
+void TMainWindow::OpenDocument() {
     OpenFile(Services.WindowDialogs.OpenFileName(this, QLatin1String(OpenFilter)));
 }
 
-void TMainForm::OpenFile(const QString& path) {
+void TMainWindow::OpenFile(const QString& path) {
     // A running body would refuse the load: nothing changes then.
     if (path.isEmpty() || Doc->IsBusy()) return;
     ResetForNewDocument();
@@ -72,14 +72,14 @@ void TMainForm::OpenFile(const QString& path) {
     Doc->Open(path.toStdString());
 }
 
-void TMainForm::NewDocument() {
+void TMainWindow::NewDocument() {
     if (Doc->IsBusy()) return;
     ResetForNewDocument();
     ShowFileName(QStringLiteral("Untitled.wav"));
     Doc->New("untitled.wav", 44100, 2, 16);
 }
 
-void TMainForm::CloseDocument() {
+void TMainWindow::CloseDocument() {
     if (Doc->IsBusy()) return;
     if (Doc->Modified.load()) {
         switch (Services.WindowDialogs.Ask(
@@ -100,11 +100,11 @@ void TMainForm::CloseDocument() {
     ShowFileName(QString());
 }
 
-void TMainForm::SaveDocument() {
+void TMainWindow::SaveDocument() {
     if (Doc->Modified.load()) Doc->Save();
 }
 
-void TMainForm::SaveDocumentAs() {
+void TMainWindow::SaveDocumentAs() {
     // Without a document there is nothing to save: no dialog either.
     if (!Doc->Ready.load() || Doc->IsBusy()) return;
     int filter = 0;
@@ -125,7 +125,7 @@ void TMainForm::SaveDocumentAs() {
         Doc->FileName = remembered;
 }
 
-void TMainForm::SaveSelectionAs() {
+void TMainWindow::SaveSelectionAs() {
     if (!SelectionModel->Selected() || !Doc->Ready.load() || Doc->IsBusy()) return;
     int filter = 0;
     const QString chosen =
@@ -140,7 +140,7 @@ void TMainForm::SaveSelectionAs() {
     Doc->SaveRange(path.toStdString(), SelectionModel->Start(), SelectionModel->Stop());
 }
 
-bool TMainForm::ConfirmMP3Settings(Twavefile& doc) {
+bool TMainWindow::ConfirmMP3Settings(TDocument& doc) {
     const uint32_t rate = doc.SampleRate.load();
     OwnedForms.MpegSettings->FormActivate(rate);
     if (!Services.WindowDialogs.Execute(*OwnedForms.MpegSettings)) return false;

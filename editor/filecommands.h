@@ -1,7 +1,7 @@
 #pragma once
 // The file commands' texts and the rules that turn the name chosen in the save dialog into the
 // path saved to. The commands themselves (Open, New, Close, Save, Save As, Save Selected As) are
-// TMainForm's, in filecommands.cpp.
+// TMainWindow's, in filecommands.cpp.
 // Thread rule: pure functions, any thread.
 
 #include <QString>

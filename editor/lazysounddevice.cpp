@@ -2,7 +2,7 @@
 
 namespace orvella {
 
-std::unique_ptr<TSoundStream> TLazySoundDevice::OpenStream(const WAVEFORMATEX& format,
+std::unique_ptr<TSoundStream> TLazySoundDevice::OpenStream(const TWaveFormat& format,
                                                            TSoundRenderer& renderer) {
     std::shared_ptr<TSoundDevice> device;
     {

@@ -13,9 +13,9 @@ namespace orvella {
 
 class TLazySoundDevice : public TSoundDevice {
 public:
-    // Fails as OpenDefaultSoundDevice does (DSERR_NODRIVER without a device); a later call tries
-    // again.
-    std::unique_ptr<TSoundStream> OpenStream(const WAVEFORMATEX& format,
+    // Fails as OpenDefaultSoundDevice does (SoundErrorNoDriver without a device); a later call
+    // tries again.
+    std::unique_ptr<TSoundStream> OpenStream(const TWaveFormat& format,
                                              TSoundRenderer& renderer) override;
 
 private:

@@ -1,7 +1,7 @@
 #include "editor/recoverycontroller.h"
 
 #include "editor/recovery.h"
-#include "engine/wavfile.h"
+#include "engine/document.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -30,11 +30,12 @@ bool TRecoveryController::OfferLeftovers(const TAsk& ask, const TOpen& open) {
         // One document at a time: further leftovers wait for the next start.
         if (recovering) continue;
         const QString original = leftover.Record().Original;
-        const QString name = original.isEmpty() ? QCoreApplication::translate("orvella::TMainForm",
-                                                                              "an untitled sound")
-                                                : QFileInfo(original).fileName();
+        const QString name =
+            original.isEmpty()
+                ? QCoreApplication::translate("orvella::TMainWindow", "an untitled sound")
+                : QFileInfo(original).fileName();
         const auto answer =
-            ask(QCoreApplication::translate("orvella::TMainForm",
+            ask(QCoreApplication::translate("orvella::TMainWindow",
                                             "Orvella did not close properly. Recover the unsaved "
                                             "changes of %1?")
                     .arg(name));
@@ -60,7 +61,7 @@ void TRecoveryController::EndJournal() {
     Journal.reset();
 }
 
-void TRecoveryController::Record(const Twavefile& document) {
+void TRecoveryController::Record(const TDocument& document) {
     if (!Journal) return;
     TJournalRecord record;
     record.Original = QString::fromStdString(document.FileName);
@@ -71,7 +72,7 @@ void TRecoveryController::Record(const Twavefile& document) {
     Journal->Write(record);
 }
 
-bool TRecoveryController::TakeLoaded(Twavefile& document) {
+bool TRecoveryController::TakeLoaded(TDocument& document) {
     if (RecoveredFile.isEmpty()) return false;
     // The recovered state is now the document's own work file: it stands for the user's file
     // with unsaved changes, so Save writes there and closing asks.

@@ -14,7 +14,7 @@
 namespace orvella {
 
 class TRecoveryJournal;
-class Twavefile;
+class TDocument;
 
 class TRecoveryController {
 public:
@@ -40,10 +40,10 @@ public:
     // The journal goes with its record: the work files are gone, nothing is left to recover.
     void EndJournal();
     // After every finished operation: the document's work files to the journal.
-    void Record(const Twavefile& document);
+    void Record(const TDocument& document);
     // After a load: when it was the recovered state, the state becomes the document's own work
     // file standing for the user's file, modified, and the true result says so.
-    bool TakeLoaded(Twavefile& document);
+    bool TakeLoaded(TDocument& document);
 
 private:
     QString Folder;

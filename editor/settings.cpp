@@ -24,7 +24,7 @@ QString DefaultTempFolder() {
     return folder;
 }
 
-void LoadConfig(config& settings) {
+void LoadSettings(TEditorSettings& settings) {
     QSettings store(QStringLiteral("Quendrix"), QStringLiteral("Orvella"));
     store.beginGroup(QLatin1String(Group));
     const QVariant folder = store.value(QStringLiteral("tempfolder"));
@@ -40,7 +40,7 @@ void LoadConfig(config& settings) {
     store.endGroup();
 }
 
-void SaveConfig(const config& settings) {
+void SaveSettings(const TEditorSettings& settings) {
     QSettings store(QStringLiteral("Quendrix"), QStringLiteral("Orvella"));
     store.beginGroup(QLatin1String(Group));
     store.setValue(QStringLiteral("tempfolder"), settings.tempfolder);

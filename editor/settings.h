@@ -11,7 +11,7 @@
 
 namespace orvella {
 
-struct config {
+struct TEditorSettings {
     QString tempfolder;        // folder of the work files, with its trailing separator
     int32_t selectiontype = 0; // 0 milliseconds, 1 samples
     int32_t backcolor = 0;     // colours: red in the low byte, then green, then blue
@@ -30,8 +30,8 @@ constexpr int32_t DefaultWaveColor = 11268124;  // red 28, green 240, blue 171
 // The system's temporary folder with a trailing separator.
 QString DefaultTempFolder();
 // Each value that exists is read; a missing one takes its default.
-void LoadConfig(config& settings);
+void LoadSettings(TEditorSettings& settings);
 // Writes every value.
-void SaveConfig(const config& settings);
+void SaveSettings(const TEditorSettings& settings);
 
 } // namespace orvella

@@ -1,14 +1,14 @@
 // The main window's commands beyond editing: File Properties, Settings, Help (Contents, Check
 // Updates, About) and the Tools menu, and the windows they show.
 
-#include "editor/about.h"
-#include "editor/checkpad.h"
-#include "editor/fileinfounit.h"
+#include "editor/aboutdialog.h"
+#include "editor/filepropertiesdialog.h"
 #include "editor/helpfile.h"
-#include "editor/main.h"
+#include "editor/mainwindow.h"
 #include "editor/qtwaveclipboard.h"
-#include "editor/settform.h"
+#include "editor/settingsdialog.h"
 #include "editor/tools.h"
+#include "editor/updatecheck.h"
 #include "editor/windowdialogs.h"
 #include "view/waveview.h"
 
@@ -31,31 +31,31 @@ void ShowWindow(QWidget& owner, QDialog& window) {
 
 } // namespace
 
-void TMainForm::CreateShellCommands() {
-    OwnedForms.SettingsForm = new TsettingsForm(Config, Services.WindowDialogs, this);
+void TMainWindow::CreateShellCommands() {
+    OwnedForms.SettingsForm = new TSettingsDialog(Config, Services.WindowDialogs, this);
     OwnedForms.SettingsForm->OnTempFolder = [this](const QString& folder) {
         // The next work file, of the document or of a paste, is made there.
         Doc->SetTempFolder(folder.toStdString());
         Clipboard->SetTempFolder(folder.toStdString());
     };
     OwnedForms.SettingsForm->OnColors = [this] { ApplyColors(); };
-    OwnedForms.FileInfoForm = new TFileInfoForm(this);
-    OwnedForms.AboutForm = new TAboutForm(FileVersion, Services.WindowDialogs, this);
-    OwnedForms.GetNewVer = new TmGetNewVer(this);
+    OwnedForms.FileInfoForm = new TFilePropertiesDialog(this);
+    OwnedForms.AboutForm = new TAboutDialog(FileVersion, Services.WindowDialogs, this);
+    OwnedForms.GetNewVer = new TUpdateCheck(this);
 
     const TMainActions& a = ActionList;
-    connect(a.FileProperties, &QAction::triggered, this, &TMainForm::ShowFileProperties);
-    connect(a.Settings, &QAction::triggered, this, &TMainForm::ShowSettings);
-    connect(a.Contents, &QAction::triggered, this, &TMainForm::ShowHelpContents);
-    connect(a.CheckUpdates, &QAction::triggered, this, &TMainForm::CheckForUpdates);
-    connect(a.About, &QAction::triggered, this, &TMainForm::ShowAbout);
+    connect(a.FileProperties, &QAction::triggered, this, &TMainWindow::ShowFileProperties);
+    connect(a.Settings, &QAction::triggered, this, &TMainWindow::ShowSettings);
+    connect(a.Contents, &QAction::triggered, this, &TMainWindow::ShowHelpContents);
+    connect(a.CheckUpdates, &QAction::triggered, this, &TMainWindow::CheckForUpdates);
+    connect(a.About, &QAction::triggered, this, &TMainWindow::ShowAbout);
     for (int i = 0; i < int(a.Tools.size()) && i < int(Companions.size()); ++i) {
         a.Tools[i]->setText(tr(Companions[size_t(i)].Caption));
         connect(a.Tools[i], &QAction::triggered, this, [this, i] { RunTool(i); });
     }
 }
 
-void TMainForm::ApplyColors() {
+void TMainWindow::ApplyColors() {
     view::TWaveColors colors;
     colors.Back = uint32_t(Config.backcolor) & 0xFFFFFF;
     colors.Wave = uint32_t(Config.wavecolor) & 0xFFFFFF;
@@ -64,32 +64,32 @@ void TMainForm::ApplyColors() {
     WaveView->Repaint();
 }
 
-void TMainForm::ShowFileProperties() {
+void TMainWindow::ShowFileProperties() {
     if (!Doc->Ready.load()) return;
     OwnedForms.FileInfoForm->Fill(*Doc);
     ShowWindow(*this, *OwnedForms.FileInfoForm);
 }
 
-void TMainForm::ShowSettings() {
+void TMainWindow::ShowSettings() {
     ShowWindow(*this, *OwnedForms.SettingsForm);
 }
 
-void TMainForm::ShowHelpContents() {
+void TMainWindow::ShowHelpContents() {
     const QString failure = ShowHelp(Services.WindowDialogs, HelpFilePath());
     if (!failure.isEmpty()) Services.Dialogs.ShowError(failure.toStdString());
 }
 
-void TMainForm::RunTool(int index) {
+void TMainWindow::RunTool(int index) {
     if (index < 0 || size_t(index) >= Companions.size()) return;
     RunCompanion(Companions[size_t(index)], Services.WindowDialogs, this);
 }
 
-void TMainForm::CheckForUpdates() {
+void TMainWindow::CheckForUpdates() {
     OwnedForms.GetNewVer->OwnVersion = FileVersion;
     OwnedForms.GetNewVer->Check();
 }
 
-void TMainForm::ShowAbout() {
+void TMainWindow::ShowAbout() {
     OwnedForms.AboutForm->VersionLabel->setText(tr("Version: ") + FileVersion);
     ShowWindow(*this, *OwnedForms.AboutForm);
 }

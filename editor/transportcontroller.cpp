@@ -41,7 +41,7 @@ TTransportController::~TTransportController() {
 void TTransportController::Play(TPlayRange range) {
     if (!Document || !Document->Ready.load()) return;
     const uint16_t channels = Document->Channels.load();
-    const WAVEFORMATEX format = MakePCMFormat(channels, Document->SampleRate.load(), 16);
+    const TWaveFormat format = MakePCMFormat(channels, Document->SampleRate.load(), 16);
     First = range.First;
     Player->Prepare(*Document, channels * range.First, format, channels * range.Count * 2);
     Player->Play();

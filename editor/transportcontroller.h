@@ -6,9 +6,9 @@
 // Thread rule: GUI thread only. The player's reports reach it on the GUI thread through the
 // TMainThread it is given.
 
+#include "engine/document.h"
 #include "engine/mainthread.h"
-#include "engine/wavfile.h"
-#include "playback/playunit.h"
+#include "playback/player.h"
 
 #include <QObject>
 #include <QString>
@@ -42,7 +42,7 @@ public:
     ~TTransportController() override;
 
     // The document played (not owned); set before Play.
-    void SetDocument(Twavefile* document) { Document = document; }
+    void SetDocument(TDocument* document) { Document = document; }
 
     // Plays range of the document when it is ready and starts the meter feed; nothing without a
     // ready document. Raises the sound device's failure.
@@ -75,7 +75,7 @@ signals:
 private:
     void FeedMeter();
 
-    Twavefile* Document = nullptr;
+    TDocument* Document = nullptr;
     std::unique_ptr<TPlayer> Player;
     QTimer Meter;
     uint32_t First = 0;

@@ -63,7 +63,7 @@ private:
 
 } // namespace
 
-void RunChunkLanes(TLargeFile& target, TPeakBuilder* peaks, int64_t chunks, size_t bufferValues,
+void RunChunkLanes(TSampleStore& target, TPeakBuilder* peaks, int64_t chunks, size_t bufferValues,
                    const TChunkFill& fill, const std::function<void(int64_t k)>& report) {
     if (chunks <= 0) return;
     TFeedTurn turn;

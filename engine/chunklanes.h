@@ -6,8 +6,8 @@
 // Thread rule: RunChunkLanes is called by one thread (a body), which works as one of the lanes;
 // fill and report are called from both lanes, report and the peak builder never at once.
 
-#include "engine/largefile.h"
 #include "engine/peakindex.h"
+#include "engine/samplestore.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -28,7 +28,7 @@ using TChunkFill = std::function<TChunkPlace(int64_t k, int16_t* scratch, int16_
 
 // Runs chunks 0 .. chunks-1. The first failure of either lane is rethrown once both have stopped;
 // chunks after a failed one may still have been written (the caller discards the target).
-void RunChunkLanes(TLargeFile& target, TPeakBuilder* peaks, int64_t chunks, size_t bufferValues,
+void RunChunkLanes(TSampleStore& target, TPeakBuilder* peaks, int64_t chunks, size_t bufferValues,
                    const TChunkFill& fill, const std::function<void(int64_t k)>& report = {});
 
 } // namespace orvella

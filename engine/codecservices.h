@@ -15,7 +15,7 @@
 
 namespace orvella {
 
-class Twavefile;
+class TDocument;
 
 // (source path, work-file path, the document's Progress) -> true when a complete work file was
 // written. Failures may also be raised as Exception.
@@ -60,7 +60,7 @@ struct TCodecServices {
     TMP3WriterFactory CreateMP3Writer;
     // Main thread, before an MP3 save: asks for the settings and fills doc.EncoderConfig;
     // false when the user cancelled.
-    std::function<bool(Twavefile& doc)> ConfirmMP3Settings;
+    std::function<bool(TDocument& doc)> ConfirmMP3Settings;
 };
 
 } // namespace orvella

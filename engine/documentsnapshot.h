@@ -6,8 +6,8 @@
 // needs it, whatever the document does meanwhile.
 // Thread rule: immutable once published; any thread may hold and read it.
 
-#include "engine/largefile.h"
 #include "engine/peakindex.h"
+#include "engine/samplestore.h"
 
 #include <cstdint>
 #include <memory>
@@ -17,12 +17,12 @@ namespace orvella {
 struct TDocumentSnapshot {
     // The read store on the work file of this picture; null when no document is open (the format
     // fields are then 0). It stays readable while held, even after the document moved on.
-    std::shared_ptr<TLargeFile> Store;
+    std::shared_ptr<TSampleStore> Store;
     // Never null. When Frames > PeakBlockFrames it holds (Frames div PeakBlockFrames + 1) ×
     // Channels entries of this store's values. A document of PeakBlockFrames frames or fewer needs
     // no index and its scan keeps the one it had: the entries may then be an earlier sound's (or
     // none) and must not be read.
-    std::shared_ptr<const Tindexdata> PeakIndex;
+    std::shared_ptr<const TPeakIndexEntries> PeakIndex;
     uint16_t Channels = 0;
     uint32_t SampleRate = 0;
     uint32_t Frames = 0;

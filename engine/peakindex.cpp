@@ -45,7 +45,7 @@ void TPeakBuilder::Feed(const int16_t* p, uint32_t n) {
     Next = i;
 }
 
-Tindexdata TPeakBuilder::Finish(int16_t& peakLeft, int16_t& peakRight) {
+TPeakIndexEntries TPeakBuilder::Finish(int16_t& peakLeft, int16_t& peakRight) {
     // Block B: the remainder, possibly empty.
     CloseBlock(BlockCount);
     if (Channels < 2) PeakRight = PeakLeft;

@@ -13,7 +13,7 @@ struct TIndexEntry {
     int16_t Max;
     int16_t Min;
 };
-using Tindexdata = std::vector<TIndexEntry>;
+using TPeakIndexEntries = std::vector<TIndexEntry>;
 
 constexpr uint32_t PeakBlockFrames = 512;
 
@@ -35,7 +35,7 @@ public:
                Next == TotalValues;
     }
     // After all values: the index and the peaks.
-    Tindexdata Finish(int16_t& peakLeft, int16_t& peakRight);
+    TPeakIndexEntries Finish(int16_t& peakLeft, int16_t& peakRight);
 
 private:
     void CloseBlock(uint32_t block);
@@ -45,7 +45,7 @@ private:
     int64_t BlockValues, TotalValues;
     int64_t Next = 0; // index of the next value fed
     int64_t Block = 0, BlockEnd;
-    Tindexdata Index;
+    TPeakIndexEntries Index;
     std::vector<int16_t> Max, Min;
     int16_t PeakLeft = 0, PeakRight = 0;
 };

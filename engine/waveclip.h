@@ -3,7 +3,7 @@
 // 16-bit little-endian. A block read from the clipboard is untrusted: its sizes are checked
 // against the bytes actually present and nothing past its data is ever read.
 
-#include "engine/largefile.h"
+#include "engine/samplestore.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -20,7 +20,7 @@ namespace {
 
 class TDrivenStream : public TSoundStream {
 public:
-    TDrivenStream(std::shared_ptr<TDrivenDevice::TClock> clock, const WAVEFORMATEX& format,
+    TDrivenStream(std::shared_ptr<TDrivenDevice::TClock> clock, const TWaveFormat& format,
                   TSoundRenderer& renderer)
         : Clock(std::move(clock))
         , Format(format)
@@ -66,7 +66,7 @@ public:
 
 private:
     std::shared_ptr<TDrivenDevice::TClock> Clock;
-    WAVEFORMATEX Format;
+    TWaveFormat Format;
     TSoundRenderer& Renderer;
     bool Running = false;
     std::vector<uint8_t> Scratch;
@@ -80,7 +80,7 @@ TDrivenDevice::TDrivenDevice(uint32_t latencyFrames)
     Clock->LatencyFrames = latencyFrames;
 }
 
-std::unique_ptr<TSoundStream> TDrivenDevice::OpenStream(const WAVEFORMATEX& format,
+std::unique_ptr<TSoundStream> TDrivenDevice::OpenStream(const TWaveFormat& format,
                                                         TSoundRenderer& renderer) {
     return std::make_unique<TDrivenStream>(Clock, format, renderer);
 }

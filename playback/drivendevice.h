@@ -19,7 +19,7 @@ class TDrivenDevice : public TSoundDevice {
 public:
     // latencyFrames: how many of the frames a stream rendered last are queued, not yet played.
     explicit TDrivenDevice(uint32_t latencyFrames = 0);
-    std::unique_ptr<TSoundStream> OpenStream(const WAVEFORMATEX& format,
+    std::unique_ptr<TSoundStream> OpenStream(const TWaveFormat& format,
                                              TSoundRenderer& renderer) override;
 
     // Runs the clock for frames: each running stream renders them in one call.

@@ -1,6 +1,6 @@
 #include "playback/portaudiodevice.h"
 
-#include "playback/DDirectSound.h"
+#include "playback/soundoutput.h"
 
 #include <algorithm>
 #include <alsa/asoundlib.h>
@@ -17,31 +17,31 @@ namespace orvella {
 uint32_t PortAudioResult(int paError) {
     switch (paError) {
     case paNoError:
-        return DS_OK;
+        return SoundOk;
     case paInsufficientMemory:
-        return DSERR_OUTOFMEMORY;
+        return SoundErrorOutOfMemory;
     case paInvalidChannelCount:
     case paInvalidSampleRate:
     case paSampleFormatNotSupported:
     case paBadIODeviceCombination:
-        return DSERR_BADFORMAT;
+        return SoundErrorBadFormat;
     case paDeviceUnavailable:
-        return DSERR_ALLOCATED;
+        return SoundErrorAllocated;
     case paInvalidDevice:
     case paInvalidHostApi:
     case paHostApiNotFound:
-        return DSERR_NODRIVER;
+        return SoundErrorNoDriver;
     case paNotInitialized:
-        return DSERR_UNINITIALIZED;
+        return SoundErrorUninitialized;
     case paStreamIsStopped:
     case paStreamIsNotStopped:
-        return DSERR_INVALIDCALL;
+        return SoundErrorInvalidCall;
     case paBadBufferPtr:
     case paInvalidFlag:
     case paBadStreamPtr:
-        return DSERR_INVALIDPARAM;
+        return SoundErrorInvalidParam;
     default:
-        return DSERR_GENERIC;
+        return SoundErrorGeneric;
     }
 }
 
@@ -72,7 +72,7 @@ void PaCheck(PaError error) {
 class TPortAudioStream : public TSoundStream {
 public:
     TPortAudioStream(std::shared_ptr<TPortAudioDevice> device, TSoundRenderer& renderer,
-                     const WAVEFORMATEX& format)
+                     const TWaveFormat& format)
         : Device(std::move(device))
         , Renderer(renderer)
         , Rate(format.nSamplesPerSec)
@@ -176,7 +176,7 @@ TPortAudioDevice::TPortAudioDevice() {
     DeviceIndex = Pa_GetDefaultOutputDevice();
     if (DeviceIndex == paNoDevice || !Pa_GetDeviceInfo(DeviceIndex)) {
         Pa_Terminate();
-        RaiseDSError(DSERR_NODRIVER);
+        RaiseDSError(SoundErrorNoDriver);
     }
 }
 
@@ -189,12 +189,12 @@ std::string TPortAudioDevice::DeviceName() const {
     return info && info->name ? info->name : "";
 }
 
-std::unique_ptr<TSoundStream> TPortAudioDevice::OpenStream(const WAVEFORMATEX& format,
+std::unique_ptr<TSoundStream> TPortAudioDevice::OpenStream(const TWaveFormat& format,
                                                            TSoundRenderer& renderer) {
     const PaDeviceInfo* info = Pa_GetDeviceInfo(DeviceIndex);
-    if (!info) RaiseDSError(DSERR_NODRIVER);
+    if (!info) RaiseDSError(SoundErrorNoDriver);
     if (format.wFormatTag != 1 || (format.wBitsPerSample != 8 && format.wBitsPerSample != 16))
-        RaiseDSError(DSERR_BADFORMAT);
+        RaiseDSError(SoundErrorBadFormat);
     PaStreamParameters output{};
     output.device = DeviceIndex;
     output.channelCount = format.nChannels;

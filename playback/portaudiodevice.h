@@ -15,13 +15,13 @@ uint32_t PortAudioResult(int paError);
 class TPortAudioDevice : public TSoundDevice,
                          public std::enable_shared_from_this<TPortAudioDevice> {
 public:
-    // Initialises PortAudio; DSERR_NODRIVER when there is no output device.
+    // Initialises PortAudio; SoundErrorNoDriver when there is no output device.
     TPortAudioDevice();
     ~TPortAudioDevice() override;
     TPortAudioDevice(const TPortAudioDevice&) = delete;
     TPortAudioDevice& operator=(const TPortAudioDevice&) = delete;
 
-    std::unique_ptr<TSoundStream> OpenStream(const WAVEFORMATEX& format,
+    std::unique_ptr<TSoundStream> OpenStream(const TWaveFormat& format,
                                              TSoundRenderer& renderer) override;
     std::string DeviceName() const;
 

@@ -4,7 +4,7 @@
 // Two devices implement it: TPortAudioDevice (the real sound card) and TDrivenDevice (a clock
 // that the caller advances, for tests).
 
-#include "engine/mmreg.h"
+#include "engine/waveformat.h"
 
 #include <cstdint>
 #include <memory>
@@ -38,12 +38,12 @@ class TSoundDevice {
 public:
     virtual ~TSoundDevice() = default;
     // Opens a stopped stream of the given PCM format that plays from renderer. Fails with
-    // EDirectSoundError (an unsupported format: DSERR_BADFORMAT). renderer outlives the stream.
-    virtual std::unique_ptr<TSoundStream> OpenStream(const WAVEFORMATEX& format,
+    // ESoundOutputError (an unsupported format: SoundErrorBadFormat). renderer outlives the stream.
+    virtual std::unique_ptr<TSoundStream> OpenStream(const TWaveFormat& format,
                                                      TSoundRenderer& renderer) = 0;
 };
 
-// The system's default output device. Fails with DSERR_NODRIVER when there is none.
+// The system's default output device. Fails with SoundErrorNoDriver when there is none.
 std::shared_ptr<TSoundDevice> OpenDefaultSoundDevice();
 
 } // namespace orvella

@@ -12,8 +12,8 @@ void TColumnExtremes::Reset(int columns, int channels) {
     Valid.assign(size_t(Columns), 1);
 }
 
-void DirectColumns(TLargeFile& store, uint32_t frames, int channels, uint32_t viewStart, double spp,
-                   int columns, TColumnExtremes& out) {
+void DirectColumns(TSampleStore& store, uint32_t frames, int channels, uint32_t viewStart,
+                   double spp, int columns, TColumnExtremes& out) {
     out.Reset(columns, channels);
     if (frames == 0 || channels <= 0) {
         std::fill(out.Valid.begin(), out.Valid.end(), 0);
@@ -75,7 +75,7 @@ void DirectColumns(TLargeFile& store, uint32_t frames, int channels, uint32_t vi
     }
 }
 
-TPeakSummary::TPeakSummary(std::shared_ptr<const Tindexdata> index, int channels)
+TPeakSummary::TPeakSummary(std::shared_ptr<const TPeakIndexEntries> index, int channels)
     : FIndex(std::move(index))
     , FChannels(std::max(channels, 1))
     , FBlocks(uint32_t(FIndex->size() / FChannels)) {
@@ -166,7 +166,7 @@ void OverviewColumns(const TPeakSummary& summary, uint32_t frames, uint32_t view
     }
 }
 
-void OverviewColumnsPlain(const Tindexdata& index, int channels, uint32_t frames,
+void OverviewColumnsPlain(const TPeakIndexEntries& index, int channels, uint32_t frames,
                           uint32_t viewStart, double spp, int columns, TColumnExtremes& out) {
     out.Reset(columns, channels);
     const bool covers = IndexCovers(index.size(), channels, frames);

@@ -9,8 +9,8 @@
 // reached first in time first).
 // Thread rule: the functions are reentrant; a TPeakSummary is immutable once built.
 
-#include "engine/largefile.h"
 #include "engine/peakindex.h"
+#include "engine/samplestore.h"
 
 #include <cstdint>
 #include <memory>
@@ -30,16 +30,16 @@ struct TColumnExtremes {
 
 // Direct mode: column x covers frames Trunc(x * spp) + viewStart .. that + Trunc(spp), cut at the
 // last frame of the document. Reads the values in blocks (ReadBlock), not one call per value.
-void DirectColumns(TLargeFile& store, uint32_t frames, int channels, uint32_t viewStart, double spp,
-                   int columns, TColumnExtremes& out);
+void DirectColumns(TSampleStore& store, uint32_t frames, int channels, uint32_t viewStart,
+                   double spp, int columns, TColumnExtremes& out);
 
 // The extremes of groups of SummaryBlocks index blocks, with the block where each first occurs.
 class TPeakSummary {
 public:
     static constexpr uint32_t SummaryBlocks = 64;
-    TPeakSummary(std::shared_ptr<const Tindexdata> index, int channels);
+    TPeakSummary(std::shared_ptr<const TPeakIndexEntries> index, int channels);
 
-    const std::shared_ptr<const Tindexdata>& Index() const { return FIndex; }
+    const std::shared_ptr<const TPeakIndexEntries>& Index() const { return FIndex; }
     int Channels() const { return FChannels; }
     uint32_t Blocks() const { return FBlocks; }
 
@@ -52,7 +52,7 @@ public:
     }
 
 private:
-    std::shared_ptr<const Tindexdata> FIndex;
+    std::shared_ptr<const TPeakIndexEntries> FIndex;
     int FChannels;
     uint32_t FBlocks;
     std::vector<TGroup> Groups;
@@ -65,7 +65,7 @@ private:
 void OverviewColumns(const TPeakSummary& summary, uint32_t frames, uint32_t viewStart, double spp,
                      int columns, TColumnExtremes& out);
 // The same from every index entry in view, one by one: the reference the summary must match.
-void OverviewColumnsPlain(const Tindexdata& index, int channels, uint32_t frames,
+void OverviewColumnsPlain(const TPeakIndexEntries& index, int channels, uint32_t frames,
                           uint32_t viewStart, double spp, int columns, TColumnExtremes& out);
 
 } // namespace orvella::view

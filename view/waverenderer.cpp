@@ -129,7 +129,7 @@ void TWaveRenderer::DrawRuler(TPixelCanvas& canvas, int width, int height,
     }
 }
 
-const TPeakSummary& TWaveRenderer::SummaryOf(const std::shared_ptr<const Tindexdata>& index,
+const TPeakSummary& TWaveRenderer::SummaryOf(const std::shared_ptr<const TPeakIndexEntries>& index,
                                              int channels) {
     if (!Summary || Summary->Index() != index || Summary->Channels() != channels)
         Summary = std::make_unique<TPeakSummary>(index, channels);

@@ -7,8 +7,8 @@
 // Thread rule: one renderer per view, used on the GUI thread; the document's store is read with
 // ReadBlock, which other threads may use at the same time.
 
-#include "engine/largefile.h"
 #include "engine/peakindex.h"
+#include "engine/samplestore.h"
 #include "view/columnpeaks.h"
 #include "view/pixelcanvas.h"
 #include "view/viewgeometry.h"
@@ -46,8 +46,8 @@ struct TViewDocument {
     int Channels = 0;
     uint32_t SampleRate = 0;
     uint32_t Frames = 0;
-    std::shared_ptr<TLargeFile> Store;
-    std::shared_ptr<const Tindexdata> PeakIndex;
+    std::shared_ptr<TSampleStore> Store;
+    std::shared_ptr<const TPeakIndexEntries> PeakIndex;
 };
 
 // The view's state that the picture depends on.
@@ -77,7 +77,8 @@ private:
     void DrawWaveform(TPixelCanvas& canvas, int width, int height, const TViewDocument& document,
                       const TViewState& state, uint32_t wavePixel);
     void DrawTexts(QImage& picture, uint32_t scaleColor);
-    const TPeakSummary& SummaryOf(const std::shared_ptr<const Tindexdata>& index, int channels);
+    const TPeakSummary& SummaryOf(const std::shared_ptr<const TPeakIndexEntries>& index,
+                                  int channels);
 
     struct TText {
         int X, Y;

@@ -73,7 +73,7 @@ uint32_t TWaveView::MsToSamples(uint32_t ms) const {
 
 // --- document ---
 
-void TWaveView::AttachWave(Twavefile& document) {
+void TWaveView::AttachWave(TDocument& document) {
     Document = &document;
     const uint32_t length = Length();
     Sel->Set(0, 0, false);

@@ -11,7 +11,7 @@
 //
 // Thread rule: GUI thread only.
 
-#include "engine/wavfile.h"
+#include "engine/document.h"
 #include "view/framescrollbar.h"
 #include "view/selectionmodel.h"
 #include "view/waverenderer.h"
@@ -40,8 +40,8 @@ public:
     ~TWaveView() override;
 
     // The document shown (not owned) and the scroll bar driven (not owned); set before drawing.
-    void SetDocument(Twavefile* document) { Document = document; }
-    Twavefile* GetDocument() const { return Document; }
+    void SetDocument(TDocument* document) { Document = document; }
+    TDocument* GetDocument() const { return Document; }
     void SetScrollBar(TFrameScrollBar* scrollBar) { ScrollBar = scrollBar; }
     // The selection shown and set by the mouse and keys (not owned); until then the view's own.
     void SetSelectionModel(TSelectionModel* selection) {
@@ -49,7 +49,7 @@ public:
     }
     TSelectionModel& Selection() const { return *Sel; }
 
-    void AttachWave(Twavefile& document);
+    void AttachWave(TDocument& document);
     void CloseWave();
     void ZoomIn();
     void ZoomOut();
@@ -126,7 +126,7 @@ private:
     void UpdateAccessibleDescription();
     double DeviceRatio() const;
 
-    Twavefile* Document = nullptr;
+    TDocument* Document = nullptr;
     TFrameScrollBar* ScrollBar = nullptr;
     TSelectionModel OwnSelection;
     TSelectionModel* Sel = &OwnSelection;

@@ -1,4 +1,4 @@
-// MP3 import (DecodeMP3File) against `mpg123 -w`, and MP3 export (MP3writer fed from a WAV file)
+// MP3 import (DecodeMP3File) against `mpg123 -w`, and MP3 export (TMp3Writer fed from a WAV file)
 // against `lame` at the same settings, on a generated 90 s stereo 44100 Hz file. Prints the best
 // of five runs of each and the ratios (budget 1.2).
 //
@@ -6,7 +6,7 @@
 
 #include "codecs/mp3dec.h"
 #include "codecs/mp3format.h"
-#include "codecs/mp3maker.h"
+#include "codecs/mp3writer.h"
 
 #include <chrono>
 #include <cmath>
@@ -141,10 +141,10 @@ int main(int argc, char** argv) {
                     });
 
     std::printf("%u s stereo 44100 Hz, best of 5 each\n", seconds);
-    std::printf("output sizes: lame %ju bytes, MP3writer %ju bytes\n",
+    std::printf("output sizes: lame %ju bytes, TMp3Writer %ju bytes\n",
                 uintmax_t(std::filesystem::file_size(dir + "/lame.mp3")),
                 uintmax_t(std::filesystem::file_size(dir + "/ours.mp3")));
-    std::printf("export: lame %.3f s, MP3writer %.3f s, ratio %.3f\n", lame, ours, ours / lame);
+    std::printf("export: lame %.3f s, TMp3Writer %.3f s, ratio %.3f\n", lame, ours, ours / lame);
     std::printf("import: mpg123 -w %.3f s, DecodeMP3File %.3f s, ratio %.3f\n", mpg123, import,
                 import / mpg123);
     if (!std::getenv("ORVELLA_BENCH_KEEP"))

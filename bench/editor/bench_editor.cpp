@@ -11,9 +11,9 @@
 // (internal: bench_editor --child startup|gaps|rss FILE)
 
 #include "editor/lazysounddevice.h"
-#include "editor/main.h"
+#include "editor/mainwindow.h"
 #include "editor/windowdialogs.h"
-#include "engine/largefile.h"
+#include "engine/samplestore.h"
 #include "view/qtmainthread.h"
 #include "view/waveview.h"
 
@@ -80,7 +80,7 @@ long StatusKiB(const char* field) {
 
 // Sleeps in the event loop (the window's 50 ms progress timer wakes it) until no body runs, as
 // the program's own loop would: a polling loop here would take a core from the body.
-void WaitIdle(TMainForm& form) {
+void WaitIdle(TMainWindow& form) {
     while (form.Document()->IsBusy() || form.Document()->Progress.load() != 0)
         QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     QApplication::processEvents();
@@ -94,7 +94,7 @@ int Child(int argc, char** argv, const std::string& mode, const std::string& fil
     PrintingDialogs dialogs;
     TQtWindowDialogs windowDialogs;
     // The device as the program makes it.
-    TMainForm form(
+    TMainWindow form(
         {mainThread, dialogs, windowDialogs, [] { return std::make_shared<TLazySoundDevice>(); }},
         {QString::fromStdString(file)});
     form.show();

@@ -1,20 +1,20 @@
 // Times the engine over large work files against the system's own tools, in one run and with a
 // warm page cache:
 //   - BuildPeakIndex over a 1 GiB work file against reading it once (cat > /dev/null),
-//   - TLargeFile::CopyFrom of all its values against copying it (cp),
+//   - TSampleStore::CopyFrom of all its values against copying it (cp),
 //   - every whole-document operation on a 1 GiB stereo document against cp,
 // and then, in a child process of its own, the peak resident set (VmHWM) while editing a 2 GiB
 // document. The files are made under a fresh folder in the temporary folder and removed after.
 //
 // Usage: bench_engine [--mib N] [--rss-mib N] [--repeat N] [--only ROW-NAME-PREFIX]
 
-#include "engine/largefile.h"
+#include "engine/document.h"
 #include "engine/mainthread.h"
 #include "engine/memoryclipboard.h"
+#include "engine/samplestore.h"
 #include "engine/userdialogs.h"
 #include "engine/waveclip.h"
-#include "engine/wavfile.h"
-#include "tests/engine/wavfiletestaccess.h"
+#include "tests/engine/documenttestaccess.h"
 
 #include <algorithm>
 #include <chrono>
@@ -65,7 +65,7 @@ std::string Quoted(const std::string& path) {
 // A stereo work file of about mib MiB holding a busy signal (every value differs from its
 // neighbours, both signs, full range).
 void MakeWorkFile(const std::string& path, uint64_t mib) {
-    TTempfile file(path, 2, 44100);
+    TWorkFileWriter file(path, 2, 44100);
     std::vector<int16_t> chunk(1 << 19);
     uint32_t state = 12345;
     for (uint64_t written = 0; written < (mib << 20); written += chunk.size() * 2) {
@@ -98,7 +98,7 @@ struct Bench {
         settings.TempFolder = folder;
         TCodecServices codecs;
         codecs.Decoders.push_back(CopyingDecoder());
-        Doc = std::make_unique<Twavefile>(Loop, Dialogs, settings, codecs, &Clipboard);
+        Doc = std::make_unique<TDocument>(Loop, Dialogs, settings, codecs, &Clipboard);
         const uint32_t clipBytes = 10 * 44100 * 4;
         std::vector<uint8_t> clip = MakeClipBlock(MakeWorkHeader(2, 44100, clipBytes), clipBytes);
         for (size_t i = 44; i < clip.size(); ++i)
@@ -119,21 +119,21 @@ struct Bench {
 
     // Runs one change to its end (peak scan included), then undoes it and drops its file, so the
     // next change starts from the same document and dirty pages do not pile up.
-    double Change(const std::function<bool(Twavefile&)>& start) {
+    double Change(const std::function<bool(TDocument&)>& start) {
         const double t = Seconds([&] {
             if (!start(*Doc)) std::exit(1);
             Wait();
         });
         Doc->Undo();
         Wait();
-        TwavefileTestAccess::ClearRedo(*Doc);
+        TDocumentTestAccess::ClearRedo(*Doc);
         return t;
     }
 
     TMainLoop Loop;
     PrintingDialogs Dialogs;
     TMemoryClipboard Clipboard;
-    std::unique_ptr<Twavefile> Doc;
+    std::unique_ptr<TDocument> Doc;
 };
 
 struct Row {
@@ -169,13 +169,13 @@ int ResidentSet(const std::string& folder, uint64_t mib) {
     bench.Open(source);
     std::filesystem::remove(source);
     const int64_t frames = bench.Doc->Frames;
-    bench.Change([](Twavefile& d) { return d.Amplify(80); });
-    bench.Change([](Twavefile& d) { return d.Normalize(100); });
-    bench.Change([](Twavefile& d) { return d.Reverse(); });
-    bench.Change([frames](Twavefile& d) { return d.FadeOut(0, frames); });
-    bench.Change([](Twavefile& d) { return d.Paste(0); });
-    bench.Change([](Twavefile& d) { return d.DeleteRange(0, 1); });
-    bench.Change([](Twavefile& d) { return d.CopyRange(0, 441000); });
+    bench.Change([](TDocument& d) { return d.Amplify(80); });
+    bench.Change([](TDocument& d) { return d.Normalize(100); });
+    bench.Change([](TDocument& d) { return d.Reverse(); });
+    bench.Change([frames](TDocument& d) { return d.FadeOut(0, frames); });
+    bench.Change([](TDocument& d) { return d.Paste(0); });
+    bench.Change([](TDocument& d) { return d.DeleteRange(0, 1); });
+    bench.Change([](TDocument& d) { return d.CopyRange(0, 441000); });
     const long kib = PeakResidentKiB();
     std::printf(
         "resident set while editing a %llu MiB document: VmHWM %.1f MiB (budget 200 MiB) %s\n",
@@ -244,8 +244,8 @@ int main(int argc, char** argv) {
                                   [&] { return Seconds([&] { bench.Doc->BuildPeakIndex(); }); })};
     std::vector<Row> copies = {row("CopyFrom (all values)", 1.5, cp, [&] {
         const double t = Seconds([&] {
-            const std::shared_ptr<TLargeFile> store = bench.Doc->GetStore();
-            TLargeFile target(copy, store->FileSize(), true, folder);
+            const std::shared_ptr<TSampleStore> store = bench.Doc->GetStore();
+            TSampleStore target(copy, store->FileSize(), true, folder);
             TWaveHeader header;
             store->ReadHeader(header);
             target.WriteHeader(header);
@@ -256,16 +256,16 @@ int main(int argc, char** argv) {
     })};
 
     const int64_t frames = bench.Doc->Frames;
-    const std::vector<std::pair<const char*, std::function<bool(Twavefile&)>>> operations = {
-        {"Amplify 80 %", [](Twavefile& d) { return d.Amplify(80); }},
-        {"Normalize 100 %", [](Twavefile& d) { return d.Normalize(100); }},
-        {"Invert", [](Twavefile& d) { return d.Invert(); }},
-        {"Reverse", [](Twavefile& d) { return d.Reverse(); }},
-        {"Fade In (whole)", [frames](Twavefile& d) { return d.FadeIn(0, frames); }},
-        {"Fade Out (whole)", [frames](Twavefile& d) { return d.FadeOut(0, frames); }},
-        {"Delete first frame", [](Twavefile& d) { return d.DeleteRange(0, 1); }},
-        {"Insert Silence at 0 (1 s)", [](Twavefile& d) { return d.InsertSilence(0, 44100); }},
-        {"Paste 10 s at 0", [](Twavefile& d) { return d.Paste(0); }},
+    const std::vector<std::pair<const char*, std::function<bool(TDocument&)>>> operations = {
+        {"Amplify 80 %", [](TDocument& d) { return d.Amplify(80); }},
+        {"Normalize 100 %", [](TDocument& d) { return d.Normalize(100); }},
+        {"Invert", [](TDocument& d) { return d.Invert(); }},
+        {"Reverse", [](TDocument& d) { return d.Reverse(); }},
+        {"Fade In (whole)", [frames](TDocument& d) { return d.FadeIn(0, frames); }},
+        {"Fade Out (whole)", [frames](TDocument& d) { return d.FadeOut(0, frames); }},
+        {"Delete first frame", [](TDocument& d) { return d.DeleteRange(0, 1); }},
+        {"Insert Silence at 0 (1 s)", [](TDocument& d) { return d.InsertSilence(0, 44100); }},
+        {"Paste 10 s at 0", [](TDocument& d) { return d.Paste(0); }},
     };
     for (const auto& [opName, start] : operations)
         copies.push_back(row(opName, 1.5, cp, [&, start = start] { return bench.Change(start); }));

@@ -10,9 +10,9 @@
 //
 // Usage: bench_view [--hours H] [--repeat N] [--snapshot PNG]
 
-#include "engine/largefile.h"
+#include "engine/document.h"
+#include "engine/samplestore.h"
 #include "engine/userdialogs.h"
-#include "engine/wavfile.h"
 #include "view/qtmainthread.h"
 #include "view/waveview.h"
 
@@ -63,7 +63,7 @@ TCodecServices LinkingCodecs() {
 
 // A stereo sound whose loudness swells and fades over minutes, with a tone in each channel.
 void MakeSound(const std::string& path, uint32_t frames) {
-    TTempfile file(path, 2, 44100);
+    TWorkFileWriter file(path, 2, 44100);
     std::vector<int16_t> chunk(2 * 65536);
     for (uint32_t done = 0; done < frames;) {
         const uint32_t n = std::min<uint32_t>(65536, frames - done);
@@ -133,13 +133,13 @@ int main(int argc, char** argv) {
         PrintingDialogs dialogs;
         TEngineSettings settings;
         settings.TempFolder = folder.string() + "/";
-        Twavefile document(main, dialogs, settings, LinkingCodecs());
+        TDocument document(main, dialogs, settings, LinkingCodecs());
         TFrameScrollBar bar;
         TWaveView view(main);
         view.resize(1000, 250);
         view.SetScrollBar(&bar);
         view.SetDocument(&document);
-        document.OnLoaded = [&](Twavefile*) { view.AttachWave(document); };
+        document.OnLoaded = [&](TDocument*) { view.AttachWave(document); };
         view.show();
         document.Open(source);
         while (document.IsBusy() || !document.Ready)

@@ -2,11 +2,11 @@
 // file manager, the wheel, Shift + click, Space, the desktop's palette, the icon, and the
 // recovery of the leftovers of a run that did not close.
 #include "editor/desktopinput.h"
-#include "editor/main.h"
+#include "editor/mainwindow.h"
 #include "editor/recentfiles.h"
 #include "editor/recovery.h"
 #include "editor/windowdialogs.h"
-#include "engine/largefile.h"
+#include "engine/samplestore.h"
 #include "playback/drivendevice.h"
 #include "support/recordingdialogs.h"
 #include "support/tempdir.h"
@@ -303,7 +303,7 @@ TEST_F(DesktopTest, HiDpiTheViewIsDrawnAtDeviceResolution) {
     const double ratio = Form->View()->devicePixelRatioF();
     if (ratio == 1.0) GTEST_SKIP() << "ratio 1: run with QT_SCALE_FACTOR";
     // The window lays out in logical pixels as at ratio 1.
-    EXPECT_GE(Form->width(), TMainForm::DesignClientWidth);
+    EXPECT_GE(Form->width(), TMainWindow::DesignClientWidth);
     EXPECT_EQ(Form->Bottom()->height(), 155);
     const QImage& picture = Form->View()->ScreenPicture();
     EXPECT_EQ(picture.devicePixelRatio(), ratio);

@@ -2,7 +2,7 @@
 // dialog answered by the test, the files on disk checked afterwards.
 #include "codecs/mp3format.h"
 #include "editor/filecommands.h"
-#include "editor/mpegsettings.h"
+#include "editor/mp3settingsdialog.h"
 #include "editor/selectionpanel.h"
 #include "view/waveview.h"
 #include "windowfixture.h"
@@ -326,7 +326,7 @@ TEST_F(FileCommandsTest, SaveSelectedAsReplacesTheExtensionAndKeepsTheDocumentsN
 
 TEST_F(FileCommandsTest, Mp3ListsFollowTheRateAndResetOnEveryShowing) {
     MakeForm();
-    Tmpegsettings& dialog = *Form->Forms().MpegSettings;
+    TMp3SettingsDialog& dialog = *Form->Forms().MpegSettings;
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("MPEG Layer3 Settings"));
     struct Case {
         uint32_t Rate;
@@ -394,7 +394,7 @@ TEST_F(FileCommandsTest, Mp3RecordFromTheDialogAndTheDocument) {
         Form->Actions().Open->trigger();
         WaitIdle();
         Window.OnExecute = [&](QDialog& shown) {
-            auto& dialog = static_cast<Tmpegsettings&>(shown);
+            auto& dialog = static_cast<TMp3SettingsDialog&>(shown);
             dialog.vbrmode->setCurrentIndex(c.Mode);
             dialog.bitrate->setCurrentIndex(c.Bitrate);
             dialog.maxbitrate->setCurrentIndex(c.MaxBitrate);
@@ -403,7 +403,7 @@ TEST_F(FileCommandsTest, Mp3RecordFromTheDialogAndTheDocument) {
             dialog.crc->setChecked(c.Crc);
         };
         ASSERT_TRUE(Form->ConfirmMP3Settings(*Form->Document()));
-        const BE_CONFIG r = ToBEConfig(Form->Document()->EncoderConfig);
+        const TEncoderRecord r = ToEncoderRecord(Form->Document()->EncoderConfig);
         EXPECT_EQ(r.dwSampleRate, c.Rate);
         EXPECT_EQ(r.nMode, c.NMode);
         EXPECT_EQ(r.dwBitrate, c.Kbps);

@@ -1,12 +1,12 @@
 // The window's commands beyond editing: the settings and their window, File Properties, Help,
 // the Tools launchers, the About box, and the version record read back from program files.
-#include "editor/about.h"
-#include "editor/fileinfounit.h"
-#include "editor/gsFileVersionInfo.h"
+#include "editor/aboutdialog.h"
+#include "editor/filepropertiesdialog.h"
 #include "editor/helpfile.h"
-#include "editor/settform.h"
 #include "editor/settings.h"
+#include "editor/settingsdialog.h"
 #include "editor/tools.h"
+#include "editor/versioninfo.h"
 #include "view/waveview.h"
 #include "windowfixture.h"
 
@@ -33,8 +33,8 @@ using ShellCommandsTest = WindowTest;
 
 TEST_F(ShellCommandsTest, FirstStartTakesTheDefaultsAndTheStoreRoundTrips) {
     QSettings(QStringLiteral("Quendrix"), QStringLiteral("Orvella")).clear();
-    config first;
-    LoadConfig(first);
+    TEditorSettings first;
+    LoadSettings(first);
     EXPECT_EQ(first.tempfolder, DefaultTempFolder());
     EXPECT_TRUE(first.tempfolder.endsWith(QLatin1Char('/')));
     EXPECT_EQ(first.selectiontype, 0);
@@ -51,10 +51,11 @@ TEST_F(ShellCommandsTest, FirstStartTakesTheDefaultsAndTheStoreRoundTrips) {
     EXPECT_EQ(Form->View()->GetColors().Scale, 0xDCDCDCu);
     Form.reset();
 
-    const config stored{QStringLiteral("/somewhere/"), 1, 255, 65280, 16711680, 10, 20, 700, 500};
-    SaveConfig(stored);
-    config read;
-    LoadConfig(read);
+    const TEditorSettings stored{
+        QStringLiteral("/somewhere/"), 1, 255, 65280, 16711680, 10, 20, 700, 500};
+    SaveSettings(stored);
+    TEditorSettings read;
+    LoadSettings(read);
     EXPECT_EQ(read.tempfolder, stored.tempfolder);
     EXPECT_EQ(std::make_tuple(read.selectiontype, read.backcolor, read.scalecolor, read.wavecolor,
                               read.posx, read.posy, read.width, read.height),
@@ -64,7 +65,7 @@ TEST_F(ShellCommandsTest, FirstStartTakesTheDefaultsAndTheStoreRoundTrips) {
 TEST_F(ShellCommandsTest, ColourChangesReachTheViewAtOnceAndSurviveCancel) {
     MakeForm();
     Form->Actions().Settings->trigger();
-    TsettingsForm& settings = *Form->Forms().SettingsForm;
+    TSettingsDialog& settings = *Form->Forms().SettingsForm;
     EXPECT_TRUE(settings.isVisible());
     EXPECT_FALSE(settings.isModal());
     EXPECT_EQ(settings.tmpedit->text(), QString::fromStdString(Work.Path() + "/"));
@@ -151,7 +152,7 @@ TEST_F(ShellCommandsTest, FilePropertiesShowTheDocument) {
     Form->Actions().Open->trigger();
     WaitIdle();
     Form->Actions().FileProperties->trigger();
-    const TFileInfoForm& info = *Form->Forms().FileInfoForm;
+    const TFilePropertiesDialog& info = *Form->Forms().FileInfoForm;
     EXPECT_TRUE(info.isVisible());
     EXPECT_EQ(info.windowTitle(), QStringLiteral("File Properties"));
     EXPECT_EQ(info.Format->text(), QStringLiteral("PCM"));
@@ -300,7 +301,7 @@ TEST_F(ShellCommandsTest, AboutShowsTheFileVersionAndItsLinks) {
     Form->AppendVersion(QStringLiteral("1.2.3.4"));
     EXPECT_EQ(Form->windowTitle(), QStringLiteral("Orvella 1.2.3.4"));
     Form->Actions().About->trigger();
-    TAboutForm& about = *Form->Forms().AboutForm;
+    TAboutDialog& about = *Form->Forms().AboutForm;
     EXPECT_TRUE(about.isVisible());
     EXPECT_EQ(about.VersionLabel->text(), QStringLiteral("Version: 1.2.3.4"));
     emit about.WebLink->linkActivated(QLatin1String(ProjectPage));
@@ -362,7 +363,7 @@ std::string ElfWith(const std::vector<std::pair<std::string, std::string>>& sect
 }
 
 TEST(VersionRecord, ReadBackFromTheBuiltProgram) {
-    TgsFileVersionInfo info;
+    TVersionInfo info;
     info.SetFilename(QStringLiteral(ORVELLA_PROGRAM));
     EXPECT_EQ(info.FileVersion, QStringLiteral(ORVELLA_PROJECT_VERSION));
     EXPECT_EQ(info.ProductVersion, QStringLiteral(ORVELLA_PROJECT_VERSION));
@@ -384,7 +385,7 @@ TEST(VersionRecord, TheThreeErrorsAndMissingKeys) {
         return QString::fromStdString(dir.File(name));
     };
     auto error = [](const QString& file) -> std::string {
-        TgsFileVersionInfo info;
+        TVersionInfo info;
         try {
             info.SetFilename(file);
         } catch (const EFilerError& e) {
@@ -441,7 +442,7 @@ TEST(VersionRecord, TheThreeErrorsAndMissingKeys) {
 
     // A record with only some keys: "n/a" for the others; a version without dots is its own
     // build number.
-    TgsFileVersionInfo info;
+    TVersionInfo info;
     const std::string partial = magic +
                                 "Translation=040904b0\n"
                                 "StringFileInfo\\040904B0\\FileVersion=77\n"

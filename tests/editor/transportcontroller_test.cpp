@@ -1,7 +1,7 @@
 // The transport without a window: the range a play covers, the positions it reports, the meter
 // feed and the volume, over a real document and the driven sound device.
 #include "editor/transportcontroller.h"
-#include "engine/largefile.h"
+#include "engine/samplestore.h"
 #include "playback/drivendevice.h"
 #include "support/fixtures.h"
 #include "support/recordingdialogs.h"
@@ -42,7 +42,7 @@ protected:
         settings.TempFolder = Work.Path() + "/";
         TCodecServices codecs;
         codecs.Decoders.push_back(CopyingWavDecoder());
-        Doc = std::make_unique<Twavefile>(Main, Dialogs, settings, codecs);
+        Doc = std::make_unique<TDocument>(Main, Dialogs, settings, codecs);
         Transport = std::make_unique<TTransportController>(Main, [this] { return Device; });
         Transport->SetDocument(Doc.get());
     }
@@ -55,7 +55,7 @@ protected:
         std::vector<int16_t> values(frames);
         for (uint32_t i = 0; i < frames; ++i)
             values[i] = int16_t(i);
-        TTempfile file(path, 1, 8000);
+        TWorkFileWriter file(path, 1, 8000);
         file.Write(values.data(), uint32_t(values.size() * 2));
         file.Close();
         ASSERT_TRUE(Doc->Open(path));
@@ -84,7 +84,7 @@ protected:
     RecordingDialogs Dialogs;
     TempDir Work;
     std::shared_ptr<TDrivenDevice> Device = std::make_shared<TDrivenDevice>();
-    std::unique_ptr<Twavefile> Doc;
+    std::unique_ptr<TDocument> Doc;
     std::unique_ptr<TTransportController> Transport;
 };
 

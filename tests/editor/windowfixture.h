@@ -4,15 +4,15 @@
 // in a private folder.
 
 #include "editor/bottompanel.h"
-#include "editor/main.h"
+#include "editor/mainwindow.h"
 #include "editor/recentfiles.h"
 #include "editor/selectionpanel.h"
 #include "editor/transportcontroller.h"
 #include "editor/windowdialogs.h"
-#include "engine/largefile.h"
+#include "engine/samplestore.h"
 #include "playback/drivendevice.h"
-#include "playback/icetrackbar.h"
-#include "playback/vumeter.h"
+#include "playback/levelmeter.h"
+#include "playback/volumebar.h"
 #include "support/recordingdialogs.h"
 #include "support/tempdir.h"
 #include "view/framescrollbar.h"
@@ -130,8 +130,8 @@ protected:
         return settings.value(key);
     }
     void MakeForm(const QStringList& arguments = {}) {
-        TMainForm::TServices services{Main, Boxes, Window, Devices};
-        Form = std::make_unique<TMainForm>(services, arguments);
+        TMainWindow::TServices services{Main, Boxes, Window, Devices};
+        Form = std::make_unique<TMainWindow>(services, arguments);
         Form->show();
         QApplication::processEvents();
     }
@@ -182,7 +182,7 @@ protected:
             if (!f.empty() && f[0] == '~') files.push_back(f);
         return files;
     }
-    std::unique_ptr<TMainForm> Form;
+    std::unique_ptr<TMainWindow> Form;
 };
 
 } // namespace orvella::test

@@ -8,7 +8,7 @@
 #include "codecs/codectable.h"
 #include "codecs/wav_decoder.h"
 #include "engine/errors.h"
-#include "engine/largefile.h"
+#include "engine/samplestore.h"
 #include "engine/waveclip.h"
 #include "support/fixtures.h"
 #include "support/recordingdialogs.h"

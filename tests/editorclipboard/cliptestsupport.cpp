@@ -2,7 +2,7 @@
 
 #include "codecs/codectable.h"
 #include "engine/errors.h"
-#include "engine/largefile.h"
+#include "engine/samplestore.h"
 #include "engine/waveclip.h"
 
 #include <QCoreApplication>
@@ -86,7 +86,7 @@ bool PumpUntil(const std::function<bool()>& done, int timeoutMs) {
 TClipDocument::TClipDocument(TMainThread& mainThread, TQtWaveClipboard& clipboard) {
     TEngineSettings settings;
     settings.TempFolder = Temp.Path();
-    Doc = std::make_unique<Twavefile>(mainThread, Dialogs, settings, DefaultCodecServices(Dialogs),
+    Doc = std::make_unique<TDocument>(mainThread, Dialogs, settings, DefaultCodecServices(Dialogs),
                                       &clipboard);
 }
 

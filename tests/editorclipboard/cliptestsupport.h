@@ -3,7 +3,7 @@
 // GUI thread's event loop runs, and a document over the desktop clipboard.
 
 #include "editor/qtwaveclipboard.h"
-#include "engine/wavfile.h"
+#include "engine/document.h"
 #include "support/recordingdialogs.h"
 #include "support/tempdir.h"
 #include "view/qtmainthread.h"
@@ -46,7 +46,7 @@ public:
 
     TempDir Temp;
     RecordingDialogs Dialogs;
-    std::unique_ptr<Twavefile> Doc;
+    std::unique_ptr<TDocument> Doc;
 };
 
 } // namespace orvella::test

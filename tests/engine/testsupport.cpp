@@ -9,7 +9,7 @@ namespace orvella::test {
 
 void WriteWorkFile(const std::string& path, int channels, int rate,
                    const std::vector<int16_t>& values) {
-    TTempfile file(path, channels, rate);
+    TWorkFileWriter file(path, channels, rate);
     if (!values.empty()) file.Write(values.data(), uint32_t(values.size() * 2));
     file.Close();
 }
@@ -39,10 +39,10 @@ DocumentTest::DocumentTest() {
 void DocumentTest::RebuildDocument(const TCodecServices& codecs) {
     TEngineSettings settings;
     settings.TempFolder = Temp.Path();
-    Doc = std::make_unique<Twavefile>(Loop, Dialogs, settings, codecs, &Clipboard);
-    Doc->OnReady = [this](Twavefile*) { ++ReadyCount; };
-    Doc->OnLoaded = [this](Twavefile*) { ++LoadedCount; };
-    Doc->OnAction = [this](Twavefile*, bool u, bool r) { Actions.emplace_back(u, r); };
+    Doc = std::make_unique<TDocument>(Loop, Dialogs, settings, codecs, &Clipboard);
+    Doc->OnReady = [this](TDocument*) { ++ReadyCount; };
+    Doc->OnLoaded = [this](TDocument*) { ++LoadedCount; };
+    Doc->OnAction = [this](TDocument*, bool u, bool r) { Actions.emplace_back(u, r); };
 }
 
 DocumentTest::~DocumentTest() {

@@ -2,15 +2,15 @@
 // Helpers shared by the engine's tests: work files from value lists, and a document fixture driven
 // by a plain main-thread loop with a private temporary folder and recorded dialogs.
 
-#include "engine/largefile.h"
+#include "documenttestaccess.h"
+#include "engine/document.h"
 #include "engine/mainthread.h"
 #include "engine/memoryclipboard.h"
+#include "engine/samplestore.h"
 #include "engine/userdialogs.h"
-#include "engine/wavfile.h"
 #include "support/fixtures.h"
 #include "support/recordingdialogs.h"
 #include "support/tempdir.h"
-#include "wavfiletestaccess.h"
 
 #include <gtest/gtest.h>
 
@@ -27,7 +27,6 @@ void WriteWorkFile(const std::string& path, int channels, int rate,
 // All values of a work file.
 std::vector<int16_t> ReadWorkFileValues(const std::string& path);
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
-
 
 // A document with a main loop, recorded dialogs, an in-memory clipboard and a private temporary
 // folder.
@@ -46,15 +45,15 @@ protected:
     // The current work file's values.
     std::vector<int16_t> Values();
     // The document's current work file and histories.
-    const std::string& WorkFile() const { return TwavefileTestAccess::WorkFileName(*Doc); }
-    const TStack& UndoStack() const { return TwavefileTestAccess::UndoStack(*Doc); }
-    const TStack& RedoStack() const { return TwavefileTestAccess::RedoStack(*Doc); }
+    const std::string& WorkFile() const { return TDocumentTestAccess::WorkFileName(*Doc); }
+    const TWorkFileStack& UndoStack() const { return TDocumentTestAccess::UndoStack(*Doc); }
+    const TWorkFileStack& RedoStack() const { return TDocumentTestAccess::RedoStack(*Doc); }
 
     TempDir Temp;
     TMainLoop Loop;
     RecordingDialogs Dialogs;
     TMemoryClipboard Clipboard;
-    std::unique_ptr<Twavefile> Doc;
+    std::unique_ptr<TDocument> Doc;
     int ReadyCount = 0, LoadedCount = 0;
     std::vector<std::pair<bool, bool>> Actions;
 };

@@ -1,7 +1,7 @@
 // Fuzzes the MPEG frame search and the tag readers with whole files: each input is written to a
-// temporary file, read with TMPEGaudio (which runs both tag readers), and removed.
+// temporary file, read with TMpegAudioInfo (which runs both tag readers), and removed.
 
-#include "codecs/MPEGaudio.h"
+#include "codecs/mpegaudioinfo.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     ::close(fd);
 
-    orvella::TMPEGaudio mpeg;
+    orvella::TMpegAudioInfo mpeg;
     if (mpeg.ReadFromFile(path)) {
         // Touch every result the import takes.
         volatile int64_t sink = mpeg.FileLength() + mpeg.SampleRate() + mpeg.Frames() +

@@ -1,5 +1,5 @@
 #include "playback/drivendevice.h"
-#include "playback/playunit.h"
+#include "playback/player.h"
 #include "support/recordingdialogs.h"
 #include "testsupport.h"
 
@@ -293,7 +293,8 @@ TEST_F(PlayerTest, ReleaseFromTheStatusReportOfANotification) {
 
 TEST_F(PlayerTest, NoDeviceFailsAtPlay) {
     std::vector<bool> statuses;
-    TPlayer player(Loop, []() -> std::shared_ptr<TSoundDevice> { RaiseDSError(DSERR_NODRIVER); });
+    TPlayer player(Loop,
+                   []() -> std::shared_ptr<TSoundDevice> { RaiseDSError(SoundErrorNoDriver); });
     player.OnStatus = [&](bool playing) { statuses.push_back(playing); };
     EXPECT_NO_THROW(player.InitDevice());
     MakeDocument(1, Ramp(1000));
@@ -302,7 +303,7 @@ TEST_F(PlayerTest, NoDeviceFailsAtPlay) {
     try {
         player.Play();
         ADD_FAILURE() << "Play did not raise";
-    } catch (const EDirectSoundError& e) {
+    } catch (const ESoundOutputError& e) {
         EXPECT_EQ(e.Message(), "DirectSound call failed: 88780078\rNo sound driver is available "
                                "for use");
     }
@@ -311,9 +312,9 @@ TEST_F(PlayerTest, NoDeviceFailsAtPlay) {
 
 TEST_F(PlayerTest, UnsupportedFormatLeavesNoBuffer) {
     MakeDocument(1, Ramp(1000));
-    WAVEFORMATEX format = MakePCMFormat(1, 8000, 16);
+    TWaveFormat format = MakePCMFormat(1, 8000, 16);
     format.wFormatTag = WAVE_FORMAT_IEEE_FLOAT;
-    EXPECT_THROW(Player.Prepare(Source(), 0, format, 1000), EDirectSoundError);
+    EXPECT_THROW(Player.Prepare(Source(), 0, format, 1000), ESoundOutputError);
     Statuses.clear();
     Player.Play();
     EXPECT_EQ(Statuses, (std::vector<bool>{false}));
@@ -388,7 +389,7 @@ TEST_F(PlayerTest, ClockOnAnotherThread) {
     MakeDocument(1, Ramp(Lead + 40 * ChunkFrames));
     PrepareBytes(40 * Chunk);
     Player.Play();
-    TDirectSoundBuffer* buffer = Player.Buffer();
+    TLoopingBuffer* buffer = Player.Buffer();
     std::atomic<bool> stop{false};
     std::thread clock([&] {
         while (!stop.load()) {
@@ -430,16 +431,16 @@ TEST(PlayerDocumentTest, PlaysALoadedDocumentUntilItCloses) {
     row.Extension = ".wav";
     row.SourceKind = 1;
     row.Decode = [](const std::string& from, const std::string& to, std::atomic<int>&) {
-        TLargeFile in(from, 0, false, "");
+        TSampleStore in(from, 0, false, "");
         std::vector<int16_t> all(in.ValueCount());
         in.ReadBlock(all.data(), 0, int64_t(all.size()) - 1);
-        TTempfile out(to, 2, 8000);
+        TWorkFileWriter out(to, 2, 8000);
         out.Write(all.data(), uint32_t(all.size() * 2));
         out.Close();
         return true;
     };
     codecs.Decoders.push_back(row);
-    Twavefile document(loop, dialogs, settings, codecs);
+    TDocument document(loop, dialogs, settings, codecs);
     ASSERT_TRUE(document.Open(source.Path));
     ASSERT_TRUE(loop.RunUntil([&] { return !document.IsBusy(); }, 10000));
     ASSERT_TRUE(document.Ready);

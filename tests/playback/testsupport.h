@@ -1,9 +1,9 @@
 #pragma once
 // Shared by the playback tests: a tiny work file and a way to let the notify thread catch up.
 
-#include "engine/largefile.h"
 #include "engine/mainthread.h"
-#include "playback/DDirectSound.h"
+#include "engine/samplestore.h"
+#include "playback/soundoutput.h"
 #include "support/tempdir.h"
 
 #include <chrono>
@@ -21,10 +21,10 @@ public:
     TWorkFile(int channels, int rate, const std::vector<int16_t>& values)
         : Folder(Temp.Path())
         , Path(Temp.File("work.wav")) {
-        TTempfile file(Path, channels, rate);
+        TWorkFileWriter file(Path, channels, rate);
         file.Write(values.data(), uint32_t(values.size() * 2));
         file.Close();
-        Store = std::make_shared<TLargeFile>(Path, 0, false, Folder);
+        Store = std::make_shared<TSampleStore>(Path, 0, false, Folder);
     }
 
 private:
@@ -32,7 +32,7 @@ private:
 
 public:
     std::string Folder, Path;
-    std::shared_ptr<TLargeFile> Store;
+    std::shared_ptr<TSampleStore> Store;
 };
 
 // Distinct, never-zero values, so silence and misplaced samples show.
@@ -45,11 +45,11 @@ inline std::vector<int16_t> Ramp(size_t count) {
 
 // Runs the main thread's messages until the buffer has no notification signalled or in
 // delivery (the buffer may be freed meanwhile). False after two seconds.
-inline bool Settle(TMainLoop& loop, const std::function<TDirectSoundBuffer*()>& buffer) {
+inline bool Settle(TMainLoop& loop, const std::function<TLoopingBuffer*()>& buffer) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
     for (;;) {
         loop.ProcessMessages();
-        TDirectSoundBuffer* b = buffer();
+        TLoopingBuffer* b = buffer();
         if (!b || b->NotificationsIdle()) {
             // One more round for a call posted just before the thread went idle.
             loop.ProcessMessages();

@@ -1,5 +1,5 @@
 // The view's drawing arithmetic, without a display.
-#include "engine/largefile.h"
+#include "engine/samplestore.h"
 #include "view/columnpeaks.h"
 #include "view/viewgeometry.h"
 
@@ -124,10 +124,10 @@ protected:
         Values.resize(size_t(frames) * channels);
         for (auto& v : Values)
             v = int16_t(value(random));
-        TTempfile file(Path, channels, 8000);
+        TWorkFileWriter file(Path, channels, 8000);
         file.Write(Values.data(), uint32_t(Values.size() * 2));
         file.Close();
-        Store = std::make_shared<TLargeFile>(Path, 0, false, Folder.string());
+        Store = std::make_shared<TSampleStore>(Path, 0, false, Folder.string());
     }
     void TearDown() override {
         Store.reset();
@@ -136,7 +136,7 @@ protected:
     std::filesystem::path Folder;
     std::string Path;
     std::vector<int16_t> Values;
-    std::shared_ptr<TLargeFile> Store;
+    std::shared_ptr<TSampleStore> Store;
 };
 
 // Direct columns equal the value-by-value loop, cut at the last frame.
@@ -174,7 +174,7 @@ TEST(ColumnPeaksTest, SummaryMatchesThePlainLoop) {
         const int channels = 1 + round % 3;
         const uint32_t frames = 512 * (1 + random() % 20000) + random() % 512;
         const uint32_t blocks = frames / 512 + 1;
-        auto index = std::make_shared<Tindexdata>(size_t(blocks) * channels);
+        auto index = std::make_shared<TPeakIndexEntries>(size_t(blocks) * channels);
         std::uniform_int_distribution<int> coarse(-4, 4);
         for (auto& e : *index) {
             e.Max = int16_t(coarse(random) * 8000);
@@ -197,7 +197,8 @@ TEST(ColumnPeaksTest, SummaryMatchesThePlainLoop) {
 
 TEST(ColumnPeaksTest, OverviewSwapsWhenTheMaximumComesLater) {
     // Block 0: min -100; block 1: max 100. The column starts with the minimum.
-    auto index = std::make_shared<Tindexdata>(Tindexdata{{0, -100}, {100, 0}, {0, 0}});
+    auto index =
+        std::make_shared<TPeakIndexEntries>(TPeakIndexEntries{{0, -100}, {100, 0}, {0, 0}});
     const TPeakSummary summary(index, 1);
     TColumnExtremes out;
     OverviewColumns(summary, 1500, 0, 1024, 1, out);
@@ -207,7 +208,7 @@ TEST(ColumnPeaksTest, OverviewSwapsWhenTheMaximumComesLater) {
 
 TEST(ColumnPeaksTest, AnIndexShorterThanTheDocumentIsNeverRead) {
     // An index of 2 blocks for a document of 10 blocks (a rescan still running).
-    auto index = std::make_shared<Tindexdata>(Tindexdata{{5, -5}, {6, -6}});
+    auto index = std::make_shared<TPeakIndexEntries>(TPeakIndexEntries{{5, -5}, {6, -6}});
     const TPeakSummary summary(index, 1);
     TColumnExtremes out;
     OverviewColumns(summary, 5120, 0, 1024, 5, out);

@@ -1,5 +1,5 @@
 // The view's picture, pixel by pixel, at device pixel ratio 1.
-#include "engine/largefile.h"
+#include "engine/samplestore.h"
 #include "view/waverenderer.h"
 
 #include <gtest/gtest.h>
@@ -29,15 +29,15 @@ protected:
     void Make(int channels, const std::vector<int16_t>& values, uint32_t rate = 44100) {
         const std::string path = (Folder / "work.wav").string();
         Doc.Store.reset();
-        TTempfile file(path, channels, rate);
+        TWorkFileWriter file(path, channels, rate);
         file.Write(values.data(), uint32_t(values.size() * 2));
         file.Close();
-        Doc.Store = std::make_shared<TLargeFile>(path, 0, false, Folder.string());
+        Doc.Store = std::make_shared<TSampleStore>(path, 0, false, Folder.string());
         Doc.Ready = true;
         Doc.Channels = channels;
         Doc.SampleRate = rate;
         Doc.Frames = uint32_t(values.size() / channels);
-        Doc.PeakIndex = std::make_shared<Tindexdata>();
+        Doc.PeakIndex = std::make_shared<TPeakIndexEntries>();
         State.ViewStart = 0;
         State.ViewEnd = Doc.Frames;
     }
@@ -102,7 +102,7 @@ TEST_F(RenderTest, RulerTicksOfTwoSeconds) {
 TEST_F(RenderTest, ExactlyFiveHundredTwelveFramesAColumnReadsTheIndex) {
     // The samples are silent, the index claims half scale: which one is drawn shows the mode.
     Make(1, std::vector<int16_t>(512000, 0));
-    auto index = std::make_shared<Tindexdata>(1001, TIndexEntry{16384, -16384});
+    auto index = std::make_shared<TPeakIndexEntries>(1001, TIndexEntry{16384, -16384});
     Doc.PeakIndex = index;
     const int above = 135 - 30; // inside the half-scale stroke, outside silence
     State.ViewEnd = 512000;

@@ -1,7 +1,7 @@
 // The waveform view as a user drives it: a real document, mouse and keys through QTest, the
 // scroll bar, and playback through the driven sound device.
-#include "engine/largefile.h"
-#include "engine/wavfile.h"
+#include "engine/document.h"
+#include "engine/samplestore.h"
 #include "support/fixtures.h"
 #include "support/recordingdialogs.h"
 #include "view/qtmainthread.h"
@@ -36,7 +36,7 @@ protected:
         settings.TempFolder = Folder.string() + "/";
         TCodecServices codecs;
         codecs.Decoders.push_back(test::CopyingWavDecoder());
-        Doc = std::make_unique<Twavefile>(Main, Dialogs, settings, codecs);
+        Doc = std::make_unique<TDocument>(Main, Dialogs, settings, codecs);
         View = std::make_unique<TWaveView>();
         View->resize(1030, 250); // a wave area of 1000 columns
         View->SetDocument(Doc.get());
@@ -50,7 +50,7 @@ protected:
         View->OnCursor = [this](TWaveView*, uint32_t position, uint32_t) {
             Cursors.push_back(position);
         };
-        Doc->OnLoaded = [this](Twavefile*) { View->AttachWave(*Doc); };
+        Doc->OnLoaded = [this](TDocument*) { View->AttachWave(*Doc); };
         View->show();
     }
     void TearDown() override {
@@ -68,7 +68,7 @@ protected:
     }
     void Load(int channels, uint32_t rate, const std::vector<int16_t>& values) {
         const std::string path = (Folder / "source.wav").string();
-        TTempfile file(path, channels, rate);
+        TWorkFileWriter file(path, channels, rate);
         file.Write(values.data(), uint32_t(values.size() * 2));
         file.Close();
         ASSERT_TRUE(Doc->Open(path));
@@ -91,7 +91,7 @@ protected:
     std::filesystem::path Folder;
     TQtMainThread Main;
     test::RecordingDialogs Dialogs;
-    std::unique_ptr<Twavefile> Doc;
+    std::unique_ptr<TDocument> Doc;
     TFrameScrollBar Bar;
     std::unique_ptr<TWaveView> View;
     std::vector<SelectEvent> Selects;

@@ -1,2 +1,2 @@
 #include "engine/ok.h"
-#  include "playback/playunit.h"
+#  include "playback/player.h"

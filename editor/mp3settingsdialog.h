@@ -1,0 +1,49 @@
+#pragma once
+// TMp3SettingsDialog, the "MPEG Layer3 Settings" dialog shown before every MP3 save: the encoding
+// mode, the bitrate lists for the document's sample rate, the VBR quality slider, the ABR target
+// and "Checksum". Made once with the main window; the mode, slider, check box and target keep
+// their values between saves, while "Bitrate:" and "Maximum Bitrate:" are refilled and reset to
+// their first entry on every showing (FormActivate).
+// Thread rule: main thread only.
+
+#include "codecs/mp3format.h"
+
+#include <QDialog>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QSlider;
+class QStackedWidget;
+
+namespace orvella {
+
+class TMp3SettingsDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit TMp3SettingsDialog(QWidget* parent = nullptr);
+
+    // The mode list's change: the mode's page, the maximum list for VBR and ABR, the hint.
+    void vbrmodeChange();
+    // Before each showing: the lists hold the bitrates offered at sampleRate, the first chosen.
+    // At a rate outside the table they keep what they hold.
+    void FormActivate(uint32_t sampleRate);
+    // The choices as list positions, for FillEncoderConfig.
+    TMP3Settings Choices() const;
+
+    QComboBox* vbrmode = nullptr;
+    QComboBox* bitrate = nullptr;
+    QLabel* maxbitLabel = nullptr;
+    QComboBox* maxbitrate = nullptr;
+    QStackedWidget* Notebook3 = nullptr;
+    QSlider* vbrquality = nullptr;
+    QComboBox* avgbitrate = nullptr;
+    QCheckBox* crc = nullptr;
+    // What "Bitrate:" means in the chosen mode.
+    QLabel* BitrateHint = nullptr;
+    QPushButton* Button1 = nullptr;
+    QPushButton* Button2 = nullptr;
+};
+
+} // namespace orvella

@@ -1,0 +1,342 @@
+#include "engine/samplestore.h"
+
+#include "engine/errors.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <mutex>
+#include <random>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+#include <vector>
+
+namespace orvella {
+
+namespace {
+
+[[noreturn]] void RaiseError(int code) {
+    throw Exception(SystemErrorText(code));
+}
+
+} // namespace
+
+TWaveHeader MakeWorkHeader(uint16_t channels, uint32_t sampleRate, uint32_t dataBytes) {
+    TWaveHeader h{};
+    std::memcpy(h.ChunkId, "RIFF", 4);
+    h.RiffSize = dataBytes + 36;
+    std::memcpy(h.FormType, "WAVE", 4);
+    std::memcpy(h.FormatChunkId, "fmt ", 4);
+    h.FormatSize = 16;
+    h.FormatTag = 1;
+    h.Channels = channels;
+    h.SamplesPerSec = sampleRate;
+    h.AvgBytesPerSec = sampleRate * channels * 2;
+    h.BlockAlign = uint16_t(channels * 2);
+    h.BitsPerSample = 16;
+    std::memcpy(h.DataChunkId, "data", 4);
+    h.DataSize = dataBytes;
+    return h;
+}
+
+std::string NewWorkFileName(const std::string& folder) {
+    static std::mutex counterLock;
+    static std::mt19937 generator{std::random_device{}()};
+    std::string base = folder.empty() ? std::string(".") : folder;
+    if (base.back() != '/') base += '/';
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        uint32_t number;
+        {
+            std::lock_guard<std::mutex> guard(counterLock);
+            number = generator();
+        }
+        char name[32];
+        std::snprintf(name, sizeof name, "~%X.tmp", number);
+        std::string path = base + name;
+        if (TFileDescriptor::Open(path, O_CREAT | O_EXCL | O_RDWR, 0600).IsOpen()) return path;
+        if (errno != EEXIST) RaiseLastOSError();
+    }
+    RaiseError(EEXIST);
+}
+
+uint64_t FreeSpaceOf(const std::string& path) {
+    struct statvfs info {};
+    if (::statvfs(path.c_str(), &info) != 0) RaiseLastOSError();
+    return uint64_t(info.f_bavail) * uint64_t(info.f_frsize);
+}
+
+TSampleStore::TSampleStore(const std::string& fileName, uint32_t size, bool createNew,
+                           const std::string& tempFolder)
+    : Name(fileName)
+    , Writable(createNew) {
+    const long page = ::sysconf(_SC_PAGESIZE);
+    Gran = page > 0 ? uint32_t(page) : 4096;
+    if (createNew) {
+        if (FreeSpaceOf(tempFolder.empty() ? std::string("/tmp") : tempFolder) < size)
+            throw Exception(NotEnoughSpaceText);
+        File = TFileDescriptor::OpenEmpty(fileName, O_RDWR, 0600);
+        if (!File.IsOpen()) RaiseLastOSError();
+        // Reserve the blocks now: a full disk must fail here, not as SIGBUS on a mapped write.
+        int code = ::ftruncate(File.Get(), off_t(size)) == 0 ? 0 : errno;
+        if (code == 0 && size > 0) {
+            code = ::posix_fallocate(File.Get(), 0, off_t(size));
+            if (code == EOPNOTSUPP || code == EINVAL) code = 0; // the volume cannot reserve
+        }
+        if (code != 0) {
+            File.Reset();
+            ::unlink(fileName.c_str());
+            RaiseFileError(code);
+        }
+        Size = size;
+    } else {
+        File = TFileDescriptor::Open(fileName, O_RDONLY | O_CREAT, 0600);
+        if (!File.IsOpen()) RaiseLastOSError();
+        struct stat info {};
+        if (::fstat(File.Get(), &info) != 0) RaiseLastOSError();
+        // Byte offsets are 32-bit: a larger file cannot be a work file.
+        if (info.st_size > off_t(UINT32_MAX)) RaiseError(EFBIG);
+        Size = uint32_t(info.st_size);
+        ::posix_fadvise(File.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    }
+    MapWindow(0); // on failure File closes the descriptor
+}
+
+TSampleStore::~TSampleStore() {
+    Unmap();
+}
+
+void TSampleStore::Unmap() {
+    if (WindowBase) ::munmap(WindowBase, size_t(End) - Start + 1);
+    WindowBase = nullptr;
+}
+
+void TSampleStore::ReleaseWindow() {
+    std::lock_guard<std::mutex> guard(Lock);
+    Unmap();
+}
+
+void TSampleStore::MapWindow(uint64_t start) {
+    Unmap();
+    const uint64_t length = std::min<uint64_t>(Size - start, MaxWindowSize);
+    if (length == 0) RaiseError(EINVAL); // an empty file has no window to map
+    const int protection = Writable ? PROT_READ | PROT_WRITE : PROT_READ;
+    // Read windows are populated at once (one fault per window, not per page); a write store's
+    // pages are faulted in as written: most of its writing goes through system calls.
+    const int flags = Writable ? MAP_SHARED : MAP_SHARED | MAP_POPULATE;
+    void* base = ::mmap(nullptr, length, protection, flags, File.Get(), off_t(start));
+    if (base == MAP_FAILED) RaiseLastOSError();
+    ::madvise(base, length, MADV_SEQUENTIAL);
+    WindowBase = static_cast<uint8_t*>(base);
+    Start = uint32_t(start);
+    End = uint32_t(start + length - 1);
+}
+
+uint8_t* TSampleStore::Reach(uint64_t a) {
+    if (a + 1 >= Size) RaiseError(EINVAL); // a value lies wholly inside the file
+    if (!WindowBase || a < Start || a + 1 > End) MapWindow(a - a % Gran);
+    return WindowBase + (a - Start);
+}
+
+void TSampleStore::CheckRange(int64_t first, int64_t count) const {
+    if (first < 0 || count < 0 || uint64_t(first) + uint64_t(count) > ValueCount())
+        RaiseError(EINVAL);
+}
+
+void TSampleStore::CheckWritable() const {
+    if (!Writable) RaiseError(EBADF);
+}
+
+void TSampleStore::ReadHeader(TWaveHeader& header) {
+    std::lock_guard<std::mutex> guard(Lock);
+    if (Size < sizeof(TWaveHeader)) RaiseError(EINVAL);
+    if (!WindowBase || Start != 0) MapWindow(0);
+    std::memcpy(&header, WindowBase, sizeof header);
+}
+
+void TSampleStore::WriteHeader(const TWaveHeader& header) {
+    std::lock_guard<std::mutex> guard(Lock);
+    if (!Writable || Size < sizeof(TWaveHeader)) RaiseError(EBADF);
+    if (!WindowBase || Start != 0) MapWindow(0);
+    std::memcpy(WindowBase, &header, sizeof header);
+}
+
+int16_t TSampleStore::GetValue(uint32_t index) {
+    std::lock_guard<std::mutex> guard(Lock);
+    int16_t v;
+    std::memcpy(&v, Reach(44 + 2 * uint64_t(index)), 2);
+    return v;
+}
+
+void TSampleStore::SetValue(uint32_t index, int32_t value) {
+    std::lock_guard<std::mutex> guard(Lock);
+    if (!Writable) RaiseError(EBADF);
+    const int16_t v = int16_t(uint16_t(uint32_t(value) & 0xFFFF));
+    std::memcpy(Reach(44 + 2 * uint64_t(index)), &v, 2);
+}
+
+void TSampleStore::ReadValues(int16_t* buffer, int64_t first, int64_t count) {
+    const size_t bytes = size_t(count) * 2;
+    const int64_t n = ReadFully(File.Get(), buffer, bytes, int64_t(44 + 2 * uint64_t(first)));
+    if (n < 0) RaiseLastOSError();
+    if (size_t(n) != bytes) RaiseError(EIO); // the file was cut short behind the store's back
+}
+
+void TSampleStore::WriteValues(const int16_t* buffer, int64_t first, int64_t count) {
+    if (!Writable) RaiseError(EBADF);
+    if (!WriteFully(File.Get(), buffer, size_t(count) * 2, int64_t(44 + 2 * uint64_t(first))))
+        RaiseFileError(errno);
+}
+
+// Blocks go through system calls straight to and from the caller's buffer: the page cache is
+// shared with the mapped window, so both views stay the same. They need no lock: positional
+// calls on a descriptor that lives as long as the store touch nothing the window uses, so
+// threads may move blocks of one store at the same time.
+void TSampleStore::ReadBlock(int16_t* buffer, int64_t first, int64_t last) {
+    if (last < first) return;
+    CheckRange(first, last - first + 1);
+    ReadValues(buffer, first, last - first + 1);
+}
+
+void TSampleStore::WriteBlock(const int16_t* buffer, int64_t first, int64_t last) {
+    if (!Writable) RaiseError(EBADF);
+    if (last < first) return;
+    CheckRange(first, last - first + 1);
+    WriteValues(buffer, first, last - first + 1);
+}
+
+void TSampleStore::CopyFrom(TSampleStore& source, int64_t sourceIndex, int64_t destIndex,
+                            int64_t count) {
+    if (count <= 0) return;
+    if (!Writable) RaiseError(EBADF);
+    if (&source == this) {
+        // Within one store: go through a bounded buffer in the direction that never overwrites
+        // values still to be read.
+        std::vector<int16_t> buffer(size_t(std::min<int64_t>(count, 1 << 20)));
+        const int64_t step = int64_t(buffer.size());
+        if (destIndex <= sourceIndex) {
+            for (int64_t done = 0; done < count; done += step) {
+                const int64_t n = std::min(step, count - done);
+                ReadBlock(buffer.data(), sourceIndex + done, sourceIndex + done + n - 1);
+                WriteBlock(buffer.data(), destIndex + done, destIndex + done + n - 1);
+            }
+        } else {
+            for (int64_t left = count; left > 0;) {
+                const int64_t n = std::min(step, left);
+                left -= n;
+                ReadBlock(buffer.data(), sourceIndex + left, sourceIndex + left + n - 1);
+                WriteBlock(buffer.data(), destIndex + left, destIndex + left + n - 1);
+            }
+        }
+        return;
+    }
+    {
+        std::scoped_lock guard(Lock, source.Lock);
+        source.CheckRange(sourceIndex, count);
+        CheckRange(destIndex, count);
+    }
+    // A window's worth at a time, so that other readers of either store wait no longer than that.
+    bool kernelCopies = true;
+    std::vector<int16_t> buffer;
+    for (int64_t done = 0; done < count;) {
+        const int64_t n = std::min<int64_t>(count - done, MaxWindowSize / 2);
+        std::scoped_lock guard(Lock, source.Lock);
+        if (kernelCopies)
+            kernelCopies = CopyByKernel(source, sourceIndex + done, destIndex + done, n);
+        if (!kernelCopies) {
+            buffer.resize(size_t(std::min<int64_t>(n, ChunkValues)));
+            for (int64_t k = 0; k < n; k += ChunkValues) {
+                const int64_t m = std::min<int64_t>(n - k, ChunkValues);
+                source.ReadValues(buffer.data(), sourceIndex + done + k, m);
+                WriteValues(buffer.data(), destIndex + done + k, m);
+            }
+        }
+        done += n;
+    }
+}
+
+// The kernel copies between the two files' caches itself, as cp does. False, with nothing
+// copied, when it cannot copy between these two files.
+bool TSampleStore::CopyByKernel(TSampleStore& source, int64_t sourceIndex, int64_t destIndex,
+                                int64_t count) {
+    loff_t from = loff_t(44 + 2 * uint64_t(sourceIndex));
+    loff_t to = loff_t(44 + 2 * uint64_t(destIndex));
+    const loff_t end = from + loff_t(count) * 2;
+    while (from < end) {
+        const ssize_t n =
+            ::copy_file_range(source.File.Get(), &from, File.Get(), &to, size_t(end - from), 0);
+        if (n > 0) continue;
+        if (n == 0) RaiseError(EIO); // the source was cut short behind the store's back
+        if (errno == EINTR) continue;
+        const bool unsupported =
+            errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP;
+        if (!unsupported) RaiseFileError(errno);
+        if (from != loff_t(44 + 2 * uint64_t(sourceIndex))) RaiseFileError(errno); // not midway
+        return false;
+    }
+    return true;
+}
+
+void TSampleStore::Flush() {
+    std::lock_guard<std::mutex> guard(Lock);
+    if (WindowBase && Writable && ::msync(WindowBase, size_t(End) - Start + 1, MS_SYNC) != 0)
+        RaiseFileError(errno);
+    if (Writable && ::fsync(File.Get()) != 0) RaiseFileError(errno);
+}
+
+// --- TWorkFileWriter ---
+
+namespace {
+constexpr size_t TempBufferSize = 1 << 20;
+}
+
+TWorkFileWriter::TWorkFileWriter(const std::string& fileName, int channels, int sampleRate)
+    : ChannelCount(channels)
+    , Rate(sampleRate) {
+    File = TFileDescriptor::OpenEmpty(fileName, O_WRONLY, 0600);
+    if (!File.IsOpen()) RaiseLastOSError();
+    if (::lseek(File.Get(), 44, SEEK_SET) != 44) RaiseLastOSError();
+    Pending.reserve(TempBufferSize);
+}
+
+TWorkFileWriter::~TWorkFileWriter() {
+    if (File.IsOpen()) {
+        try {
+            Close();
+        } catch (...) {
+            // The caller who wanted to know called Close.
+        }
+    }
+}
+
+uint32_t TWorkFileWriter::Write(const void* buffer, uint32_t count) {
+    if (uint64_t(Written) + count + 44 > UINT32_MAX)
+        throw Exception("File too large: a work file holds less than 4 GiB of 16-bit audio.");
+    Pending.append(static_cast<const char*>(buffer), count);
+    Written += count;
+    if (Pending.size() >= TempBufferSize) FlushBuffer();
+    return count;
+}
+
+void TWorkFileWriter::FlushBuffer() {
+    if (!WriteFully(File.Get(), Pending.data(), Pending.size())) RaiseFileError(errno);
+    Pending.clear();
+}
+
+void TWorkFileWriter::Close() {
+    if (!File.IsOpen()) return;
+    try {
+        FlushBuffer();
+        const TWaveHeader header = MakeWorkHeader(uint16_t(ChannelCount), uint32_t(Rate), Written);
+        if (!WriteFully(File.Get(), &header, sizeof header, 0)) RaiseFileError(errno);
+    } catch (...) {
+        File.Reset();
+        throw;
+    }
+    if (!File.Close()) RaiseFileError(errno);
+}
+
+} // namespace orvella

@@ -1,2 +1,0 @@
-#include <QWidget>
-#include "editor/main.h"
