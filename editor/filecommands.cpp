@@ -8,8 +8,10 @@
 #include "editor/mp3settingsdialog.h"
 #include "editor/selectionpanel.h"
 #include "editor/timeedit.h"
+#include "editor/transportcontroller.h"
 #include "editor/windowdialogs.h"
 #include "view/framescrollbar.h"
+#include "view/selectionmodel.h"
 #include "view/waveview.h"
 
 #include <QFileInfo>
@@ -35,14 +37,20 @@ QString SaveSelectedTarget(const QString& chosen, int filterIndex) {
 
 void TMainWindow::ResetForNewDocument() {
     const QString empty = MillisecondsMode() ? QStringLiteral("00:00.000") : QStringLiteral("0");
-    Selection->SetStartText(empty);
-    Selection->SetStopText(empty);
+    SelectionPanel()->SetStartText(empty);
+    SelectionPanel()->SetStopText(empty);
     Scroll->SetPageSize(0);
     Scroll->SetMinimum(0);
     Scroll->SetMaximum(100);
-    if (Document->Ready.load()) StopExecute();
-    View->CloseWave();
-    View->Repaint();
+    if (Doc->Ready.load()) Stop();
+    CloseWave();
+    WaveView->Repaint();
+}
+
+void TMainWindow::CloseWave() {
+    // The player reads the document: it lets it go before the view closes it.
+    if (Doc->Ready.load()) Playback->Release();
+    WaveView->CloseWave();
 }
 
 void TMainWindow::ShowFileName(const QString& path) {
@@ -51,29 +59,29 @@ void TMainWindow::ShowFileName(const QString& path) {
     SetCaption(name);
 }
 
-void TMainWindow::OpenExecute() {
+void TMainWindow::OpenDocument() {
     OpenFile(Services.WindowDialogs.OpenFileName(this, QLatin1String(OpenFilter)));
 }
 
 void TMainWindow::OpenFile(const QString& path) {
     // A running body would refuse the load: nothing changes then.
-    if (path.isEmpty() || Document->IsBusy()) return;
+    if (path.isEmpty() || Doc->IsBusy()) return;
     ResetForNewDocument();
     ShowFileName(path);
     // Unsaved changes of the previous document go without a question.
-    Document->Open(path.toStdString());
+    Doc->Open(path.toStdString());
 }
 
-void TMainWindow::NewExecute() {
-    if (Document->IsBusy()) return;
+void TMainWindow::NewDocument() {
+    if (Doc->IsBusy()) return;
     ResetForNewDocument();
     ShowFileName(QStringLiteral("Untitled.wav"));
-    Document->New("untitled.wav", 44100, 2, 16);
+    Doc->New("untitled.wav", 44100, 2, 16);
 }
 
-void TMainWindow::CloseExecute() {
-    if (Document->IsBusy()) return;
-    if (Document->Modified.load()) {
+void TMainWindow::CloseDocument() {
+    if (Doc->IsBusy()) return;
+    if (Doc->Modified.load()) {
         switch (Services.WindowDialogs.Ask(
             this, tr("Would you like to save changes?"), QMessageBox::Question,
             QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
@@ -87,38 +95,38 @@ void TMainWindow::CloseExecute() {
             return;
         }
     }
-    View->CloseWave();
-    View->Repaint();
+    CloseWave();
+    WaveView->Repaint();
     ShowFileName(QString());
 }
 
-void TMainWindow::SaveExecute() {
-    if (Document->Modified.load()) Document->Save();
+void TMainWindow::SaveDocument() {
+    if (Doc->Modified.load()) Doc->Save();
 }
 
-void TMainWindow::SaveAsExecute() {
+void TMainWindow::SaveDocumentAs() {
     // Without a document there is nothing to save: no dialog either.
-    if (!Document->Ready.load() || Document->IsBusy()) return;
+    if (!Doc->Ready.load() || Doc->IsBusy()) return;
     int filter = 0;
     const QString chosen =
         Services.WindowDialogs.SaveFileName(this, QLatin1String(SaveFilter), filter);
     if (chosen.isEmpty()) return;
-    const std::string remembered = Document->FileName;
+    const std::string remembered = Doc->FileName;
     const QString path = SaveAsTarget(chosen, filter);
     if (QFileInfo::exists(path) &&
         Services.WindowDialogs.Ask(this, tr("This file %1 already exists. Overwrite?").arg(path),
                                    QMessageBox::Critical,
                                    QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return;
-    Document->FileName = path.toStdString();
-    if (Document->Save())
+    Doc->FileName = path.toStdString();
+    if (Doc->Save())
         ShowFileName(path);
     else
-        Document->FileName = remembered;
+        Doc->FileName = remembered;
 }
 
-void TMainWindow::SaveSelectedAsExecute() {
-    if (!View->Selected || !Document->Ready.load() || Document->IsBusy()) return;
+void TMainWindow::SaveSelectionAs() {
+    if (!SelectionModel->Selected() || !Doc->Ready.load() || Doc->IsBusy()) return;
     int filter = 0;
     const QString chosen =
         Services.WindowDialogs.SaveFileName(this, QLatin1String(SaveFilter), filter);
@@ -129,14 +137,15 @@ void TMainWindow::SaveSelectedAsExecute() {
                                    QMessageBox::Critical,
                                    QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return;
-    Document->SaveRange(path.toStdString(), View->SelStart, View->SelStop);
+    Doc->SaveRange(path.toStdString(), SelectionModel->Start(), SelectionModel->Stop());
 }
 
 bool TMainWindow::ConfirmMP3Settings(TDocument& doc) {
     const uint32_t rate = doc.SampleRate.load();
-    Forms.MpegSettings->FormActivate(rate);
-    if (!Services.WindowDialogs.Execute(*Forms.MpegSettings)) return false;
-    doc.EncoderConfig = FillEncoderConfig(Forms.MpegSettings->Choices(), rate, doc.Channels.load());
+    OwnedForms.MpegSettings->FormActivate(rate);
+    if (!Services.WindowDialogs.Execute(*OwnedForms.MpegSettings)) return false;
+    doc.EncoderConfig =
+        FillEncoderConfig(OwnedForms.MpegSettings->Choices(), rate, doc.Channels.load());
     return true;
 }
 

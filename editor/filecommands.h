@@ -10,7 +10,7 @@ namespace orvella {
 
 // The filters in the "Name|patterns" form the window's file seam takes.
 inline constexpr char OpenFilter[] =
-    "Supported Formats|*.wav;*mp3;*.wma|Mpeg Layer 3|*.mp3|WAV Files|*.wav|WMA Files|*.wma";
+    "Supported Formats|*.wav;*.mp3;*.wma|Mpeg Layer 3|*.mp3|WAV Files|*.wav|WMA Files|*.wma";
 inline constexpr char SaveFilter[] = "WAV|*.wav|MP3|*.mp3";
 
 // The default extension of a save filter entry: ".mp3" for the second, ".wav" otherwise.

@@ -1,12 +1,15 @@
 #pragma once
-// TMainWindow, the main window: menu bar and toolbar, the waveform view in Panel1 with its scroll
-// bar, the "Main" tab below (selection, cursor time, level meter, volume), the status bar and the
-// progress bar. It owns the one document, the view and the desktop clipboard, reacts to their
-// events, polls the document's progress every 50 ms, feeds the level meter every 10 ms while
-// playing, and runs every command of the action list.
+// TMainWindow, the main window: menu bar and toolbar, the waveform view with its scroll bar, the
+// bottom panel (progress, selection, cursor time, level meter, volume) and the status bar. It owns
+// the one document and the units that work on it, and ties their events together:
+// - TTransportController plays the document and feeds the level meter;
+// - TEditCommands runs the Edit and Operations commands;
+// - TRecoveryController offers the leftovers of runs that did not close and keeps the journal;
+// - the file commands (filecommands.cpp) and the Help, Tools and Settings commands
+//   (shellcommands.cpp) are the window's own.
 //
 // Thread rule: GUI thread only. The document raises OnAction from a worker only through the
-// TMainThread, which delivers it here on the GUI thread; onReady and onLoaded run there too.
+// TMainThread, which delivers it here on the GUI thread; OnReady and OnLoaded run there too.
 
 #include "editor/actions.h"
 #include "editor/settings.h"
@@ -23,24 +26,24 @@
 
 class QLabel;
 class QMenu;
-class QProgressBar;
-class QTabWidget;
 
 namespace orvella {
 
 class TAmplifyDialog;
+class TBottomPanel;
 class TDesktopInput;
+class TEditCommands;
 class TRecentFiles;
-class TRecoveryJournal;
+class TRecoveryController;
 class TFrameScrollBar;
 class TNormalizeDialog;
 class TQtWaveClipboard;
+class TSelectionModel;
 class TSelectionPanel;
 class TSilenceDialog;
-class TLevelMeter;
+class TTransportController;
 class TWaveView;
 class TWindowDialogs;
-class TVolumeBar;
 class TAboutDialog;
 class TFilePropertiesDialog;
 class TMp3SettingsDialog;
@@ -65,37 +68,6 @@ public:
         TCodecServices Codecs = {};
     };
 
-    // Runs FormCreate; arguments are the command line after the program name: exactly one is a
-    // file to open.
-    TMainWindow(TServices services, const QStringList& arguments, QWidget* parent = nullptr);
-    ~TMainWindow() override;
-
-    // Appends " " + version to the caption the window has now (done once at start-up); the
-    // version is also the About box's and the one the update check compares with.
-    void AppendVersion(const QString& version);
-    QString FileVersion;
-
-    // --- what the window holds ---
-    std::unique_ptr<TDocument> Document;
-    TWaveView* View = nullptr;
-    bool Playing = false;
-    TEditorSettings Settings;
-    TMainActions Actions;
-
-    TQtWaveClipboard* Clipboard = nullptr;
-    TFrameScrollBar* Scroll = nullptr;
-    QWidget* Panel1 = nullptr;
-    QWidget* Panel2 = nullptr;
-    QProgressBar* ProgressBar = nullptr;
-    QTabWidget* PageControl = nullptr;
-    TSelectionPanel* Selection = nullptr;
-    QLabel* timedisplay = nullptr;
-    TLevelMeter* VUMeter1 = nullptr;
-    TVolumeBar* VolumeBar = nullptr;
-    QLabel* StatusPanels[3] = {};
-    QMenu* ViewMenu = nullptr;
-    QTimer ProgressTimer;
-    QTimer VizTimer;
     // The dialogs and windows the form owns, made at start-up as its Qt children: the effects'
     // value dialogs, the file commands' MP3 settings (filecommands.cpp), and the Help and Tools
     // menus' windows with the update checker (shellcommands.cpp).
@@ -109,125 +81,149 @@ public:
         TAboutDialog* AboutForm = nullptr;
         TUpdateCheck* GetNewVer = nullptr;
     };
-    TOwnedForms Forms;
-    // The File menu's "Recent Files", drops from the file manager and Space.
-    TRecentFiles* RecentFiles = nullptr;
-    TDesktopInput* DesktopInput = nullptr;
-    // This run's crash-recovery journal, in the work files' folder.
-    std::unique_ptr<TRecoveryJournal> Journal;
 
-    // --- handlers ---
-    void onReady(TDocument* sender);
-    void onLoaded(TDocument* sender);
-    void OnAction(TDocument* sender, bool undoEnabled, bool redoEnabled);
-    void onSelect(TWaveView* sender, uint32_t start, uint32_t stop, uint32_t startms,
-                  uint32_t stopms, bool selected);
-    void onCursor(TWaveView* sender, uint32_t position, uint32_t positions);
-    void playprocess(bool action);
-    void ProgressTimerTimer();
-    void VizTimerTimer();
-    void ScrollChange();
-    // The close question; true when the window may close.
-    bool FormCloseQuery();
-    void FormClose();
+    // Arguments are the command line after the program name: exactly one is a file to open.
+    TMainWindow(TServices services, const QStringList& arguments, QWidget* parent = nullptr);
+    ~TMainWindow() override;
 
-    // --- commands ---
-    void OpenExecute();
-    void NewExecute();
-    void CloseExecute();
-    void SaveExecute();
-    void SaveAsExecute();
-    void SaveSelectedAsExecute();
-    void ZoomInExecute();
-    void ZoomOutExecute();
-    void ZoomFullExecute();
-    void MillisecondsExecute();
-    void SamplesExecute();
-    void UndoExecute();
-    void RedoExecute();
-    void CutExecute();
-    void CopyExecute();
-    void PasteExecute();
-    void DeleteExecute();
-    void InsertSilenceExecute();
-    void SelectAllExecute();
-    void DeselectAllExecute();
-    void PlayExecute();
-    void PauseExecute();
-    void StopExecute();
-    void FadeInExecute();
-    void FadeOutExecute();
-    void NormalizationExecute();
-    void ReverseExecute();
-    void InvertExecute();
-    void AmplifyIncreaseExecute();
-    void AmplifyDecreaseExecute();
-    void ConvertExecute();
-    void FilePropertiesExecute();
-    void SettingsExecute();
-    void ContentsExecute();
-    void ToolExecute(int index);
-    void CheckUpdatesExecute();
-    void AboutExecute();
-    // Before an MP3 save: the MP3 settings dialog for doc; false when cancelled.
-    bool ConfirmMP3Settings(TDocument& doc);
+    // Appends " " + version to the caption the window has now (done once at start-up); the
+    // version is also the About box's and the one the update check compares with.
+    void AppendVersion(const QString& version);
+
     // Opens path as Open does with the file the user picked (Recent Files, a drop).
     void OpenFile(const QString& path);
-    // Space: Stop while a playback runs, else Play.
-    void PlayOrStop();
-    // The "Selected" box clicked by the user: the edits become the view's selection.
-    void selClick();
-    void PickStartClick();
-    void PickStopClick();
-    void VolumeBarChange();
+    // Before an MP3 save: the MP3 settings dialog for doc; false when cancelled.
+    bool ConfirmMP3Settings(TDocument& doc);
 
-    // The scale format: milliseconds when "selectiontype" is 0.
-    bool MillisecondsMode() const { return Settings.selectiontype == 0; }
+    // --- what the window holds, for the program and its tests ---
+    TDocument* Document() const { return Doc.get(); }
+    TWaveView* View() const { return WaveView; }
+    const TMainActions& Actions() const { return ActionList; }
+    const TEditorSettings& Settings() const { return Config; }
+    const TOwnedForms& Forms() const { return OwnedForms; }
+    TSelectionPanel* SelectionPanel() const;
+    TBottomPanel* Bottom() const { return BottomPanel; }
+    TFrameScrollBar* ScrollBar() const { return Scroll; }
+    TRecentFiles* RecentFiles() const { return Recent; }
+    TTransportController& Transport() const { return *Playback; }
+    QMenu* ViewMenu() const { return WaveMenu; }
+    // The status bar's panels: 0 the file, 1 the cursor position, 2 the maximum amplitude.
+    QLabel* StatusPanel(int panel) const { return StatusPanels[panel]; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void FormCreate(const QStringList& arguments);
+    // --- construction, in this order ---
+    void CreateDocument(const QStringList& arguments);
     void CreateLayout();
     void CreateStatusBar();
+    void CreateForms();
+    void CreateView();
+    void CreateTransport();
     void ConnectActions();
+    void AddRecentFileMenu();
+    void CreateDesktopInput();
     void PlaceWindow();
-    void SetStatus(int panel, const QString& text);
-    // The view after a Cut or Delete of start .. stop was started on a document of frames.
-    void ShrinkView(uint32_t start, uint32_t stop, uint32_t frames);
-    // After a command that used the selection: the view's selection goes, the box is unticked.
-    void DropSelection();
-    // Shows the dialog with the window dialogs; true on Ok.
-    bool RunDialog(QDialog& dialog);
-    void Amplify(int preset);
-    void SetCaption(const QString& name);
-    // Open and New: empty selection edits, an empty scroll bar, playback stopped, no document.
-    void ResetForNewDocument();
-    // Status panel 0 and the caption for path; both empty for an empty path.
-    void ShowFileName(const QString& path);
-    // Saves and waits for the body; true when the document was saved.
-    bool SaveAndWait();
-    // The settings' colours to the view, repainted.
-    void ApplyColors();
+    void ApplyScaleFormat();
     // Makes the Settings, File Properties and About windows and the update checker, and
-    // connects their commands.
+    // connects their commands (shellcommands.cpp).
     void CreateShellCommands();
-    // The leftovers of runs that did not close: offered for recovery or deleted; true when one
-    // is being recovered (its load has started).
-    bool OfferRecovery();
-    // Whether a run that did not close left unsaved work in the work files' folder.
-    bool HasRecoverableLeftovers() const;
+    void StartRecovery(const QStringList& arguments);
+
+    // --- events of the document, the view and the player ---
+    void OnDocumentReady();
+    void OnDocumentLoaded();
+    void OnHistoryChanged(bool undoEnabled, bool redoEnabled);
+    void ShowSelection(uint32_t start, uint32_t stop, uint32_t startms, uint32_t stopms,
+                       bool selected);
+    void ShowCursor(uint32_t position, uint32_t positions);
+    void OnPlayingChanged(bool playing);
+    // Every 50 ms: the running operation's progress, and whether the scroll bar is of use.
+    void PollProgress();
     // After every finished operation: the recent files and the journal.
     void NoteFinishedOperation();
-    void AddRecentFileMenu();
+
+    // --- closing ---
+    // The close question; true when the window may close.
+    bool MayClose();
+    // Stores the placement and settings and lets the document go; once.
+    void FinishClosing();
+    // Saves and waits for the body; true when the document was saved.
+    bool SaveAndWait();
+
+    // --- file commands (filecommands.cpp) ---
+    void OpenDocument();
+    void NewDocument();
+    void CloseDocument();
+    void SaveDocument();
+    void SaveDocumentAs();
+    void SaveSelectionAs();
+    // Open and New: empty selection edits, an empty scroll bar, playback stopped, no document.
+    void ResetForNewDocument();
+    // The player lets the document go, then the view closes it.
+    void CloseWave();
+    // Status panel 0 and the caption for path; both empty for an empty path.
+    void ShowFileName(const QString& path);
+
+    // --- the scale format ---
+    void ShowMilliseconds();
+    void ShowSamples();
+    // Milliseconds, else frames; stored as "selectiontype" 0 and 1.
+    bool MillisecondsMode() const;
+
+    // --- the selection group ---
+    // The "Selected" box clicked by the user: the edits become the view's selection.
+    void ApplySelectionEdits();
+    void SelectAll();
+    void DeselectAll();
+    void PickStart();
+    void PickStop();
+
+    // --- playback ---
+    void Play();
+    void Pause();
+    void Stop();
+    // Space: Stop while a playback runs, else Play.
+    void PlayOrStop();
+
+    // --- shell commands (shellcommands.cpp) ---
+    void ShowFileProperties();
+    void ShowSettings();
+    void ShowHelpContents();
+    void RunTool(int index);
+    void CheckForUpdates();
+    void ShowAbout();
+    // The settings' colours to the view, repainted.
+    void ApplyColors();
+
+    void SetStatus(int panel, const QString& text);
+    void SetCaption(const QString& name);
 
     TServices Services;
+    TEditorSettings Config;
+    QString FileVersion;
+    std::unique_ptr<TDocument> Doc;
+    std::unique_ptr<TRecoveryController> Recovery;
+    TMainActions ActionList;
+    // The selection the view, the selection group and the commands share.
+    TSelectionModel* SelectionModel = nullptr;
+    TOwnedForms OwnedForms;
+    TQtWaveClipboard* Clipboard = nullptr;
+    TWaveView* WaveView = nullptr;
+    QWidget* WaveArea = nullptr;
+    TFrameScrollBar* Scroll = nullptr;
+    TBottomPanel* BottomPanel = nullptr;
+    QLabel* StatusPanels[3] = {};
+    QMenu* WaveMenu = nullptr;
+    TTransportController* Playback = nullptr;
+    TEditCommands* EditCommands = nullptr;
+    TRecentFiles* Recent = nullptr;
+    TDesktopInput* DesktopInput = nullptr;
+    QTimer ProgressPoll;
+    bool LoadingEarly = false;
     bool Closed = false;
     uint32_t SavesSeen = 0;
-    // A recovered state being loaded: the WAV file it was renamed to and the user's file it
-    // belongs to.
-    QString RecoveredFile, RecoveredOriginal;
 };
 
 } // namespace orvella

@@ -1,8 +1,8 @@
 #pragma once
 // The "  Selection  " group of the main window: "Begin:" and "End:" with their masked edits
-// (selstart, selstop), a "Pick" button beside each, and the "Selected" box. The group shows and
-// reads texts; what they mean to the view is the main window's business.
-// Thread rule: a widget; main thread only.
+// (objectNames "selstart", "selstop"), a "Pick" button beside each, and the "Selected" box. The
+// group shows and reads texts and ticks the box as the shared selection says; what the texts mean
+// to the view is the main window's business. Thread rule: a widget; main thread only.
 
 #include <QGroupBox>
 
@@ -11,6 +11,8 @@ class QLineEdit;
 class QPushButton;
 
 namespace orvella {
+
+class TSelectionModel;
 
 class TSelectionPanel : public QGroupBox {
     Q_OBJECT
@@ -22,17 +24,25 @@ public:
     // Writes text right-aligned into the edit, as the mask shows it.
     void SetStartText(const QString& text);
     void SetStopText(const QString& text);
+    // The "Selected" box shows whether selection is selected from now on.
+    void Follow(const TSelectionModel& selection);
     // The edits' texts as shown, blanks included.
     QString StartText() const;
     QString StopText() const;
 
-    QLineEdit* selstart;
-    QLineEdit* selstop;
-    QPushButton* PickStart;
-    QPushButton* PickStop;
-    QCheckBox* sel;
+    QLineEdit* StartEdit() const { return Start; }
+    QLineEdit* StopEdit() const { return Stop; }
+    QPushButton* PickStartButton() const { return PickStart; }
+    QPushButton* PickStopButton() const { return PickStop; }
+    // The "Selected" box; its clicked signal is the user's, setChecked does not raise it.
+    QCheckBox* SelectedBox() const { return Selected; }
 
 private:
+    QLineEdit* Start;
+    QLineEdit* Stop;
+    QPushButton* PickStart;
+    QPushButton* PickStop;
+    QCheckBox* Selected;
     QString Mask;
 };
 

@@ -32,66 +32,66 @@ void ShowWindow(QWidget& owner, QDialog& window) {
 } // namespace
 
 void TMainWindow::CreateShellCommands() {
-    Forms.SettingsForm = new TSettingsDialog(Settings, Services.WindowDialogs, this);
-    Forms.SettingsForm->OnTempFolder = [this](const QString& folder) {
+    OwnedForms.SettingsForm = new TSettingsDialog(Config, Services.WindowDialogs, this);
+    OwnedForms.SettingsForm->OnTempFolder = [this](const QString& folder) {
         // The next work file, of the document or of a paste, is made there.
-        Document->SetTempFolder(folder.toStdString());
+        Doc->SetTempFolder(folder.toStdString());
         Clipboard->SetTempFolder(folder.toStdString());
     };
-    Forms.SettingsForm->OnColors = [this] { ApplyColors(); };
-    Forms.FileInfoForm = new TFilePropertiesDialog(this);
-    Forms.AboutForm = new TAboutDialog(FileVersion, Services.WindowDialogs, this);
-    Forms.GetNewVer = new TUpdateCheck(this);
+    OwnedForms.SettingsForm->OnColors = [this] { ApplyColors(); };
+    OwnedForms.FileInfoForm = new TFilePropertiesDialog(this);
+    OwnedForms.AboutForm = new TAboutDialog(FileVersion, Services.WindowDialogs, this);
+    OwnedForms.GetNewVer = new TUpdateCheck(this);
 
-    const TMainActions& a = Actions;
-    connect(a.FileProperties, &QAction::triggered, this, &TMainWindow::FilePropertiesExecute);
-    connect(a.Settings, &QAction::triggered, this, &TMainWindow::SettingsExecute);
-    connect(a.Contents, &QAction::triggered, this, &TMainWindow::ContentsExecute);
-    connect(a.CheckUpdates, &QAction::triggered, this, &TMainWindow::CheckUpdatesExecute);
-    connect(a.About, &QAction::triggered, this, &TMainWindow::AboutExecute);
+    const TMainActions& a = ActionList;
+    connect(a.FileProperties, &QAction::triggered, this, &TMainWindow::ShowFileProperties);
+    connect(a.Settings, &QAction::triggered, this, &TMainWindow::ShowSettings);
+    connect(a.Contents, &QAction::triggered, this, &TMainWindow::ShowHelpContents);
+    connect(a.CheckUpdates, &QAction::triggered, this, &TMainWindow::CheckForUpdates);
+    connect(a.About, &QAction::triggered, this, &TMainWindow::ShowAbout);
     for (int i = 0; i < int(a.Tools.size()) && i < int(Companions.size()); ++i) {
         a.Tools[i]->setText(tr(Companions[size_t(i)].Caption));
-        connect(a.Tools[i], &QAction::triggered, this, [this, i] { ToolExecute(i); });
+        connect(a.Tools[i], &QAction::triggered, this, [this, i] { RunTool(i); });
     }
 }
 
 void TMainWindow::ApplyColors() {
     view::TWaveColors colors;
-    colors.Back = uint32_t(Settings.backcolor) & 0xFFFFFF;
-    colors.Wave = uint32_t(Settings.wavecolor) & 0xFFFFFF;
-    colors.Scale = uint32_t(Settings.scalecolor) & 0xFFFFFF;
-    View->SetColors(colors);
-    View->Repaint();
+    colors.Back = uint32_t(Config.backcolor) & 0xFFFFFF;
+    colors.Wave = uint32_t(Config.wavecolor) & 0xFFFFFF;
+    colors.Scale = uint32_t(Config.scalecolor) & 0xFFFFFF;
+    WaveView->SetColors(colors);
+    WaveView->Repaint();
 }
 
-void TMainWindow::FilePropertiesExecute() {
-    if (!Document->Ready.load()) return;
-    Forms.FileInfoForm->Fill(*Document);
-    ShowWindow(*this, *Forms.FileInfoForm);
+void TMainWindow::ShowFileProperties() {
+    if (!Doc->Ready.load()) return;
+    OwnedForms.FileInfoForm->Fill(*Doc);
+    ShowWindow(*this, *OwnedForms.FileInfoForm);
 }
 
-void TMainWindow::SettingsExecute() {
-    ShowWindow(*this, *Forms.SettingsForm);
+void TMainWindow::ShowSettings() {
+    ShowWindow(*this, *OwnedForms.SettingsForm);
 }
 
-void TMainWindow::ContentsExecute() {
+void TMainWindow::ShowHelpContents() {
     const QString failure = ShowHelp(Services.WindowDialogs, HelpFilePath());
     if (!failure.isEmpty()) Services.Dialogs.ShowError(failure.toStdString());
 }
 
-void TMainWindow::ToolExecute(int index) {
+void TMainWindow::RunTool(int index) {
     if (index < 0 || size_t(index) >= Companions.size()) return;
     RunCompanion(Companions[size_t(index)], Services.WindowDialogs, this);
 }
 
-void TMainWindow::CheckUpdatesExecute() {
-    Forms.GetNewVer->OwnVersion = FileVersion;
-    Forms.GetNewVer->Check();
+void TMainWindow::CheckForUpdates() {
+    OwnedForms.GetNewVer->OwnVersion = FileVersion;
+    OwnedForms.GetNewVer->Check();
 }
 
-void TMainWindow::AboutExecute() {
-    Forms.AboutForm->VersionLabel->setText(tr("Version: ") + FileVersion);
-    ShowWindow(*this, *Forms.AboutForm);
+void TMainWindow::ShowAbout() {
+    OwnedForms.AboutForm->VersionLabel->setText(tr("Version: ") + FileVersion);
+    ShowWindow(*this, *OwnedForms.AboutForm);
 }
 
 } // namespace orvella

@@ -1,7 +1,5 @@
 #include "view/waveview.h"
 
-#include "engine/waveformat.h"
-
 #include <QAccessible>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -10,7 +8,6 @@
 #include <QWheelEvent>
 
 #include <algorithm>
-#include <cstdio>
 
 namespace orvella {
 
@@ -23,33 +20,18 @@ QString TimeText(uint32_t ms) {
 
 } // namespace
 
-TWaveView::TWaveView(TMainThread& mainThread, QWidget* parent, TPlayer::TDeviceFactory devices)
-    : QWidget(parent)
-    , FPlayer(std::make_unique<TPlayer>(mainThread, std::move(devices))) {
+TWaveView::TWaveView(QWidget* parent)
+    : QWidget(parent) {
     resize(DesignWidth, DesignHeight);
     setAttribute(Qt::WA_OpaquePaintEvent); // every pixel is painted from the picture
     setFocusPolicy(Qt::StrongFocus);
     setAccessibleName(tr("Waveform"));
-    FPlayer->OnPosition = [this](uint32_t bytes) { PlayerPosition(bytes); };
-    FPlayer->OnStatus = [this](bool playing) { PlayerStatus(playing); };
-    FPlayer->OnError = [this](const std::string& text) {
-        if (OnPlayError) {
-            OnPlayError(text);
-        } else {
-            std::fprintf(stderr, "orvella: playback stopped: %s\n", text.c_str());
-        }
-    };
-    FPlayer->InitDevice();
     DrawWidth = width();
     DrawHeight = height();
     UpdateAccessibleDescription();
 }
 
-TWaveView::~TWaveView() {
-    FPlayer->OnPosition = nullptr;
-    FPlayer->OnStatus = nullptr;
-    FPlayer->Shutdown();
-}
+TWaveView::~TWaveView() = default;
 
 bool TWaveView::DocumentReady() const {
     return Document && Document->Ready.load();
@@ -94,7 +76,7 @@ uint32_t TWaveView::MsToSamples(uint32_t ms) const {
 void TWaveView::AttachWave(TDocument& document) {
     Document = &document;
     const uint32_t length = Length();
-    Selected = false;
+    Sel->Set(0, 0, false);
     ViewStart = 0;
     ViewEnd = ViewSpan = length;
     SamplesPerPixel = double(length / uint32_t(std::max(DrawWidth - view::ScaleWidth, 1)));
@@ -105,19 +87,17 @@ void TWaveView::AttachWave(TDocument& document) {
         ScrollBar->SetMaximum(length);
         ScrollBar->SetPageSize(length);
     }
-    SelStart = SelStop = CursorPos = CursorMs = 0;
+    CursorPos = CursorMs = 0;
     LastX = 0;
     if (OnCursor) OnCursor(this, 0, 0);
     Repaint();
 }
 
 void TWaveView::CloseWave() {
-    Selected = false;
+    Sel->SetSelected(false);
     Repaint();
-    if (DocumentReady()) {
-        FPlayer->Release();
-        Document->Close();
-    }
+    // The player, if any, has given the document back before this.
+    if (DocumentReady()) Document->Close();
 }
 
 // --- zoom and scroll ---
@@ -226,9 +206,7 @@ void TWaveView::SetCursor(uint32_t frames) {
 
 void TWaveView::SetSelection(uint32_t start, uint32_t stop, bool selected) {
     DrawnCursorX = LastX - 1;
-    SelStart = start;
-    SelStop = stop;
-    Selected = selected;
+    Sel->Set(start, stop, selected);
     Repaint();
 }
 
@@ -238,7 +216,7 @@ void TWaveView::SetSelectionMs(uint32_t start, uint32_t stop, bool selected) {
 
 void TWaveView::BeginSelect(int x) {
     if (!DocumentReady()) return;
-    Selected = false;
+    Sel->SetSelected(false);
     if (OnSelect) OnSelect(this, 0, 0, 0, 0, false);
     SamplesPerPixel = view::SamplesPerPixelOf(ViewSpan, DrawWidth);
     const uint32_t f = view::ColumnFrame(x, SamplesPerPixel, ViewStart);
@@ -247,7 +225,7 @@ void TWaveView::BeginSelect(int x) {
     CursorPos = f;
     RaiseCursor();
     Repaint();
-    SelStart = f;
+    Sel->SetRange(f, Sel->Stop());
     DownX = x;
     Selecting = true;
 }
@@ -265,13 +243,7 @@ void TWaveView::DragSelect(int x) {
     }
     SamplesPerPixel = view::SamplesPerPixelOf(ViewSpan, DrawWidth);
     const uint32_t f = view::ColumnFrame(x, SamplesPerPixel, ViewStart);
-    if (f < Anchor) {
-        SelStart = f;
-        SelStop = Anchor;
-    } else {
-        SelStart = Anchor;
-        SelStop = f;
-    }
+    Sel->SetRange(std::min(f, Anchor), std::max(f, Anchor));
     LastX = x;
 }
 
@@ -281,15 +253,14 @@ void TWaveView::ExtendSelection(int x) {
     SamplesPerPixel = view::SamplesPerPixelOf(ViewSpan, DrawWidth);
     const uint32_t f = std::min(view::ColumnFrame(x, SamplesPerPixel, ViewStart), Length());
     uint32_t fixed = CursorPos;
-    if (Selected) {
-        const uint64_t toStart = f > SelStart ? f - SelStart : SelStart - f;
-        const uint64_t toStop = f > SelStop ? f - SelStop : SelStop - f;
-        fixed = toStart < toStop ? SelStop : SelStart;
+    if (Sel->Selected()) {
+        const uint32_t start = Sel->Start(), stop = Sel->Stop();
+        const uint64_t toStart = f > start ? f - start : start - f;
+        const uint64_t toStop = f > stop ? f - stop : stop - f;
+        fixed = toStart < toStop ? stop : start;
     }
     Anchor = fixed;
-    SelStart = std::min(fixed, f);
-    SelStop = std::max(fixed, f);
-    Selected = SelStart != SelStop;
+    Sel->Set(std::min(fixed, f), std::max(fixed, f), fixed != f);
     Repaint();
     // A drag that follows moves the free edge on from here; a release without one keeps the
     // selection (DownX matches no column).
@@ -297,62 +268,29 @@ void TWaveView::ExtendSelection(int x) {
     DownX = -1;
     Selecting = true;
     if (OnSelect)
-        OnSelect(this, SelStart, SelStop, SamplesToMs(SelStart), SamplesToMs(SelStop), Selected);
+        OnSelect(this, Sel->Start(), Sel->Stop(), SamplesToMs(Sel->Start()),
+                 SamplesToMs(Sel->Stop()), Sel->Selected());
 }
 
 void TWaveView::EndSelect(int x) {
     if (!DocumentReady()) return;
     Selecting = false;
-    if (x == DownX || SelStart == SelStop) {
-        Selected = false;
+    if (x == DownX || Sel->Start() == Sel->Stop()) {
+        Sel->SetSelected(false);
         if (OnSelect) OnSelect(this, 0, 0, 0, 0, false);
     } else {
-        Selected = true;
+        Sel->SetSelected(true);
         CleanCopy = Screen;
         if (OnSelect)
-            OnSelect(this, SelStart, SelStop, SamplesToMs(SelStart), SamplesToMs(SelStop), true);
+            OnSelect(this, Sel->Start(), Sel->Stop(), SamplesToMs(Sel->Start()),
+                     SamplesToMs(Sel->Stop()), true);
     }
     UpdateAccessibleDescription();
 }
 
-// --- playback ---
-
-void TWaveView::StartPlay() {
-    if (!DocumentReady()) return;
-    const uint16_t channels = Document->Channels.load();
-    const uint32_t length = Length();
-    const TWaveFormat format = MakePCMFormat(channels, Document->SampleRate.load(), 16);
-    uint32_t count;
-    if (Selected) {
-        // A typed selection may lie outside the document: play what of it exists.
-        const uint32_t stop = std::min(SelStop, length);
-        PlayStart = std::min(SelStart, stop);
-        count = stop - PlayStart;
-    } else {
-        PlayStart = std::min(CursorPos, length);
-        count = length - PlayStart;
-    }
-    FPlayer->Prepare(*Document, channels * PlayStart, format, channels * count * 2);
-    FPlayer->Play();
-}
-
-void TWaveView::StopPlay() {
-    FPlayer->Halt();
-    PlayStart = 0;
-}
-
-void TWaveView::GetLevels(float& left, float& right) {
-    FPlayer->GetLevels(left, right);
-}
-
-void TWaveView::PlayerPosition(uint32_t bytes) {
-    const int64_t blockAlign = Document ? int64_t(Document->Channels.load()) * 2 : 0;
-    if (blockAlign == 0) return;
-    SetCursor(uint32_t(int64_t(bytes) / blockAlign + PlayStart));
-}
-
-void TWaveView::PlayerStatus(bool playing) {
-    if (OnPlayStatus) OnPlayStatus(playing);
+void TWaveView::ShortenVisibleRange(uint32_t frames) {
+    ViewEnd = std::max(ViewEnd > frames ? ViewEnd - frames : 0u, ViewStart);
+    ViewSpan = ViewEnd - ViewStart;
 }
 
 // --- drawing ---
@@ -373,10 +311,10 @@ void TWaveView::Repaint() {
     view::TViewState state;
     state.ViewStart = ViewStart;
     state.ViewEnd = ViewEnd;
-    state.MsScale = MsScale;
-    state.Selected = Selected;
-    state.SelStart = SelStart;
-    state.SelStop = SelStop;
+    state.MsScale = Sel->Milliseconds();
+    state.Selected = Sel->Selected();
+    state.SelStart = Sel->Start();
+    state.SelStop = Sel->Stop();
     state.CursorPos = CursorPos;
     const int x = Renderer.Repaint(BackBuffer, CleanCopy, DrawWidth, DrawHeight, DeviceRatio(),
                                    ReadDocument(), state, Colors);
@@ -407,9 +345,9 @@ void TWaveView::MovePlayCursor() {
 
 void TWaveView::UpdateAccessibleDescription() {
     QString text = tr("Cursor at %1").arg(TimeText(CursorMs));
-    if (Selected) {
+    if (Sel->Selected()) {
         text += tr(", selection from %1 to %2")
-                    .arg(TimeText(SamplesToMs(SelStart)), TimeText(SamplesToMs(SelStop)));
+                    .arg(TimeText(SamplesToMs(Sel->Start())), TimeText(SamplesToMs(Sel->Stop())));
     } else {
         text += tr(", nothing selected");
     }

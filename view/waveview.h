@@ -1,21 +1,19 @@
 #pragma once
 // TWaveView, the control that shows the document: its waveform with the time ruler and the level
 // scale, the visible range (zoom and scroll, kept in step with the main window's scroll bar), the
-// cursor and the selection, mouse and keyboard input, and the player that plays the document with
-// the cursor following the sound.
+// cursor and the selection, mouse and keyboard input. While a play runs it shows the play cursor
+// where it is told (SetCursor from the transport's reports); it does not play.
 //
 // The picture is composed in BackBuffer and shown from Screen; CleanCopy is the last picture
 // without the cursor, so the play cursor moves by restoring it and drawing one line. A mouse drag
 // inverts bands of Screen directly; the end of a selection copies Screen into CleanCopy so the
 // highlight survives cursor moves until the next Repaint.
 //
-// Thread rule: GUI thread only. The player's reports reach it on the GUI thread through the
-// TMainThread it is given.
+// Thread rule: GUI thread only.
 
 #include "engine/document.h"
-#include "engine/mainthread.h"
-#include "playback/player.h"
 #include "view/framescrollbar.h"
+#include "view/selectionmodel.h"
 #include "view/waverenderer.h"
 
 #include <QImage>
@@ -23,7 +21,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
 
 namespace orvella {
@@ -35,22 +32,22 @@ public:
         std::function<void(TWaveView* sender, uint32_t position, uint32_t positions)>;
     using TSelectEvent = std::function<void(TWaveView* sender, uint32_t start, uint32_t stop,
                                             uint32_t startms, uint32_t stopms, bool selected)>;
-    using TPlayStatus = std::function<void(bool action)>;
 
     static constexpr int DesignWidth = 698;
     static constexpr int DesignHeight = 250;
 
-    // Creates the player on mainThread and lets it open the sound device (devices: the device
-    // factory, empty for the system's default). A device that cannot be opened is reported by
-    // StartPlay, not here.
-    explicit TWaveView(TMainThread& mainThread, QWidget* parent = nullptr,
-                       TPlayer::TDeviceFactory devices = {});
+    explicit TWaveView(QWidget* parent = nullptr);
     ~TWaveView() override;
 
     // The document shown (not owned) and the scroll bar driven (not owned); set before drawing.
     void SetDocument(TDocument* document) { Document = document; }
     TDocument* GetDocument() const { return Document; }
     void SetScrollBar(TFrameScrollBar* scrollBar) { ScrollBar = scrollBar; }
+    // The selection shown and set by the mouse and keys (not owned); until then the view's own.
+    void SetSelectionModel(TSelectionModel* selection) {
+        Sel = selection ? selection : &OwnSelection;
+    }
+    TSelectionModel& Selection() const { return *Sel; }
 
     void AttachWave(TDocument& document);
     void CloseWave();
@@ -68,22 +65,20 @@ public:
     // Follows the scroll bar's position.
     void ScrollChanged();
     void SetCursor(uint32_t frames);
+    // The document is getting shorter by frames (a Cut or Delete started): the visible range's end
+    // moves back by as much, never before its start.
+    void ShortenVisibleRange(uint32_t frames);
     void SetSelection(uint32_t start, uint32_t stop, bool selected);
     void SetSelectionMs(uint32_t start, uint32_t stop, bool selected);
     uint32_t SamplesToMs(uint32_t frames) const;
     uint32_t MsToSamples(uint32_t ms) const;
-    // Plays the selection, or from the cursor to the end. Raises the sound device's failure.
-    void StartPlay();
-    void StopPlay();
-    void GetLevels(float& left, float& right);
-    // Redraws everything and shows it; also after a change of MsScale or the colours.
+    // Redraws everything and shows it; also after a change of the scale format or the colours.
     void Repaint();
     // Redraws only the cursor, when its column changed.
     void MovePlayCursor();
 
     void SetColors(const view::TWaveColors& colors) { Colors = colors; }
     const view::TWaveColors& GetColors() const { return Colors; }
-    TPlayer& Player() { return *FPlayer; }
     // The picture now on screen (tests and screenshots).
     const QImage& ScreenPicture() const { return Screen; }
 
@@ -91,10 +86,6 @@ public:
     uint32_t ViewStart = 0, ViewEnd = 0, ViewSpan = 0;
     double SamplesPerPixel = 0;
     uint32_t CursorPos = 0, CursorMs = 0;
-    uint32_t SelStart = 0, SelStop = 0;
-    bool Selected = false;
-    bool MsScale = true;
-    uint32_t PlayStart = 0;
 
     // --- input and drawing state ---
     uint32_t Anchor = 0;
@@ -107,10 +98,6 @@ public:
     // --- events ---
     TCursorEvent OnCursor;
     TSelectEvent OnSelect;
-    TPlayStatus OnPlayStatus;
-    // A failure while the player handled a report (a read or device error); playback has been
-    // halted. Empty: the text goes to stderr.
-    std::function<void(const std::string& text)> OnPlayError;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -136,14 +123,13 @@ private:
     void DragSelect(int x);
     void EndSelect(int x);
     void RaiseCursor();
-    void PlayerPosition(uint32_t bytes);
-    void PlayerStatus(bool playing);
     void UpdateAccessibleDescription();
     double DeviceRatio() const;
 
     TDocument* Document = nullptr;
     TFrameScrollBar* ScrollBar = nullptr;
-    std::unique_ptr<TPlayer> FPlayer;
+    TSelectionModel OwnSelection;
+    TSelectionModel* Sel = &OwnSelection;
     view::TWaveRenderer Renderer;
     view::TWaveColors Colors;
     QImage BackBuffer, CleanCopy, Screen;

@@ -81,7 +81,7 @@ long StatusKiB(const char* field) {
 // Sleeps in the event loop (the window's 50 ms progress timer wakes it) until no body runs, as
 // the program's own loop would: a polling loop here would take a core from the body.
 void WaitIdle(TMainWindow& form) {
-    while (form.Document->IsBusy() || form.Document->Progress.load() != 0)
+    while (form.Document()->IsBusy() || form.Document()->Progress.load() != 0)
         QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     QApplication::processEvents();
 }
@@ -99,10 +99,10 @@ int Child(int argc, char** argv, const std::string& mode, const std::string& fil
         {QString::fromStdString(file)});
     form.show();
     // The first waveform: the load has ended, the view has attached the document and painted it.
-    while (form.Document->IsBusy() || !form.Document->Ready.load() ||
-           form.View->ViewSpan != form.Document->Frames.load())
+    while (form.Document()->IsBusy() || !form.Document()->Ready.load() ||
+           form.View()->ViewSpan != form.Document()->Frames.load())
         QApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    form.View->repaint();
+    form.View()->repaint();
     if (mode == "startup") {
         // What the user waits for ends here; the parent stops its clock at this line, and the
         // window's teardown is not timed (the batch tool's is, in its favour).
@@ -112,8 +112,8 @@ int Child(int argc, char** argv, const std::string& mode, const std::string& fil
     }
     WaitIdle(form);
     if (mode == "rss") {
-        form.View->ZoomFull();
-        form.View->repaint();
+        form.View()->ZoomFull();
+        form.View()->repaint();
         QApplication::processEvents();
         std::printf("%ld %ld\n", StatusKiB("VmRSS:"), StatusKiB("VmHWM:"));
         return 0;
@@ -129,8 +129,8 @@ int Child(int argc, char** argv, const std::string& mode, const std::string& fil
         const int64_t now = clock.nsecsElapsed();
         if (last >= 0 && now - last > longest) {
             longest = now - last;
-            longestProgress = form.Document->Progress.load();
-            longestBusy = form.Document->IsBusy();
+            longestProgress = form.Document()->Progress.load();
+            longestBusy = form.Document()->IsBusy();
         }
         last = now;
         ++ticks;
@@ -138,7 +138,7 @@ int Child(int argc, char** argv, const std::string& mode, const std::string& fil
     clock.start();
     timer.start();
     const auto start = Clock::now();
-    form.Document->Amplify(90);
+    form.Document()->Amplify(90);
     WaitIdle(form);
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     std::printf("%.3f %.2f %lld\n", double(longest) / 1e6, seconds, (long long)ticks);

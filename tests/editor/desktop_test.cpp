@@ -57,7 +57,7 @@ protected:
         QApplication::processEvents();
     }
     QStringList RecentEntries() const {
-        QMenu* menu = Form->RecentFiles->Menu();
+        QMenu* menu = Form->RecentFiles()->Menu();
         emit menu->aboutToShow();
         QStringList entries;
         for (QAction* a : menu->actions())
@@ -67,12 +67,12 @@ protected:
     }
     void Wheel(int x, int delta, Qt::KeyboardModifiers modifiers) {
         const QPointF at(x, 100);
-        QWheelEvent event(at, Form->View->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
-                          modifiers, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(Form->View, &event);
+        QWheelEvent event(at, Form->View()->mapToGlobal(at), QPoint(), QPoint(0, delta),
+                          Qt::NoButton, modifiers, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(Form->View(), &event);
     }
     uint32_t FrameAt(int x) const {
-        const TWaveView& v = *Form->View;
+        const TWaveView& v = *Form->View();
         return view::ColumnFrame(x, view::SamplesPerPixelOf(v.ViewSpan, v.width()), v.ViewStart);
     }
 };
@@ -82,13 +82,14 @@ protected:
 TEST_F(DesktopTest, RecentFilesListOpenedAndSavedFilesNewestFirstAndPersist) {
     MakeForm();
     QList<QAction*> fileMenu;
-    for (QObject* holder : Form->Actions.Open->associatedObjects())
+    for (QObject* holder : Form->Actions().Open->associatedObjects())
         if (auto* menu = qobject_cast<QMenu*>(holder); menu && fileMenu.isEmpty())
             fileMenu = menu->actions();
-    const qsizetype open = fileMenu.indexOf(Form->Actions.Open);
+    const qsizetype open = fileMenu.indexOf(Form->Actions().Open);
     ASSERT_GE(open, 0);
     ASSERT_LT(open + 1, fileMenu.size());
-    EXPECT_EQ(fileMenu[open + 1]->menu(), Form->RecentFiles->Menu()) << "Recent Files follows Open";
+    EXPECT_EQ(fileMenu[open + 1]->menu(), Form->RecentFiles()->Menu())
+        << "Recent Files follows Open";
 
     const QString a = Q(Source("a.wav", Ramp(500))), b = Q(Source("b.wav", Ramp(600)));
     Form->OpenFile(a);
@@ -100,7 +101,7 @@ TEST_F(DesktopTest, RecentFilesListOpenedAndSavedFilesNewestFirstAndPersist) {
     EXPECT_EQ(RecentEntries(), QStringList({a, b})) << "each file once, the newest first";
 
     Window.SaveName = Q(Sources.File("c.wav"));
-    Form->SaveAsExecute();
+    Form->Actions().SaveAs->trigger();
     WaitIdle();
     EXPECT_EQ(RecentEntries(), QStringList({Window.SaveName, a, b})) << "a saved file joins";
 
@@ -111,12 +112,12 @@ TEST_F(DesktopTest, RecentFilesListOpenedAndSavedFilesNewestFirstAndPersist) {
     EXPECT_EQ(RecentEntries(), QStringList({Window.SaveName, a, b + " (disabled)"}));
 
     // A chosen entry opens its file.
-    Form->RecentFiles->Menu()->actions()[1]->trigger();
+    Form->RecentFiles()->Menu()->actions()[1]->trigger();
     WaitIdle();
-    EXPECT_EQ(Form->Document->FileName, a.toStdString());
+    EXPECT_EQ(Form->Document()->FileName, a.toStdString());
     EXPECT_EQ(Values(), Ramp(500));
 
-    for (QAction* entry : Form->RecentFiles->Menu()->actions())
+    for (QAction* entry : Form->RecentFiles()->Menu()->actions())
         if (entry->objectName() == QStringLiteral("ClearRecent")) entry->trigger();
     EXPECT_TRUE(RecentEntries().isEmpty());
     Form.reset();
@@ -129,9 +130,9 @@ TEST_F(DesktopTest, RecentFilesKeepTheLastTen) {
     QStringList added;
     for (int i = 0; i < 12; ++i) {
         added.prepend(Q(Sources.File(QStringLiteral("f%1.wav").arg(i).toStdString())));
-        Form->RecentFiles->Add(added.front());
+        Form->RecentFiles()->Add(added.front());
     }
-    EXPECT_EQ(Form->RecentFiles->Files(), added.mid(0, 10));
+    EXPECT_EQ(Form->RecentFiles()->Files(), added.mid(0, 10));
 }
 
 // --- a drop from the file manager ---
@@ -142,7 +143,7 @@ TEST_F(DesktopTest, ADroppedFileOpensAsOpenDoes) {
     QMimeData data;
     data.setUrls(
         {QUrl(QStringLiteral("https://example.invalid/x.wav")), QUrl::fromLocalFile(path)});
-    const QPoint at = Form->View->mapTo(Form.get(), QPoint(50, 50));
+    const QPoint at = Form->View()->mapTo(Form.get(), QPoint(50, 50));
 
     QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton,
                           Qt::NoModifier);
@@ -152,7 +153,7 @@ TEST_F(DesktopTest, ADroppedFileOpensAsOpenDoes) {
     QDropEvent drop(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(Form.get(), &drop);
     WaitIdle();
-    EXPECT_EQ(Form->Document->FileName, path.toStdString());
+    EXPECT_EQ(Form->Document()->FileName, path.toStdString());
     EXPECT_EQ(Values(), Ramp(700, 3));
     EXPECT_EQ(Form->windowTitle().left(14), QStringLiteral("dropped.wav - "));
 
@@ -170,9 +171,9 @@ TEST_F(DesktopTest, ADroppedFileOpensAsOpenDoes) {
 TEST_F(DesktopTest, CtrlWheelZoomsAtThePointerAndTheWheelScrolls) {
     MakeForm({Q(Source("long.wav", Ramp(32000)))});
     WaitIdle();
-    TWaveView& v = *Form->View;
+    TWaveView& v = *Form->View();
     const uint32_t full = v.ViewSpan;
-    ASSERT_EQ(full, Form->Document->Frames.load());
+    ASSERT_EQ(full, Form->Document()->Frames.load());
     ASSERT_GE(full, 32000u);
     const int x = 200;
     const uint32_t pinned = FrameAt(x);
@@ -184,7 +185,7 @@ TEST_F(DesktopTest, CtrlWheelZoomsAtThePointerAndTheWheelScrolls) {
     Wheel(x, 120, Qt::ControlModifier);
     EXPECT_EQ(v.ViewSpan, full / 2);
     EXPECT_NEAR(double(FrameAt(x)), double(pinned), column());
-    EXPECT_EQ(Form->Scroll->PageSize(), v.ViewSpan) << "the scroll bar follows";
+    EXPECT_EQ(Form->ScrollBar()->PageSize(), v.ViewSpan) << "the scroll bar follows";
 
     // A trackpad's small steps add up to one zoom step.
     Wheel(x, 40, Qt::ControlModifier);
@@ -212,7 +213,7 @@ TEST_F(DesktopTest, CtrlWheelZoomsAtThePointerAndTheWheelScrolls) {
     Wheel(x, -120, Qt::NoModifier);
     EXPECT_EQ(v.ViewSpan, span);
     EXPECT_GT(v.ViewStart, start);
-    EXPECT_EQ(Form->Scroll->Position(), v.ViewStart);
+    EXPECT_EQ(Form->ScrollBar()->Position(), v.ViewStart);
     for (int i = 0; i < 50; ++i)
         Wheel(x, -120, Qt::NoModifier);
     EXPECT_EQ(v.ViewEnd, full);
@@ -226,41 +227,41 @@ TEST_F(DesktopTest, CtrlWheelZoomsAtThePointerAndTheWheelScrolls) {
 TEST_F(DesktopTest, ShiftClickExtendsTheSelectionToTheClickedFrame) {
     MakeForm({Q(Source("doc.wav", Ramp(8000)))});
     WaitIdle();
-    TWaveView& v = *Form->View;
+    TWaveView& v = *Form->View();
     // From the cursor when nothing is selected.
     QTest::mouseClick(&v, Qt::LeftButton, Qt::NoModifier, QPoint(100, 100));
     const uint32_t cursor = v.CursorPos;
     QTest::mouseClick(&v, Qt::LeftButton, Qt::ShiftModifier, QPoint(300, 100));
-    EXPECT_TRUE(v.Selected);
-    EXPECT_EQ(v.SelStart, cursor);
-    EXPECT_EQ(v.SelStop, FrameAt(300));
-    EXPECT_TRUE(Form->Actions.Cut->isEnabled());
+    EXPECT_TRUE(v.Selection().Selected());
+    EXPECT_EQ(v.Selection().Start(), cursor);
+    EXPECT_EQ(v.Selection().Stop(), FrameAt(300));
+    EXPECT_TRUE(Form->Actions().Cut->isEnabled());
     // With a selection, the nearer edge moves to the click, either side.
     QTest::mouseClick(&v, Qt::LeftButton, Qt::ShiftModifier, QPoint(400, 100));
-    EXPECT_EQ(v.SelStart, cursor);
-    EXPECT_EQ(v.SelStop, FrameAt(400));
+    EXPECT_EQ(v.Selection().Start(), cursor);
+    EXPECT_EQ(v.Selection().Stop(), FrameAt(400));
     QTest::mouseClick(&v, Qt::LeftButton, Qt::ShiftModifier, QPoint(50, 100));
-    EXPECT_EQ(v.SelStart, FrameAt(50));
-    EXPECT_EQ(v.SelStop, FrameAt(400));
-    EXPECT_TRUE(v.Selected);
+    EXPECT_EQ(v.Selection().Start(), FrameAt(50));
+    EXPECT_EQ(v.Selection().Stop(), FrameAt(400));
+    EXPECT_TRUE(v.Selection().Selected());
     // A plain click still starts over.
     QTest::mouseClick(&v, Qt::LeftButton, Qt::NoModifier, QPoint(200, 100));
-    EXPECT_FALSE(v.Selected);
+    EXPECT_FALSE(v.Selection().Selected());
 }
 
 TEST_F(DesktopTest, SpacePlaysAndStopsUnlessATextBoxTakesIt) {
     MakeForm({Q(Source("doc.wav", Ramp(8000)))});
     WaitIdle();
-    Form->View->setFocus();
-    QTest::keyClick(Form->View, Qt::Key_Space);
-    EXPECT_TRUE(Form->View->Player().Playing());
-    EXPECT_TRUE(Form->Actions.Stop->isEnabled());
-    QTest::keyClick(Form->View, Qt::Key_Space);
-    EXPECT_FALSE(Form->View->Player().Playing());
-    EXPECT_TRUE(Form->Actions.Play->isEnabled());
+    Form->View()->setFocus();
+    QTest::keyClick(Form->View(), Qt::Key_Space);
+    EXPECT_TRUE(Form->Transport().GetPlayer().Playing());
+    EXPECT_TRUE(Form->Actions().Stop->isEnabled());
+    QTest::keyClick(Form->View(), Qt::Key_Space);
+    EXPECT_FALSE(Form->Transport().GetPlayer().Playing());
+    EXPECT_TRUE(Form->Actions().Play->isEnabled());
     // The shortcuts stay.
-    EXPECT_EQ(Form->Actions.Play->shortcut(), QKeySequence(QStringLiteral("Ctrl+P")));
-    EXPECT_EQ(Form->Actions.Stop->shortcut(), QKeySequence(QStringLiteral("Ctrl+T")));
+    EXPECT_EQ(Form->Actions().Play->shortcut(), QKeySequence(QStringLiteral("Ctrl+P")));
+    EXPECT_EQ(Form->Actions().Stop->shortcut(), QKeySequence(QStringLiteral("Ctrl+T")));
 }
 
 // --- palette and icon ---
@@ -274,9 +275,9 @@ TEST_F(DesktopTest, TheWindowFollowsTheDesktopPaletteAndTheViewKeepsItsColours) 
     QApplication::setPalette(dark);
     MakeForm();
     EXPECT_EQ(Form->palette().color(QPalette::Window), QColor(30, 30, 30));
-    EXPECT_EQ(Form->Panel2->palette().color(QPalette::Window), QColor(30, 30, 30));
-    EXPECT_EQ(Form->View->GetColors().Wave, uint32_t(DefaultWaveColor));
-    EXPECT_EQ(Form->View->GetColors().Back, 0u);
+    EXPECT_EQ(Form->Bottom()->palette().color(QPalette::Window), QColor(30, 30, 30));
+    EXPECT_EQ(Form->View()->GetColors().Wave, uint32_t(DefaultWaveColor));
+    EXPECT_EQ(Form->View()->GetColors().Back, 0u);
     QApplication::setPalette(before);
 }
 
@@ -299,15 +300,15 @@ TEST_F(DesktopTest, HiDpiTheViewIsDrawnAtDeviceResolution) {
     }
     MakeForm({Q(Source("noise.wav", noise))});
     WaitIdle();
-    const double ratio = Form->View->devicePixelRatioF();
+    const double ratio = Form->View()->devicePixelRatioF();
     if (ratio == 1.0) GTEST_SKIP() << "ratio 1: run with QT_SCALE_FACTOR";
     // The window lays out in logical pixels as at ratio 1.
     EXPECT_GE(Form->width(), TMainWindow::DesignClientWidth);
-    EXPECT_EQ(Form->Panel2->height(), 155);
-    const QImage& picture = Form->View->ScreenPicture();
+    EXPECT_EQ(Form->Bottom()->height(), 155);
+    const QImage& picture = Form->View()->ScreenPicture();
     EXPECT_EQ(picture.devicePixelRatio(), ratio);
-    EXPECT_EQ(picture.width(), int(std::lround(Form->View->width() * ratio)));
-    EXPECT_EQ(picture.height(), int(std::lround(Form->View->height() * ratio)));
+    EXPECT_EQ(picture.width(), int(std::lround(Form->View()->width() * ratio)));
+    EXPECT_EQ(picture.height(), int(std::lround(Form->View()->height() * ratio)));
     // Not a 1x picture scaled up: some device column differs from its neighbour within a pair
     // that one logical column would cover.
     const int step = int(std::ceil(ratio));
@@ -317,7 +318,7 @@ TEST_F(DesktopTest, HiDpiTheViewIsDrawnAtDeviceResolution) {
             if (picture.pixel(x, y) != picture.pixel(x + 1, y)) ++differing;
     EXPECT_GT(differing, 100);
     // The lane's centre lies at ratio times its logical row: the wave's colour is on that row.
-    const view::TLaneGeometry lanes = view::LaneGeometryOf(Form->View->height(), 1);
+    const view::TLaneGeometry lanes = view::LaneGeometryOf(Form->View()->height(), 1);
     const int centre = int(std::lround(lanes.Centre[0] * ratio));
     int waveOnCentre = 0;
     const QRgb wave = qRgb(DefaultWaveColor & 0xFF, (DefaultWaveColor >> 8) & 0xFF,
@@ -370,8 +371,8 @@ TEST_F(DesktopTest, RecoverOpensTheLastStateAsUnsavedChangesOfItsFile) {
     const TWindowDialogs::ButtonCaptions recover{{QMessageBox::Yes, QStringLiteral("&Recover")}};
     EXPECT_EQ(Window.Captions[0], recover) << "the answer that recovers says so";
     EXPECT_EQ(Values(), Ramp(900, 7));
-    EXPECT_EQ(Form->Document->FileName, original);
-    EXPECT_TRUE(Form->Document->Modified.load());
+    EXPECT_EQ(Form->Document()->FileName, original);
+    EXPECT_TRUE(Form->Document()->Modified.load());
     EXPECT_EQ(Form->windowTitle().left(11), QStringLiteral("song.wav - "));
     for (const std::string& gone : {left.Journal, left.Lock, left.Current, left.Undo})
         EXPECT_FALSE(Exists(gone)) << gone;
@@ -383,12 +384,12 @@ TEST_F(DesktopTest, RecoverOpensTheLastStateAsUnsavedChangesOfItsFile) {
               1);
 
     // Save writes where it came from; the close question then has nothing to ask.
-    Form->SaveExecute();
+    Form->Actions().Save->trigger();
     WaitIdle();
     std::ifstream in(original, std::ios::binary);
     std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
     EXPECT_EQ(bytes.size(), 44u + 1800u);
-    EXPECT_FALSE(Form->Document->Modified.load());
+    EXPECT_FALSE(Form->Document()->Modified.load());
 }
 
 TEST_F(DesktopTest, TheCloseQuestionAsksAboutRecoveredChanges) {
@@ -413,7 +414,7 @@ TEST_F(DesktopTest, DiscardDeletesTheLeftoversAndLaterKeepsThem) {
     Window.Answers = {QMessageBox::Discard};
     MakeForm();
     EXPECT_EQ(Window.Questions.size(), 2u);
-    EXPECT_FALSE(Form->Document->Ready.load());
+    EXPECT_FALSE(Form->Document()->Ready.load());
     for (const std::string& gone : {left.Journal, left.Lock, left.Current, left.Undo})
         EXPECT_FALSE(Exists(gone)) << gone;
     EXPECT_TRUE(Exists(original));
@@ -466,12 +467,12 @@ TEST_F(DesktopTest, TheJournalFollowsEveryFinishedChangeAndGoesWithTheWindow) {
         return std::string((std::istreambuf_iterator<char>(in)), {});
     };
     EXPECT_NE(read().find("\"modified\": false"), std::string::npos) << read();
-    Form->View->SetSelection(100, 200, true);
-    Form->DeleteExecute();
+    Form->View()->SetSelection(100, 200, true);
+    Form->Actions().Delete->trigger();
     WaitIdle();
     const std::string after = read();
     EXPECT_NE(after.find("\"modified\": true"), std::string::npos) << after;
-    const auto files = Form->Document->WorkFiles();
+    const auto files = Form->Document()->WorkFiles();
     ASSERT_EQ(files.size(), 2u) << "the state and its undo";
     EXPECT_NE(after.find("\"current\": \"" + files[0] + "\""), std::string::npos) << after;
     Form.reset();

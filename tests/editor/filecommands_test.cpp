@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QRegularExpression>
 #include <QSlider>
 #include <QStackedWidget>
 
@@ -69,95 +70,118 @@ TEST(SaveTargets, TypedExtensionWinsOnlyWhenExactlyWavOrMp3) {
                   QLatin1String(c.SaveSelected))
             << c.Chosen;
     }
-    EXPECT_EQ(QtFileFilter(QLatin1String(OpenFilter)),
-              QStringLiteral("Supported Formats (*.wav *mp3 *.wma);;Mpeg Layer 3 (*.mp3);;"
-                             "WAV Files (*.wav);;WMA Files (*.wma)"));
+}
+
+// The Open dialog's first entry offers every readable type by its extension, and nothing that only
+// ends in the letters of one ("foomp3").
+TEST(OpenFilter, SupportedFormatsMatchByExtensionOnly) {
+    const QString filter = QtFileFilter(QLatin1String(OpenFilter));
+    EXPECT_EQ(filter, QStringLiteral("Supported Formats (*.wav *.mp3 *.wma);;Mpeg Layer 3 (*.mp3);;"
+                                     "WAV Files (*.wav);;WMA Files (*.wma)"));
+    const QString first = filter.section(QStringLiteral(";;"), 0, 0);
+    const QStringList patterns =
+        first.section(QLatin1Char('('), 1).chopped(1).split(QLatin1Char(' '));
+    const auto matches = [&](const QString& name) {
+        for (const QString& pattern : patterns)
+            if (QRegularExpression(QRegularExpression::wildcardToRegularExpression(pattern))
+                    .match(name)
+                    .hasMatch())
+                return true;
+        return false;
+    };
+    const struct {
+        const char* Name;
+        bool Offered;
+    } cases[] = {{"a.wav", true},   {"a.mp3", true},  {"a.wma", true},
+                 {"foomp3", false}, {"a.txt", false}, {"awav", false}};
+    for (const auto& c : cases)
+        EXPECT_EQ(matches(QLatin1String(c.Name)), c.Offered) << c.Name;
 }
 
 // --- Open, New, Close ---
 
 TEST_F(FileCommandsTest, OpenAndNewNameTheDocumentAndAskNothing) {
     MakeForm();
-    Form->OpenExecute(); // cancelled
+    Form->Actions().Open->trigger(); // cancelled
     ASSERT_EQ(Window.Filters.size(), 1u);
     EXPECT_EQ(Window.Filters[0], QLatin1String(OpenFilter));
-    EXPECT_FALSE(Form->Document->Ready.load());
+    EXPECT_FALSE(Form->Document()->Ready.load());
     EXPECT_EQ(Form->windowTitle(), QStringLiteral("Orvella"));
 
     Window.OpenName = QString::fromStdString(Source("first.wav", Ramp(500)));
-    Form->OpenExecute();
+    Form->Actions().Open->trigger();
     // The name shows before the body ends.
     EXPECT_EQ(StatusText(0), QStringLiteral("File: first.wav"));
     EXPECT_EQ(Form->windowTitle(), QStringLiteral("first.wav - Orvella"));
     WaitIdle();
-    ASSERT_TRUE(Form->Document->Ready.load());
-    Form->View->SetSelection(10, 20, true);
-    Form->InvertExecute();
+    ASSERT_TRUE(Form->Document()->Ready.load());
+    Form->View()->SetSelection(10, 20, true);
+    Form->Actions().Invert->trigger();
     WaitIdle();
-    ASSERT_TRUE(Form->Document->Modified.load());
+    ASSERT_TRUE(Form->Document()->Modified.load());
 
     // A second file while the first has unsaved changes: no question.
     Window.OpenName = QString::fromStdString(Source("second.wav", Ramp(300)));
-    Form->OpenExecute();
+    Form->Actions().Open->trigger();
     WaitIdle();
     EXPECT_TRUE(Window.Questions.empty());
-    EXPECT_EQ(Form->Document->Frames.load(), 300u);
+    EXPECT_EQ(Form->Document()->Frames.load(), 300u);
     // The edits' empty value, as the milliseconds mask shows it.
-    EXPECT_EQ(Form->Selection->StartText(), QStringLiteral(" 00:00.000"));
-    EXPECT_EQ(Form->Selection->StopText(), QStringLiteral(" 00:00.000"));
-    EXPECT_FALSE(Form->View->Selected);
+    EXPECT_EQ(Form->SelectionPanel()->StartText(), QStringLiteral(" 00:00.000"));
+    EXPECT_EQ(Form->SelectionPanel()->StopText(), QStringLiteral(" 00:00.000"));
+    EXPECT_FALSE(Form->View()->Selection().Selected());
 
-    Form->InvertExecute();
+    Form->Actions().Invert->trigger();
     WaitIdle();
-    Form->NewExecute();
+    Form->Actions().New->trigger();
     EXPECT_TRUE(Window.Questions.empty());
     EXPECT_EQ(StatusText(0), QStringLiteral("File: Untitled.wav"));
     EXPECT_EQ(Form->windowTitle(), QStringLiteral("Untitled.wav - Orvella"));
-    EXPECT_EQ(Form->Document->FileName, "untitled.wav");
-    EXPECT_TRUE(Form->Document->Ready.load());
-    EXPECT_EQ(Form->Document->SampleRate.load(), 44100u);
-    EXPECT_EQ(Form->Document->Channels.load(), 2u);
-    EXPECT_EQ(Form->Document->Frames.load(), 0u);
+    EXPECT_EQ(Form->Document()->FileName, "untitled.wav");
+    EXPECT_TRUE(Form->Document()->Ready.load());
+    EXPECT_EQ(Form->Document()->SampleRate.load(), 44100u);
+    EXPECT_EQ(Form->Document()->Channels.load(), 2u);
+    EXPECT_EQ(Form->Document()->Frames.load(), 0u);
 }
 
 TEST_F(FileCommandsTest, CloseAnsweredEachWay) {
     Load(Ramp(1000));
     // Unchanged: closes without a question.
-    Form->CloseExecute();
+    Form->Actions().Close->trigger();
     EXPECT_TRUE(Window.Questions.empty());
-    EXPECT_FALSE(Form->Document->Ready.load());
+    EXPECT_FALSE(Form->Document()->Ready.load());
     EXPECT_EQ(StatusText(0), QString());
     EXPECT_EQ(Form->windowTitle(), QStringLiteral("Orvella"));
     EXPECT_TRUE(WorkFiles().empty());
 
     auto changed = [&](const std::string& fileName) {
         Window.OpenName = QString::fromStdString(Source("doc.wav", Ramp(1000)));
-        Form->OpenExecute();
+        Form->Actions().Open->trigger();
         WaitIdle();
-        Form->InvertExecute();
+        Form->Actions().Invert->trigger();
         WaitIdle();
-        ASSERT_TRUE(Form->Document->Modified.load());
-        if (!fileName.empty()) Form->Document->FileName = fileName;
+        ASSERT_TRUE(Form->Document()->Modified.load());
+        if (!fileName.empty()) Form->Document()->FileName = fileName;
     };
 
     changed({});
     Window.Answers = {QMessageBox::Cancel};
-    Form->CloseExecute();
+    Form->Actions().Close->trigger();
     EXPECT_EQ(Window.Questions.back(), QStringLiteral("Would you like to save changes?"));
-    EXPECT_TRUE(Form->Document->Ready.load());
+    EXPECT_TRUE(Form->Document()->Ready.load());
     EXPECT_EQ(Form->windowTitle(), QStringLiteral("doc.wav - Orvella"));
 
     Window.Answers = {QMessageBox::No};
-    Form->CloseExecute();
-    EXPECT_FALSE(Form->Document->Ready.load());
+    Form->Actions().Close->trigger();
+    EXPECT_FALSE(Form->Document()->Ready.load());
     EXPECT_TRUE(WorkFiles().empty()); // its work files went with it
     EXPECT_EQ(Form->windowTitle(), QStringLiteral("Orvella"));
 
     // Yes: saved, then closed.
     changed(Sources.File("kept.wav"));
     Window.Answers = {QMessageBox::Yes};
-    Form->CloseExecute();
-    EXPECT_FALSE(Form->Document->Ready.load());
+    Form->Actions().Close->trigger();
+    EXPECT_FALSE(Form->Document()->Ready.load());
     EXPECT_EQ(fs::file_size(Sources.File("kept.wav")), 44u + 2000u);
 
     // Yes with a save that starts nothing, or whose body fails: the document and its changes
@@ -165,25 +189,25 @@ TEST_F(FileCommandsTest, CloseAnsweredEachWay) {
     for (const std::string& name : {Sources.File("from.wma"), Sources.File("gone/x.wav")}) {
         changed(name);
         Window.Answers = {QMessageBox::Yes};
-        Form->CloseExecute();
-        EXPECT_TRUE(Form->Document->Ready.load()) << name;
-        EXPECT_TRUE(Form->Document->Modified.load()) << name;
+        Form->Actions().Close->trigger();
+        EXPECT_TRUE(Form->Document()->Ready.load()) << name;
+        EXPECT_TRUE(Form->Document()->Modified.load()) << name;
         EXPECT_EQ(Form->windowTitle(), QStringLiteral("doc.wav - Orvella"));
     }
 }
 
 TEST_F(FileCommandsTest, SaveWritesOnlyAChangedDocumentAndAsksNothing) {
     Load(Ramp(100));
-    const std::string path = Form->Document->FileName;
+    const std::string path = Form->Document()->FileName;
     fs::remove(path);
-    Form->SaveExecute();
+    Form->Actions().Save->trigger();
     WaitIdle();
     EXPECT_FALSE(fs::exists(path));
-    Form->InvertExecute();
+    Form->Actions().Invert->trigger();
     WaitIdle();
-    Form->SaveExecute();
+    Form->Actions().Save->trigger();
     WaitIdle();
-    EXPECT_TRUE(Form->Document->Saved.load());
+    EXPECT_TRUE(Form->Document()->Saved.load());
     EXPECT_EQ(fs::file_size(path), 44u + 200u);
     EXPECT_TRUE(Window.Filters.empty());
     EXPECT_TRUE(Window.Questions.empty());
@@ -209,11 +233,11 @@ TEST_F(FileCommandsTest, SaveAsFollowsTheTypedAndChosenExtension) {
         Window.SaveName = QString::fromStdString(Sources.File(c.Chosen));
         Window.SaveFilterIndex = c.Filter;
         const size_t shown = Window.Executed.size();
-        Form->SaveAsExecute();
+        Form->Actions().SaveAs->trigger();
         WaitIdle();
         const std::string saved = Sources.File(c.Saved);
-        EXPECT_TRUE(Form->Document->Saved.load());
-        EXPECT_EQ(Form->Document->FileName, saved);
+        EXPECT_TRUE(Form->Document()->Saved.load());
+        EXPECT_EQ(Form->Document()->FileName, saved);
         EXPECT_EQ(Form->windowTitle(), QLatin1String(c.Saved) + QStringLiteral(" - Orvella"));
         EXPECT_EQ(StatusText(0), QStringLiteral("File: ") + QLatin1String(c.Saved));
         EXPECT_EQ(c.Mp3 ? IsMp3(saved) : IsWav(saved), true);
@@ -226,52 +250,52 @@ TEST_F(FileCommandsTest, SaveAsFollowsTheTypedAndChosenExtension) {
 
 TEST_F(FileCommandsTest, SaveAsAsksBeforeOverwritingAndACancelledMp3KeepsTheName) {
     MakeForm();
-    Form->SaveAsExecute(); // no document: not even the dialog
+    Form->Actions().SaveAs->trigger(); // no document: not even the dialog
     EXPECT_TRUE(Window.Filters.empty());
 
     Window.OpenName = QString::fromStdString(Source("doc.wav", Ramp(100)));
-    Form->OpenExecute();
+    Form->Actions().Open->trigger();
     WaitIdle();
-    const std::string original = Form->Document->FileName;
+    const std::string original = Form->Document()->FileName;
     const std::string target = Source("there.wav", {7, 7});
     const auto before = fs::file_size(target);
     Window.SaveName = QString::fromStdString(target);
     Window.Answers = {QMessageBox::No};
-    Form->SaveAsExecute();
+    Form->Actions().SaveAs->trigger();
     WaitIdle();
     ASSERT_EQ(Window.Questions.size(), 1u);
     EXPECT_EQ(Window.Questions[0], QStringLiteral("This file ") + QString::fromStdString(target) +
                                        QStringLiteral(" already exists. Overwrite?"));
     EXPECT_EQ(Window.Icons[0], QMessageBox::Critical);
     EXPECT_EQ(fs::file_size(target), before);
-    EXPECT_EQ(Form->Document->FileName, original);
+    EXPECT_EQ(Form->Document()->FileName, original);
 
     Window.Answers = {QMessageBox::Yes};
-    Form->SaveAsExecute();
+    Form->Actions().SaveAs->trigger();
     WaitIdle();
     EXPECT_EQ(fs::file_size(target), 44u + 200u);
-    EXPECT_EQ(Form->Document->FileName, target);
+    EXPECT_EQ(Form->Document()->FileName, target);
 
     // The MP3 settings cancelled: nothing saved, the name and caption as before.
     Window.SaveName = QString::fromStdString(Sources.File("never.mp3"));
     Window.Accept = false;
-    Form->SaveAsExecute();
+    Form->Actions().SaveAs->trigger();
     WaitIdle();
     EXPECT_FALSE(fs::exists(Sources.File("never.mp3")));
-    EXPECT_EQ(Form->Document->FileName, target);
+    EXPECT_EQ(Form->Document()->FileName, target);
     EXPECT_EQ(Form->windowTitle(), QStringLiteral("there.wav - Orvella"));
 }
 
 TEST_F(FileCommandsTest, SaveSelectedAsReplacesTheExtensionAndKeepsTheDocumentsName) {
     Load(Ramp(1000));
     const QString title = Form->windowTitle();
-    Form->SaveSelectedAsExecute(); // no selection: nothing
+    Form->Actions().SaveSelectedAs->trigger(); // no selection: nothing
     EXPECT_TRUE(Window.Filters.empty());
 
-    Form->View->SetSelection(100, 110, true);
+    Form->View()->SetSelection(100, 110, true);
     Window.SaveName = QString::fromStdString(Sources.File("part.mp3"));
     Window.SaveFilterIndex = 0;
-    Form->SaveSelectedAsExecute();
+    Form->Actions().SaveSelectedAs->trigger();
     WaitIdle();
     const std::string part = Sources.File("part.wav");
     ASSERT_TRUE(IsWav(part));
@@ -283,17 +307,17 @@ TEST_F(FileCommandsTest, SaveSelectedAsReplacesTheExtensionAndKeepsTheDocumentsN
     const std::vector<int16_t> ramp = Ramp(110);
     EXPECT_EQ(values, std::vector<int16_t>(ramp.begin() + 100, ramp.end()));
     EXPECT_EQ(Form->windowTitle(), title);
-    EXPECT_EQ(Form->Document->FileName, Sources.File("doc.wav"));
+    EXPECT_EQ(Form->Document()->FileName, Sources.File("doc.wav"));
 
-    Form->View->SetSelection(0, 500, true);
+    Form->View()->SetSelection(0, 500, true);
     Window.Answers = {QMessageBox::No};
-    Form->SaveSelectedAsExecute();
+    Form->Actions().SaveSelectedAs->trigger();
     WaitIdle();
     ASSERT_EQ(Window.Questions.size(), 1u);
     EXPECT_EQ(Window.Questions[0], QStringLiteral("This file already exists. Overwrite?"));
     EXPECT_EQ(fs::file_size(part), 44u + 20u);
     Window.Answers = {QMessageBox::Yes};
-    Form->SaveSelectedAsExecute();
+    Form->Actions().SaveSelectedAs->trigger();
     WaitIdle();
     EXPECT_EQ(fs::file_size(part), 44u + 1000u);
 }
@@ -302,7 +326,7 @@ TEST_F(FileCommandsTest, SaveSelectedAsReplacesTheExtensionAndKeepsTheDocumentsN
 
 TEST_F(FileCommandsTest, Mp3ListsFollowTheRateAndResetOnEveryShowing) {
     MakeForm();
-    TMp3SettingsDialog& dialog = *Form->Forms.MpegSettings;
+    TMp3SettingsDialog& dialog = *Form->Forms().MpegSettings;
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("MPEG Layer3 Settings"));
     struct Case {
         uint32_t Rate;
@@ -367,7 +391,7 @@ TEST_F(FileCommandsTest, Mp3RecordFromTheDialogAndTheDocument) {
         SCOPED_TRACE(testing::Message() << c.Channels << " ch " << c.Rate << " Hz mode " << c.Mode);
         Window.OpenName = QString::fromStdString(
             Source("f.wav", std::vector<int16_t>(100 * c.Channels, 1), c.Channels, c.Rate));
-        Form->OpenExecute();
+        Form->Actions().Open->trigger();
         WaitIdle();
         Window.OnExecute = [&](QDialog& shown) {
             auto& dialog = static_cast<TMp3SettingsDialog&>(shown);
@@ -378,8 +402,8 @@ TEST_F(FileCommandsTest, Mp3RecordFromTheDialogAndTheDocument) {
             dialog.avgbitrate->setCurrentIndex(c.Average);
             dialog.crc->setChecked(c.Crc);
         };
-        ASSERT_TRUE(Form->ConfirmMP3Settings(*Form->Document));
-        const TEncoderRecord r = ToEncoderRecord(Form->Document->EncoderConfig);
+        ASSERT_TRUE(Form->ConfirmMP3Settings(*Form->Document()));
+        const TEncoderRecord r = ToEncoderRecord(Form->Document()->EncoderConfig);
         EXPECT_EQ(r.dwSampleRate, c.Rate);
         EXPECT_EQ(r.nMode, c.NMode);
         EXPECT_EQ(r.dwBitrate, c.Kbps);
@@ -394,7 +418,7 @@ TEST_F(FileCommandsTest, Mp3RecordFromTheDialogAndTheDocument) {
     }
     // Cancel: no record is taken and the save does not start.
     Window.Accept = false;
-    EXPECT_FALSE(Form->ConfirmMP3Settings(*Form->Document));
+    EXPECT_FALSE(Form->ConfirmMP3Settings(*Form->Document()));
 }
 
 // Save As to MP3 through the dialog, then open the MP3 again.
@@ -405,22 +429,22 @@ TEST_F(FileCommandsTest, SaveAsMp3ThenReopenIt) {
     Load(tone, 2, 44100);
     Window.SaveName = QString::fromStdString(Sources.File("song"));
     Window.SaveFilterIndex = 1;
-    Form->SaveAsExecute();
+    Form->Actions().SaveAs->trigger();
     WaitIdle();
     const std::string mp3 = Sources.File("song.mp3");
     ASSERT_TRUE(IsMp3(mp3));
     EXPECT_EQ(Window.Executed, std::vector<QString>{QStringLiteral("MPEG Layer3 Settings")});
 
     Window.OpenName = QString::fromStdString(mp3);
-    Form->OpenExecute();
+    Form->Actions().Open->trigger();
     WaitIdle();
-    ASSERT_TRUE(Form->Document->Ready.load());
-    EXPECT_EQ(Form->Document->SourceKind.load(), 2);
-    EXPECT_EQ(Form->Document->SampleRate.load(), 44100u);
-    EXPECT_EQ(Form->Document->Channels.load(), 2u);
+    ASSERT_TRUE(Form->Document()->Ready.load());
+    EXPECT_EQ(Form->Document()->SourceKind.load(), 2);
+    EXPECT_EQ(Form->Document()->SampleRate.load(), 44100u);
+    EXPECT_EQ(Form->Document()->Channels.load(), 2u);
     // The encoder adds at most a few frames of padding.
-    EXPECT_GE(Form->Document->Frames.load(), 44100u);
-    EXPECT_LE(Form->Document->Frames.load(), 44100u + 4 * 1152u);
+    EXPECT_GE(Form->Document()->Frames.load(), 44100u);
+    EXPECT_LE(Form->Document()->Frames.load(), 44100u + 4 * 1152u);
     EXPECT_EQ(Form->windowTitle(), QStringLiteral("song.mp3 - Orvella"));
 }
 

@@ -22,6 +22,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QToolBar>
 
@@ -46,7 +47,7 @@ protected:
         };
     }
 
-    void Select(uint32_t start, uint32_t stop) { Form->View->SetSelection(start, stop, true); }
+    void Select(uint32_t start, uint32_t stop) { Form->View()->SetSelection(start, stop, true); }
 
     struct TShown {
         QString Caption;
@@ -63,29 +64,19 @@ TEST_F(MainWindowTest, StartsEmptyWithTheDesignedWindow) {
     EXPECT_EQ(Form->windowTitle(), QStringLiteral("Orvella"));
     Form->AppendVersion(QStringLiteral("1.2.3.4"));
     EXPECT_EQ(Form->windowTitle(), QStringLiteral("Orvella 1.2.3.4"));
-    EXPECT_FALSE(Form->Document->Ready.load());
-    EXPECT_FALSE(Form->Scroll->isEnabled());
-    EXPECT_EQ(Form->Scroll->PageSize(), 1u);
-    EXPECT_FALSE(Form->ProgressBar->isVisible());
-    EXPECT_TRUE(Form->ProgressTimer.isActive());
-    EXPECT_EQ(Form->ProgressTimer.interval(), 50);
-    EXPECT_FALSE(Form->VizTimer.isActive());
-    EXPECT_EQ(Form->VizTimer.interval(), 10);
-    EXPECT_EQ(Form->timedisplay->text(), QStringLiteral("00:00:00"));
-    EXPECT_EQ(Form->timedisplay->font().pixelSize(), 32);
-    EXPECT_TRUE(Form->timedisplay->font().bold());
-    EXPECT_EQ(Form->VUMeter1->size(), QSize(283, 21));
-    EXPECT_EQ(Form->VUMeter1->backcolor(), 0);
-    EXPECT_EQ(Form->VUMeter1->forecolor(), 5555555);
-    EXPECT_EQ(Form->VolumeBar->value(), -8000);
-    EXPECT_EQ(Form->Panel2->height(), 155);
-    EXPECT_TRUE(Form->Actions.Milliseconds->isChecked());
-    EXPECT_EQ(Form->Selection->StartText(), QStringLiteral(" 00:00.000"));
-    EXPECT_FALSE(Form->Actions.Undo->isEnabled());
-    EXPECT_FALSE(Form->Actions.Redo->isEnabled());
-    EXPECT_FALSE(Form->Actions.Stop->isEnabled());
-    EXPECT_TRUE(Form->Actions.Play->isEnabled());
-    EXPECT_TRUE(Form->Actions.Save->isEnabled());
+    EXPECT_FALSE(Form->Document()->Ready.load());
+    EXPECT_FALSE(Form->ScrollBar()->isEnabled());
+    EXPECT_EQ(Form->ScrollBar()->PageSize(), 1u);
+    EXPECT_FALSE(Form->Bottom()->Progress()->isVisible());
+    EXPECT_FALSE(Form->Transport().Active());
+    EXPECT_EQ(Form->Bottom()->CursorTimeText(), QStringLiteral("00:00:00"));
+    EXPECT_TRUE(Form->Actions().Milliseconds->isChecked());
+    EXPECT_EQ(Form->SelectionPanel()->StartText(), QStringLiteral(" 00:00.000"));
+    EXPECT_FALSE(Form->Actions().Undo->isEnabled());
+    EXPECT_FALSE(Form->Actions().Redo->isEnabled());
+    EXPECT_FALSE(Form->Actions().Stop->isEnabled());
+    EXPECT_TRUE(Form->Actions().Play->isEnabled());
+    EXPECT_TRUE(Form->Actions().Save->isEnabled());
     EXPECT_GE(Form->width(), TMainWindow::DesignClientWidth);
     EXPECT_GE(Form->minimumWidth(), 510);
     EXPECT_GE(Form->minimumHeight(), 320);
@@ -98,25 +89,25 @@ TEST_F(MainWindowTest, MenusHoldEveryCaptionAndShortcut) {
         const char* Caption;
         const char* Shortcut;
     } rows[] = {
-        {Form->Actions.Open, "&Open", "Ctrl+O"},
-        {Form->Actions.Save, "&Save", "Ctrl+S"},
-        {Form->Actions.SaveAs, "S&ave As...", ""},
-        {Form->Actions.SaveSelectedAs, "Sa&ve Selected As...          ", ""},
-        {Form->Actions.Exit, "E&xit", "Alt+F4"},
-        {Form->Actions.ZoomIn, "&Zoom In                  ", ""},
-        {Form->Actions.Undo, "&Undo", "Ctrl+Z"},
-        {Form->Actions.Redo, "&Redo", "Ctrl+Shift+Z"},
-        {Form->Actions.Cut, "&Cut", "Ctrl+X"},
-        {Form->Actions.Copy, "C&opy", "Ctrl+C"},
-        {Form->Actions.Paste, "&Paste", "Ctrl+V"},
-        {Form->Actions.Delete, "&Delete", "Del"},
-        {Form->Actions.SelectAll, "&Select All", "Ctrl+A"},
-        {Form->Actions.DeselectAll, "D&eselect All                   ", ""},
-        {Form->Actions.Play, "&Play", "Ctrl+P"},
-        {Form->Actions.Stop, "&Stop", "Ctrl+T"},
-        {Form->Actions.AmplifyDecrease, "A&mplify (Decrease)", ""},
-        {Form->Actions.AmplifyIncrease, "Amp&lify (Increase)", ""},
-        {Form->Actions.Contents, "&Contents", "F1"},
+        {Form->Actions().Open, "&Open", "Ctrl+O"},
+        {Form->Actions().Save, "&Save", "Ctrl+S"},
+        {Form->Actions().SaveAs, "S&ave As...", ""},
+        {Form->Actions().SaveSelectedAs, "Sa&ve Selected As...          ", ""},
+        {Form->Actions().Exit, "E&xit", "Alt+F4"},
+        {Form->Actions().ZoomIn, "&Zoom In                  ", ""},
+        {Form->Actions().Undo, "&Undo", "Ctrl+Z"},
+        {Form->Actions().Redo, "&Redo", "Ctrl+Shift+Z"},
+        {Form->Actions().Cut, "&Cut", "Ctrl+X"},
+        {Form->Actions().Copy, "C&opy", "Ctrl+C"},
+        {Form->Actions().Paste, "&Paste", "Ctrl+V"},
+        {Form->Actions().Delete, "&Delete", "Del"},
+        {Form->Actions().SelectAll, "&Select All", "Ctrl+A"},
+        {Form->Actions().DeselectAll, "D&eselect All                   ", ""},
+        {Form->Actions().Play, "&Play", "Ctrl+P"},
+        {Form->Actions().Stop, "&Stop", "Ctrl+T"},
+        {Form->Actions().AmplifyDecrease, "A&mplify (Decrease)", ""},
+        {Form->Actions().AmplifyIncrease, "Amp&lify (Increase)", ""},
+        {Form->Actions().Contents, "&Contents", "F1"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.Caption);
@@ -139,15 +130,15 @@ TEST_F(MainWindowTest, MenusHoldEveryCaptionAndShortcut) {
         EXPECT_FALSE(action->icon().pixmap(24).isNull());
         EXPECT_FALSE(action->toolTip().isEmpty());
     }
-    for (QAction* hidden : {Form->Actions.New, Form->Actions.Convert}) {
+    for (QAction* hidden : {Form->Actions().New, Form->Actions().Convert}) {
         EXPECT_TRUE(hidden->shortcut().isEmpty());
         EXPECT_FALSE(toolbar->actions().contains(hidden));
         for (QMenu* menu : Form->menuBar()->findChildren<QMenu*>())
             EXPECT_FALSE(menu->actions().contains(hidden));
     }
-    EXPECT_EQ(Form->Actions.New->toolTip(), QStringLiteral("Create new file"));
+    EXPECT_EQ(Form->Actions().New->toolTip(), QStringLiteral("Create new file"));
     QStringList context;
-    for (QAction* action : Form->ViewMenu->actions())
+    for (QAction* action : Form->ViewMenu()->actions())
         context << (action->isSeparator() ? QStringLiteral("-") : action->text().trimmed());
     EXPECT_EQ(context,
               (QStringList{"&Cut", "C&opy", "&Paste", "&Delete", "-", "Sa&ve Selected As..."}));
@@ -157,7 +148,7 @@ TEST_F(MainWindowTest, OneArgumentOpensTheFileTwoOpenNothing) {
     const std::string path = Source("one.wav", Ramp(1000));
     MakeForm({QString::fromStdString(path), QString::fromStdString(path)});
     WaitIdle();
-    EXPECT_FALSE(Form->Document->Ready.load());
+    EXPECT_FALSE(Form->Document()->Ready.load());
     EXPECT_EQ(Form->windowTitle(), QStringLiteral("Orvella"));
     Form.reset();
 
@@ -165,16 +156,16 @@ TEST_F(MainWindowTest, OneArgumentOpensTheFileTwoOpenNothing) {
     EXPECT_EQ(Form->windowTitle(), QStringLiteral("one.wav - Orvella"));
     Form->AppendVersion(QStringLiteral("0.1.0.0"));
     EXPECT_EQ(Form->windowTitle(), QStringLiteral("one.wav - Orvella 0.1.0.0"));
-    EXPECT_EQ(Form->StatusPanels[0]->text(), QStringLiteral("File: one.wav"));
+    EXPECT_EQ(Form->StatusPanel(0)->text(), QStringLiteral("File: one.wav"));
     WaitIdle();
-    ASSERT_TRUE(Form->Document->Ready.load());
-    EXPECT_EQ(Form->Document->Frames.load(), 1000u);
-    EXPECT_EQ(Form->View->ViewSpan, 1000u);
-    EXPECT_EQ(Form->Scroll->Maximum(), 1000u);
+    ASSERT_TRUE(Form->Document()->Ready.load());
+    EXPECT_EQ(Form->Document()->Frames.load(), 1000u);
+    EXPECT_EQ(Form->View()->ViewSpan, 1000u);
+    EXPECT_EQ(Form->ScrollBar()->Maximum(), 1000u);
     EXPECT_EQ(Values(), Ramp(1000));
-    EXPECT_TRUE(Form->StatusPanels[2]->text().startsWith(QStringLiteral("Maximum Amplitude: ")));
-    EXPECT_TRUE(Form->StatusPanels[2]->text().endsWith(QStringLiteral(" dB")));
-    EXPECT_FALSE(Form->ProgressBar->isVisible());
+    EXPECT_TRUE(Form->StatusPanel(2)->text().startsWith(QStringLiteral("Maximum Amplitude: ")));
+    EXPECT_TRUE(Form->StatusPanel(2)->text().endsWith(QStringLiteral(" dB")));
+    EXPECT_FALSE(Form->Bottom()->Progress()->isVisible());
 }
 
 TEST_F(MainWindowTest, WindowPlacementFollowsTheStoredSettings) {
@@ -217,7 +208,7 @@ TEST_F(MainWindowTest, ClosingStoresPlacementAndScaleFormat) {
     SetSetting("Settings/posx", 30);
     SetSetting("Settings/posy", 40);
     MakeForm();
-    Form->SamplesExecute();
+    Form->Actions().Samples->trigger();
     Form->move(70, 80);
     Form->resize(900, 640);
     EXPECT_TRUE(Form->close());
@@ -234,9 +225,13 @@ TEST_F(MainWindowTest, ScrollBarIsDisabledWhenTheDocumentIsBarelyLongerThanAPage
     for (const auto& [frames, enabled] : {std::pair{150, false}, std::pair{201, true}}) {
         SCOPED_TRACE(frames);
         Load(Ramp(frames));
-        Form->Scroll->SetPageSize(100);
-        Form->ProgressTimerTimer();
-        EXPECT_EQ(Form->Scroll->isEnabled(), enabled);
+        Form->ScrollBar()->SetPageSize(100);
+        // The window looks at the document's length on its progress poll.
+        QElapsedTimer clock;
+        clock.start();
+        while (Form->ScrollBar()->isEnabled() != enabled && clock.elapsed() < 2000)
+            QApplication::processEvents(QEventLoop::AllEvents, 5);
+        EXPECT_EQ(Form->ScrollBar()->isEnabled(), enabled);
         Form.reset();
     }
 }
@@ -245,82 +240,82 @@ TEST_F(MainWindowTest, ScrollBarIsDisabledWhenTheDocumentIsBarelyLongerThanAPage
 
 TEST_F(MainWindowTest, SelectAllAndTheSelectedBoxInBothFormats) {
     Load(Ramp(1000));
-    Form->SelectAllExecute();
-    EXPECT_EQ(Form->Selection->StartText(), QStringLiteral(" 00:00.000"));
-    EXPECT_EQ(Form->Selection->StopText(), QStringLiteral(" 00:00.125"));
-    EXPECT_TRUE(Form->Selection->sel->isChecked());
-    EXPECT_TRUE(Form->View->Selected);
-    EXPECT_EQ(Form->View->SelStart, 0u);
-    EXPECT_EQ(Form->View->SelStop, 1000u);
+    Form->Actions().SelectAll->trigger();
+    EXPECT_EQ(Form->SelectionPanel()->StartText(), QStringLiteral(" 00:00.000"));
+    EXPECT_EQ(Form->SelectionPanel()->StopText(), QStringLiteral(" 00:00.125"));
+    EXPECT_TRUE(Form->SelectionPanel()->SelectedBox()->isChecked());
+    EXPECT_TRUE(Form->View()->Selection().Selected());
+    EXPECT_EQ(Form->View()->Selection().Start(), 0u);
+    EXPECT_EQ(Form->View()->Selection().Stop(), 1000u);
 
-    Form->DeselectAllExecute();
-    EXPECT_FALSE(Form->View->Selected);
-    EXPECT_FALSE(Form->Selection->sel->isChecked());
+    Form->Actions().DeselectAll->trigger();
+    EXPECT_FALSE(Form->View()->Selection().Selected());
+    EXPECT_FALSE(Form->SelectionPanel()->SelectedBox()->isChecked());
 
     // Typed times, applied by the user's click on the box.
-    Form->Selection->SetStartText(QStringLiteral("00:00.025"));
-    Form->Selection->SetStopText(QStringLiteral("00:00.050"));
-    Form->Selection->sel->click();
-    EXPECT_TRUE(Form->View->Selected);
-    EXPECT_EQ(Form->View->SelStart, 200u);
-    EXPECT_EQ(Form->View->SelStop, 400u);
+    Form->SelectionPanel()->SetStartText(QStringLiteral("00:00.025"));
+    Form->SelectionPanel()->SetStopText(QStringLiteral("00:00.050"));
+    Form->SelectionPanel()->SelectedBox()->click();
+    EXPECT_TRUE(Form->View()->Selection().Selected());
+    EXPECT_EQ(Form->View()->Selection().Start(), 200u);
+    EXPECT_EQ(Form->View()->Selection().Stop(), 400u);
 
-    Form->SamplesExecute();
-    EXPECT_EQ(Form->Selection->StartText(), QStringLiteral("            200"));
-    EXPECT_EQ(Form->Selection->StopText(), QStringLiteral("            400"));
-    Form->Selection->SetStopText(QStringLiteral("601"));
-    Form->Selection->sel->click(); // unticks: the selection is cleared
-    Form->Selection->sel->click();
-    EXPECT_EQ(Form->View->SelStop, 601u);
-    Form->SelectAllExecute();
-    EXPECT_EQ(Form->Selection->StopText(), QStringLiteral("           1000"));
-    EXPECT_EQ(Form->View->SelStop, 1000u);
+    Form->Actions().Samples->trigger();
+    EXPECT_EQ(Form->SelectionPanel()->StartText(), QStringLiteral("            200"));
+    EXPECT_EQ(Form->SelectionPanel()->StopText(), QStringLiteral("            400"));
+    Form->SelectionPanel()->SetStopText(QStringLiteral("601"));
+    Form->SelectionPanel()->SelectedBox()->click(); // unticks: the selection is cleared
+    Form->SelectionPanel()->SelectedBox()->click();
+    EXPECT_EQ(Form->View()->Selection().Stop(), 601u);
+    Form->Actions().SelectAll->trigger();
+    EXPECT_EQ(Form->SelectionPanel()->StopText(), QStringLiteral("           1000"));
+    EXPECT_EQ(Form->View()->Selection().Stop(), 1000u);
     EXPECT_TRUE(Boxes.Texts().empty());
 }
 
 TEST_F(MainWindowTest, ANonNumericEditFailsTheClickAndChangesNothing) {
     Load(Ramp(8000));
     Select(100, 200);
-    Form->SamplesExecute();
-    Form->Selection->selstop->setText(QString());
-    Form->Selection->sel->click();
+    Form->Actions().Samples->trigger();
+    Form->SelectionPanel()->StopEdit()->setText(QString());
+    Form->SelectionPanel()->SelectedBox()->click();
     ASSERT_EQ(Boxes.Errors().size(), 1u);
     EXPECT_EQ(Boxes.Errors()[0], "'               ' is not a valid integer value");
-    EXPECT_TRUE(Form->View->Selected);
-    EXPECT_EQ(Form->View->SelStart, 100u);
-    EXPECT_EQ(Form->View->SelStop, 200u);
-    EXPECT_TRUE(Form->Selection->sel->isChecked());
+    EXPECT_TRUE(Form->View()->Selection().Selected());
+    EXPECT_EQ(Form->View()->Selection().Start(), 100u);
+    EXPECT_EQ(Form->View()->Selection().Stop(), 200u);
+    EXPECT_TRUE(Form->SelectionPanel()->SelectedBox()->isChecked());
 }
 
 TEST_F(MainWindowTest, PickButtonsWriteTheCursorWithoutSelecting) {
     Load(Ramp(8000));
-    Form->View->SetCursor(4000);
-    EXPECT_EQ(Form->timedisplay->text(), QStringLiteral("00:00.500"));
-    EXPECT_EQ(Form->StatusPanels[1]->text(), QStringLiteral("Cursor Position: 00:00.500"));
-    Form->PickStartClick();
-    EXPECT_EQ(Form->Selection->StartText(), QStringLiteral(" 00:00.500"));
-    Form->SamplesExecute();
-    EXPECT_EQ(Form->StatusPanels[1]->text(), QStringLiteral("Cursor Position: 4000"));
-    Form->View->SetCursor(6000);
-    EXPECT_EQ(Form->StatusPanels[1]->text(), QStringLiteral("Cursor Position: 6000"));
-    EXPECT_EQ(Form->timedisplay->text(), QStringLiteral("00:00.750"));
-    Form->PickStopClick();
-    EXPECT_EQ(Form->Selection->StopText(), QStringLiteral("           6000"));
-    EXPECT_FALSE(Form->View->Selected);
+    Form->View()->SetCursor(4000);
+    EXPECT_EQ(Form->Bottom()->CursorTime()->text(), QStringLiteral("00:00.500"));
+    EXPECT_EQ(Form->StatusPanel(1)->text(), QStringLiteral("Cursor Position: 00:00.500"));
+    Form->SelectionPanel()->PickStartButton()->click();
+    EXPECT_EQ(Form->SelectionPanel()->StartText(), QStringLiteral(" 00:00.500"));
+    Form->Actions().Samples->trigger();
+    EXPECT_EQ(Form->StatusPanel(1)->text(), QStringLiteral("Cursor Position: 4000"));
+    Form->View()->SetCursor(6000);
+    EXPECT_EQ(Form->StatusPanel(1)->text(), QStringLiteral("Cursor Position: 6000"));
+    EXPECT_EQ(Form->Bottom()->CursorTime()->text(), QStringLiteral("00:00.750"));
+    Form->SelectionPanel()->PickStopButton()->click();
+    EXPECT_EQ(Form->SelectionPanel()->StopText(), QStringLiteral("           6000"));
+    EXPECT_FALSE(Form->View()->Selection().Selected());
 }
 
 TEST_F(MainWindowTest, ScaleSwitchWithoutADocumentShowsZeroTimes) {
     MakeForm();
-    Form->SamplesExecute();
-    EXPECT_TRUE(Form->Actions.Samples->isChecked());
-    EXPECT_FALSE(Form->Actions.Milliseconds->isChecked());
-    EXPECT_FALSE(Form->View->MsScale);
-    EXPECT_EQ(Form->Selection->StartText(), QStringLiteral("              0"));
-    Form->MillisecondsExecute();
-    EXPECT_TRUE(Form->View->MsScale);
-    EXPECT_EQ(Form->Selection->StartText(), QStringLiteral(" 00:00.000"));
-    EXPECT_EQ(Form->Selection->StopText(), QStringLiteral(" 00:00.000"));
-    EXPECT_EQ(Form->StatusPanels[1]->text(), QStringLiteral("Cursor Position: 00:00.000"));
+    Form->Actions().Samples->trigger();
+    EXPECT_TRUE(Form->Actions().Samples->isChecked());
+    EXPECT_FALSE(Form->Actions().Milliseconds->isChecked());
+    EXPECT_FALSE(Form->View()->Selection().Milliseconds());
+    EXPECT_EQ(Form->SelectionPanel()->StartText(), QStringLiteral("              0"));
+    Form->Actions().Milliseconds->trigger();
+    EXPECT_TRUE(Form->View()->Selection().Milliseconds());
+    EXPECT_EQ(Form->SelectionPanel()->StartText(), QStringLiteral(" 00:00.000"));
+    EXPECT_EQ(Form->SelectionPanel()->StopText(), QStringLiteral(" 00:00.000"));
+    EXPECT_EQ(Form->StatusPanel(1)->text(), QStringLiteral("Cursor Position: 00:00.000"));
 }
 
 // --- editing ---
@@ -328,57 +323,58 @@ TEST_F(MainWindowTest, ScaleSwitchWithoutADocumentShowsZeroTimes) {
 TEST_F(MainWindowTest, CutAdjustsTheViewAtOnceAndUndoRedoFollowTheHistory) {
     Load(Ramp(1000));
     Select(100, 300);
-    Form->Selection->sel->setChecked(true); // as a selection by the mouse leaves it
-    const uint32_t page = Form->Scroll->PageSize();
-    Form->CutExecute();
-    EXPECT_FALSE(Form->View->Selected);
-    EXPECT_FALSE(Form->Selection->sel->isChecked()) << "the box follows the view";
-    EXPECT_EQ(Form->View->CursorPos, 100u);
-    EXPECT_EQ(Form->Scroll->PageSize(), page - 200);
-    EXPECT_EQ(Form->View->ViewSpan, 800u);
+    Form->SelectionPanel()->SelectedBox()->setChecked(
+        true); // as a selection by the mouse leaves it
+    const uint32_t page = Form->ScrollBar()->PageSize();
+    Form->Actions().Cut->trigger();
+    EXPECT_FALSE(Form->View()->Selection().Selected());
+    EXPECT_FALSE(Form->SelectionPanel()->SelectedBox()->isChecked()) << "the box follows the view";
+    EXPECT_EQ(Form->View()->CursorPos, 100u);
+    EXPECT_EQ(Form->ScrollBar()->PageSize(), page - 200);
+    EXPECT_EQ(Form->View()->ViewSpan, 800u);
     WaitIdle();
     std::vector<int16_t> expected = Ramp(1000);
     expected.erase(expected.begin() + 100, expected.begin() + 300);
     EXPECT_EQ(Values(), expected);
-    EXPECT_TRUE(Form->Actions.Undo->isEnabled());
-    EXPECT_FALSE(Form->Actions.Redo->isEnabled());
+    EXPECT_TRUE(Form->Actions().Undo->isEnabled());
+    EXPECT_FALSE(Form->Actions().Redo->isEnabled());
 
-    Form->UndoExecute();
+    Form->Actions().Undo->trigger();
     WaitIdle();
     EXPECT_EQ(Values(), Ramp(1000));
-    EXPECT_FALSE(Form->Actions.Undo->isEnabled());
-    EXPECT_TRUE(Form->Actions.Redo->isEnabled());
-    Form->RedoExecute();
+    EXPECT_FALSE(Form->Actions().Undo->isEnabled());
+    EXPECT_TRUE(Form->Actions().Redo->isEnabled());
+    Form->Actions().Redo->trigger();
     WaitIdle();
     EXPECT_EQ(Values(), expected);
 }
 
 TEST_F(MainWindowTest, DeleteOfAReversedTypedSelectionShrinksByItsLength) {
     Load(Ramp(1000));
-    Form->SamplesExecute();
-    Form->Selection->SetStartText(QStringLiteral("600"));
-    Form->Selection->SetStopText(QStringLiteral("400"));
-    Form->Selection->sel->click();
-    ASSERT_TRUE(Form->View->Selected);
-    const uint32_t page = Form->Scroll->PageSize();
-    Form->DeleteExecute();
-    EXPECT_EQ(Form->Scroll->PageSize(), page - 200);
-    EXPECT_EQ(Form->View->ViewSpan, 800u);
-    EXPECT_EQ(Form->View->CursorPos, 400u);
+    Form->Actions().Samples->trigger();
+    Form->SelectionPanel()->SetStartText(QStringLiteral("600"));
+    Form->SelectionPanel()->SetStopText(QStringLiteral("400"));
+    Form->SelectionPanel()->SelectedBox()->click();
+    ASSERT_TRUE(Form->View()->Selection().Selected());
+    const uint32_t page = Form->ScrollBar()->PageSize();
+    Form->Actions().Delete->trigger();
+    EXPECT_EQ(Form->ScrollBar()->PageSize(), page - 200);
+    EXPECT_EQ(Form->View()->ViewSpan, 800u);
+    EXPECT_EQ(Form->View()->CursorPos, 400u);
     WaitIdle();
-    EXPECT_EQ(Form->Document->Frames.load(), 800u);
-    EXPECT_EQ(Form->View->ViewEnd, 800u);
+    EXPECT_EQ(Form->Document()->Frames.load(), 800u);
+    EXPECT_EQ(Form->View()->ViewEnd, 800u);
 }
 
 TEST_F(MainWindowTest, CopyThenPasteAtTheCursorThroughTheDesktopClipboard) {
     Load(Ramp(1000));
     Select(100, 200);
-    Form->CopyExecute();
+    Form->Actions().Copy->trigger();
     WaitIdle();
     QApplication::processEvents();
-    EXPECT_TRUE(Form->Actions.Paste->isEnabled());
-    Form->View->SetCursor(0);
-    Form->PasteExecute();
+    EXPECT_TRUE(Form->Actions().Paste->isEnabled());
+    Form->View()->SetCursor(0);
+    Form->Actions().Paste->trigger();
     WaitIdle();
     std::vector<int16_t> expected = Ramp(1000);
     expected.insert(expected.begin(), expected.begin() + 100, expected.begin() + 200);
@@ -387,25 +383,23 @@ TEST_F(MainWindowTest, CopyThenPasteAtTheCursorThroughTheDesktopClipboard) {
 
 TEST_F(MainWindowTest, SelectionCommandsNeedASelectionReadyCommandsADocument) {
     MakeForm();
-    for (auto command :
-         {&TMainWindow::CutExecute, &TMainWindow::CopyExecute, &TMainWindow::DeleteExecute,
-          &TMainWindow::FadeInExecute, &TMainWindow::FadeOutExecute,
-          &TMainWindow::InsertSilenceExecute, &TMainWindow::NormalizationExecute,
-          &TMainWindow::AmplifyIncreaseExecute, &TMainWindow::AmplifyDecreaseExecute,
-          &TMainWindow::ReverseExecute, &TMainWindow::InvertExecute, &TMainWindow::SelectAllExecute,
-          &TMainWindow::PasteExecute, &TMainWindow::PauseExecute, &TMainWindow::StopExecute,
-          &TMainWindow::ZoomInExecute, &TMainWindow::UndoExecute}) {
-        (Form.get()->*command)();
-        EXPECT_FALSE(Form->Document->IsBusy());
+    const TMainActions& a = Form->Actions();
+    for (QAction* command : {a.Cut, a.Copy, a.Delete, a.FadeIn, a.FadeOut, a.InsertSilence,
+                             a.Normalization, a.AmplifyIncrease, a.AmplifyDecrease, a.Reverse,
+                             a.Invert, a.SelectAll, a.Paste, a.Pause, a.Stop, a.ZoomIn, a.Undo}) {
+        // Enabled or not, each command checks for itself what it needs.
+        command->setEnabled(true);
+        command->trigger();
+        EXPECT_FALSE(Form->Document()->IsBusy());
     }
     EXPECT_TRUE(Shown.empty());
     EXPECT_TRUE(Boxes.Texts().empty());
 
     Form.reset();
     Load(Ramp(1000));
-    Form->CutExecute(); // nothing selected
-    Form->FadeInExecute();
-    EXPECT_FALSE(Form->Document->IsBusy());
+    Form->Actions().Cut->trigger(); // nothing selected
+    Form->Actions().FadeIn->trigger();
+    EXPECT_FALSE(Form->Document()->IsBusy());
     EXPECT_EQ(Values(), Ramp(1000));
 }
 
@@ -414,13 +408,13 @@ TEST_F(MainWindowTest, SelectionCommandsNeedASelectionReadyCommandsADocument) {
 TEST_F(MainWindowTest, AmplifyDialogsStartFromTheirPresetsNormalizeRemembers) {
     Load(std::vector<int16_t>(1000, 1000));
     Typed = 150;
-    Form->AmplifyIncreaseExecute();
+    Form->Actions().AmplifyIncrease->trigger();
     WaitIdle();
     EXPECT_EQ(Values(), std::vector<int16_t>(1000, 1500));
     Typed.reset();
-    Form->AmplifyIncreaseExecute();
+    Form->Actions().AmplifyIncrease->trigger();
     WaitIdle();
-    Form->AmplifyDecreaseExecute();
+    Form->Actions().AmplifyDecrease->trigger();
     WaitIdle();
     ASSERT_EQ(Shown.size(), 3u);
     EXPECT_EQ(Shown[0].Caption, QStringLiteral("Amplify"));
@@ -428,29 +422,29 @@ TEST_F(MainWindowTest, AmplifyDialogsStartFromTheirPresetsNormalizeRemembers) {
     EXPECT_EQ(Shown[1].Value, 101); // not the 150 typed before
     EXPECT_EQ(Shown[2].Value, 10);
     EXPECT_EQ(Values(), std::vector<int16_t>(1000, 151)); // 1500 * 101 % = 1515, * 10 % = 151
-    EXPECT_EQ(Form->Forms.AmplifyForm->SpinEdit()->minimum(), 1);
-    EXPECT_EQ(Form->Forms.AmplifyForm->SpinEdit()->maximum(), 200);
+    EXPECT_EQ(Form->Forms().AmplifyForm->SpinEdit()->minimum(), 1);
+    EXPECT_EQ(Form->Forms().AmplifyForm->SpinEdit()->maximum(), 200);
 
     Shown.clear();
     Typed = 50;
-    Form->NormalizationExecute();
+    Form->Actions().Normalization->trigger();
     WaitIdle();
     Typed.reset();
     Window.Accept = false;
-    Form->NormalizationExecute();
+    Form->Actions().Normalization->trigger();
     ASSERT_EQ(Shown.size(), 2u);
     EXPECT_EQ(Shown[0].Caption, QStringLiteral("Normalization Settings"));
     EXPECT_EQ(Shown[0].Value, 95);
     EXPECT_EQ(Shown[1].Value, 50);
-    EXPECT_FALSE(Form->Document->IsBusy());                 // cancelled: nothing started
+    EXPECT_FALSE(Form->Document()->IsBusy());               // cancelled: nothing started
     EXPECT_EQ(Values(), std::vector<int16_t>(1000, 16384)); // 50 % of full scale
 }
 
 TEST_F(MainWindowTest, InsertSilenceConvertsMillisecondsAtTheCursor) {
     Load(Ramp(1000)); // 8000 Hz
-    Form->View->SetCursor(10);
+    Form->View()->SetCursor(10);
     Typed = 25; // 200 frames
-    Form->InsertSilenceExecute();
+    Form->Actions().InsertSilence->trigger();
     WaitIdle();
     ASSERT_EQ(Shown.size(), 1u);
     EXPECT_EQ(Shown[0].Caption, QStringLiteral("Silence Duration"));
@@ -458,24 +452,24 @@ TEST_F(MainWindowTest, InsertSilenceConvertsMillisecondsAtTheCursor) {
     std::vector<int16_t> expected = Ramp(1000);
     expected.insert(expected.begin() + 10, 200, 0);
     EXPECT_EQ(Values(), expected);
-    EXPECT_EQ(Form->Forms.SilenceForm->SpinEdit()->minimum(), 0); // no negative lengths
+    EXPECT_EQ(Form->Forms().SilenceForm->SpinEdit()->minimum(), 0); // no negative lengths
 }
 
 TEST_F(MainWindowTest, FadeClearsTheSelectionReverseAndInvertRewriteTheWhole) {
     Load(std::vector<int16_t>{1000, 1000, 1000, 1000, -5, 7});
     Select(0, 4);
-    Form->Selection->sel->setChecked(true);
-    Form->FadeInExecute();
-    EXPECT_FALSE(Form->View->Selected);
-    EXPECT_FALSE(Form->Selection->sel->isChecked());
+    Form->SelectionPanel()->SelectedBox()->setChecked(true);
+    Form->Actions().FadeIn->trigger();
+    EXPECT_FALSE(Form->View()->Selection().Selected());
+    EXPECT_FALSE(Form->SelectionPanel()->SelectedBox()->isChecked());
     WaitIdle();
     EXPECT_EQ(Values()[0], 0);
     EXPECT_LT(Values()[1], 1000);
-    Form->ReverseExecute();
+    Form->Actions().Reverse->trigger();
     WaitIdle();
     EXPECT_EQ(Values()[0], 7);
     EXPECT_EQ(Values()[1], -5);
-    Form->InvertExecute();
+    Form->Actions().Invert->trigger();
     WaitIdle();
     EXPECT_EQ(Values()[0], -7);
     EXPECT_EQ(Values()[1], 5);
@@ -484,40 +478,40 @@ TEST_F(MainWindowTest, FadeClearsTheSelectionReverseAndInvertRewriteTheWhole) {
 TEST_F(MainWindowTest, ARefusedCommandChangesNothingVisible) {
     Load(Ramp(30000));
     const std::vector<int16_t> before = Values();
-    Form->ReverseExecute(); // a body runs until its finish is handled
-    ASSERT_TRUE(Form->Document->IsBusy());
+    Form->Actions().Reverse->trigger(); // a body runs until its finish is handled
+    ASSERT_TRUE(Form->Document()->IsBusy());
     Select(100, 300);
-    Form->View->SetCursor(50);
-    const uint32_t page = Form->Scroll->PageSize();
-    const uint32_t span = Form->View->ViewSpan;
-    Form->CutExecute();
-    Form->DeleteExecute();
-    Form->FadeOutExecute();
-    EXPECT_TRUE(Form->View->Selected);
-    EXPECT_EQ(Form->View->CursorPos, 50u);
-    EXPECT_EQ(Form->Scroll->PageSize(), page);
-    EXPECT_EQ(Form->View->ViewSpan, span);
+    Form->View()->SetCursor(50);
+    const uint32_t page = Form->ScrollBar()->PageSize();
+    const uint32_t span = Form->View()->ViewSpan;
+    Form->Actions().Cut->trigger();
+    Form->Actions().Delete->trigger();
+    Form->Actions().FadeOut->trigger();
+    EXPECT_TRUE(Form->View()->Selection().Selected());
+    EXPECT_EQ(Form->View()->CursorPos, 50u);
+    EXPECT_EQ(Form->ScrollBar()->PageSize(), page);
+    EXPECT_EQ(Form->View()->ViewSpan, span);
     WaitIdle();
     std::vector<int16_t> reversed = before;
     std::reverse(reversed.begin(), reversed.end());
     EXPECT_EQ(Values(), reversed);
     // The one change in the history is the reverse.
-    Form->UndoExecute();
+    Form->Actions().Undo->trigger();
     WaitIdle();
     EXPECT_EQ(Values(), before);
-    EXPECT_FALSE(Form->Actions.Undo->isEnabled());
+    EXPECT_FALSE(Form->Actions().Undo->isEnabled());
     EXPECT_TRUE(Boxes.Texts().empty());
 }
 
 TEST_F(MainWindowTest, ConvertMakesTheDocument22050HzMonoThroughTheBoundLibrary) {
     ASSERT_EQ(BindVelcora(VELCORA_LIBRARY), "");
     Load(std::vector<int16_t>(16000, 3000), 2, 8000); // one second of stereo
-    Form->ConvertExecute();
+    Form->Actions().Convert->trigger();
     WaitIdle();
-    EXPECT_EQ(Form->Document->SampleRate.load(), 22050u);
-    EXPECT_EQ(Form->Document->Channels.load(), 1u);
-    EXPECT_NEAR(double(Form->Document->Frames.load()), 22050.0, 100.0);
-    EXPECT_TRUE(Form->Actions.Undo->isEnabled());
+    EXPECT_EQ(Form->Document()->SampleRate.load(), 22050u);
+    EXPECT_EQ(Form->Document()->Channels.load(), 1u);
+    EXPECT_NEAR(double(Form->Document()->Frames.load()), 22050.0, 100.0);
+    EXPECT_TRUE(Form->Actions().Undo->isEnabled());
     EXPECT_TRUE(Boxes.Texts().empty());
 }
 
@@ -525,41 +519,41 @@ TEST_F(MainWindowTest, ConvertMakesTheDocument22050HzMonoThroughTheBoundLibrary)
 
 TEST_F(MainWindowTest, PlayAndStopDriveActionsTimerMeterAndVolume) {
     Load(Ramp(8000));
-    Form->PlayExecute();
-    ASSERT_TRUE(Form->View->Player().Playing());
-    EXPECT_FALSE(Form->Actions.Play->isEnabled());
-    EXPECT_TRUE(Form->Actions.Stop->isEnabled());
-    EXPECT_TRUE(Form->VizTimer.isActive());
-    EXPECT_TRUE(Form->Playing);
+    Form->Actions().Play->trigger();
+    ASSERT_TRUE(Form->Transport().GetPlayer().Playing());
+    EXPECT_FALSE(Form->Actions().Play->isEnabled());
+    EXPECT_TRUE(Form->Actions().Stop->isEnabled());
+    EXPECT_TRUE(Form->Transport().Active());
+    EXPECT_TRUE(Form->Transport().Playing());
     // The bar's -8000 reaches the buffer of this playback.
-    ASSERT_NE(Form->View->Player().Buffer(), nullptr);
-    EXPECT_EQ(Form->View->Player().Buffer()->GetVolume(), -242);
-    Form->VolumeBar->setValue(-10000);
-    EXPECT_EQ(Form->View->Player().Buffer()->GetVolume(), 0);
+    ASSERT_NE(Form->Transport().GetPlayer().Buffer(), nullptr);
+    EXPECT_EQ(Form->Transport().GetPlayer().Buffer()->GetVolume(), -242);
+    Form->Bottom()->VolumeBar()->setValue(-10000);
+    EXPECT_EQ(Form->Transport().GetPlayer().Buffer()->GetVolume(), 0);
 
-    Form->StopExecute();
-    EXPECT_FALSE(Form->VizTimer.isActive());
-    EXPECT_TRUE(Form->Actions.Play->isEnabled());
-    EXPECT_FALSE(Form->Actions.Stop->isEnabled());
-    EXPECT_FALSE(Form->View->Player().Playing());
-    EXPECT_EQ(Form->VUMeter1->Levels()[0], 0);
+    Form->Actions().Stop->trigger();
+    EXPECT_FALSE(Form->Transport().Active());
+    EXPECT_TRUE(Form->Actions().Play->isEnabled());
+    EXPECT_FALSE(Form->Actions().Stop->isEnabled());
+    EXPECT_FALSE(Form->Transport().GetPlayer().Playing());
+    EXPECT_EQ(Form->Bottom()->LevelMeter()->Levels()[0], 0);
 }
 
 TEST_F(MainWindowTest, TheEndOfTheRangeStopsThroughThePlayStatus) {
     Load(Ramp(800));
-    Form->PlayExecute();
-    ASSERT_TRUE(Form->VizTimer.isActive());
+    Form->Actions().Play->trigger();
+    ASSERT_TRUE(Form->Transport().Active());
     QElapsedTimer clock;
     clock.start();
-    while (Form->View->Player().Playing() && clock.elapsed() < 10000) {
+    while (Form->Transport().GetPlayer().Playing() && clock.elapsed() < 10000) {
         Device->Advance(250);
         QApplication::processEvents(QEventLoop::AllEvents, 5);
     }
     QApplication::processEvents();
-    EXPECT_FALSE(Form->Playing);
-    EXPECT_FALSE(Form->VizTimer.isActive());
-    EXPECT_TRUE(Form->Actions.Play->isEnabled());
-    EXPECT_FALSE(Form->Actions.Stop->isEnabled());
+    EXPECT_FALSE(Form->Transport().Playing());
+    EXPECT_FALSE(Form->Transport().Active());
+    EXPECT_TRUE(Form->Actions().Play->isEnabled());
+    EXPECT_FALSE(Form->Actions().Stop->isEnabled());
 }
 
 TEST_F(MainWindowTest, WithoutASoundDevicePlayOnlyShowsTheError) {
@@ -569,13 +563,13 @@ TEST_F(MainWindowTest, WithoutASoundDevicePlayOnlyShowsTheError) {
             "DirectSound call failed: 88780078\r\nNo sound driver is available for use.");
     };
     Load(Ramp(1000));
-    Form->PlayExecute();
+    Form->Actions().Play->trigger();
     ASSERT_EQ(Boxes.Errors().size(), 1u);
     EXPECT_NE(Boxes.Errors()[0].find("DirectSound call failed"), std::string::npos);
-    EXPECT_TRUE(Form->Actions.Play->isEnabled());
-    EXPECT_FALSE(Form->Actions.Stop->isEnabled());
-    EXPECT_FALSE(Form->VizTimer.isActive());
-    Form->ReverseExecute();
+    EXPECT_TRUE(Form->Actions().Play->isEnabled());
+    EXPECT_FALSE(Form->Actions().Stop->isEnabled());
+    EXPECT_FALSE(Form->Transport().Active());
+    Form->Actions().Reverse->trigger();
     WaitIdle();
     EXPECT_EQ(Values()[0], 999);
 }
@@ -584,19 +578,19 @@ TEST_F(MainWindowTest, WithoutASoundDevicePlayOnlyShowsTheError) {
 
 TEST_F(MainWindowTest, CloseQuestionAnswers) {
     Load(Ramp(1000));
-    Form->InvertExecute();
+    Form->Actions().Invert->trigger();
     WaitIdle();
-    ASSERT_TRUE(Form->Document->Modified.load());
+    ASSERT_TRUE(Form->Document()->Modified.load());
 
     Window.Answers = {QMessageBox::Cancel};
     EXPECT_FALSE(Form->close());
     EXPECT_TRUE(Form->isVisible());
-    EXPECT_TRUE(Form->Document->Ready.load());
+    EXPECT_TRUE(Form->Document()->Ready.load());
 
-    Form->Document->Progress = 40; // as while a body reports progress
+    Form->Document()->Progress = 40; // as while a body reports progress
     EXPECT_FALSE(Form->close());
     EXPECT_EQ(Window.Questions.back(), QStringLiteral("Please wait. Operation in progress..."));
-    Form->Document->Progress = 0;
+    Form->Document()->Progress = 0;
 
     Window.Answers = {QMessageBox::No};
     EXPECT_TRUE(Form->close());
@@ -606,13 +600,13 @@ TEST_F(MainWindowTest, CloseQuestionAnswers) {
 
 TEST_F(MainWindowTest, CloseQuestionYesSavesThenCloses) {
     Load(Ramp(1000));
-    Form->InvertExecute();
+    Form->Actions().Invert->trigger();
     WaitIdle();
     const std::string target = Sources.File("saved.wav");
-    Form->Document->FileName = target;
+    Form->Document()->FileName = target;
     Window.Answers = {QMessageBox::Yes};
     EXPECT_TRUE(Form->close());
-    EXPECT_TRUE(Form->Document->Saved.load());
+    EXPECT_TRUE(Form->Document()->Saved.load());
     EXPECT_EQ(std::filesystem::file_size(target), 44u + 2000u);
 }
 
@@ -621,15 +615,15 @@ TEST_F(MainWindowTest, CloseQuestionYesWithAFailedSaveKeepsTheWindowOpen) {
     for (const std::string name : {"/untitled.wma", "/no/such/folder/saved.wav"}) {
         SCOPED_TRACE(name);
         Load(Ramp(1000));
-        Form->InvertExecute();
+        Form->Actions().Invert->trigger();
         WaitIdle();
-        Form->Document->FileName = name[1] == 'n' ? name : Sources.Path() + name;
+        Form->Document()->FileName = name[1] == 'n' ? name : Sources.Path() + name;
         Window.Answers = {QMessageBox::Yes};
         EXPECT_FALSE(Form->close());
         EXPECT_TRUE(Form->isVisible());
-        EXPECT_TRUE(Form->Document->Ready.load());
-        EXPECT_TRUE(Form->Document->Modified.load());
-        EXPECT_FALSE(Form->Document->IsBusy());
+        EXPECT_TRUE(Form->Document()->Ready.load());
+        EXPECT_TRUE(Form->Document()->Modified.load());
+        EXPECT_FALSE(Form->Document()->IsBusy());
         Form.reset();
     }
     EXPECT_EQ(Boxes.Errors().size(), 1u); // the failed body's message
@@ -655,15 +649,16 @@ TEST_F(MainWindowTest, EveryFocusableControlHasAnAccessibleName) {
         widget = widget->nextInFocusChain();
     } while (widget != Form.get() && visited < 500);
     EXPECT_GE(visited, 8);
-    EXPECT_EQ(AccessibleName(Form->Selection->selstart), QStringLiteral("Begin:"));
-    EXPECT_EQ(AccessibleName(Form->Selection->selstop), QStringLiteral("End:"));
-    EXPECT_EQ(AccessibleName(Form->View), QStringLiteral("Waveform"));
-    EXPECT_FALSE(AccessibleName(Form->timedisplay).isEmpty());
-    for (QLabel* panel : Form->StatusPanels) {
+    EXPECT_EQ(AccessibleName(Form->SelectionPanel()->StartEdit()), QStringLiteral("Begin:"));
+    EXPECT_EQ(AccessibleName(Form->SelectionPanel()->StopEdit()), QStringLiteral("End:"));
+    EXPECT_EQ(AccessibleName(Form->View()), QStringLiteral("Waveform"));
+    EXPECT_FALSE(AccessibleName(Form->Bottom()->CursorTime()).isEmpty());
+    for (int i = 0; i < 3; ++i) {
+        QLabel* panel = Form->StatusPanel(i);
         EXPECT_FALSE(AccessibleName(panel).isEmpty());
         EXPECT_FALSE(panel->text().isEmpty());
     }
-    for (QAction* action : Form->Actions.All())
+    for (QAction* action : Form->Actions().All())
         EXPECT_FALSE(action->text().trimmed().isEmpty());
     // The menus of the bar and their submenus.
     std::vector<QMenu*> menus;
@@ -676,7 +671,7 @@ TEST_F(MainWindowTest, EveryFocusableControlHasAnAccessibleName) {
     for (QMenu* menu : menus)
         EXPECT_FALSE(AccessibleName(menu).isEmpty()) << menu->title().toStdString();
     for (QDialog* dialog : std::initializer_list<QDialog*>{
-             Form->Forms.SilenceForm, Form->Forms.NormalizeForm, Form->Forms.AmplifyForm})
+             Form->Forms().SilenceForm, Form->Forms().NormalizeForm, Form->Forms().AmplifyForm})
         for (QWidget* child : dialog->findChildren<QWidget*>())
             if (child->focusPolicy() != Qt::NoFocus) {
                 EXPECT_FALSE(AccessibleName(child).trimmed().isEmpty())

@@ -48,7 +48,7 @@ TEST_F(ShellCommandsTest, FirstStartTakesTheDefaultsAndTheStoreRoundTrips) {
     // Centred on the screen, at the designed size.
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
     EXPECT_LE((Form->geometry().center() - area.center()).manhattanLength(), 4);
-    EXPECT_EQ(Form->View->GetColors().Scale, 0xDCDCDCu);
+    EXPECT_EQ(Form->View()->GetColors().Scale, 0xDCDCDCu);
     Form.reset();
 
     const TEditorSettings stored{
@@ -64,8 +64,8 @@ TEST_F(ShellCommandsTest, FirstStartTakesTheDefaultsAndTheStoreRoundTrips) {
 
 TEST_F(ShellCommandsTest, ColourChangesReachTheViewAtOnceAndSurviveCancel) {
     MakeForm();
-    Form->SettingsExecute();
-    TSettingsDialog& settings = *Form->Forms.SettingsForm;
+    Form->Actions().Settings->trigger();
+    TSettingsDialog& settings = *Form->Forms().SettingsForm;
     EXPECT_TRUE(settings.isVisible());
     EXPECT_FALSE(settings.isModal());
     EXPECT_EQ(settings.tmpedit->text(), QString::fromStdString(Work.Path() + "/"));
@@ -75,10 +75,10 @@ TEST_F(ShellCommandsTest, ColourChangesReachTheViewAtOnceAndSurviveCancel) {
     ASSERT_GE(red, 0);
     settings.backColor->setCurrentIndex(red);
     emit settings.backColor->activated(red);
-    EXPECT_EQ(Form->Settings.backcolor, 255);
-    EXPECT_EQ(Form->View->GetColors().Back, 255u);
+    EXPECT_EQ(Form->Settings().backcolor, 255);
+    EXPECT_EQ(Form->View()->GetColors().Back, 255u);
     QApplication::processEvents();
-    const QImage picture = Form->View->ScreenPicture();
+    const QImage picture = Form->View()->ScreenPicture();
     ASSERT_FALSE(picture.isNull());
     EXPECT_EQ(picture.pixelColor(picture.width() / 2, picture.height() / 2), QColor(255, 0, 0));
 
@@ -86,16 +86,16 @@ TEST_F(ShellCommandsTest, ColourChangesReachTheViewAtOnceAndSurviveCancel) {
     const int custom = settings.waveColor->count() - 1;
     Window.Color = QColor(1, 2, 3);
     emit settings.waveColor->activated(custom);
-    EXPECT_EQ(Form->Settings.wavecolor, 0x030201);
-    EXPECT_EQ(Form->View->GetColors().Wave, 0x030201u);
+    EXPECT_EQ(Form->Settings().wavecolor, 0x030201);
+    EXPECT_EQ(Form->View()->GetColors().Wave, 0x030201u);
     Window.Color = QColor();
     emit settings.waveColor->activated(custom);
-    EXPECT_EQ(Form->Settings.wavecolor, 0x030201);
+    EXPECT_EQ(Form->Settings().wavecolor, 0x030201);
     EXPECT_EQ(settings.waveColor->currentIndex(), custom);
 
     // "Default" gives the list's own default.
     emit settings.scaleColor->activated(0);
-    EXPECT_EQ(Form->Settings.scalecolor, DefaultScaleColor);
+    EXPECT_EQ(Form->Settings().scalecolor, DefaultScaleColor);
 
     settings.CancelButton->click();
     EXPECT_FALSE(settings.isVisible());
@@ -110,29 +110,29 @@ TEST_F(ShellCommandsTest, ANewTemporaryFolderTakesTheNextWorkFile) {
     WaitIdle();
     TempDir other;
     Window.Folder = QString::fromStdString(other.Path());
-    Form->Forms.SettingsForm->BrowseClick();
-    EXPECT_EQ(Form->Forms.SettingsForm->tmpedit->text(),
+    Form->Forms().SettingsForm->BrowseClick();
+    EXPECT_EQ(Form->Forms().SettingsForm->tmpedit->text(),
               QString::fromStdString(other.Path() + "/"));
-    EXPECT_EQ(Form->Settings.tempfolder, QString::fromStdString(other.Path() + "/"));
-    Form->InvertExecute();
+    EXPECT_EQ(Form->Settings().tempfolder, QString::fromStdString(other.Path() + "/"));
+    Form->Actions().Invert->trigger();
     WaitIdle();
     EXPECT_FALSE(other.Files().empty());
 
     // A folder that is not there: the next work file fails with its message; the document
     // stays as it was.
     Window.Folder = QString::fromStdString(other.File("gone"));
-    Form->Forms.SettingsForm->BrowseClick();
-    const bool modified = Form->Document->Modified.load();
-    const uint32_t frames = Form->Document->Frames.load();
-    Form->ReverseExecute();
+    Form->Forms().SettingsForm->BrowseClick();
+    const bool modified = Form->Document()->Modified.load();
+    const uint32_t frames = Form->Document()->Frames.load();
+    Form->Actions().Reverse->trigger();
     WaitIdle();
     EXPECT_EQ(Boxes.Errors().size(), 1u);
-    EXPECT_TRUE(Form->Document->Ready.load());
-    EXPECT_EQ(Form->Document->Modified.load(), modified);
-    EXPECT_EQ(Form->Document->Frames.load(), frames);
-    Form->UndoExecute(); // the invert before is still there to undo
+    EXPECT_TRUE(Form->Document()->Ready.load());
+    EXPECT_EQ(Form->Document()->Modified.load(), modified);
+    EXPECT_EQ(Form->Document()->Frames.load(), frames);
+    Form->Actions().Undo->trigger(); // the invert before is still there to undo
     WaitIdle();
-    EXPECT_TRUE(Form->Document->Ready.load());
+    EXPECT_TRUE(Form->Document()->Ready.load());
 }
 
 // --- File Properties ---
@@ -146,19 +146,19 @@ TEST(FileInfo, DurationPattern) {
 
 TEST_F(ShellCommandsTest, FilePropertiesShowTheDocument) {
     MakeForm();
-    Form->FilePropertiesExecute(); // no document: nothing
-    EXPECT_FALSE(Form->Forms.FileInfoForm->isVisible());
+    Form->Actions().FileProperties->trigger(); // no document: nothing
+    EXPECT_FALSE(Form->Forms().FileInfoForm->isVisible());
     Window.OpenName = QString::fromStdString(Source("long.wav", std::vector<int16_t>(604000, 1)));
-    Form->OpenExecute();
+    Form->Actions().Open->trigger();
     WaitIdle();
-    Form->FilePropertiesExecute();
-    const TFilePropertiesDialog& info = *Form->Forms.FileInfoForm;
+    Form->Actions().FileProperties->trigger();
+    const TFilePropertiesDialog& info = *Form->Forms().FileInfoForm;
     EXPECT_TRUE(info.isVisible());
     EXPECT_EQ(info.windowTitle(), QStringLiteral("File Properties"));
     EXPECT_EQ(info.Format->text(), QStringLiteral("PCM"));
     EXPECT_EQ(info.Duration->text(), QStringLiteral("0:01:15.500"));
     // The WAV import may end the work file with one filler frame: the fields show the document.
-    const uint32_t frames = Form->Document->Frames.load();
+    const uint32_t frames = Form->Document()->Frames.load();
     ASSERT_GE(frames, 604000u);
     ASSERT_LE(frames, 604001u);
     EXPECT_EQ(info.DataSize->text(), QString::number(frames * 2) + QStringLiteral(" bytes"));
@@ -186,7 +186,7 @@ TEST_F(ShellCommandsTest, HelpOpensTheManualOrSaysItCannot) {
     // F1 in the window: the manual beside the program, or the error box.
     MakeForm();
     Window.UrlResult = true;
-    Form->Actions.Contents->trigger();
+    Form->Actions().Contents->trigger();
     if (QFileInfo::exists(HelpFilePath())) {
         EXPECT_EQ(Window.Urls.back().toLocalFile(), HelpFilePath());
         EXPECT_TRUE(Boxes.Errors().empty());
@@ -259,27 +259,27 @@ protected:
 
 TEST_F(ToolsTest, AnEntryIsFoundBySettingByPathOrNotAtAll) {
     MakeForm();
-    ASSERT_EQ(Form->Actions.Tools.size(), qsizetype(Companions.size()));
-    EXPECT_EQ(Form->Actions.Tools[0]->text(), QLatin1String(Companions[0].Caption));
+    ASSERT_EQ(Form->Actions().Tools.size(), qsizetype(Companions.size()));
+    EXPECT_EQ(Form->Actions().Tools[0]->text(), QLatin1String(Companions[0].Caption));
 
     // By its stored folder.
     const std::string stored = Executable(Stored, Companions[0].Program);
     SetSetting(QLatin1String(Companions[0].Group) + QStringLiteral("/path"),
                QString::fromStdString(Stored.Path()));
-    Form->Actions.Tools[0]->trigger();
+    Form->Actions().Tools[0]->trigger();
     ASSERT_EQ(Window.Started.size(), 1u);
     EXPECT_EQ(Window.Started[0], QString::fromStdString(stored));
 
     // On PATH.
     const std::string found = Executable(OnPath, Companions[1].Program);
     ::setenv("PATH", OnPath.Path().c_str(), 1);
-    Form->Actions.Tools[1]->trigger();
+    Form->Actions().Tools[1]->trigger();
     ASSERT_EQ(Window.Started.size(), 2u);
     EXPECT_EQ(Window.Started[1], QString::fromStdString(found));
     EXPECT_TRUE(Window.Questions.empty());
 
     // Nowhere: the message, then the page.
-    Form->Actions.Tools[2]->trigger();
+    Form->Actions().Tools[2]->trigger();
     EXPECT_EQ(Window.Started.size(), 2u);
     ASSERT_EQ(Window.Questions.size(), 1u);
     EXPECT_EQ(
@@ -290,7 +290,7 @@ TEST_F(ToolsTest, AnEntryIsFoundBySettingByPathOrNotAtAll) {
 
     // Found but refusing to start counts as not found.
     Window.StartResult = false;
-    Form->Actions.Tools[1]->trigger();
+    Form->Actions().Tools[1]->trigger();
     EXPECT_EQ(Window.Questions.size(), 2u);
 }
 
@@ -300,8 +300,8 @@ TEST_F(ShellCommandsTest, AboutShowsTheFileVersionAndItsLinks) {
     MakeForm();
     Form->AppendVersion(QStringLiteral("1.2.3.4"));
     EXPECT_EQ(Form->windowTitle(), QStringLiteral("Orvella 1.2.3.4"));
-    Form->AboutExecute();
-    TAboutDialog& about = *Form->Forms.AboutForm;
+    Form->Actions().About->trigger();
+    TAboutDialog& about = *Form->Forms().AboutForm;
     EXPECT_TRUE(about.isVisible());
     EXPECT_EQ(about.VersionLabel->text(), QStringLiteral("Version: 1.2.3.4"));
     emit about.WebLink->linkActivated(QLatin1String(ProjectPage));
@@ -309,7 +309,7 @@ TEST_F(ShellCommandsTest, AboutShowsTheFileVersionAndItsLinks) {
     ASSERT_EQ(Window.Urls.size(), 2u);
     EXPECT_EQ(Window.Urls[0], QUrl(QLatin1String(ProjectPage)));
     EXPECT_EQ(Window.Urls[1].scheme(), QStringLiteral("mailto"));
-    EXPECT_TRUE(Form->Actions.CheckUpdates->isEnabled());
+    EXPECT_TRUE(Form->Actions().CheckUpdates->isEnabled());
 }
 
 // --- the version record ---

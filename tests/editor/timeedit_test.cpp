@@ -90,22 +90,22 @@ TEST(SelectionEdits, MasksShowBlankPaddedTextsThatReadBack) {
     EXPECT_EQ(panel.StopText(), QStringLiteral("          44100"));
     EXPECT_EQ(ParseInteger(panel.StopText()), 44100u);
     // The mask takes digits only.
-    panel.selstop->clear();
-    panel.selstop->setCursorPosition(0);
-    panel.selstop->insert(QStringLiteral("4x2"));
+    panel.StopEdit()->clear();
+    panel.StopEdit()->setCursorPosition(0);
+    panel.StopEdit()->insert(QStringLiteral("4x2"));
     EXPECT_FALSE(panel.StopText().contains(QLatin1Char('x')));
 }
 
 TEST(SelectionEdits, TypedDigitsInTheMillisecondsMaskReadAsTheirTime) {
     TSelectionPanel panel;
     panel.SetMask(MillisecondsMask);
-    panel.selstart->clear();
-    panel.selstart->setCursorPosition(0);
-    panel.selstart->insert(QStringLiteral("002"));
-    panel.selstart->setCursorPosition(4);
-    panel.selstart->insert(QStringLiteral("05"));
-    panel.selstart->setCursorPosition(7);
-    panel.selstart->insert(QStringLiteral("125"));
+    panel.StartEdit()->clear();
+    panel.StartEdit()->setCursorPosition(0);
+    panel.StartEdit()->insert(QStringLiteral("002"));
+    panel.StartEdit()->setCursorPosition(4);
+    panel.StartEdit()->insert(QStringLiteral("05"));
+    panel.StartEdit()->setCursorPosition(7);
+    panel.StartEdit()->insert(QStringLiteral("125"));
     EXPECT_EQ(panel.StartText(), QStringLiteral("002:05.125"));
     EXPECT_EQ(ParseTime(panel.StartText()), 125125u);
 }

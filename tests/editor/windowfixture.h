@@ -3,18 +3,27 @@
 // a real document, the driven sound device, the settings in a private store and the work files
 // in a private folder.
 
+#include "editor/bottompanel.h"
 #include "editor/mainwindow.h"
+#include "editor/recentfiles.h"
+#include "editor/selectionpanel.h"
+#include "editor/transportcontroller.h"
 #include "editor/windowdialogs.h"
 #include "engine/samplestore.h"
 #include "playback/drivendevice.h"
+#include "playback/levelmeter.h"
+#include "playback/volumebar.h"
 #include "support/recordingdialogs.h"
 #include "support/tempdir.h"
+#include "view/framescrollbar.h"
 #include "view/qtmainthread.h"
+#include "view/waveview.h"
 
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QProgressBar>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QUrl>
@@ -130,10 +139,10 @@ protected:
     void WaitIdle() {
         QElapsedTimer clock;
         clock.start();
-        while ((Form->Document->IsBusy() || Form->Document->Progress.load() != 0) &&
+        while ((Form->Document()->IsBusy() || Form->Document()->Progress.load() != 0) &&
                clock.elapsed() < 30000)
             QApplication::processEvents(QEventLoop::AllEvents, 5);
-        ASSERT_FALSE(Form->Document->IsBusy());
+        ASSERT_FALSE(Form->Document()->IsBusy());
         QApplication::processEvents();
     }
     std::string Source(const std::string& name, const std::vector<int16_t>& values,
@@ -146,16 +155,16 @@ protected:
     void Load(const std::vector<int16_t>& values, uint16_t channels = 1, uint32_t rate = 8000) {
         MakeForm({QString::fromStdString(Source("doc.wav", values, channels, rate))});
         WaitIdle();
-        ASSERT_TRUE(Form->Document->Ready.load());
+        ASSERT_TRUE(Form->Document()->Ready.load());
     }
     // The document's values, all channels interleaved.
     std::vector<int16_t> Values() const {
-        const auto store = Form->Document->GetStore();
+        const auto store = Form->Document()->GetStore();
         std::vector<int16_t> values(store ? store->ValueCount() : 0);
         if (!values.empty()) store->ReadBlock(values.data(), 0, int64_t(values.size()) - 1);
         return values;
     }
-    QString StatusText(int panel) const { return Form->StatusPanels[panel]->text(); }
+    QString StatusText(int panel) const { return Form->StatusPanel(panel)->text(); }
 
     TQtMainThread Main;
     RecordingDialogs Boxes;

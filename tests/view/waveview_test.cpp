@@ -2,7 +2,6 @@
 // scroll bar, and playback through the driven sound device.
 #include "engine/document.h"
 #include "engine/samplestore.h"
-#include "playback/drivendevice.h"
 #include "support/fixtures.h"
 #include "support/recordingdialogs.h"
 #include "view/qtmainthread.h"
@@ -10,6 +9,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -37,7 +37,7 @@ protected:
         TCodecServices codecs;
         codecs.Decoders.push_back(test::CopyingWavDecoder());
         Doc = std::make_unique<TDocument>(Main, Dialogs, settings, codecs);
-        View = std::make_unique<TWaveView>(Main, nullptr, [this] { return Device; });
+        View = std::make_unique<TWaveView>();
         View->resize(1030, 250); // a wave area of 1000 columns
         View->SetDocument(Doc.get());
         View->SetScrollBar(&Bar);
@@ -50,7 +50,6 @@ protected:
         View->OnCursor = [this](TWaveView*, uint32_t position, uint32_t) {
             Cursors.push_back(position);
         };
-        View->OnPlayStatus = [this](bool playing) { Statuses.push_back(playing); };
         Doc->OnLoaded = [this](TDocument*) { View->AttachWave(*Doc); };
         View->show();
     }
@@ -92,13 +91,11 @@ protected:
     std::filesystem::path Folder;
     TQtMainThread Main;
     test::RecordingDialogs Dialogs;
-    std::shared_ptr<TDrivenDevice> Device = std::make_shared<TDrivenDevice>();
     std::unique_ptr<TDocument> Doc;
     TFrameScrollBar Bar;
     std::unique_ptr<TWaveView> View;
     std::vector<SelectEvent> Selects;
     std::vector<uint32_t> Cursors;
-    std::vector<bool> Statuses;
 };
 
 TEST_F(WaveViewTest, AttachShowsTheWholeDocument) {
@@ -119,7 +116,7 @@ TEST_F(WaveViewTest, AClickRaisesAnEmptySelectionTwiceAndMovesTheCursor) {
     EXPECT_EQ(Selects, (std::vector<SelectEvent>{none, none}));
     EXPECT_EQ(View->CursorPos, 2000u);
     EXPECT_EQ(View->CursorMs, 250u);
-    EXPECT_FALSE(View->Selected);
+    EXPECT_FALSE(View->Selection().Selected());
 }
 
 TEST_F(WaveViewTest, LeftwardDragSelectsBackFromTheAnchorAndInvertsTheBand) {
@@ -129,15 +126,31 @@ TEST_F(WaveViewTest, LeftwardDragSelectsBackFromTheAnchorAndInvertsTheBand) {
     Move(450);
     Move(300);
     Release(300);
-    EXPECT_EQ(View->SelStart, 2400u);
-    EXPECT_EQ(View->SelStop, 4800u);
+    EXPECT_EQ(View->Selection().Start(), 2400u);
+    EXPECT_EQ(View->Selection().Stop(), 4800u);
     EXPECT_EQ(View->Anchor, 4800u);
     EXPECT_EQ(View->CursorPos, 4800u); // stays at the press
-    EXPECT_TRUE(View->Selected);
+    EXPECT_TRUE(View->Selection().Selected());
     ASSERT_EQ(Selects.size(), 2u);
     EXPECT_EQ(Selects.back(), (SelectEvent{2400, 4800, 300, 600, true}));
     EXPECT_EQ(ScreenAt(400, 100), before ^ 0xFFFFFFu);
     EXPECT_EQ(ScreenAt(700, 100), View->ScreenPicture().pixel(700, 100));
+}
+
+TEST_F(WaveViewTest, AMouseSelectionLandsInTheSharedSelection) {
+    TSelectionModel shared;
+    View->SetSelectionModel(&shared);
+    LoadFrames(8000);
+    QSignalSpy changed(&shared, &TSelectionModel::Changed);
+    Press(300);
+    Move(600);
+    Release(600);
+    EXPECT_EQ(shared.Start(), 2400u);
+    EXPECT_EQ(shared.Stop(), 4800u);
+    EXPECT_TRUE(shared.Selected());
+    EXPECT_GE(changed.count(), 1);
+    EXPECT_EQ(&View->Selection(), &shared);
+    View->SetSelectionModel(nullptr);
 }
 
 TEST_F(WaveViewTest, ADragBackToItsColumnClearsTheSelectionAndTheBand) {
@@ -148,7 +161,7 @@ TEST_F(WaveViewTest, ADragBackToItsColumnClearsTheSelectionAndTheBand) {
     Move(100);
     Move(500);
     Release(500);
-    EXPECT_FALSE(View->Selected);
+    EXPECT_FALSE(View->Selection().Selected());
     EXPECT_EQ(Selects.back(), (SelectEvent{0, 0, 0, 0, false}));
     EXPECT_EQ(ScreenAt(600, 100), before);
 }
@@ -258,38 +271,9 @@ TEST_F(WaveViewTest, NothingHappensWithoutADocument) {
     Release(600);
     Key(Qt::Key_End);
     View->ZoomIn();
-    View->StartPlay();
     EXPECT_TRUE(Selects.empty());
     EXPECT_TRUE(Cursors.empty());
     EXPECT_EQ(View->CursorPos, 0u);
-    EXPECT_TRUE(Statuses.empty());
-}
-
-TEST_F(WaveViewTest, PlayingMovesTheCursorToTheRangesEnd) {
-    LoadFrames(8000);
-    View->SetSelection(1000, 3000, true);
-    View->StartPlay();
-    ASSERT_FALSE(Statuses.empty());
-    EXPECT_TRUE(Statuses.back());
-    std::vector<uint32_t> seen;
-    View->OnCursor = [&](TWaveView*, uint32_t position, uint32_t) { seen.push_back(position); };
-    QElapsedTimer clock;
-    clock.start();
-    while (View->Player().Playing() && clock.elapsed() < 10000) {
-        Device->Advance(250); // one chunk; then every notification is handled before the next
-        while (View->Player().Buffer() && !View->Player().Buffer()->NotificationsIdle() &&
-               clock.elapsed() < 10000)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-        QCoreApplication::processEvents();
-    }
-    ASSERT_FALSE(View->Player().Playing());
-    ASSERT_FALSE(seen.empty());
-    for (size_t i = 1; i < seen.size(); ++i)
-        EXPECT_LE(seen[i - 1], seen[i]);
-    EXPECT_GT(seen.front(), 1000u);
-    EXPECT_EQ(seen.back(), 3000u);
-    EXPECT_EQ(View->CursorPos, 3000u);
-    EXPECT_FALSE(Statuses.back());
 }
 
 } // namespace
