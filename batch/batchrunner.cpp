@@ -57,7 +57,7 @@ int TBatchRunner::Play(const TStep& step) {
 
 bool TBatchRunner::Finish(const std::string& label, int failuresBefore) {
     while (!Loop.RunUntil([this] { return !Doc->IsBusy(); }, 100))
-        Bar.Show(label, Doc->Progress);
+        Bar.Show(label, Doc->Progress.load());
     Loop.ProcessMessages();
     Bar.Clear();
     return Dialogs.Failures() == failuresBefore;

@@ -20,19 +20,18 @@ TCodecServices DefaultCodecServices(TUserDialogs& dialogs) {
          "Sorry, decoder can not read valid data from file. Possible MPEG Layer 2 comression "
          "used."},
         {".wav",
-         [](const std::string& source, const std::string& work, std::atomic<int>& progress) {
+         [](const std::string& source, const std::string& work, TProgress& progress) {
              return DecodeWAVFile(source, work, progress);
          },
          1, "Sorry, required codec not installed on your PC. Can not decode WAV file.",
-         [](const std::string& source, const std::string& work, std::atomic<int>& progress,
+         [](const std::string& source, const std::string& work, TProgress& progress,
             std::unique_ptr<TPeakBuilder>& peaks) {
              TWavImportOptions options;
              options.Peaks = &peaks;
              return DecodeWAVFile(source, work, progress, options);
          }},
         {".wma",
-         [&dialogs](const std::string& source, const std::string& work,
-                    std::atomic<int>& progress) {
+         [&dialogs](const std::string& source, const std::string& work, TProgress& progress) {
              return DecodeWMAFile(source, work, progress, dialogs);
          },
          3, "Sorry, this file protected with DRM. You can not edit this file."},

@@ -37,7 +37,7 @@ int Percent(uint64_t done, int64_t total) {
 } // namespace
 
 bool DecodeMP3File(const std::string& sourceFile, const std::string& workFile,
-                   std::atomic<int>& progress) {
+                   TProgress& progress) {
     TMpegAudioInfo mpeg;
     mpeg.ReadFromFile(sourceFile);
     const int64_t fileLength = mpeg.FileLength();

@@ -48,7 +48,7 @@ constexpr uint64_t ScanStep = 1u << 20;
 // again (on ext4 its copy also leaves the file in small pages that take longer to free).
 // What is left at the end (less than one of the writer's buffers) goes through Write.
 void PassThrough(const std::string& sourceFile, const TWaveStream& stream, TWavWriter& writer,
-                 std::atomic<int>& progress, const TWavImportOptions& options) {
+                 TProgress& progress, const TWavImportOptions& options) {
     const int64_t offset = stream.DataOffset();
     const int64_t total = stream.DataSize();
     if (total <= 0) return;
@@ -114,12 +114,12 @@ void PassThrough(const std::string& sourceFile, const TWaveStream& stream, TWavW
 } // namespace
 
 bool DecodeWAVFile(const std::string& sourceFile, const std::string& workFile,
-                   std::atomic<int>& progress) {
+                   TProgress& progress) {
     return DecodeWAVFile(sourceFile, workFile, progress, TWavImportOptions{});
 }
 
-bool DecodeWAVFile(const std::string& sourceFile, const std::string& workFile,
-                   std::atomic<int>& progress, const TWavImportOptions& options) {
+bool DecodeWAVFile(const std::string& sourceFile, const std::string& workFile, TProgress& progress,
+                   const TWavImportOptions& options) {
     if (options.Peaks) options.Peaks->reset();
     TFileWaveStream stream(sourceFile, nullptr);
     TPCMWaveReader reader(stream);

@@ -5,6 +5,7 @@
 #include "codecs/riff.h"
 #include "codecs/wavwriter.h"
 #include "engine/peakindex.h"
+#include "engine/progress.h"
 
 #include <atomic>
 #include <memory>
@@ -37,9 +38,8 @@ struct TWavImportOptions {
 // (the reader's numbered texts, the writer's EMakerError texts, or WorkFileTooLargeText when the
 // work file would pass options.WorkFileLimit). The work file is complete only after a true result.
 // Thread rule: runs on the caller's thread; progress may be read by others meanwhile.
-bool DecodeWAVFile(const std::string& sourceFile, const std::string& workFile,
-                   std::atomic<int>& progress);
-bool DecodeWAVFile(const std::string& sourceFile, const std::string& workFile,
-                   std::atomic<int>& progress, const TWavImportOptions& options);
+bool DecodeWAVFile(const std::string& sourceFile, const std::string& workFile, TProgress& progress);
+bool DecodeWAVFile(const std::string& sourceFile, const std::string& workFile, TProgress& progress,
+                   const TWavImportOptions& options);
 
 } // namespace orvella

@@ -23,8 +23,8 @@ bool FileExists(const std::string& fileName) {
 
 } // namespace
 
-bool DecodeWMAFile(const std::string& sourceFile, const std::string& workFile,
-                   std::atomic<int>& progress, TUserDialogs& dialogs) {
+bool DecodeWMAFile(const std::string& sourceFile, const std::string& workFile, TProgress& progress,
+                   TUserDialogs& dialogs) {
     if (!WmaDecodersPresent()) return false;
 
     double duration = 0; // whole seconds

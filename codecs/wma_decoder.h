@@ -3,9 +3,9 @@
 // channel count of its audio stream.
 // Thread rule: runs on the caller's thread; imports on different threads are independent.
 
+#include "engine/progress.h"
 #include "engine/userdialogs.h"
 
-#include <atomic>
 #include <string>
 
 namespace orvella {
@@ -14,7 +14,7 @@ namespace orvella {
 // Returns false when the decoders are missing, the file is protected or no sample was decoded;
 // writer and attribute-reader failures are raised as exceptions. The dialogs show the attribute
 // reader's message boxes.
-bool DecodeWMAFile(const std::string& sourceFile, const std::string& workFile,
-                   std::atomic<int>& progress, TUserDialogs& dialogs);
+bool DecodeWMAFile(const std::string& sourceFile, const std::string& workFile, TProgress& progress,
+                   TUserDialogs& dialogs);
 
 } // namespace orvella

@@ -90,7 +90,7 @@ std::vector<uint8_t> ClipFromWaveBytes(const uint8_t* data, size_t size,
     const TTempFile source(tempFolder);
     WriteWholeFile(source.Path, data, size);
     const TTempFile work(tempFolder);
-    std::atomic<int> progress{0};
+    TProgress progress;
     try {
         DecodeWAVFile(source.Path, work.Path, progress);
     } catch (const Exception& e) {
@@ -109,7 +109,7 @@ std::vector<uint8_t> ClipFromSoundFile(const std::string& path,
     for (const TDecoderRow& row : decoders) {
         if (row.Extension != extension) continue;
         const TTempFile work(tempFolder);
-        std::atomic<int> progress{0};
+        TProgress progress;
         if (!row.Decode(path, work.Path, progress)) throw Exception(row.FailureMessage);
         return ReadWorkFileClip(work.Path);
     }

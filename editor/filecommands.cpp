@@ -142,10 +142,10 @@ void TMainWindow::SaveSelectionAs() {
 
 bool TMainWindow::ConfirmMP3Settings(TDocument& doc) {
     const uint32_t rate = doc.SampleRate.load();
-    OwnedForms.MpegSettings->FormActivate(rate);
-    if (!Services.WindowDialogs.Execute(*OwnedForms.MpegSettings)) return false;
+    Owned.Mp3SettingsDialog->PrepareFor(rate);
+    if (!Services.WindowDialogs.Execute(*Owned.Mp3SettingsDialog)) return false;
     doc.EncoderConfig =
-        FillEncoderConfig(OwnedForms.MpegSettings->Choices(), rate, doc.Channels.load());
+        FillEncoderConfig(Owned.Mp3SettingsDialog->Choices(), rate, doc.Channels.load());
     return true;
 }
 

@@ -41,7 +41,7 @@ TFilePropertiesDialog::TFilePropertiesDialog(QWidget* parent)
     Duration = field(tr("Duration:"), tr("Duration"));
     DataSize = field(tr("Data Size:"), tr("Data Size"));
     Channels = field(tr("Channels:"), tr("Channels"));
-    Samplerate = field(tr("Samplerate:"), tr("Samplerate"));
+    SampleRate = field(tr("SampleRate:"), tr("SampleRate"));
     Samples = field(tr("Samples:"), tr("Samples"));
 
     auto* close = new QPushButton(tr("&Close"));
@@ -62,7 +62,7 @@ void TFilePropertiesDialog::Fill(const TDocument& doc) {
     Duration->setText(FormatDuration(doc.Duration.load()));
     DataSize->setText(QString::number(doc.DataBytes.load()) + tr(" bytes"));
     Channels->setText(doc.Channels.load() == 1 ? tr("Mono") : tr("Stereo"));
-    Samplerate->setText(QString::number(doc.SampleRate.load()) + tr(" Hz"));
+    SampleRate->setText(QString::number(doc.SampleRate.load()) + tr(" Hz"));
     Samples->setText(QString::number(doc.Frames.load()));
 }
 

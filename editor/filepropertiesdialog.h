@@ -27,7 +27,7 @@ public:
     QLineEdit* Duration = nullptr;
     QLineEdit* DataSize = nullptr;
     QLineEdit* Channels = nullptr;
-    QLineEdit* Samplerate = nullptr;
+    QLineEdit* SampleRate = nullptr;
     QLineEdit* Samples = nullptr;
 };
 

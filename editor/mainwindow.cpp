@@ -89,7 +89,7 @@ TMainWindow::TMainWindow(TServices services, const QStringList& arguments, QWidg
     AddRecentFileMenu();
     CreateDesktopInput();
     PlaceWindow();
-    CreateForms();
+    CreateDialogs();
     CreateView();
     CreateTransport();
     ConnectActions();
@@ -133,6 +133,7 @@ void TMainWindow::CreateDocument(const QStringList& arguments) {
     Doc->OnReady = [this](TDocument*) { OnDocumentReady(); };
     Doc->OnAction = [this](TDocument*, bool undo, bool redo) { OnHistoryChanged(undo, redo); };
     Doc->OnLoaded = [this](TDocument*) { OnDocumentLoaded(); };
+    Doc->Progress.Watch(Services.Main, [this](int percent) { OnProgress(percent); });
     Recovery = std::make_unique<TRecoveryController>(Config.tempfolder);
     SelectionModel = new TSelectionModel(this);
     SelectionModel->SetMilliseconds(Config.selectiontype == 0);
@@ -246,11 +247,11 @@ void TMainWindow::SetStatus(int panel, const QString& text) {
     StatusPanels[panel]->setAccessibleDescription(text);
 }
 
-void TMainWindow::CreateForms() {
-    OwnedForms.SilenceForm = new TSilenceDialog(this);
-    OwnedForms.NormalizeForm = new TNormalizeDialog(this);
-    OwnedForms.AmplifyForm = new TAmplifyDialog(this);
-    OwnedForms.MpegSettings = new TMp3SettingsDialog(this);
+void TMainWindow::CreateDialogs() {
+    Owned.SilenceDialog = new TSilenceDialog(this);
+    Owned.NormalizeDialog = new TNormalizeDialog(this);
+    Owned.AmplifyDialog = new TAmplifyDialog(this);
+    Owned.Mp3SettingsDialog = new TMp3SettingsDialog(this);
 }
 
 void TMainWindow::CreateView() {
@@ -262,6 +263,7 @@ void TMainWindow::CreateView() {
     WaveView->SetSelectionModel(SelectionModel);
     SelectionPanel()->Follow(*SelectionModel);
     connect(Scroll, &TFrameScrollBar::PositionChanged, WaveView, &TWaveView::ScrollChanged);
+    connect(Scroll, &TFrameScrollBar::PageSizeChanged, this, &TMainWindow::UpdateScrollBarUse);
     ApplyColors();
     WaveView->OnCursor = [this](TWaveView*, uint32_t position, uint32_t positions) {
         ShowCursor(position, positions);
@@ -321,10 +323,10 @@ void TMainWindow::ConnectActions() {
     connect(a.ZoomOut, &QAction::triggered, WaveView, &TWaveView::ZoomOut);
     connect(a.ZoomFull, &QAction::triggered, WaveView, &TWaveView::ZoomFull);
 
-    EditCommands = new TEditCommands({*Doc, *WaveView, *SelectionModel, *Scroll,
-                                      Services.WindowDialogs, *OwnedForms.SilenceForm,
-                                      *OwnedForms.NormalizeForm, *OwnedForms.AmplifyForm},
-                                     this);
+    EditCommands =
+        new TEditCommands({*Doc, *WaveView, *SelectionModel, *Scroll, Services.WindowDialogs,
+                           *Owned.SilenceDialog, *Owned.NormalizeDialog, *Owned.AmplifyDialog},
+                          this);
     EditCommands->Connect(a);
 
     TSelectionPanel* selection = SelectionPanel();
@@ -363,9 +365,6 @@ void TMainWindow::ApplyScaleFormat() {
 }
 
 void TMainWindow::StartRecovery(const QStringList& arguments) {
-    connect(&ProgressPoll, &QTimer::timeout, this, &TMainWindow::PollProgress);
-    ProgressPoll.start(50);
-
     const bool recovering = Recovery->OfferLeftovers(
         [this](const QString& question) {
             return Services.WindowDialogs.Ask(this, question, QMessageBox::Question,
@@ -410,6 +409,7 @@ void TMainWindow::OnDocumentReady() {
     WaveView->Repaint();
     SetStatus(2, tr("Maximum Amplitude: %1 dB").arg(Doc->PeakDb.load()));
     Scroll->SetMaximum(frames);
+    UpdateScrollBarUse();
     BottomPanel->HideProgress();
 }
 
@@ -450,8 +450,15 @@ void TMainWindow::OnPlayingChanged(bool playing) {
     ActionList.Stop->setEnabled(playing);
 }
 
-void TMainWindow::PollProgress() {
-    BottomPanel->ShowProgress(Doc->Progress.load());
+void TMainWindow::OnProgress(int percent) {
+    // A load started early reports before the window is built.
+    if (!BottomPanel) return;
+    BottomPanel->ShowProgress(percent);
+    // The document's length changes while a body runs.
+    UpdateScrollBarUse();
+}
+
+void TMainWindow::UpdateScrollBarUse() {
     const int64_t frames = Doc->Frames.load();
     Scroll->setEnabled(!(frames - 100 < int64_t(Scroll->PageSize())));
 }
@@ -498,7 +505,6 @@ void TMainWindow::FinishClosing() {
     Config.width = width();
     Config.height = height();
     if (Doc->Progress.load() == 0) {
-        ProgressPoll.stop();
         Playback->Stop();
         SaveSettings(Config);
         CloseWave();

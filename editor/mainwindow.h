@@ -20,7 +20,6 @@
 
 #include <QMainWindow>
 #include <QStringList>
-#include <QTimer>
 
 #include <memory>
 
@@ -68,18 +67,18 @@ public:
         TCodecServices Codecs = {};
     };
 
-    // The dialogs and windows the form owns, made at start-up as its Qt children: the effects'
+    // The dialogs and windows the window owns, made at start-up as its Qt children: the effects'
     // value dialogs, the file commands' MP3 settings (filecommands.cpp), and the Help and Tools
     // menus' windows with the update checker (shellcommands.cpp).
-    struct TOwnedForms {
-        TSilenceDialog* SilenceForm = nullptr;
-        TNormalizeDialog* NormalizeForm = nullptr;
-        TAmplifyDialog* AmplifyForm = nullptr;
-        TMp3SettingsDialog* MpegSettings = nullptr;
-        TSettingsDialog* SettingsForm = nullptr;
-        TFilePropertiesDialog* FileInfoForm = nullptr;
-        TAboutDialog* AboutForm = nullptr;
-        TUpdateCheck* GetNewVer = nullptr;
+    struct TOwnedDialogs {
+        TSilenceDialog* SilenceDialog = nullptr;
+        TNormalizeDialog* NormalizeDialog = nullptr;
+        TAmplifyDialog* AmplifyDialog = nullptr;
+        TMp3SettingsDialog* Mp3SettingsDialog = nullptr;
+        TSettingsDialog* SettingsDialog = nullptr;
+        TFilePropertiesDialog* FilePropertiesDialog = nullptr;
+        TAboutDialog* AboutDialog = nullptr;
+        TUpdateCheck* UpdateCheck = nullptr;
     };
 
     // Arguments are the command line after the program name: exactly one is a file to open.
@@ -100,7 +99,7 @@ public:
     TWaveView* View() const { return WaveView; }
     const TMainActions& Actions() const { return ActionList; }
     const TEditorSettings& Settings() const { return Config; }
-    const TOwnedForms& Forms() const { return OwnedForms; }
+    const TOwnedDialogs& OwnedDialogs() const { return Owned; }
     TSelectionPanel* SelectionPanel() const;
     TBottomPanel* Bottom() const { return BottomPanel; }
     TFrameScrollBar* ScrollBar() const { return Scroll; }
@@ -118,7 +117,7 @@ private:
     void CreateDocument(const QStringList& arguments);
     void CreateLayout();
     void CreateStatusBar();
-    void CreateForms();
+    void CreateDialogs();
     void CreateView();
     void CreateTransport();
     void ConnectActions();
@@ -139,8 +138,10 @@ private:
                        bool selected);
     void ShowCursor(uint32_t position, uint32_t positions);
     void OnPlayingChanged(bool playing);
-    // Every 50 ms: the running operation's progress, and whether the scroll bar is of use.
-    void PollProgress();
+    // The running operation's progress, delivered on the main thread as it changes.
+    void OnProgress(int percent);
+    // The scroll bar is of use when the document is more than 100 frames longer than a page.
+    void UpdateScrollBarUse();
     // After every finished operation: the recent files and the journal.
     void NoteFinishedOperation();
 
@@ -208,7 +209,7 @@ private:
     TMainActions ActionList;
     // The selection the view, the selection group and the commands share.
     TSelectionModel* SelectionModel = nullptr;
-    TOwnedForms OwnedForms;
+    TOwnedDialogs Owned;
     TQtWaveClipboard* Clipboard = nullptr;
     TWaveView* WaveView = nullptr;
     QWidget* WaveArea = nullptr;
@@ -220,7 +221,6 @@ private:
     TEditCommands* EditCommands = nullptr;
     TRecentFiles* Recent = nullptr;
     TDesktopInput* DesktopInput = nullptr;
-    QTimer ProgressPoll;
     bool LoadingEarly = false;
     bool Closed = false;
     uint32_t SavesSeen = 0;

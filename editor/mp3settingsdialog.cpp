@@ -35,85 +35,85 @@ TMp3SettingsDialog::TMp3SettingsDialog(QWidget* parent)
     auto* group = new QGroupBox(tr("  MP3 Settings  "));
     auto* form = new QFormLayout;
 
-    vbrmode = new QComboBox;
-    vbrmode->addItems(
+    ModeBox = new QComboBox;
+    ModeBox->addItems(
         {tr("Constant Bitrate (CBR)"), tr("Variable Bitrate (VBR)"), tr("Average Bitrate (ABR)")});
-    vbrmode->setAccessibleName(tr("Encoding Mode"));
-    form->addRow(tr("Encoding Mode:"), vbrmode);
+    ModeBox->setAccessibleName(tr("Encoding Mode"));
+    form->addRow(tr("Encoding Mode:"), ModeBox);
 
-    bitrate = new QComboBox;
-    bitrate->setAccessibleName(tr("Bitrate"));
+    BitrateBox = new QComboBox;
+    BitrateBox->setAccessibleName(tr("Bitrate"));
     std::vector<int> formDefault = FormRates;
     formDefault.push_back(16);
-    Fill(bitrate, formDefault);
-    form->addRow(tr("Bitrate:"), bitrate);
+    Fill(BitrateBox, formDefault);
+    form->addRow(tr("Bitrate:"), BitrateBox);
 
-    maxbitLabel = new QLabel(tr("Maximum Bitrate:"));
-    maxbitrate = new QComboBox;
-    maxbitrate->setAccessibleName(tr("Maximum Bitrate"));
-    Fill(maxbitrate, formDefault);
-    form->addRow(maxbitLabel, maxbitrate);
+    MaxBitrateLabel = new QLabel(tr("Maximum Bitrate:"));
+    MaxBitrateBox = new QComboBox;
+    MaxBitrateBox->setAccessibleName(tr("Maximum Bitrate"));
+    Fill(MaxBitrateBox, formDefault);
+    form->addRow(MaxBitrateLabel, MaxBitrateBox);
 
     // One page per mode: CBR has nothing more to choose.
-    Notebook3 = new QStackedWidget;
-    Notebook3->addWidget(new QWidget);
+    ModePages = new QStackedWidget;
+    ModePages->addWidget(new QWidget);
     auto* vbrPage = new QWidget;
     auto* vbrLayout = new QHBoxLayout(vbrPage);
     vbrLayout->setContentsMargins(0, 0, 0, 0);
-    vbrquality = new QSlider(Qt::Horizontal);
-    vbrquality->setRange(0, 8);
-    vbrquality->setValue(0);
-    vbrquality->setTickPosition(QSlider::TicksBelow);
-    vbrquality->setPageStep(1);
-    vbrquality->setAccessibleName(tr("Quality"));
-    vbrquality->setToolTip(tr("Left: smaller files; right: better sound"));
+    QualitySlider = new QSlider(Qt::Horizontal);
+    QualitySlider->setRange(0, 8);
+    QualitySlider->setValue(0);
+    QualitySlider->setTickPosition(QSlider::TicksBelow);
+    QualitySlider->setPageStep(1);
+    QualitySlider->setAccessibleName(tr("Quality"));
+    QualitySlider->setToolTip(tr("Left: smaller files; right: better sound"));
     vbrLayout->addWidget(new QLabel(tr("Quality:")));
-    vbrLayout->addWidget(vbrquality, 1);
-    Notebook3->addWidget(vbrPage);
+    vbrLayout->addWidget(QualitySlider, 1);
+    ModePages->addWidget(vbrPage);
     auto* abrPage = new QWidget;
     auto* abrLayout = new QHBoxLayout(abrPage);
     abrLayout->setContentsMargins(0, 0, 0, 0);
-    avgbitrate = new QComboBox;
-    avgbitrate->setAccessibleName(tr("Targeted Bitrate"));
-    Fill(avgbitrate, FormRates);
+    AverageBitrateBox = new QComboBox;
+    AverageBitrateBox->setAccessibleName(tr("Targeted Bitrate"));
+    Fill(AverageBitrateBox, FormRates);
     abrLayout->addWidget(new QLabel(tr("Targeted Bitrate:")));
-    abrLayout->addWidget(avgbitrate, 1);
-    Notebook3->addWidget(abrPage);
-    form->addRow(Notebook3);
+    abrLayout->addWidget(AverageBitrateBox, 1);
+    ModePages->addWidget(abrPage);
+    form->addRow(ModePages);
 
-    crc = new QCheckBox(tr("Checksum"));
-    form->addRow(crc);
+    ChecksumBox = new QCheckBox(tr("Checksum"));
+    form->addRow(ChecksumBox);
 
     BitrateHint = new QLabel;
     BitrateHint->setWordWrap(true);
     form->addRow(BitrateHint);
     group->setLayout(form);
 
-    Button1 = new QPushButton(tr("&Ok"));
-    Button1->setDefault(true);
-    Button2 = new QPushButton(tr("Cancel"));
-    connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
-    connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
+    OkButton = new QPushButton(tr("&Ok"));
+    OkButton->setDefault(true);
+    CancelButton = new QPushButton(tr("Cancel"));
+    connect(OkButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    buttons->addWidget(Button1);
-    buttons->addWidget(Button2);
+    buttons->addWidget(OkButton);
+    buttons->addWidget(CancelButton);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(group);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize); // a fixed dialog border
 
-    connect(vbrmode, &QComboBox::currentIndexChanged, this, &TMp3SettingsDialog::vbrmodeChange);
-    vbrmodeChange();
+    connect(ModeBox, &QComboBox::currentIndexChanged, this, &TMp3SettingsDialog::ModeChanged);
+    ModeChanged();
 }
 
-void TMp3SettingsDialog::vbrmodeChange() {
-    const int mode = std::max(vbrmode->currentIndex(), 0);
-    Notebook3->setCurrentIndex(mode);
+void TMp3SettingsDialog::ModeChanged() {
+    const int mode = std::max(ModeBox->currentIndex(), 0);
+    ModePages->setCurrentIndex(mode);
     const bool variable = mode != TMP3Settings::CBR;
-    maxbitLabel->setVisible(variable);
-    maxbitrate->setVisible(variable);
+    MaxBitrateLabel->setVisible(variable);
+    MaxBitrateBox->setVisible(variable);
     // The encoder takes "Bitrate:" as the lowest rate it may use in VBR and ABR; the list starts
     // at its highest entry on every showing, so say so.
     static const char* const hints[] = {
@@ -125,26 +125,27 @@ void TMp3SettingsDialog::vbrmodeChange() {
     BitrateHint->setText(tr(hints[mode]));
 }
 
-void TMp3SettingsDialog::FormActivate(uint32_t sampleRate) {
-    vbrmodeChange();
+void TMp3SettingsDialog::PrepareFor(uint32_t sampleRate) {
+    ModeChanged();
     const std::vector<int> rates = BitrateChoices(sampleRate);
     if (rates.empty()) return;
-    Fill(bitrate, rates);
-    Fill(maxbitrate, rates);
+    Fill(BitrateBox, rates);
+    Fill(MaxBitrateBox, rates);
     // The target keeps the place chosen last time when the new row has it.
-    const int target = avgbitrate->currentIndex();
-    Fill(avgbitrate, rates);
-    if (target > 0 && target < avgbitrate->count()) avgbitrate->setCurrentIndex(target);
+    const int target = AverageBitrateBox->currentIndex();
+    Fill(AverageBitrateBox, rates);
+    if (target > 0 && target < AverageBitrateBox->count())
+        AverageBitrateBox->setCurrentIndex(target);
 }
 
 TMP3Settings TMp3SettingsDialog::Choices() const {
     TMP3Settings settings;
-    settings.Mode = std::max(vbrmode->currentIndex(), 0);
-    settings.Bitrate = std::max(bitrate->currentIndex(), 0);
-    settings.MaxBitrate = std::max(maxbitrate->currentIndex(), 0);
-    settings.Quality = vbrquality->value();
-    settings.AvgBitrate = std::max(avgbitrate->currentIndex(), 0);
-    settings.CRC = crc->isChecked();
+    settings.Mode = std::max(ModeBox->currentIndex(), 0);
+    settings.Bitrate = std::max(BitrateBox->currentIndex(), 0);
+    settings.MaxBitrate = std::max(MaxBitrateBox->currentIndex(), 0);
+    settings.Quality = QualitySlider->value();
+    settings.AvgBitrate = std::max(AverageBitrateBox->currentIndex(), 0);
+    settings.CRC = ChecksumBox->isChecked();
     return settings;
 }
 

@@ -109,16 +109,16 @@ TSettingsDialog::TSettingsDialog(TEditorSettings& settings, TWindowDialogs& dial
     auto* systemLayout = new QVBoxLayout(system);
     auto* folderGroup = new QGroupBox(tr("  Temporary Folder  "));
     auto* folderLayout = new QHBoxLayout(folderGroup);
-    tmpedit = new QLineEdit;
-    tmpedit->setObjectName(QStringLiteral("tmpedit"));
-    tmpedit->setAccessibleName(tr("Temporary Folder"));
+    TempFolderEdit = new QLineEdit;
+    TempFolderEdit->setObjectName(QStringLiteral("TempFolderEdit"));
+    TempFolderEdit->setAccessibleName(tr("Temporary Folder"));
     // The folder comes from the browser only; the edit shows it.
-    tmpedit->setReadOnly(true);
-    tmpedit->setMinimumWidth(260);
+    TempFolderEdit->setReadOnly(true);
+    TempFolderEdit->setMinimumWidth(260);
     BrowseButton = new QPushButton(tr("..."));
     BrowseButton->setAccessibleName(tr("Browse for the temporary folder"));
     BrowseButton->setToolTip(BrowseButton->accessibleName());
-    folderLayout->addWidget(tmpedit, 1);
+    folderLayout->addWidget(TempFolderEdit, 1);
     folderLayout->addWidget(BrowseButton);
     systemLayout->addWidget(folderGroup);
     systemLayout->addStretch(1);
@@ -126,15 +126,15 @@ TSettingsDialog::TSettingsDialog(TEditorSettings& settings, TWindowDialogs& dial
 
     auto* colors = new QWidget;
     auto* colorsLayout = new QFormLayout(colors);
-    backColor = new TColorBox(0, dialogs);
-    scaleColor = new TColorBox(DefaultScaleColor, dialogs);
-    waveColor = new TColorBox(DefaultWaveColor, dialogs);
-    backColor->setAccessibleName(tr("Background"));
-    scaleColor->setAccessibleName(tr("Scales"));
-    waveColor->setAccessibleName(tr("Wave Data"));
-    colorsLayout->addRow(tr("Background:"), backColor);
-    colorsLayout->addRow(tr("Scales:"), scaleColor);
-    colorsLayout->addRow(tr("Wave Data:"), waveColor);
+    BackColorBox = new TColorBox(0, dialogs);
+    ScaleColorBox = new TColorBox(DefaultScaleColor, dialogs);
+    WaveColorBox = new TColorBox(DefaultWaveColor, dialogs);
+    BackColorBox->setAccessibleName(tr("Background"));
+    ScaleColorBox->setAccessibleName(tr("Scales"));
+    WaveColorBox->setAccessibleName(tr("Wave Data"));
+    colorsLayout->addRow(tr("Background:"), BackColorBox);
+    colorsLayout->addRow(tr("Scales:"), ScaleColorBox);
+    colorsLayout->addRow(tr("Wave Data:"), WaveColorBox);
     tabs->addTab(colors, tr("Colors"));
 
     OkButton = new QPushButton(tr("&Ok"));
@@ -152,33 +152,33 @@ TSettingsDialog::TSettingsDialog(TEditorSettings& settings, TWindowDialogs& dial
     layout->addWidget(tabs);
     layout->addLayout(buttons);
 
-    connect(BrowseButton, &QPushButton::clicked, this, &TSettingsDialog::BrowseClick);
-    for (TColorBox* box : {backColor, scaleColor, waveColor})
-        connect(box, &TColorBox::ColorChanged, this, &TSettingsDialog::ColorChange);
+    connect(BrowseButton, &QPushButton::clicked, this, &TSettingsDialog::BrowseForTempFolder);
+    for (TColorBox* box : {BackColorBox, ScaleColorBox, WaveColorBox})
+        connect(box, &TColorBox::ColorChanged, this, &TSettingsDialog::ApplyColorChoice);
     LoadFromSettings();
 }
 
 void TSettingsDialog::LoadFromSettings() {
-    tmpedit->setText(Settings.tempfolder);
-    backColor->SetColor(Settings.backcolor);
-    scaleColor->SetColor(Settings.scalecolor);
-    waveColor->SetColor(Settings.wavecolor);
+    TempFolderEdit->setText(Settings.tempfolder);
+    BackColorBox->SetColor(Settings.backcolor);
+    ScaleColorBox->SetColor(Settings.scalecolor);
+    WaveColorBox->SetColor(Settings.wavecolor);
 }
 
-void TSettingsDialog::BrowseClick() {
+void TSettingsDialog::BrowseForTempFolder() {
     QString folder = Dialogs.FolderName(this, Settings.tempfolder);
     if (folder.isEmpty()) return;
     // The record keeps folders with their trailing separator.
     if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
-    tmpedit->setText(folder);
+    TempFolderEdit->setText(folder);
     Settings.tempfolder = folder;
     if (OnTempFolder) OnTempFolder(folder);
 }
 
-void TSettingsDialog::ColorChange() {
-    Settings.backcolor = backColor->Color();
-    Settings.scalecolor = scaleColor->Color();
-    Settings.wavecolor = waveColor->Color();
+void TSettingsDialog::ApplyColorChoice() {
+    Settings.backcolor = BackColorBox->Color();
+    Settings.scalecolor = ScaleColorBox->Color();
+    Settings.wavecolor = WaveColorBox->Color();
     if (OnColors) OnColors();
 }
 

@@ -55,21 +55,21 @@ public:
     // Shows the folder and colours the record holds now.
     void LoadFromSettings();
     // The folder button: a folder chosen becomes "tempfolder" at once.
-    void BrowseClick();
+    void BrowseForTempFolder();
 
     std::function<void(const QString& folder)> OnTempFolder;
     std::function<void()> OnColors;
 
-    QLineEdit* tmpedit = nullptr;
+    QLineEdit* TempFolderEdit = nullptr;
     QPushButton* BrowseButton = nullptr;
-    TColorBox* backColor = nullptr;
-    TColorBox* scaleColor = nullptr;
-    TColorBox* waveColor = nullptr;
+    TColorBox* BackColorBox = nullptr;
+    TColorBox* ScaleColorBox = nullptr;
+    TColorBox* WaveColorBox = nullptr;
     QPushButton* OkButton = nullptr;
     QPushButton* CancelButton = nullptr;
 
 private:
-    void ColorChange();
+    void ApplyColorChoice();
     TEditorSettings& Settings;
     TWindowDialogs& Dialogs;
 };

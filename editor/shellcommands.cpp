@@ -32,16 +32,16 @@ void ShowWindow(QWidget& owner, QDialog& window) {
 } // namespace
 
 void TMainWindow::CreateShellCommands() {
-    OwnedForms.SettingsForm = new TSettingsDialog(Config, Services.WindowDialogs, this);
-    OwnedForms.SettingsForm->OnTempFolder = [this](const QString& folder) {
+    Owned.SettingsDialog = new TSettingsDialog(Config, Services.WindowDialogs, this);
+    Owned.SettingsDialog->OnTempFolder = [this](const QString& folder) {
         // The next work file, of the document or of a paste, is made there.
         Doc->SetTempFolder(folder.toStdString());
         Clipboard->SetTempFolder(folder.toStdString());
     };
-    OwnedForms.SettingsForm->OnColors = [this] { ApplyColors(); };
-    OwnedForms.FileInfoForm = new TFilePropertiesDialog(this);
-    OwnedForms.AboutForm = new TAboutDialog(FileVersion, Services.WindowDialogs, this);
-    OwnedForms.GetNewVer = new TUpdateCheck(this);
+    Owned.SettingsDialog->OnColors = [this] { ApplyColors(); };
+    Owned.FilePropertiesDialog = new TFilePropertiesDialog(this);
+    Owned.AboutDialog = new TAboutDialog(FileVersion, Services.WindowDialogs, this);
+    Owned.UpdateCheck = new TUpdateCheck(this);
 
     const TMainActions& a = ActionList;
     connect(a.FileProperties, &QAction::triggered, this, &TMainWindow::ShowFileProperties);
@@ -66,12 +66,12 @@ void TMainWindow::ApplyColors() {
 
 void TMainWindow::ShowFileProperties() {
     if (!Doc->Ready.load()) return;
-    OwnedForms.FileInfoForm->Fill(*Doc);
-    ShowWindow(*this, *OwnedForms.FileInfoForm);
+    Owned.FilePropertiesDialog->Fill(*Doc);
+    ShowWindow(*this, *Owned.FilePropertiesDialog);
 }
 
 void TMainWindow::ShowSettings() {
-    ShowWindow(*this, *OwnedForms.SettingsForm);
+    ShowWindow(*this, *Owned.SettingsDialog);
 }
 
 void TMainWindow::ShowHelpContents() {
@@ -85,13 +85,13 @@ void TMainWindow::RunTool(int index) {
 }
 
 void TMainWindow::CheckForUpdates() {
-    OwnedForms.GetNewVer->OwnVersion = FileVersion;
-    OwnedForms.GetNewVer->Check();
+    Owned.UpdateCheck->OwnVersion = FileVersion;
+    Owned.UpdateCheck->Check();
 }
 
 void TMainWindow::ShowAbout() {
-    OwnedForms.AboutForm->VersionLabel->setText(tr("Version: ") + FileVersion);
-    ShowWindow(*this, *OwnedForms.AboutForm);
+    Owned.AboutDialog->VersionLabel->setText(tr("Version: ") + FileVersion);
+    ShowWindow(*this, *Owned.AboutDialog);
 }
 
 } // namespace orvella

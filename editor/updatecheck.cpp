@@ -58,8 +58,8 @@ QString UpdateURL() {
 
 TUpdateCheck::TUpdateCheck(QObject* parent)
     : QObject(parent)
-    , URLCurrVerFile(UpdateURL())
-    , SiteName(QUrl(URLCurrVerFile).host())
+    , UpdateAddress(UpdateURL())
+    , SiteName(QUrl(UpdateAddress).host())
     , FDialogs(std::make_unique<TQtUpdateDialogs>(qobject_cast<QWidget*>(parent))) {
     Manager.setProxyFactory(new TSystemProxies);
 }
@@ -75,7 +75,7 @@ void TUpdateCheck::SetDialogs(std::unique_ptr<TUpdateDialogs> dialogs) {
 void TUpdateCheck::Check() {
     if (Running) return;
     Running = true;
-    Download = new TUpdateDownload(Manager, URLCurrVerFile, FailureDlg, Timeout, this);
+    Download = new TUpdateDownload(Manager, UpdateAddress, ReportFailures, Timeout, this);
     connect(Download, &TUpdateDownload::Finished, this, &TUpdateCheck::DownloadFinished);
     Download->Start();
 }
@@ -91,12 +91,12 @@ void TUpdateCheck::DownloadFinished() {
         FDialogs->ShowMessage(QStringLiteral("Unable to download file."));
         if (!alive) return;
     }
-    // A failed download is reported when the check started with FailureDlg. Without it, a body
+    // A failed download is reported when the check started with ReportFailures. Without it, a body
     // that merely ended short of its announced length (or announced none) is read all the same;
     // anything else that failed ends the check silently.
-    if (download->Failed() &&
-        (download->FailureDlg() || download->Outcome() != TUpdateDownload::TOutcome::Incomplete)) {
-        if (download->FailureDlg()) {
+    if (download->Failed() && (download->ReportFailures() ||
+                               download->Outcome() != TUpdateDownload::TOutcome::Incomplete)) {
+        if (download->ReportFailures()) {
             FDialogs->Warning(FailureText(download->Address()));
             if (!alive) return;
         }
@@ -128,7 +128,7 @@ void TUpdateCheck::Evaluate(const QByteArray& data) {
         FDialogs->Inform(LatestText(info.Version));
         break;
     case TVersionOrder::Newer:
-        if (!DownloadDlg) break;
+        if (!OfferDownload) break;
         if (!IsWebAddress(info.DownloadURL)) {
             FDialogs->Error(NotWebAddressText(info.Version, info.DownloadURL));
             break;

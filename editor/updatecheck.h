@@ -37,16 +37,16 @@ public:
     using TOnGetURLEvent = std::function<void(TUpdateCheck* Sender, const QString& CurrentVersion,
                                               const QString& DownloadURL)>;
 
-    // URLCurrVerFile starts as UpdateURL() and SiteName as its host; the dialogs are message
+    // UpdateAddress starts as UpdateURL() and SiteName as its host; the dialogs are message
     // boxes over parent when it is a window.
     explicit TUpdateCheck(QObject* parent = nullptr);
     ~TUpdateCheck() override;
 
     // --- properties ---
-    QString URLCurrVerFile;  // address of the update information (http or https)
-    QString SiteName;        // shown in the question as where the new version is
-    bool FailureDlg = true;  // warn when the download fails
-    bool DownloadDlg = true; // offer the download of a newer version
+    QString UpdateAddress;      // address of the update information (http or https)
+    QString SiteName;           // shown in the question as where the new version is
+    bool ReportFailures = true; // warn when the download fails
+    bool OfferDownload = true;  // offer the download of a newer version
     // Called with the version and address read from the file, before any question.
     TOnGetURLEvent OnGetURL;
     // This program's version, four numbers separated by dots. Empty: a check ends silently after

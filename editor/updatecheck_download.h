@@ -32,7 +32,7 @@ public:
                     // an oversized body, or an address that is not http or https
     };
 
-    // FailureDlg is the checker's value when the check started, kept with the download.
+    // ReportFailures is the checker's value when the check started, kept with the download.
     TUpdateDownload(QNetworkAccessManager& manager, QString address, bool failureDlg, int timeoutMs,
                     QObject* parent = nullptr);
     ~TUpdateDownload() override;
@@ -41,7 +41,7 @@ public:
     void Start();
 
     const QString& Address() const { return FAddress; }
-    bool FailureDlg() const { return FFailureDlg; }
+    bool ReportFailures() const { return FFailureDlg; }
     TOutcome Outcome() const { return FOutcome; }
     bool Failed() const { return FOutcome != TOutcome::Complete; }
     // The bytes received (also after an early end of the body).

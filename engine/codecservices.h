@@ -4,6 +4,7 @@
 // settings before an MP3 save.
 
 #include "engine/peakindex.h"
+#include "engine/progress.h"
 
 #include <array>
 #include <atomic>
@@ -20,13 +21,13 @@ class TDocument;
 // (source path, work-file path, the document's Progress) -> true when a complete work file was
 // written. Failures may also be raised as Exception.
 using TImportRoutine = std::function<bool(const std::string& source, const std::string& workFile,
-                                          std::atomic<int>& progress)>;
+                                          TProgress& progress)>;
 
 // An import routine that may also build the work file's peak index on the way: it sets peaks to
 // a builder fed with every value of the work file, or leaves it empty.
 using TPeakImportRoutine =
-    std::function<bool(const std::string& source, const std::string& workFile,
-                       std::atomic<int>& progress, std::unique_ptr<TPeakBuilder>& peaks)>;
+    std::function<bool(const std::string& source, const std::string& workFile, TProgress& progress,
+                       std::unique_ptr<TPeakBuilder>& peaks)>;
 
 struct TDecoderRow {
     std::string Extension; // lower case, with the dot: ".wav"

@@ -25,6 +25,7 @@
 #include "engine/enginesettings.h"
 #include "engine/mainthread.h"
 #include "engine/peakindex.h"
+#include "engine/progress.h"
 #include "engine/samplestore.h"
 #include "engine/userdialogs.h"
 #include "engine/workfilestack.h"
@@ -165,7 +166,7 @@ public:
     std::atomic<uint32_t> Frames{0};
     std::atomic<double> Duration{0};
     // Written by the running body, read on any thread; 0 when idle.
-    std::atomic<int> Progress{0};
+    TProgress Progress;
     // Main thread: the number of saves finished so far and the file the last of them wrote (the
     // document's file, or the file a range was saved to).
     uint32_t SavesDone = 0;

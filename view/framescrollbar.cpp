@@ -52,8 +52,10 @@ void TFrameScrollBar::SetMaximum(uint32_t frames) {
 }
 
 void TFrameScrollBar::SetPageSize(uint32_t frames) {
+    const bool changed = frames != FPageSize;
     FPageSize = frames;
     Apply();
+    if (changed) emit PageSizeChanged(frames);
 }
 
 void TFrameScrollBar::SetPosition(uint32_t frames) {

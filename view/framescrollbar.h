@@ -17,7 +17,7 @@ class TFrameScrollBar : public QScrollBar {
 public:
     explicit TFrameScrollBar(QWidget* parent = nullptr);
 
-    // Each setter leaves the other values as they are and emits no change.
+    // Each setter leaves the other values as they are; none emits PositionChanged.
     void SetMinimum(uint32_t frames);
     void SetMaximum(uint32_t frames);
     void SetPageSize(uint32_t frames);
@@ -36,6 +36,8 @@ public:
 signals:
     // The user moved the bar (not emitted by the setters).
     void PositionChanged(uint32_t frames);
+    // SetPageSize changed the page: whether scrolling is of use may have changed with it.
+    void PageSizeChanged(uint32_t frames);
 
 private:
     void Apply();

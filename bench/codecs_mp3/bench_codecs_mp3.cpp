@@ -136,7 +136,7 @@ int main(int argc, char** argv) {
     const auto [mpg123, import] =
         BestOfPairs([&] { Run("mpg123 -q -w '" + dir + "/mpg123.wav' '" + mp3 + "'"); },
                     [&] {
-                        std::atomic<int> progress{0};
+                        TProgress progress;
                         if (!DecodeMP3File(mp3, dir + "/work.wav", progress)) std::exit(1);
                     });
 

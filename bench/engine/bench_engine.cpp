@@ -82,7 +82,7 @@ TDecoderRow CopyingDecoder() {
     TDecoderRow row;
     row.Extension = ".wav";
     row.SourceKind = 1;
-    row.Decode = [](const std::string& source, const std::string& work, std::atomic<int>&) {
+    row.Decode = [](const std::string& source, const std::string& work, TProgress&) {
         std::error_code error;
         std::filesystem::copy_file(source, work, std::filesystem::copy_options::overwrite_existing,
                                    error);

@@ -50,7 +50,7 @@ TCodecServices LinkingCodecs() {
     row.Extension = ".wav";
     row.SourceKind = 1;
     row.FailureMessage = "cannot link";
-    row.Decode = [](const std::string& source, const std::string& work, std::atomic<int>&) {
+    row.Decode = [](const std::string& source, const std::string& work, TProgress&) {
         std::error_code error;
         std::filesystem::remove(work, error);
         std::filesystem::create_hard_link(source, work, error);

@@ -46,7 +46,7 @@ TEST(BogusFiles, EveryDecoderRefusesEmptyAndNonsenseFiles) {
         for (const Bogus& file : files) {
             const std::string source = dir.File("bogus" + row.Extension);
             testing::WriteBytes(source, file.Bytes);
-            std::atomic<int> progress{0};
+            TProgress progress;
             bool decoded = false;
             std::string failure = "false";
             try {

@@ -41,7 +41,7 @@ TEST(MP3Import, FixturesMatchReferenceDecodes) {
     TempDir dir;
     for (const Case& c : cases) {
         const std::string name = c.Name;
-        std::atomic<int> progress{0};
+        TProgress progress;
         ASSERT_TRUE(
             DecodeMP3File(FixturePath("mp3/" + name + ".mp3"), dir.File(name + ".wav"), progress))
             << name;
@@ -61,7 +61,7 @@ TEST(MP3Import, FixturesMatchReferenceDecodes) {
 
 TEST(MP3Import, NoValidFrameReturnsFalse) {
     TempDir dir;
-    std::atomic<int> progress{0};
+    TProgress progress;
     WriteBytes(dir.File("noise.mp3"), std::vector<uint8_t>(20000, 0x3C));
     EXPECT_FALSE(DecodeMP3File(dir.File("noise.mp3"), dir.File("w.wav"), progress));
     WriteBytes(dir.File("empty.mp3"), {});
@@ -82,7 +82,7 @@ TEST(MP3Import, ZeroFrameCountReturnsFalse) {
     }
     std::memcpy(bytes.data() + 21, "Xing\0\0\0\x01\0\0\0\0", 12);
     WriteBytes(dir.File("silent.mp3"), bytes);
-    std::atomic<int> progress{0};
+    TProgress progress;
     EXPECT_FALSE(DecodeMP3File(dir.File("silent.mp3"), dir.File("w.wav"), progress));
 }
 
@@ -98,7 +98,7 @@ TEST(MP3Import, DamageInsideTheStreamDoesNotEndTheImport) {
     damaged.insert(damaged.end(), 20000, 0x55);
     damaged.insert(damaged.end(), bytes.begin() + long(cut), bytes.end());
     WriteBytes(dir.File("damaged.mp3"), damaged);
-    std::atomic<int> progress{0};
+    TProgress progress;
     ASSERT_TRUE(DecodeMP3File(dir.File("damaged.mp3"), dir.File("w.wav"), progress));
     const auto reference = ToValues(ReadBytes(FixturePath("mp3/layer2.raw")));
     const auto work = ReadWorkFile(dir.File("w.wav")).Values;
@@ -118,7 +118,7 @@ TEST(MP3Import, FormatChangeMidStreamKeepsTheFirstFormat) {
     auto second = ReadBytes(FixturePath("mp3/mono.mp3"));
     first.insert(first.end(), second.begin(), second.end());
     WriteBytes(dir.File("mixed.mp3"), first);
-    std::atomic<int> progress{0};
+    TProgress progress;
     ASSERT_TRUE(DecodeMP3File(dir.File("mixed.mp3"), dir.File("w.wav"), progress));
     auto work = ReadWorkFile(dir.File("w.wav"));
     EXPECT_EQ(work.Channels, 2);
@@ -155,7 +155,7 @@ TEST(MP3Import, LayerIStreams) {
         ASSERT_TRUE(mpeg.ReadFromFile(dir.File("l1.mp3"))) << c.Name;
         EXPECT_EQ(mpeg.LayerID(), MPEG_LAYER_I) << c.Name;
         EXPECT_EQ(mpeg.Frames(), frames) << c.Name;
-        std::atomic<int> progress{0};
+        TProgress progress;
         ASSERT_TRUE(DecodeMP3File(dir.File("l1.mp3"), dir.File("w.wav"), progress)) << c.Name;
         auto work = ReadWorkFile(dir.File("w.wav"));
         EXPECT_EQ(work.Rate, c.Rate) << c.Name;

@@ -184,7 +184,7 @@ TEST(MP3Export, EncodedFilesReadBack) {
         }
         EXPECT_EQ(mpeg.VBR().Found, c.Xing) << c.Name;
 
-        std::atomic<int> progress{0};
+        TProgress progress;
         ASSERT_TRUE(DecodeMP3File(mp3, dir.File("back.wav"), progress)) << c.Name;
         auto work = ReadWorkFile(dir.File("back.wav"));
         EXPECT_EQ(work.Rate, c.Rate) << c.Name;

@@ -37,9 +37,10 @@ class WavImport : public TempDirTest {
 protected:
     // Imports source into a work file and returns it; records the final progress.
     WorkFile Import(const std::string& source) {
-        std::atomic<int> progress{-1};
+        TProgress progress;
+        progress = -1;
         EXPECT_TRUE(DecodeWAVFile(source, Path("work.tmp"), progress));
-        FinalProgress = progress;
+        FinalProgress = progress.load();
         return ReadWorkFile(Path("work.tmp"));
     }
     WorkFile ImportBytes(const Bytes& file) {
@@ -52,7 +53,7 @@ protected:
         return FailureOfFile(Path("in.wav"));
     }
     std::string FailureOfFile(const std::string& path) {
-        std::atomic<int> progress{0};
+        TProgress progress;
         try {
             DecodeWAVFile(path, Path("work.tmp"), progress);
         } catch (const Exception& e) {
@@ -378,7 +379,7 @@ TEST_F(WavImport, WorkFileOf4GiBIsRefusedBeforeWriting) {
         } else {
             // Importing 4 GiB is not a unit test: a work file that cannot be created shows that
             // the size test let the import go on to the writer.
-            std::atomic<int> progress{0};
+            TProgress progress;
             try {
                 DecodeWAVFile(Path("big.wav"), Path("absent/work.tmp"), progress);
                 ADD_FAILURE() << "the work file cannot be created";
@@ -401,7 +402,7 @@ TEST_F(WavImport, WorkFileLimitHoldsToTheByte) {
         for (const uint64_t limit : {smallest, smallest - 1}) {
             TWavImportOptions options;
             options.WorkFileLimit = limit;
-            std::atomic<int> progress{0};
+            TProgress progress;
             std::string failure;
             try {
                 DecodeWAVFile(source, Path("work.tmp"), progress, options);

@@ -133,7 +133,8 @@ protected:
         Result r;
         TWavImportOptions options = given;
         if (peaks) options.Peaks = &r.Peaks;
-        std::atomic<int> progress{-1};
+        TProgress progress;
+        progress = -1;
         const std::string work = Path("work.tmp");
         std::filesystem::remove(work);
         try {
@@ -142,7 +143,7 @@ protected:
         } catch (const Exception& e) {
             r.Error = e.what();
         }
-        r.Progress = progress;
+        r.Progress = progress.load();
         return r;
     }
     static TWavImportOptions Converting() {

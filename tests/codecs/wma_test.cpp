@@ -40,7 +40,7 @@ TEST(WMAImport, FixturesMatchReferenceDecodes) {
     TempDir dir;
     for (const Case& c : cases) {
         const std::string name = c.Name;
-        std::atomic<int> progress{0};
+        TProgress progress;
         RecordingDialogs dialogs;
         ASSERT_TRUE(DecodeWMAFile(FixturePath("wma/" + name + ".wma"), dir.File(name + ".wav"),
                                   progress, dialogs))
@@ -68,7 +68,7 @@ TEST(WMAImport, ProgressFollowsTheDurationAndStopsAt100) {
     RecordingDialogs dialogs;
     ReadWMATags(FixturePath("wma/long_1500ms.wma"), tags, dialogs);
     EXPECT_EQ(tags.Duration, 1);
-    std::atomic<int> progress{0};
+    TProgress progress;
     ASSERT_TRUE(
         DecodeWMAFile(FixturePath("wma/long_1500ms.wma"), dir.File("w.wav"), progress, dialogs));
     EXPECT_EQ(progress.load(), 100);
@@ -80,7 +80,7 @@ TEST(WMAImport, ProgressFollowsTheDurationAndStopsAt100) {
 TEST(WMAImport, NotAWindowsMediaFile) {
     TempDir dir;
     WriteBytes(dir.File("fake.wma"), std::vector<uint8_t>(3000, 0x42));
-    std::atomic<int> progress{0};
+    TProgress progress;
     RecordingDialogs dialogs;
     try {
         DecodeWMAFile(dir.File("fake.wma"), dir.File("w.wav"), progress, dialogs);
@@ -103,7 +103,7 @@ TEST(WMAImport, NoSampleDecodedReturnsFalse) {
     ASSERT_NE(at, bytes.end());
     bytes.erase(at + 50, bytes.end());
     WriteBytes(dir.File("cut.wma"), bytes);
-    std::atomic<int> progress{0};
+    TProgress progress;
     RecordingDialogs dialogs;
     EXPECT_FALSE(DecodeWMAFile(dir.File("cut.wma"), dir.File("w.wav"), progress, dialogs));
 }
@@ -138,11 +138,11 @@ TEST(WMAImport, ProtectedFileGivesNoSample) {
         addLE(24, 4, 1);             // header object count
         WriteBytes(dir.File("protected.wma"), bytes);
         EXPECT_TRUE(HasContentEncryption(dir.File("protected.wma")));
-        std::atomic<int> progress{0};
+        TProgress progress;
         RecordingDialogs dialogs;
         EXPECT_FALSE(
             DecodeWMAFile(dir.File("protected.wma"), dir.File("w.wav"), progress, dialogs));
-        EXPECT_EQ(progress, 0);
+        EXPECT_EQ(progress.load(), 0);
     }
 }
 

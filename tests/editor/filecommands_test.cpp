@@ -326,7 +326,7 @@ TEST_F(FileCommandsTest, SaveSelectedAsReplacesTheExtensionAndKeepsTheDocumentsN
 
 TEST_F(FileCommandsTest, Mp3ListsFollowTheRateAndResetOnEveryShowing) {
     MakeForm();
-    TMp3SettingsDialog& dialog = *Form->Forms().MpegSettings;
+    TMp3SettingsDialog& dialog = *Form->OwnedDialogs().Mp3SettingsDialog;
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("MPEG Layer3 Settings"));
     struct Case {
         uint32_t Rate;
@@ -343,27 +343,27 @@ TEST_F(FileCommandsTest, Mp3ListsFollowTheRateAndResetOnEveryShowing) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Rate);
-        dialog.bitrate->setCurrentIndex(3);
-        dialog.maxbitrate->setCurrentIndex(4);
-        dialog.FormActivate(c.Rate);
-        EXPECT_EQ(Items(dialog.bitrate), c.Rates);
-        EXPECT_EQ(Items(dialog.maxbitrate), c.Rates);
-        EXPECT_EQ(Items(dialog.avgbitrate), c.Rates);
+        dialog.BitrateBox->setCurrentIndex(3);
+        dialog.MaxBitrateBox->setCurrentIndex(4);
+        dialog.PrepareFor(c.Rate);
+        EXPECT_EQ(Items(dialog.BitrateBox), c.Rates);
+        EXPECT_EQ(Items(dialog.MaxBitrateBox), c.Rates);
+        EXPECT_EQ(Items(dialog.AverageBitrateBox), c.Rates);
         if (c.Rate != 96000) {
-            EXPECT_EQ(dialog.bitrate->currentIndex(), 0);
-            EXPECT_EQ(dialog.maxbitrate->currentIndex(), 0);
+            EXPECT_EQ(dialog.BitrateBox->currentIndex(), 0);
+            EXPECT_EQ(dialog.MaxBitrateBox->currentIndex(), 0);
         }
     }
     // The page, the maximum list and the hint follow the mode.
     for (int mode : {0, 1, 2}) {
-        dialog.vbrmode->setCurrentIndex(mode);
-        EXPECT_EQ(dialog.Notebook3->currentIndex(), mode);
-        EXPECT_EQ(dialog.maxbitrate->isVisibleTo(&dialog), mode != 0);
+        dialog.ModeBox->setCurrentIndex(mode);
+        EXPECT_EQ(dialog.ModePages->currentIndex(), mode);
+        EXPECT_EQ(dialog.MaxBitrateBox->isVisibleTo(&dialog), mode != 0);
         EXPECT_EQ(dialog.BitrateHint->text().contains(QStringLiteral("lowest")), mode != 0);
     }
-    EXPECT_EQ(dialog.vbrquality->minimum(), 0);
-    EXPECT_EQ(dialog.vbrquality->maximum(), 8);
-    EXPECT_EQ(dialog.crc->text(), QStringLiteral("Checksum"));
+    EXPECT_EQ(dialog.QualitySlider->minimum(), 0);
+    EXPECT_EQ(dialog.QualitySlider->maximum(), 8);
+    EXPECT_EQ(dialog.ChecksumBox->text(), QStringLiteral("Checksum"));
 }
 
 TEST_F(FileCommandsTest, Mp3RecordFromTheDialogAndTheDocument) {
@@ -395,12 +395,12 @@ TEST_F(FileCommandsTest, Mp3RecordFromTheDialogAndTheDocument) {
         WaitIdle();
         Window.OnExecute = [&](QDialog& shown) {
             auto& dialog = static_cast<TMp3SettingsDialog&>(shown);
-            dialog.vbrmode->setCurrentIndex(c.Mode);
-            dialog.bitrate->setCurrentIndex(c.Bitrate);
-            dialog.maxbitrate->setCurrentIndex(c.MaxBitrate);
-            dialog.vbrquality->setValue(c.Quality);
-            dialog.avgbitrate->setCurrentIndex(c.Average);
-            dialog.crc->setChecked(c.Crc);
+            dialog.ModeBox->setCurrentIndex(c.Mode);
+            dialog.BitrateBox->setCurrentIndex(c.Bitrate);
+            dialog.MaxBitrateBox->setCurrentIndex(c.MaxBitrate);
+            dialog.QualitySlider->setValue(c.Quality);
+            dialog.AverageBitrateBox->setCurrentIndex(c.Average);
+            dialog.ChecksumBox->setChecked(c.Crc);
         };
         ASSERT_TRUE(Form->ConfirmMP3Settings(*Form->Document()));
         const TEncoderRecord r = ToEncoderRecord(Form->Document()->EncoderConfig);

@@ -2,6 +2,7 @@
 // the action list, the selection panel, the driven sound device, the close question answered by
 // the test, and the settings in a private store.
 #include "editor/amplifydialog.h"
+#include "editor/bottompanel.h"
 #include "editor/mainwindow.h"
 #include "editor/normalizedialog.h"
 #include "editor/selectionpanel.h"
@@ -10,6 +11,7 @@
 #include "playback/levelmeter.h"
 #include "playback/soundoutput.h"
 #include "playback/volumebar.h"
+#include "support/fixtures.h"
 #include "view/framescrollbar.h"
 #include "view/waveview.h"
 #include "windowfixture.h"
@@ -28,8 +30,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <optional>
+#include <thread>
 
 namespace orvella::test {
 namespace {
@@ -144,6 +149,33 @@ TEST_F(MainWindowTest, MenusHoldEveryCaptionAndShortcut) {
               (QStringList{"&Cut", "C&opy", "&Paste", "&Delete", "-", "Sa&ve Selected As..."}));
 }
 
+// The bar shows a running operation's progress as the body reports it, without the window
+// asking, and goes when the operation ends.
+TEST_F(MainWindowTest, ProgressReachesTheBarWhileTheBodyRuns) {
+    std::atomic<bool> release{false};
+    TDecoderRow row = CopyingWavDecoder();
+    row.Decode = [&release, copy = row.Decode](const std::string& source, const std::string& work,
+                                               TProgress& progress) {
+        progress = 37;
+        while (!release.load())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return copy(source, work, progress);
+    };
+    Codecs.Decoders.push_back(row);
+    MakeForm({QString::fromStdString(Source("slow.wav", Ramp(1000)))});
+    QProgressBar* bar = Form->Bottom()->Progress();
+    QElapsedTimer clock;
+    clock.start();
+    while (bar->value() != 37 && clock.elapsed() < 10000)
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_EQ(bar->value(), 37);
+    release = true;
+    WaitIdle();
+    EXPECT_FALSE(bar->isVisible());
+    EXPECT_EQ(Values(), Ramp(1000));
+}
+
 TEST_F(MainWindowTest, OneArgumentOpensTheFileTwoOpenNothing) {
     const std::string path = Source("one.wav", Ramp(1000));
     MakeForm({QString::fromStdString(path), QString::fromStdString(path)});
@@ -226,11 +258,6 @@ TEST_F(MainWindowTest, ScrollBarIsDisabledWhenTheDocumentIsBarelyLongerThanAPage
         SCOPED_TRACE(frames);
         Load(Ramp(frames));
         Form->ScrollBar()->SetPageSize(100);
-        // The window looks at the document's length on its progress poll.
-        QElapsedTimer clock;
-        clock.start();
-        while (Form->ScrollBar()->isEnabled() != enabled && clock.elapsed() < 2000)
-            QApplication::processEvents(QEventLoop::AllEvents, 5);
         EXPECT_EQ(Form->ScrollBar()->isEnabled(), enabled);
         Form.reset();
     }
@@ -422,8 +449,8 @@ TEST_F(MainWindowTest, AmplifyDialogsStartFromTheirPresetsNormalizeRemembers) {
     EXPECT_EQ(Shown[1].Value, 101); // not the 150 typed before
     EXPECT_EQ(Shown[2].Value, 10);
     EXPECT_EQ(Values(), std::vector<int16_t>(1000, 151)); // 1500 * 101 % = 1515, * 10 % = 151
-    EXPECT_EQ(Form->Forms().AmplifyForm->SpinEdit()->minimum(), 1);
-    EXPECT_EQ(Form->Forms().AmplifyForm->SpinEdit()->maximum(), 200);
+    EXPECT_EQ(Form->OwnedDialogs().AmplifyDialog->SpinEdit()->minimum(), 1);
+    EXPECT_EQ(Form->OwnedDialogs().AmplifyDialog->SpinEdit()->maximum(), 200);
 
     Shown.clear();
     Typed = 50;
@@ -452,7 +479,7 @@ TEST_F(MainWindowTest, InsertSilenceConvertsMillisecondsAtTheCursor) {
     std::vector<int16_t> expected = Ramp(1000);
     expected.insert(expected.begin() + 10, 200, 0);
     EXPECT_EQ(Values(), expected);
-    EXPECT_EQ(Form->Forms().SilenceForm->SpinEdit()->minimum(), 0); // no negative lengths
+    EXPECT_EQ(Form->OwnedDialogs().SilenceDialog->SpinEdit()->minimum(), 0); // no negative lengths
 }
 
 TEST_F(MainWindowTest, FadeClearsTheSelectionReverseAndInvertRewriteTheWhole) {
@@ -670,8 +697,9 @@ TEST_F(MainWindowTest, EveryFocusableControlHasAnAccessibleName) {
     EXPECT_EQ(menus.size(), 8u); // with File's Recent Files
     for (QMenu* menu : menus)
         EXPECT_FALSE(AccessibleName(menu).isEmpty()) << menu->title().toStdString();
-    for (QDialog* dialog : std::initializer_list<QDialog*>{
-             Form->Forms().SilenceForm, Form->Forms().NormalizeForm, Form->Forms().AmplifyForm})
+    for (QDialog* dialog : std::initializer_list<QDialog*>{Form->OwnedDialogs().SilenceDialog,
+                                                           Form->OwnedDialogs().NormalizeDialog,
+                                                           Form->OwnedDialogs().AmplifyDialog})
         for (QWidget* child : dialog->findChildren<QWidget*>())
             if (child->focusPolicy() != Qt::NoFocus) {
                 EXPECT_FALSE(AccessibleName(child).trimmed().isEmpty())

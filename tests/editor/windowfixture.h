@@ -130,7 +130,7 @@ protected:
         return settings.value(key);
     }
     void MakeForm(const QStringList& arguments = {}) {
-        TMainWindow::TServices services{Main, Boxes, Window, Devices};
+        TMainWindow::TServices services{Main, Boxes, Window, Devices, Codecs};
         Form = std::make_unique<TMainWindow>(services, arguments);
         Form->show();
         QApplication::processEvents();
@@ -172,6 +172,8 @@ protected:
     std::shared_ptr<TDrivenDevice> Device = std::make_shared<TDrivenDevice>();
     // The sound device the window opens: Device, unless a test puts another in before MakeForm.
     TPlayer::TDeviceFactory Devices = [this] { return Device; };
+    // The decoders the window's document uses; empty: the codecs' own.
+    TCodecServices Codecs;
     TempDir Store, Work, Sources;
 
     // The work files ("~XXXX.tmp") in the work folder; the run's recovery journal and lock

@@ -138,7 +138,7 @@ protected:
     Bytes Imported(const Bytes& bytes) {
         TempDir own;
         WriteBytes(own.File("in.wav"), bytes);
-        std::atomic<int> progress{0};
+        TProgress progress;
         DecodeWAVFile(own.File("in.wav"), own.File("work.tmp"), progress);
         return ReadBytes(own.File("work.tmp"));
     }

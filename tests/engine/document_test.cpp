@@ -47,7 +47,7 @@ TEST_F(DocumentTest, LoadRaisesLoadedAndReadyAndTakesTheFormat) {
     EXPECT_EQ(Doc->Frames, 3u);
     EXPECT_EQ(Doc->DataBytes, 12u);
     EXPECT_DOUBLE_EQ(Doc->Duration, 3.0 / 44100);
-    EXPECT_EQ(Doc->Progress, 0);
+    EXPECT_EQ(Doc->Progress.load(), 0);
     EXPECT_EQ(Values(), Stereo({{1, -1}, {2, -2}, {3, -3}}));
 }
 
@@ -145,8 +145,7 @@ TEST_F(DocumentTest, LoadTakesTheImportsPeakIndexOnlyWhenItCoversTheWorkFile) {
         TDecoderRow row = CopyingWavDecoder();
         auto copy = row.Decode;
         row.DecodeWithPeaks = [&, copy](const std::string& source, const std::string& work,
-                                        std::atomic<int>& progress,
-                                        std::unique_ptr<TPeakBuilder>& peaks) {
+                                        TProgress& progress, std::unique_ptr<TPeakBuilder>& peaks) {
             peaks = std::make_unique<TPeakBuilder>(c.BuilderFrames, 2);
             const std::vector<int16_t> fed(size_t(c.FedFrames) * 2, 77);
             peaks->Feed(fed.data(), uint32_t(fed.size()));
@@ -479,7 +478,7 @@ protected:
         TCodecServices codecs;
         TDecoderRow row = CopyingWavDecoder();
         auto copy = row.Decode;
-        row.Decode = [this, copy](const std::string& s, const std::string& w, std::atomic<int>& p) {
+        row.Decode = [this, copy](const std::string& s, const std::string& w, TProgress& p) {
             Block();
             if (FailWith) throw Exception(FailWith);
             return copy(s, w, p);
@@ -514,7 +513,7 @@ TEST_F(BlockingDocumentTest, FailedBodyShowsItsErrorOnceAndRestoresTheDocument) 
     ASSERT_EQ(Dialogs.Errors().size(), 1u);
     EXPECT_EQ(Dialogs.Errors()[0], "Error 13: Not a wave file!");
     EXPECT_FALSE(Doc->Ready);
-    EXPECT_EQ(Doc->Progress, 0);
+    EXPECT_EQ(Doc->Progress.load(), 0);
     std::filesystem::remove(Temp.File("a.wav"));
     EXPECT_TRUE(Temp.Files().empty());
     Doc.reset();

@@ -62,7 +62,7 @@ TEST_F(EditTest, CopyPlacesTheRangeAsAClipAndChangesNothing) {
     EXPECT_FALSE(Doc->Modified);
     EXPECT_TRUE(Actions.empty());
     EXPECT_EQ(ReadyCount, 1);
-    EXPECT_EQ(Doc->Progress, 0);
+    EXPECT_EQ(Doc->Progress.load(), 0);
 
     // An empty range gives a bare header; pasting it adds a history entry and nothing else.
     ASSERT_TRUE(Doc->CopyRange(2, 2));
@@ -126,7 +126,7 @@ TEST_P(EditCases, RewriteTheDocumentAndItsHeader) {
     ASSERT_FALSE(Actions.empty());
     EXPECT_EQ(Actions.back(), std::make_pair(true, false));
     EXPECT_EQ(ReadyCount, 1);
-    EXPECT_EQ(Doc->Progress, 0);
+    EXPECT_EQ(Doc->Progress.load(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -309,7 +309,7 @@ TEST_F(EditTest, ClipboardThatCannotBeOpenedFailsOnceAndChangesNothing) {
         EXPECT_TRUE(UndoStack().IsEmpty());
         EXPECT_FALSE(Doc->Modified);
         EXPECT_TRUE(Doc->Ready);
-        EXPECT_EQ(Doc->Progress, 0);
+        EXPECT_EQ(Doc->Progress.load(), 0);
         EXPECT_EQ(ClipValues(*Clipboard.Contents()), (Values16{9, 9}));
     }
     EXPECT_EQ(ReadyCount, 0);

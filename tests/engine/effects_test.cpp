@@ -280,7 +280,7 @@ TEST_F(EffectTest, NormalizeScalesToThePositivePeakAndLimits) {
     EXPECT_EQ(Values16(v.begin(), v.begin() + 5), (Values16{32767, -32767, 2000, -32767, 0}));
     EXPECT_EQ(Doc->Peak, 32767);
     EXPECT_EQ(Doc->PeakDb, 0);
-    EXPECT_EQ(Doc->Progress, 0);
+    EXPECT_EQ(Doc->Progress.load(), 0);
 }
 
 TEST_F(EffectTest, NormalizeWithoutPositivePeakFailsAndChangesNothing) {
@@ -401,7 +401,7 @@ TEST_F(EffectTest, EffectsAcrossWindowBoundaries) {
         Load(3, 44100, values);
         ASSERT_TRUE(effects[e].second(*Doc));
         while (Doc->IsBusy()) {
-            const int progress = Doc->Progress;
+            const int progress = Doc->Progress.load();
             ASSERT_GE(progress, 0);
             ASSERT_LE(progress, 100);
             Loop.ProcessMessages();

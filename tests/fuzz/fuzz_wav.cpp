@@ -123,7 +123,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (::ftruncate(source.File.Get(), 0) != 0 ||
         !orvella::WriteFully(source.File.Get(), data, size, 0))
         return 0;
-    std::atomic<int> progress{0};
+    TProgress progress;
     orvella::TWavImportOptions options;
     options.WorkFileLimit = WorkFileLimit;
     try {

@@ -430,7 +430,7 @@ TEST(PlayerDocumentTest, PlaysALoadedDocumentUntilItCloses) {
     TDecoderRow row;
     row.Extension = ".wav";
     row.SourceKind = 1;
-    row.Decode = [](const std::string& from, const std::string& to, std::atomic<int>&) {
+    row.Decode = [](const std::string& from, const std::string& to, TProgress&) {
         TSampleStore in(from, 0, false, "");
         std::vector<int16_t> all(in.ValueCount());
         in.ReadBlock(all.data(), 0, int64_t(all.size()) - 1);

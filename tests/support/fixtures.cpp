@@ -17,7 +17,7 @@ TDecoderRow CopyingWavDecoder() {
     row.Extension = ".wav";
     row.SourceKind = 1;
     row.FailureMessage = "Sorry, required codec not installed on your PC. Can not decode WAV file.";
-    row.Decode = [](const std::string& source, const std::string& work, std::atomic<int>&) {
+    row.Decode = [](const std::string& source, const std::string& work, TProgress&) {
         std::error_code error;
         std::filesystem::copy_file(source, work, std::filesystem::copy_options::overwrite_existing,
                                    error);

@@ -72,7 +72,7 @@ const QString Question = "ask: There's a new version 3.0.4.0 of this program\n"
 class UpdateCheckTest : public testing::Test {
 protected:
     UpdateCheckTest() {
-        Checker.URLCurrVerFile = Server.Url();
+        Checker.UpdateAddress = Server.Url();
         Checker.SiteName = "www.orvella.invalid";
         Checker.OwnVersion = "3.0.3.1";
         Checker.SetDialogs(std::unique_ptr<TUpdateDialogs>(Dialogs));
@@ -117,8 +117,8 @@ TEST_F(UpdateCheckTest, ANewerVersionIsOfferedAndYesOpensItsAddress) {
     EXPECT_EQ(Server.Requests, 2);
 }
 
-TEST_F(UpdateCheckTest, WithoutDownloadDlgANewerVersionOnlyReachesOnGetURL) {
-    Checker.DownloadDlg = false;
+TEST_F(UpdateCheckTest, WithoutOfferDownloadANewerVersionOnlyReachesOnGetURL) {
+    Checker.OfferDownload = false;
     ASSERT_TRUE(RunCheck());
     EXPECT_EQ(Dialogs->Log, (Log{"got: 3.0.4.0 " + DownloadPage}));
 }
@@ -126,13 +126,13 @@ TEST_F(UpdateCheckTest, WithoutDownloadDlgANewerVersionOnlyReachesOnGetURL) {
 TEST_F(UpdateCheckTest, ANotNewerVersionIsConfirmed) {
     struct Case {
         QByteArray Latest;
-        bool DownloadDlg;
+        bool OfferDownload;
     };
     for (const Case& c :
          {Case{"3.0.3.1", true}, Case{"3.0.2.9", true}, Case{"4", true}, Case{"3.0.3.1", false}}) {
         Dialogs->Log.clear();
         Server.Answer.Body = Pad(c.Latest, DownloadPage.toUtf8());
-        Checker.DownloadDlg = c.DownloadDlg;
+        Checker.OfferDownload = c.OfferDownload;
         ASSERT_TRUE(RunCheck());
         EXPECT_EQ(Dialogs->Log, (Log{"got: " + c.Latest + " " + DownloadPage,
                                      "inform: You already have a latest version " + c.Latest +
@@ -188,19 +188,19 @@ TEST_F(UpdateCheckTest, TheFileIsReadOnlyWhenItsWholeAnnouncedLengthArrived) {
         Server.Answer.ContentLength = c.ContentLength;
 
         Dialogs->Log.clear();
-        Checker.FailureDlg = true;
+        Checker.ReportFailures = true;
         ASSERT_TRUE(RunCheck()) << c.Name;
         EXPECT_EQ(Dialogs->Log, (Log{FailureWarning()})) << c.Name;
 
-        // Without FailureDlg the bytes received are read all the same.
+        // Without ReportFailures the bytes received are read all the same.
         Dialogs->Log.clear();
-        Checker.FailureDlg = false;
+        Checker.ReportFailures = false;
         ASSERT_TRUE(RunCheck()) << c.Name;
         EXPECT_EQ(Dialogs->Log,
                   (Log{"got: 3.0.4.0 " + DownloadPage, Question, "open: " + DownloadPage}))
             << c.Name;
     }
-    // A cut document read without FailureDlg fails as XML, with a message.
+    // A cut document read without ReportFailures fails as XML, with a message.
     Server.Answer.Body = pad.left(pad.size() - 20);
     Server.Answer.ContentLength = pad.size();
     Dialogs->Log.clear();
@@ -218,7 +218,7 @@ TEST_F(UpdateCheckTest, AnErrorStatusFailsTheDownloadAndIsNeverRead) {
     EXPECT_EQ(Dialogs->Log, (Log{FailureWarning()}));
 
     Dialogs->Log.clear();
-    Checker.FailureDlg = false;
+    Checker.ReportFailures = false;
     ASSERT_TRUE(RunCheck());
     EXPECT_EQ(Dialogs->Log, Log{});
 }
@@ -228,7 +228,7 @@ TEST_F(UpdateCheckTest, NoServerFailsTheDownload) {
     ASSERT_TRUE(closed.listen(QHostAddress::LocalHost, 0));
     const QString address = QString("http://127.0.0.1:%1/orvella.xml").arg(closed.serverPort());
     closed.close(); // nothing listens there now
-    Checker.URLCurrVerFile = address;
+    Checker.UpdateAddress = address;
     ASSERT_TRUE(RunCheck());
     EXPECT_EQ(Dialogs->Log, (Log{"warning: Couldn't download file version information from:\n" +
                                  address + " !"}));
@@ -244,7 +244,7 @@ TEST_F(UpdateCheckTest, OnlyHttpAndHttpsUpdateAddressesAreFetched) {
     file.close();
     for (const QString& address : {QUrl::fromLocalFile(path).toString(), path}) {
         Dialogs->Log.clear();
-        Checker.URLCurrVerFile = address;
+        Checker.UpdateAddress = address;
         ASSERT_TRUE(RunCheck());
         EXPECT_EQ(Dialogs->Log, (Log{"warning: Couldn't download file version information from:\n" +
                                      address + " !"}));
@@ -273,15 +273,15 @@ TEST_F(UpdateCheckTest, ATransferThatStallsFailsAsAFailedRead) {
         Server.Answer.ContentLength = pad.size() + 100;
         Server.Answer.KeepOpen = true;
         Checker.Timeout = 300;
-        Checker.FailureDlg = true;
+        Checker.ReportFailures = true;
         Dialogs->Log.clear();
         ASSERT_TRUE(RunCheck());
         EXPECT_EQ(Dialogs->Log, (Log{"message: Unable to download file.", FailureWarning()}))
             << sent.size() << " bytes of the body sent";
 
-        // Without FailureDlg the failed read is still told, and nothing is read.
+        // Without ReportFailures the failed read is still told, and nothing is read.
         Dialogs->Log.clear();
-        Checker.FailureDlg = false;
+        Checker.ReportFailures = false;
         ASSERT_TRUE(RunCheck());
         EXPECT_EQ(Dialogs->Log, (Log{"message: Unable to download file."}))
             << sent.size() << " bytes of the body sent";
@@ -296,7 +296,7 @@ TEST_F(UpdateCheckTest, ABodyLargerThanOneMebibyteIsRefused) {
             Dialogs->Log.clear();
             Server.Answer.Body = huge;
             Server.Answer.ContentLength = length;
-            Checker.FailureDlg = failureDlg;
+            Checker.ReportFailures = failureDlg;
             ASSERT_TRUE(RunCheck());
             EXPECT_EQ(Dialogs->Log, failureDlg ? Log{FailureWarning()} : Log{})
                 << "length " << length;
@@ -357,7 +357,7 @@ TEST_F(UpdateCheckTest, ASecondCheckWhileOneRunsIsRefused) {
 TEST_F(UpdateCheckTest, DestroyingTheCheckerEndsItsDownload) {
     Server.Answer.Silent = true;
     auto checker = std::make_unique<TUpdateCheck>();
-    checker->URLCurrVerFile = Server.Url();
+    checker->UpdateAddress = Server.Url();
     checker->OwnVersion = "3.0.3.1";
     checker->SetDialogs(std::make_unique<RecordingUpdateDialogs>());
     checker->Check();
@@ -380,7 +380,7 @@ TEST(UpdateCheckLifetimeTest, TheCheckerMayBeDestroyedFromItsOwnDialog) {
     server.Answer.Body = Pad("3.0.4.0", DownloadPage.toUtf8());
     auto* checker = new TUpdateCheck;
     QPointer<TUpdateCheck> watch(checker);
-    checker->URLCurrVerFile = server.Url();
+    checker->UpdateAddress = server.Url();
     checker->OwnVersion = "3.0.3.1";
     auto* dialogs = new RecordingUpdateDialogs;
     checker->SetDialogs(std::unique_ptr<TUpdateDialogs>(dialogs));
@@ -401,19 +401,19 @@ TEST(UpdateCheckSettingsTest, TheUpdateAddressComesFromTheSettingsWhenSet) {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
     {
         const TUpdateCheck checker;
-        EXPECT_EQ(checker.URLCurrVerFile, QString(DefaultUpdateURL));
+        EXPECT_EQ(checker.UpdateAddress, QString(DefaultUpdateURL));
         EXPECT_EQ(checker.SiteName, "www.orvella.invalid");
-        EXPECT_TRUE(checker.FailureDlg);
-        EXPECT_TRUE(checker.DownloadDlg);
+        EXPECT_TRUE(checker.ReportFailures);
+        EXPECT_TRUE(checker.OfferDownload);
     }
     {
         QSettings settings("Quendrix", "Orvella");
         settings.setValue("Settings/updateurl", "http://updates.example.invalid:8080/orvella.xml");
     }
     const TUpdateCheck checker;
-    EXPECT_EQ(checker.URLCurrVerFile, "http://updates.example.invalid:8080/orvella.xml");
+    EXPECT_EQ(checker.UpdateAddress, "http://updates.example.invalid:8080/orvella.xml");
     EXPECT_EQ(checker.SiteName, "updates.example.invalid");
-    EXPECT_EQ(UpdateURL(), checker.URLCurrVerFile);
+    EXPECT_EQ(UpdateURL(), checker.UpdateAddress);
 }
 
 } // namespace
