@@ -48,7 +48,8 @@ QWidget* TBottomPanel::CreateMainTab() {
     auto* cursorLayout = new QVBoxLayout(cursorGroup);
     CursorLabel = new QLabel(QStringLiteral("00:00:00"));
     CursorLabel->setObjectName(QStringLiteral("timedisplay"));
-    CursorLabel->setAccessibleName(tr("Cursor time"));
+    // Its text is what a screen reader reads as its name.
+    CursorLabel->setAccessibleDescription(tr("Cursor time"));
     CursorLabel->setAlignment(Qt::AlignCenter);
     CursorLabel->setTextInteractionFlags(Qt::TextSelectableByKeyboard);
     CursorLabel->setFocusPolicy(Qt::TabFocus);

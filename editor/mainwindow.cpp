@@ -77,7 +77,6 @@ TMainWindow::TMainWindow(TServices services, const QStringList& arguments, QWidg
     , Services(std::move(services)) {
     setWindowTitle(QLatin1String(AppTitle));
     setWindowIcon(ApplicationIcon());
-    setAccessibleName(QLatin1String(AppTitle));
     // The settings come first: the document makes its work files in their folder.
     LoadSettings(Config);
 
@@ -177,10 +176,11 @@ void TMainWindow::CreateLayout() {
 
 void TMainWindow::CreateStatusBar() {
     const int widths[3] = {350, 200, 50};
+    // A panel's text is what a screen reader reads as its name; the description says what it is.
     const QString names[3] = {tr("File"), tr("Cursor position"), tr("Maximum amplitude")};
     for (int i = 0; i < 3; ++i) {
         StatusPanels[i] = new TStatusPanel(widths[i]);
-        StatusPanels[i]->setAccessibleName(names[i]);
+        StatusPanels[i]->setAccessibleDescription(names[i]);
         statusBar()->addWidget(StatusPanels[i], i == 2 ? 1 : 0);
     }
     statusBar()->setSizeGripEnabled(true);
@@ -244,7 +244,6 @@ bool TMainWindow::MillisecondsMode() const {
 
 void TMainWindow::SetStatus(int panel, const QString& text) {
     StatusPanels[panel]->setText(text);
-    StatusPanels[panel]->setAccessibleDescription(text);
 }
 
 void TMainWindow::CreateDialogs() {
@@ -330,7 +329,7 @@ void TMainWindow::ConnectActions() {
     EditCommands->Connect(a);
 
     TSelectionPanel* selection = SelectionPanel();
-    connect(selection->SelectedBox(), &QCheckBox::clicked, this, &TMainWindow::ApplySelectionEdits);
+    connect(selection, &TSelectionPanel::SelectedToggled, this, &TMainWindow::ApplySelectionEdits);
     connect(selection->PickStartButton(), &QPushButton::clicked, this, &TMainWindow::PickStart);
     connect(selection->PickStopButton(), &QPushButton::clicked, this, &TMainWindow::PickStop);
     // The "New" and "Convert" actions are on no menu; the window holds them so their
@@ -571,7 +570,7 @@ void TMainWindow::ApplySelectionEdits() {
         }
     } catch (const EConvertError& error) {
         // The view keeps its selection; the box goes back to what the view shows.
-        selection->SelectedBox()->setChecked(SelectionModel->Selected());
+        selection->ShowSelected(SelectionModel->Selected());
         Services.Dialogs.ShowError(error.what());
     }
 }
@@ -587,12 +586,12 @@ void TMainWindow::SelectAll() {
         selection->SetStartText(QStringLiteral("0"));
         selection->SetStopText(QString::number(frames));
     }
-    selection->SelectedBox()->setChecked(true);
+    selection->ShowSelected(true);
     ApplySelectionEdits();
 }
 
 void TMainWindow::DeselectAll() {
-    SelectionPanel()->SelectedBox()->setChecked(false);
+    SelectionPanel()->ShowSelected(false);
     ApplySelectionEdits();
 }
 

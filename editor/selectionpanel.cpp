@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 
 namespace orvella {
 
@@ -43,6 +44,9 @@ TSelectionPanel::TSelectionPanel(QWidget* parent)
     PickStop->setAccessibleName(tr("Pick end"));
     PickStop->setToolTip(tr("Take the cursor position as the end"));
     Selected->setAccessibleName(tr("Selected"));
+    // Every way of ticking the box counts: a click, Space, or an assistive tool's Toggle action
+    // (which toggles without clicking). The window's own ticks go through ShowSelected.
+    connect(Selected, &QCheckBox::toggled, this, &TSelectionPanel::SelectedToggled);
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(begin, 0, 0);
@@ -81,9 +85,13 @@ void TSelectionPanel::SetStopText(const QString& text) {
 }
 
 void TSelectionPanel::Follow(const TSelectionModel& selection) {
-    // setChecked does not raise clicked: the user's clicks stay the only ones reported.
     connect(&selection, &TSelectionModel::Changed, Selected,
-            [this, &selection] { Selected->setChecked(selection.Selected()); });
+            [this, &selection] { ShowSelected(selection.Selected()); });
+}
+
+void TSelectionPanel::ShowSelected(bool selected) {
+    const QSignalBlocker quiet(Selected);
+    Selected->setChecked(selected);
 }
 
 QString TSelectionPanel::StartText() const {

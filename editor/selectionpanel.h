@@ -26,6 +26,8 @@ public:
     void SetStopText(const QString& text);
     // The "Selected" box shows whether selection is selected from now on.
     void Follow(const TSelectionModel& selection);
+    // Ticks or unticks the box without raising SelectedToggled.
+    void ShowSelected(bool selected);
     // The edits' texts as shown, blanks included.
     QString StartText() const;
     QString StopText() const;
@@ -34,8 +36,12 @@ public:
     QLineEdit* StopEdit() const { return Stop; }
     QPushButton* PickStartButton() const { return PickStart; }
     QPushButton* PickStopButton() const { return PickStop; }
-    // The "Selected" box; its clicked signal is the user's, setChecked does not raise it.
+    // The "Selected" box.
     QCheckBox* SelectedBox() const { return Selected; }
+
+signals:
+    // The user ticked or unticked the box, by any means.
+    void SelectedToggled();
 
 private:
     QLineEdit* Start;

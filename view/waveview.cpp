@@ -211,7 +211,13 @@ void TWaveView::SetSelection(uint32_t start, uint32_t stop, bool selected) {
 }
 
 void TWaveView::SetSelectionMs(uint32_t start, uint32_t stop, bool selected) {
-    SetSelection(MsToSamples(start), MsToSamples(stop), selected);
+    // Times are whole milliseconds: the document's length as shown stands for its last frame,
+    // so that a selection to the shown end keeps the last fraction of a millisecond.
+    const uint32_t length = Length();
+    const auto frameOf = [&](uint32_t ms) {
+        return ms == SamplesToMs(length) ? length : MsToSamples(ms);
+    };
+    SetSelection(frameOf(start), frameOf(stop), selected);
 }
 
 void TWaveView::BeginSelect(int x) {

@@ -69,6 +69,7 @@ public:
     // moves back by as much, never before its start.
     void ShortenVisibleRange(uint32_t frames);
     void SetSelection(uint32_t start, uint32_t stop, bool selected);
+    // Times in milliseconds; the document's length as shown selects to its last frame.
     void SetSelectionMs(uint32_t start, uint32_t stop, bool selected);
     uint32_t SamplesToMs(uint32_t frames) const;
     uint32_t MsToSamples(uint32_t ms) const;

@@ -300,6 +300,29 @@ TEST_F(MainWindowTest, SelectAllAndTheSelectedBoxInBothFormats) {
     EXPECT_TRUE(Boxes.Texts().empty());
 }
 
+// 1,003 frames at 8 kHz last 125.375 ms and show as 00:00.125: a selection to the shown end
+// reaches the last frame in both formats; an earlier time stops at its own frame.
+TEST_F(MainWindowTest, SelectAllAndTheShownEndReachTheLastFrame) {
+    Load(Ramp(1003));
+    for (QAction* format : {Form->Actions().Milliseconds, Form->Actions().Samples}) {
+        SCOPED_TRACE(format->text().toStdString());
+        format->trigger();
+        Form->Actions().SelectAll->trigger();
+        EXPECT_EQ(Form->View()->Selection().Start(), 0u);
+        EXPECT_EQ(Form->View()->Selection().Stop(), 1003u);
+    }
+    Form->Actions().Milliseconds->trigger();
+    EXPECT_EQ(Form->SelectionPanel()->StopText(), QStringLiteral(" 00:00.125"));
+    for (const auto& [typed, frame] :
+         {std::pair{"00:00.125", 1003u}, std::pair{"00:00.124", 992u}}) {
+        SCOPED_TRACE(typed);
+        Form->SelectionPanel()->SetStopText(QString::fromLatin1(typed));
+        Form->SelectionPanel()->SelectedBox()->click(); // unticks
+        Form->SelectionPanel()->SelectedBox()->click();
+        EXPECT_EQ(Form->View()->Selection().Stop(), frame);
+    }
+}
+
 TEST_F(MainWindowTest, ANonNumericEditFailsTheClickAndChangesNothing) {
     Load(Ramp(8000));
     Select(100, 200);
@@ -661,6 +684,35 @@ TEST_F(MainWindowTest, CloseQuestionYesWithAFailedSaveKeepsTheWindowOpen) {
 QString AccessibleName(QObject* object) {
     QAccessibleInterface* face = QAccessible::queryAccessibleInterface(object);
     return face ? face->text(QAccessible::Name) : QString();
+}
+
+// What a control does with the mouse it does through the accessibility layer; labels read out
+// their text; the window is named after its caption.
+TEST_F(MainWindowTest, AssistiveToolsSeeAndDoWhatTheMouseDoes) {
+    Load(Ramp(1000));
+    EXPECT_EQ(AccessibleName(Form.get()), QStringLiteral("doc.wav - Orvella"));
+
+    Form->Actions().Samples->trigger();
+    Form->SelectionPanel()->SetStartText(QStringLiteral("100"));
+    Form->SelectionPanel()->SetStopText(QStringLiteral("300"));
+    QAccessibleInterface* box =
+        QAccessible::queryAccessibleInterface(Form->SelectionPanel()->SelectedBox());
+    ASSERT_NE(box, nullptr);
+    ASSERT_NE(box->actionInterface(), nullptr);
+    box->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_TRUE(Form->SelectionPanel()->SelectedBox()->isChecked());
+    EXPECT_TRUE(Form->View()->Selection().Selected());
+    EXPECT_EQ(Form->View()->Selection().Start(), 100u);
+    EXPECT_EQ(Form->View()->Selection().Stop(), 300u);
+    box->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_FALSE(Form->View()->Selection().Selected());
+
+    Form->View()->SetCursor(400);
+    EXPECT_EQ(AccessibleName(Form->Bottom()->CursorTime()), QStringLiteral("00:00.050"));
+    EXPECT_EQ(AccessibleName(Form->StatusPanel(0)), QStringLiteral("File: doc.wav"));
+    EXPECT_EQ(AccessibleName(Form->StatusPanel(1)), QStringLiteral("Cursor Position: 400"));
+    EXPECT_EQ(AccessibleName(Form->StatusPanel(2)), Form->StatusPanel(2)->text());
+    EXPECT_EQ(Form->StatusPanel(1)->accessibleDescription(), QStringLiteral("Cursor position"));
 }
 
 TEST_F(MainWindowTest, EveryFocusableControlHasAnAccessibleName) {
