@@ -124,7 +124,7 @@ int main() {
     std::vector<double> importTimes, deleteTimes;
     for (int run = 0; run < 3 && status == 0; ++run) {
         ::sync();
-        TProgress progress;
+        orvella::TProgress progress;
         std::unique_ptr<orvella::TPeakBuilder> peaks;
         orvella::TWavImportOptions options;
         options.Peaks = &peaks;

@@ -135,7 +135,7 @@ int main(int argc, char** argv) {
         settings.TempFolder = folder.string() + "/";
         TDocument document(main, dialogs, settings, LinkingCodecs());
         TFrameScrollBar bar;
-        TWaveView view(main);
+        TWaveView view;
         view.resize(1000, 250);
         view.SetScrollBar(&bar);
         view.SetDocument(&document);
