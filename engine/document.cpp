@@ -268,7 +268,7 @@ void TDocument::BeginChange() {
 void TDocument::CreateTargetStore(uint64_t dataBytes) {
     if (dataBytes + 44 > UINT32_MAX) throw Exception(WorkFileTooLarge);
     WorkFileName = NewWorkFileName(EngineSettings.TempFolder);
-    TargetStore = std::make_unique<TSampleStore>(WorkFileName, uint32_t(dataBytes + 44), true,
+    TargetStore = std::make_unique<TSampleStore>(WorkFileName, dataBytes + 44, true,
                                                  EngineSettings.TempFolder);
 }
 

@@ -184,8 +184,8 @@ void TDocument::BodySaveWAV() {
     const std::string temp = SaveTempName();
     try {
         if (dataBytes + 44 > UINT32_MAX) throw Exception(SystemErrorText(EFBIG));
-        TargetStore = std::make_unique<TSampleStore>(temp, uint32_t(dataBytes + 44), true,
-                                                     EngineSettings.TempFolder);
+        TargetStore =
+            std::make_unique<TSampleStore>(temp, dataBytes + 44, true, EngineSettings.TempFolder);
         TargetStore->WriteHeader(header);
         TargetStore->CopyFrom(*Store, RangeStart * channels, 0, n * channels);
         TargetStore->Flush();

@@ -69,7 +69,7 @@ uint64_t FreeSpaceOf(const std::string& path) {
     return uint64_t(info.f_bavail) * uint64_t(info.f_frsize);
 }
 
-TSampleStore::TSampleStore(const std::string& fileName, uint32_t size, bool createNew,
+TSampleStore::TSampleStore(const std::string& fileName, uint64_t size, bool createNew,
                            const std::string& tempFolder)
     : Name(fileName)
     , Writable(createNew) {
@@ -97,9 +97,7 @@ TSampleStore::TSampleStore(const std::string& fileName, uint32_t size, bool crea
         if (!File.IsOpen()) RaiseLastOSError();
         struct stat info {};
         if (::fstat(File.Get(), &info) != 0) RaiseLastOSError();
-        // Byte offsets are 32-bit: a larger file cannot be a work file.
-        if (info.st_size > off_t(UINT32_MAX)) RaiseError(EFBIG);
-        Size = uint32_t(info.st_size);
+        Size = uint64_t(info.st_size);
         ::posix_fadvise(File.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     }
     MapWindow(0); // on failure File closes the descriptor
@@ -110,7 +108,7 @@ TSampleStore::~TSampleStore() {
 }
 
 void TSampleStore::Unmap() {
-    if (WindowBase) ::munmap(WindowBase, size_t(End) - Start + 1);
+    if (WindowBase) ::munmap(WindowBase, size_t(End - Start + 1));
     WindowBase = nullptr;
 }
 
@@ -131,8 +129,8 @@ void TSampleStore::MapWindow(uint64_t start) {
     if (base == MAP_FAILED) RaiseLastOSError();
     ::madvise(base, length, MADV_SEQUENTIAL);
     WindowBase = static_cast<uint8_t*>(base);
-    Start = uint32_t(start);
-    End = uint32_t(start + length - 1);
+    Start = start;
+    End = start + length - 1;
 }
 
 uint8_t* TSampleStore::Reach(uint64_t a) {
@@ -142,7 +140,7 @@ uint8_t* TSampleStore::Reach(uint64_t a) {
 }
 
 void TSampleStore::CheckRange(int64_t first, int64_t count) const {
-    if (first < 0 || count < 0 || uint64_t(first) + uint64_t(count) > ValueCount())
+    if (first < 0 || count < 0 || uint64_t(first) + uint64_t(count) > uint64_t(ValueCount()))
         RaiseError(EINVAL);
 }
 
@@ -164,14 +162,16 @@ void TSampleStore::WriteHeader(const TWaveHeader& header) {
     std::memcpy(WindowBase, &header, sizeof header);
 }
 
-int16_t TSampleStore::GetValue(uint32_t index) {
+int16_t TSampleStore::GetValue(int64_t index) {
+    CheckRange(index, 1);
     std::lock_guard<std::mutex> guard(Lock);
     int16_t v;
     std::memcpy(&v, Reach(44 + 2 * uint64_t(index)), 2);
     return v;
 }
 
-void TSampleStore::SetValue(uint32_t index, int32_t value) {
+void TSampleStore::SetValue(int64_t index, int32_t value) {
+    CheckRange(index, 1);
     std::lock_guard<std::mutex> guard(Lock);
     if (!Writable) RaiseError(EBADF);
     const int16_t v = int16_t(uint16_t(uint32_t(value) & 0xFFFF));
@@ -282,7 +282,7 @@ bool TSampleStore::CopyByKernel(TSampleStore& source, int64_t sourceIndex, int64
 
 void TSampleStore::Flush() {
     std::lock_guard<std::mutex> guard(Lock);
-    if (WindowBase && Writable && ::msync(WindowBase, size_t(End) - Start + 1, MS_SYNC) != 0)
+    if (WindowBase && Writable && ::msync(WindowBase, size_t(End - Start + 1), MS_SYNC) != 0)
         RaiseFileError(errno);
     if (Writable && ::fsync(File.Get()) != 0) RaiseFileError(errno);
 }

@@ -58,7 +58,7 @@ public:
     // createNew true: a write store of exactly size bytes (header included), zero-filled and with
     // its disk space reserved; fails with the free-space text when the volume of tempFolder has
     // less than size bytes available.
-    TSampleStore(const std::string& fileName, uint32_t size, bool createNew,
+    TSampleStore(const std::string& fileName, uint64_t size, bool createNew,
                  const std::string& tempFolder);
     ~TSampleStore();
     TSampleStore(const TSampleStore&) = delete;
@@ -67,9 +67,9 @@ public:
     void ReadHeader(TWaveHeader& header);
     void WriteHeader(const TWaveHeader& header);
 
-    int16_t GetValue(uint32_t index);
+    int16_t GetValue(int64_t index);
     // Stores the low 16 bits of value.
-    void SetValue(uint32_t index, int32_t value);
+    void SetValue(int64_t index, int32_t value);
 
     // Values First .. Last inclusive; nothing when Last < First.
     void ReadBlock(int16_t* buffer, int64_t first, int64_t last);
@@ -96,10 +96,10 @@ public:
     // still hold it.
     void ReleaseWindow();
 
-    uint32_t FileSize() const { return Size; }
-    uint32_t ValueCount() const { return Size < 44 ? 0 : (Size - 44) / 2; }
-    uint32_t WindowStart() const { return Start; }
-    uint32_t WindowEnd() const { return End; }
+    uint64_t FileSize() const { return Size; }
+    int64_t ValueCount() const { return Size < 44 ? 0 : int64_t((Size - 44) / 2); }
+    uint64_t WindowStart() const { return Start; }
+    uint64_t WindowEnd() const { return End; }
     uint32_t Granularity() const { return Gran; }
     bool IsWriteStore() const { return Writable; }
     const std::string& FileName() const { return Name; }
@@ -123,9 +123,10 @@ private:
     TFileDescriptor File;
     bool Writable = false;
     uint32_t Gran = 4096;
-    uint32_t Size = 0;
-    uint32_t Start = 0;
-    uint32_t End = 0;
+    // Byte offsets in the file: 64-bit, so that the store itself sets no 4 GiB ceiling.
+    uint64_t Size = 0;
+    uint64_t Start = 0;
+    uint64_t End = 0;
     uint8_t* WindowBase = nullptr;
     std::mutex Lock;
 };

@@ -198,7 +198,7 @@ TEST_F(HistoryTest, ThreadsSnapshotsKeepStoreIndexAndFormatTogether) {
                 std::to_string(frames) + " frames, " + std::to_string(channels) + " channels: ";
             if (!s->PeakIndex || !s->Store) {
                 failure = at + "no index or no store";
-            } else if (s->Store->ValueCount() != uint64_t(frames) * channels ||
+            } else if (s->Store->ValueCount() != int64_t(frames) * channels ||
                        s->DataBytes != uint64_t(frames) * channels * 2 ||
                        s->Duration != double(frames) / s->SampleRate) {
                 failure = at + "the store or the format fields disagree";

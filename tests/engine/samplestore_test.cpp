@@ -251,3 +251,32 @@ TEST(TWorkFileStack, LastInFirstOutAndClearDeletesFiles) {
     EXPECT_TRUE(stack.IsEmpty());
     EXPECT_TRUE(dir.Files().empty());
 }
+
+// Byte offsets are 64-bit: a value past 4 GiB is reached through the window and through the
+// system calls alike, and a window past 4 GiB moves back to the start. The file's blocks are
+// reserved, not written.
+TEST(TSampleStore, ValuesPastFourGiB) {
+    TempDir dir;
+    const std::string path = dir.File("big.tmp");
+    const uint64_t size = (uint64_t(1) << 32) + 44 + 4096;
+    const int64_t last = int64_t((size - 44) / 2) - 1;
+    {
+        TSampleStore store(path, size, true, dir.Path());
+        ASSERT_EQ(store.ValueCount(), last + 1);
+        store.SetValue(last, 1234);
+        const int16_t block[3] = {7, 8, 9};
+        store.WriteBlock(block, last - 3, last - 1);
+        store.Flush();
+    }
+    TSampleStore store(path, 0, false, dir.Path());
+    EXPECT_EQ(store.FileSize(), size);
+    EXPECT_EQ(store.GetValue(last), 1234);
+    EXPECT_GT(store.WindowEnd(), uint64_t(UINT32_MAX));
+    int16_t values[4] = {};
+    store.ReadBlock(values, last - 3, last);
+    EXPECT_EQ(std::vector<int16_t>(values, values + 4), (std::vector<int16_t>{7, 8, 9, 1234}));
+    EXPECT_EQ(store.GetValue(0), 0);
+    EXPECT_EQ(store.WindowStart(), 0u);
+    for (const int64_t outside : {int64_t(-1), last + 1, INT64_MIN})
+        EXPECT_THROW(store.GetValue(outside), Exception) << outside;
+}
