@@ -51,6 +51,7 @@ void TMainWindow::CloseWave() {
     // The player reads the document: it lets it go before the view closes it.
     if (Doc->Ready.load()) Playback->Release();
     WaveView->CloseWave();
+    UpdateScrollBarUse();
 }
 
 void TMainWindow::ShowFileName(const QString& path) {
@@ -77,6 +78,7 @@ void TMainWindow::NewDocument() {
     ResetForNewDocument();
     ShowFileName(QStringLiteral("Untitled.wav"));
     Doc->New("untitled.wav", 44100, 2, 16);
+    UpdateScrollBarUse();
 }
 
 void TMainWindow::CloseDocument() {
