@@ -18,7 +18,6 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
-#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -123,7 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (::ftruncate(source.File.Get(), 0) != 0 ||
         !orvella::WriteFully(source.File.Get(), data, size, 0))
         return 0;
-    TProgress progress;
+    orvella::TProgress progress;
     orvella::TWavImportOptions options;
     options.WorkFileLimit = WorkFileLimit;
     try {
