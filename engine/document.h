@@ -14,7 +14,7 @@
 //   Snapshot(). It is replaced as a whole when the peak index of a new store or format is in
 //   place: at the end of a load, of a rewriting body, of a failed body's roll-back, and of the
 //   rescan that follows Undo and Redo. Until then a reader keeps seeing the previous sound.
-// - The fields the main thread polls (Ready, Progress, the format fields, the peaks) are atomic;
+// - The fields other threads read (Ready, Progress, the format fields, the peaks) are atomic;
 //   the format fields change as soon as the document's format does, so during a body they may be
 //   ahead of the snapshot.
 // - OnAction may be raised by a body; it is delivered on the main thread. OnReady and OnLoaded are

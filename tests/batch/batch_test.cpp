@@ -1,5 +1,6 @@
 // orvella-batch as scripts see it: its output lines, its messages and its exit statuses.
 
+#include "batchrun.h"
 #include "support/fixtures.h"
 #include "support/tempdir.h"
 
@@ -10,34 +11,20 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <sys/wait.h>
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-    int Status;
-    std::string Out, Err;
-};
+using orvella::test::Slurp;
+using Result = orvella::test::TBatchResult;
 
 class BatchTest : public ::testing::Test {
 protected:
     BatchTest() { fs::create_directories(Dir / "work"); }
 
     // Runs orvella-batch with --temp <dir>/work and the arguments.
-    Result Run(const std::string& args) {
-        const std::string out = (Dir / "stdout").string(), err = (Dir / "stderr").string();
-        const std::string command = std::string(ORVELLA_BATCH) + " --temp " +
-                                    (Dir / "work").string() + " " + args + " >" + out + " 2>" +
-                                    err + " </dev/null";
-        const int raw = std::system(command.c_str());
-        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(out), Slurp(err)};
-    }
-    static std::string Slurp(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
+    Result Run(const std::string& args) { return orvella::test::RunBatch(Dir, args); }
     std::string Path(const std::string& name) const { return (Dir / name).string(); }
     bool WorkFolderEmpty() const { return fs::is_empty(Dir / "work"); }
 

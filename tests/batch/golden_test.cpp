@@ -5,6 +5,7 @@
 // To record a new row, run the test with ORVELLA_GOLDEN_PRINT=1: each row's actual digests are
 // printed in the table's own syntax.
 
+#include "batchrun.h"
 #include "support/fixtures.h"
 #include "support/tempdir.h"
 
@@ -13,10 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <ostream>
-#include <sys/wait.h>
 
 namespace {
 
@@ -32,11 +30,6 @@ std::string Digest(const std::string& bytes) {
     char text[17];
     std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
     return text;
-}
-
-std::string Slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 struct TGolden {
@@ -86,26 +79,22 @@ TEST_P(GoldenTest, OutputsAreUnchanged) {
     const TGolden& golden = GetParam();
     orvella::test::TempDir temp;
     const fs::path dir = temp.Path();
-    fs::create_directories(dir / "work");
     const std::string source = std::string(golden.Source) == "demo"
                                    ? orvella::test::SamplePath("demo.wav")
                                    : orvella::test::FixturePath(golden.Source);
     const fs::path output = dir / (std::string("out.") + golden.Output);
     std::string steps = golden.Steps;
     steps.replace(steps.find("OUT"), 3, output.string());
-    const std::string command = std::string(ORVELLA_BATCH) + " --quiet --temp " +
-                                (dir / "work").string() + " " + source + " " + steps + " >" +
-                                (dir / "stdout").string() + " 2>" + (dir / "stderr").string() +
-                                " </dev/null";
-    const int raw = std::system(command.c_str());
-    ASSERT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0) << Slurp(dir / "stderr");
+    const orvella::test::TBatchResult run =
+        orvella::test::RunBatch(dir, "--quiet " + source + " " + steps);
+    ASSERT_EQ(run.Status, 0) << run.Err;
 
-    const std::string info = Digest(Slurp(dir / "stdout"));
-    const std::string file = Digest(Slurp(output));
+    const std::string info = Digest(run.Out);
+    const std::string file = Digest(orvella::test::Slurp(output));
     if (std::getenv("ORVELLA_GOLDEN_PRINT"))
         std::printf("    {\"%s\", \"%s\", \"%s\", \"%s\", \"%s\"},\n", golden.Source, golden.Steps,
                     golden.Output, info.c_str(), file.c_str());
-    EXPECT_EQ(info, golden.Info) << "what the steps printed:\n" << Slurp(dir / "stdout");
+    EXPECT_EQ(info, golden.Info) << "what the steps printed:\n" << run.Out;
     EXPECT_EQ(file, golden.File);
 }
 
