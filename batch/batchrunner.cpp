@@ -95,6 +95,13 @@ void TBatchRunner::CheckSaveTarget(const TStep& step) const {
     if (ext == ".mp3") CheckMp3Choice(Mp3, Doc->SampleRate);
 }
 
+TFilePrecision TBatchRunner::ParseBits(const TStep& step) {
+    if (step.Path == "16") return TFilePrecision::Pcm16;
+    if (step.Path == "24") return TFilePrecision::Pcm24;
+    if (step.Path == "32f") return TFilePrecision::Float32;
+    throw TUsageError(step.Option + ": " + step.Path + " is not 16, 24 or 32f");
+}
+
 int TBatchRunner::PrintInfo() {
     static const char* const Kinds[] = {"NEW", "WAV", "MP3", "WMA"};
     const int kind = Line.NewFormat ? 0 : std::clamp(Doc->SourceKind.load(), 0, 3);
@@ -103,6 +110,7 @@ int TBatchRunner::PrintInfo() {
                 Kinds[kind], unsigned(Doc->Channels), unsigned(Doc->SampleRate),
                 unsigned(Doc->Frames), unsigned(Doc->DataBytes), Doc->Duration.load(),
                 int(Doc->Peak), int(Doc->PeakDb));
+    std::printf("precision: %s\n", Doc->Format == TSampleFormat::Float32 ? "float" : "16-bit");
     std::fflush(stdout);
     return ExitOk;
 }
@@ -178,6 +186,14 @@ int TBatchRunner::RunStep(const TStep& step) {
     case TStepKind::Play:
         if (step.HasRange) CheckRange(step);
         return Play(step);
+    case TStepKind::Bits:
+        Doc->SavePrecision = ParseBits(step);
+        return ExitOk;
+    case TStepKind::Dither:
+        if (step.Path != "tpdf" && step.Path != "none")
+            throw TUsageError(step.Option + ": " + step.Path + " is not tpdf or none");
+        Doc->SetDither(step.Path == "tpdf");
+        return ExitOk;
     }
     if (!started) {
         std::fprintf(stderr, "%s: the step could not be started\n", step.Option.c_str());

@@ -39,6 +39,7 @@ private:
     void CheckPosition(const TStep& step, int64_t position) const;
     void CheckSaveTarget(const TStep& step) const;
     int PrintInfo();
+    static TFilePrecision ParseBits(const TStep& step);
     int Play(const TStep& step);
 
     const TCommandLine& Line;

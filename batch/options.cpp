@@ -47,6 +47,8 @@ const TStepSyntax Syntaxes[] = {
     {"--convert", TStepKind::Convert, TStepSyntax::Format, true},
     {"--mp3", TStepKind::Mp3Settings, TStepSyntax::Text},
     {"--play", TStepKind::Play, TStepSyntax::Range, true},
+    {"--bits", TStepKind::Bits, TStepSyntax::Text},
+    {"--dither", TStepKind::Dither, TStepSyntax::Text},
 };
 
 [[noreturn]] void Fail(const std::string& message) {
@@ -171,7 +173,9 @@ const char* UsageText() {
            "  --reverse, --invert\n"
            "  --convert [RATE,CHANNELS]  convert (default 22050,1)\n"
            "  --mp3 cbr:KBPS|vbr:Q|abr:KBPS[,max:KBPS][,crc]   settings of later MP3 saves\n"
-           "  --play [S:E]               play to the default output device\n";
+           "  --play [S:E]               play to the default output device\n"
+           "  --bits 16|24|32f           precision of later WAV saves (default: the source's)\n"
+           "  --dither tpdf|none         dither when a save reduces precision (default tpdf)\n";
 }
 
 } // namespace orvella::batch

@@ -39,6 +39,8 @@ enum class TStepKind {
     Convert,
     Mp3Settings,
     Play,
+    Bits,
+    Dither,
 };
 
 struct TStep {

@@ -25,9 +25,10 @@ TCodecServices DefaultCodecServices(TUserDialogs& dialogs) {
          },
          1, "Sorry, required codec not installed on your PC. Can not decode WAV file.",
          [](const std::string& source, const std::string& work, TProgress& progress,
-            std::unique_ptr<TPeakBuilder>& peaks) {
+            std::unique_ptr<TPeakBuilder>& peaks, TFilePrecision& precision) {
              TWavImportOptions options;
              options.Peaks = &peaks;
+             options.Precision = &precision;
              return DecodeWAVFile(source, work, progress, options);
          }},
         {".wma",

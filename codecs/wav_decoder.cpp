@@ -4,9 +4,12 @@
 #include "codecs/wavwriter.h"
 #include "engine/errors.h"
 #include "engine/posixfile.h"
+#include "engine/samplestore.h"
 #include "engine/writebehind.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstring>
 #include <fcntl.h>
 #include <vector>
 
@@ -111,6 +114,99 @@ void PassThrough(const std::string& sourceFile, const TWaveStream& stream, TWavW
     }
 }
 
+// The precision of a source, from its reader: what decides the document's sample format.
+TFilePrecision PrecisionOf(const TPCMWaveReader& reader, const TWaveFormat& source) {
+    if (reader.IsIntegerPCM()) {
+        const uint16_t bits = reader.PCMFormat().wBitsPerSample; // the container's width
+        return bits == 24 ? TFilePrecision::Pcm24
+               : bits == 32 ? TFilePrecision::Pcm32
+                            : TFilePrecision::Pcm16;
+    }
+    if (!reader.IsCompressed())
+        return source.wBitsPerSample == 64 ? TFilePrecision::Float64 : TFilePrecision::Float32;
+    return TFilePrecision::Pcm16;
+}
+
+// count source values of precision at src as float values (full scale ±1.0). Integers scale
+// exactly by their width; float values pass unchanged, except NaN and infinities, which become 0
+// (they would poison every sum the effects make).
+void ConvertToFloat(const uint8_t* src, TFilePrecision precision, size_t count, float* dst) {
+    switch (precision) {
+    case TFilePrecision::Pcm24:
+        for (size_t k = 0; k < count; ++k, src += 3) {
+            const int32_t v = int32_t(uint32_t(src[0]) << 8 | uint32_t(src[1]) << 16 |
+                                      uint32_t(src[2]) << 24) >> 8;
+            dst[k] = float(v) * 0x1.0p-23f;
+        }
+        break;
+    case TFilePrecision::Pcm32:
+        for (size_t k = 0; k < count; ++k, src += 4) {
+            int32_t v;
+            std::memcpy(&v, src, 4);
+            dst[k] = float(double(v) * 0x1.0p-31);
+        }
+        break;
+    case TFilePrecision::Float64:
+        for (size_t k = 0; k < count; ++k, src += 8) {
+            double v;
+            std::memcpy(&v, src, 8);
+            dst[k] = std::isfinite(v) ? float(v) : 0.0f;
+        }
+        break;
+    default:
+        std::memcpy(dst, src, count * 4);
+        for (size_t k = 0; k < count; ++k)
+            if (!std::isfinite(dst[k])) dst[k] = 0.0f;
+        break;
+    }
+}
+
+// Sources of more than 16 bits: their values, read a piece at a time, become a float work file.
+// Each piece is converted, fed to the peak index and written behind the reading.
+void ImportAsFloat(TWaveStream& stream, TFilePrecision precision, const std::string& workFile,
+                   TProgress& progress, const TWavImportOptions& options) {
+    const TWaveFormat& format = stream.Format();
+    const int channels = format.nChannels;
+    const size_t sourceBytes = size_t(format.nBlockAlign / channels);
+    const int64_t total = stream.DataSize();
+    const uint64_t frames = uint64_t(total) / format.nBlockAlign;
+    if (WorkHeaderSize + frames * channels * 4 > std::min(options.WorkFileLimit, MaxWorkFileSize))
+        throw Exception(WorkFileTooLargeText);
+    std::unique_ptr<TPeakBuilder> peaks;
+    if (options.Peaks && frames > PeakBlockFrames)
+        peaks = std::make_unique<TPeakBuilder>(uint32_t(frames), channels);
+
+    TWorkFileWriter writer(workFile, channels, int(format.nSamplesPerSec), TSampleFormat::Float32);
+    const size_t pieceFrames = std::max<size_t>(1, (1u << 20) / format.nBlockAlign);
+    std::vector<uint8_t> piece(pieceFrames * format.nBlockAlign);
+    TWriteBehind behind(
+        [&writer](const uint8_t* bytes, size_t count) { writer.Write(bytes, uint32_t(count)); },
+        pieceFrames * channels * sizeof(float));
+    int64_t done = 0;
+    bool complete = true;
+    for (uint64_t left = frames; left > 0;) {
+        const uint64_t want = std::min<uint64_t>(left, pieceFrames);
+        const int64_t got = stream.Read(piece.data(), int64_t(want * format.nBlockAlign));
+        const size_t values = size_t(got > 0 ? got : 0) / sourceBytes / channels * channels;
+        if (values > 0) {
+            float* out = reinterpret_cast<float*>(behind.Next());
+            ConvertToFloat(piece.data(), precision, values, out);
+            if (peaks) peaks->Feed(out, uint32_t(values));
+            behind.Submit(values * sizeof(float));
+        }
+        done += got > 0 ? got : 0;
+        progress = int(double(done) / double(total) * 100.0);
+        if (uint64_t(got) < want * format.nBlockAlign) { // the file was cut short
+            complete = false;
+            break;
+        }
+        left -= want;
+    }
+    behind.Finish();
+    writer.Close();
+    if (peaks && complete) *options.Peaks = std::move(peaks);
+}
+
 } // namespace
 
 bool DecodeWAVFile(const std::string& sourceFile, const std::string& workFile,
@@ -123,6 +219,13 @@ bool DecodeWAVFile(const std::string& sourceFile, const std::string& workFile, T
     if (options.Peaks) options.Peaks->reset();
     TFileWaveStream stream(sourceFile, nullptr);
     TPCMWaveReader reader(stream);
+    const TFilePrecision precision = PrecisionOf(reader, stream.Format());
+    if (options.Precision) *options.Precision = precision;
+    if (DocumentFormatFor(precision) == TSampleFormat::Float32) {
+        ImportAsFloat(stream, precision, workFile, progress, options);
+        progress = 0;
+        return true;
+    }
     const TWaveFormat source = reader.PCMFormat();
     // The work file always gets the canonical 16-bit header, not a copy of the source's fields.
     const TWaveFormat target = MakePCMFormat(source.nChannels, source.nSamplesPerSec, 16);

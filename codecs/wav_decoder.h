@@ -1,10 +1,11 @@
 #pragma once
-// The WAV import: decodes a RIFF WAVE file of any supported format into a work file of 16-bit
-// PCM with the source's rate and channel count.
+// The WAV import: decodes a RIFF WAVE file of any supported format into a work file with the
+// source's rate and channel count: 32-bit float for sources of more than 16 bits, else 16-bit PCM.
 
 #include "codecs/riff.h"
 #include "codecs/wavwriter.h"
 #include "engine/peakindex.h"
+#include "engine/sampleformat.h"
 #include "engine/progress.h"
 
 #include <atomic>
@@ -31,6 +32,9 @@ struct TWavImportOptions {
     // would pass it fails with WorkFileTooLargeText. A lower limit bounds the work one import may
     // do, whatever its source expands to.
     uint64_t WorkFileLimit = MaxWorkFileSize;
+    // When set: receives the precision of the source's samples. Sources of more than 16 bits
+    // (24- and 32-bit integer, 32- and 64-bit float) make float work files; the rest 16-bit ones.
+    TFilePrecision* Precision = nullptr;
 };
 
 // Writes workFile from sourceFile, setting progress (percent of the source data consumed) on

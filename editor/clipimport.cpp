@@ -71,10 +71,13 @@ std::vector<uint8_t> ReadWorkFileClip(const std::string& workFile) {
 bool IsWorkClip(const uint8_t* data, size_t size) {
     if (!data || size < sizeof(TWaveHeader)) return false;
     const uint16_t channels = ReadLE16(data + 22);
-    return std::memcmp(data, "RIFF", 4) == 0 && std::memcmp(data + 8, "WAVEfmt ", 8) == 0 &&
-           ReadLE32(data + 16) == 16 && ReadLE16(data + 20) == WAVE_FORMAT_PCM &&
-           (channels == 1 || channels == 2) && ReadLE16(data + 32) == channels * 2 &&
-           ReadLE16(data + 34) == 16 && std::memcmp(data + 36, "data", 4) == 0 &&
+    const uint16_t tag = ReadLE16(data + 20);
+    // 16-bit PCM or 32-bit float, the two formats of a document's values.
+    const uint16_t bits = tag == WAVE_FORMAT_PCM ? 16 : tag == WAVE_FORMAT_IEEE_FLOAT ? 32 : 0;
+    return bits != 0 && std::memcmp(data, "RIFF", 4) == 0 &&
+           std::memcmp(data + 8, "WAVEfmt ", 8) == 0 && ReadLE32(data + 16) == 16 &&
+           (channels == 1 || channels == 2) && ReadLE16(data + 32) == channels * bits / 8 &&
+           ReadLE16(data + 34) == bits && std::memcmp(data + 36, "data", 4) == 0 &&
            ReadLE32(data + 40) <= size - sizeof(TWaveHeader);
 }
 

@@ -63,13 +63,15 @@ private:
 
 } // namespace
 
+template <class T>
 void RunChunkLanes(TSampleStore& target, TPeakBuilder* peaks, int64_t chunks, size_t bufferValues,
-                   const TChunkFill& fill, const std::function<void(int64_t k)>& report) {
+                   const std::type_identity_t<TChunkFill<T>>& fill,
+                   const std::function<void(int64_t k)>& report) {
     if (chunks <= 0) return;
     TFeedTurn turn;
     auto lane = [&](int64_t firstChunk) {
         try {
-            std::vector<int16_t> scratch(bufferValues), out(bufferValues);
+            std::vector<T> scratch(bufferValues), out(bufferValues);
             for (int64_t k = firstChunk; k < chunks && !turn.HasFailed(); k += 2) {
                 const TChunkPlace place = fill(k, scratch.data(), out.data());
                 target.WriteBlock(out.data(), place.TargetIndex,
@@ -92,5 +94,11 @@ void RunChunkLanes(TSampleStore& target, TPeakBuilder* peaks, int64_t chunks, si
     }
     turn.RethrowFailure();
 }
+
+template void RunChunkLanes<int16_t>(TSampleStore&, TPeakBuilder*, int64_t, size_t,
+                                     const TChunkFill<int16_t>&,
+                                     const std::function<void(int64_t)>&);
+template void RunChunkLanes<float>(TSampleStore&, TPeakBuilder*, int64_t, size_t,
+                                   const TChunkFill<float>&, const std::function<void(int64_t)>&);
 
 } // namespace orvella

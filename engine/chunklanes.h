@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <type_traits>
 
 namespace orvella {
 
@@ -22,13 +23,16 @@ struct TChunkPlace {
 };
 
 // fill(k, scratch, out): computes chunk k into out (scratch is a second buffer for its source)
-// and returns where those values go; both buffers hold bufferValues values and belong to the
-// calling lane. report(k), when given, runs after chunk k has been written and fed.
-using TChunkFill = std::function<TChunkPlace(int64_t k, int16_t* scratch, int16_t* out)>;
+// and returns where those values go; both buffers hold bufferValues values of the target's type
+// T (int16_t or float) and belong to the calling lane. report(k), when given, runs after chunk k
+// has been written and fed.
+template <class T> using TChunkFill = std::function<TChunkPlace(int64_t k, T* scratch, T* out)>;
 
 // Runs chunks 0 .. chunks-1. The first failure of either lane is rethrown once both have stopped;
 // chunks after a failed one may still have been written (the caller discards the target).
+template <class T = int16_t>
 void RunChunkLanes(TSampleStore& target, TPeakBuilder* peaks, int64_t chunks, size_t bufferValues,
-                   const TChunkFill& fill, const std::function<void(int64_t k)>& report = {});
+                   const std::type_identity_t<TChunkFill<T>>& fill,
+                   const std::function<void(int64_t k)>& report = {});
 
 } // namespace orvella

@@ -5,6 +5,7 @@
 
 #include "engine/peakindex.h"
 #include "engine/progress.h"
+#include "engine/sampleformat.h"
 
 #include <array>
 #include <atomic>
@@ -24,10 +25,11 @@ using TImportRoutine = std::function<bool(const std::string& source, const std::
                                           TProgress& progress)>;
 
 // An import routine that may also build the work file's peak index on the way: it sets peaks to
-// a builder fed with every value of the work file, or leaves it empty.
-using TPeakImportRoutine =
-    std::function<bool(const std::string& source, const std::string& workFile, TProgress& progress,
-                       std::unique_ptr<TPeakBuilder>& peaks)>;
+// a builder fed with every value of the work file, or leaves it empty; and it sets precision to
+// the source's (left as it is, 16-bit, by routines that only make 16-bit work files).
+using TPeakImportRoutine = std::function<bool(
+    const std::string& source, const std::string& workFile, TProgress& progress,
+    std::unique_ptr<TPeakBuilder>& peaks, TFilePrecision& precision)>;
 
 struct TDecoderRow {
     std::string Extension; // lower case, with the dot: ".wav"

@@ -119,6 +119,7 @@ void TDocument::Publish(std::shared_ptr<const TPeakIndexEntries> index) {
         next.Frames = Frames;
         next.DataBytes = DataBytes;
         next.Duration = Duration;
+        next.Format = Format;
     }
     std::shared_ptr<const TDocumentSnapshot> old =
         std::make_shared<const TDocumentSnapshot>(std::move(next));
@@ -133,6 +134,7 @@ void TDocument::Publish(std::shared_ptr<const TPeakIndexEntries> index) {
 void TDocument::ClearPeaks() {
     Publish(std::make_shared<const TPeakIndexEntries>());
     PeakLeft = PeakRight = Peak = 0;
+    PeakLevel = 0;
     PeakDb = -90;
 }
 
@@ -165,6 +167,7 @@ bool TDocument::StartOperation(TWaveOperation operation, TOperationThread::TBody
     Before.PeakLeft = PeakLeft;
     Before.PeakRight = PeakRight;
     Before.Peak = Peak;
+    Before.PeakLevel = PeakLevel;
     Before.PeakDb = PeakDb;
     Before.Ready = Ready;
     Before.Modified = Modified;
@@ -232,6 +235,7 @@ void TDocument::RollBack() {
     PeakLeft = Before.PeakLeft;
     PeakRight = Before.PeakRight;
     Peak = Before.Peak;
+    PeakLevel = Before.PeakLevel;
     PeakDb = Before.PeakDb;
     // Readers see the document as it was before the body (or no document, when the store could
     // not be reopened).
@@ -247,11 +251,14 @@ void TDocument::RollBack() {
 void TDocument::ApplyHeader(const TWaveHeader& header) {
     Header = header;
     DataBytes = header.RiffSize - 36;
-    if (header.FormatTag != 1) NotPCM = true;
+    Format = SampleFormatOf(header);
+    if (header.FormatTag != 1 && Format != TSampleFormat::Float32) NotPCM = true;
     Channels = header.Channels;
     SampleRate = header.SamplesPerSec;
     // A header with no channels or no rate describes no frames rather than dividing by zero.
-    Frames = header.Channels ? DataBytes.load() / (uint32_t(header.Channels) * 2) : 0;
+    Frames = header.Channels ? DataBytes.load() / (uint32_t(header.Channels) *
+                                                   uint32_t(SampleBytes(Format)))
+                             : 0;
     Duration = header.SamplesPerSec ? double(Frames.load()) / header.SamplesPerSec : 0.0;
 }
 
@@ -290,12 +297,16 @@ void TDocument::BuildPeakIndex() {
     Progress = 0;
     TPeakBuilder builder(frames, Channels);
     int lastProgress = 0;
-    store.VisitRead(0, int64_t(frames) * Channels, [&](const int16_t* p, uint32_t n, int64_t) {
+    auto feed = [&](const auto* p, uint32_t n, int64_t) {
         builder.Feed(p, n);
         // b * 100 div B for the blocks done, written as it changes.
         const int progress = int(int64_t(builder.BlocksDone()) * 100 / builder.Blocks());
         if (progress != lastProgress) Progress = lastProgress = progress;
-    });
+    };
+    if (IsFloat())
+        store.VisitRead<float>(0, int64_t(frames) * Channels, feed);
+    else
+        store.VisitRead<int16_t>(0, int64_t(frames) * Channels, feed);
     InstallPeaks(builder);
 }
 
@@ -305,7 +316,9 @@ void TDocument::InstallPeaks(TPeakBuilder& builder) {
     PeakLeft = peakLeft;
     PeakRight = peakRight;
     Peak = std::max(peakLeft, peakRight);
-    PeakDb = Peak != 0 ? int(std::nearbyint(20.0 * std::log10(Peak / 32768.0))) : -90;
+    PeakLevel = IsFloat() ? std::max(builder.LevelLeft(), builder.LevelRight())
+                          : float(Peak / 32768.0);
+    PeakDb = PeakLevel > 0 ? int(std::nearbyint(20.0 * std::log10(double(PeakLevel)))) : -90;
     Publish(std::move(index));
     Progress = 0;
 }

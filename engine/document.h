@@ -36,8 +36,10 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 namespace orvella {
@@ -158,6 +160,9 @@ public:
     // Written by the peak scans (body or main thread while idle), read on any thread.
     std::atomic<int16_t> PeakLeft{0}, PeakRight{0}, Peak{0};
     std::atomic<int> PeakDb{-90};
+    // The peak in full-scale units (1.0 = 0 dB): Peak / 32768 in a 16-bit document; in a float
+    // one the largest value, which may pass 1.0.
+    std::atomic<float> PeakLevel{0};
     // The format: written where the document's header changes (body or main thread while idle),
     // read on any thread; during a body they may be ahead of Snapshot().
     std::atomic<uint32_t> DataBytes{0};
@@ -165,6 +170,10 @@ public:
     std::atomic<uint32_t> SampleRate{0};
     std::atomic<uint32_t> Frames{0};
     std::atomic<double> Duration{0};
+    std::atomic<TSampleFormat> Format{TSampleFormat::Int16};
+    // The precision of the file the document came from (set by the load and by New): what Save
+    // writes unless SavePrecision says otherwise.
+    std::atomic<TFilePrecision> SourcePrecision{TFilePrecision::Pcm16};
     // Written by the running body, read on any thread; 0 when idle.
     TProgress Progress;
     // Main thread: the number of saves finished so far and the file the last of them wrote (the
@@ -173,8 +182,14 @@ public:
     std::string LastSavedFile;
     // Written on the main thread by ConfirmMP3Settings before an MP3 save starts; read by its body.
     TEncoderConfig EncoderConfig{};
+    // Main thread, before a WAV save: the precision to write, none for the source's; and the
+    // number of samples the last WAV save clipped (read after it finished).
+    std::optional<TFilePrecision> SavePrecision;
+    uint64_t ClippedSamples = 0;
 
     const TEngineSettings& Settings() const { return EngineSettings; }
+    // Main thread, while no body runs: whether later reductions of precision add dither.
+    void SetDither(bool on) { EngineSettings.Dither = on; }
     // Main thread: the folder for the work files made from now on. While a body runs (it may be
     // making one) the change waits for the body's end. Files already made stay where they are.
     void SetTempFolder(const std::string& folder);
@@ -192,6 +207,7 @@ private:
         TWaveHeader Header{};
         std::shared_ptr<const TPeakIndexEntries> PeakIndex;
         int16_t PeakLeft = 0, PeakRight = 0, Peak = 0;
+        float PeakLevel = 0;
         int PeakDb = -90;
         bool Ready = false;
         bool Modified = false;
@@ -212,6 +228,11 @@ private:
     void ApplyHeader(const TWaveHeader& header);
     void BeginChange();
     void CreateTargetStore(uint64_t dataBytes);
+    // The bytes of frames frames in the document's format.
+    uint64_t BytesOf(int64_t frames) const {
+        return uint64_t(frames) * Channels * uint64_t(SampleBytes(Format));
+    }
+    bool IsFloat() const { return Format == TSampleFormat::Float32; }
     void ReopenStore();
     // The index and peaks of a builder that has been fed the whole current sound, published.
     void InstallPeaks(TPeakBuilder& builder);
@@ -227,6 +248,12 @@ private:
     std::string SaveTempName() const;
     void CommitSavedFile(const std::string& tempPath);
     bool StartSave();
+    // The precision a WAV save writes: SavePrecision, else the source's.
+    TFilePrecision SavedPrecision() const;
+    // Writes the values first .. first + count - 1 to path as a WAV file of precision (header
+    // given), converting on the way; ClippedSamples := the values limited.
+    void WriteConverted(const std::string& path, const TWaveHeader& header,
+                        TFilePrecision precision, int64_t first, int64_t count);
     void DeleteFileQuietly(const std::string& path);
 
     // Whether a starter that works on the document may run: no body runs and a document is open.
@@ -243,18 +270,28 @@ private:
     void BeginSameLengthChange();
     // The body of both fades over RangeStart .. RangeStop.
     void FadeRange(bool fadeIn);
-    // kernel(source values, target values, n, index of the first) over a chunk of values.
-    using TKernel = std::function<void(const int16_t*, int16_t*, size_t, int64_t)>;
+    // kernel(source values, target values, n, index of the first) over a chunk of values of the
+    // document's type T.
+    template <class T> using TKernel = std::function<void(const T*, T*, size_t, int64_t)>;
     // Target values := kernel(Store values) over the values first .. first + count - 1, a chunk
     // at a time on two lanes (RunChunkLanes), so kernel must be safe to call from two threads at
     // once; progress(frame) is called after each chunk, in order, with the frames done so far.
     // The results are also fed to peaks, when given.
-    void TransformValues(int64_t first, int64_t count, const TKernel& kernel,
+    template <class T>
+    void TransformValues(int64_t first, int64_t count,
+                         const std::type_identity_t<TKernel<T>>& kernel,
                          const std::function<void(int64_t)>& progress,
                          TPeakBuilder* peaks = nullptr);
     // Target values destIndex .. := Store values sourceIndex .. (count of them). With peaks, the
     // values pass through a buffer and are fed to it on the way; without, the kernel copies them.
     void CopyValues(int64_t sourceIndex, int64_t destIndex, int64_t count, TPeakBuilder* peaks);
+    template <class T>
+    void CopyValuesThrough(int64_t sourceIndex, int64_t destIndex, int64_t count,
+                           TPeakBuilder& peaks);
+    // The typed halves of the bodies whose work depends on the value type.
+    template <class T> void FadeValues(bool fadeIn, TPeakBuilder* peaks);
+    template <class T> void ReverseValues(TPeakBuilder* peaks);
+    template <class T> void PasteValues(const struct TClipView& clip, int64_t first, TPeakBuilder* peaks);
     // A builder for the peaks of a new sound of frames frames, or none when that length keeps
     // the peaks as they are (PeakBlockFrames frames or fewer).
     std::unique_ptr<TPeakBuilder> PeaksOf(int64_t frames) const;

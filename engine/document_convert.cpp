@@ -39,7 +39,12 @@ bool TDocument::Convert(int sampleRate, int channels) {
 void TDocument::BodyConvert() {
     Ready = false;
     BeginChange();
+    const bool isFloat = IsFloat();
+    // The library's codes for the document's values; its float output comes at half scale.
+    const uint32_t code = isFloat ? 16 : 2;
+    const uint32_t valueBytes = uint32_t(SampleBytes(Format));
     std::vector<int16_t> input(InputValues);
+    std::vector<float> floatInput(isFloat ? InputValues : 0);
     std::vector<uint8_t> output(OutputBytes);
     const std::string newName = NewWorkFileName(EngineSettings.TempFolder);
     try {
@@ -52,30 +57,40 @@ void TDocument::BodyConvert() {
                           TargetRate);
             throw Exception(text);
         }
-        DSP_init(sourceRate, TargetRate, unsigned(sourceChannels), unsigned(TargetChannels), 2, 2,
-                 96, 8000, 1024);
-        TWorkFileWriter target(newName, TargetChannels, TargetRate);
+        DSP_init(sourceRate, TargetRate, unsigned(sourceChannels), unsigned(TargetChannels), code,
+                 code, 96, 8000, 1024);
+        TWorkFileWriter target(newName, TargetChannels, TargetRate, Format);
         TStreamPeakBuilder filter(TargetChannels);
         auto take = [&](uint32_t bytes) {
             if (bytes == 0) return;
-            const auto* values = reinterpret_cast<const int16_t*>(output.data());
-            filter.Feed(values, bytes);
-            target.Write(values, bytes);
+            if (isFloat) {
+                float* values = reinterpret_cast<float*>(output.data());
+                for (uint32_t k = 0; k < bytes / 4; ++k) values[k] *= 2.0f;
+            } else {
+                filter.Feed(reinterpret_cast<const int16_t*>(output.data()), bytes);
+            }
+            target.Write(output.data(), bytes);
+        };
+        auto convert = [&](int64_t first, int64_t count) {
+            const void* in = isFloat ? static_cast<const void*>(floatInput.data()) : input.data();
+            if (isFloat)
+                Store->ReadBlock(floatInput.data(), first, first + count - 1);
+            else
+                Store->ReadBlock(input.data(), first, first + count - 1);
+            uint32_t bytes = 0;
+            DSP_process(in, uint32_t(count) * valueBytes, output.data(), &bytes);
+            take(bytes);
         };
 
         const int64_t total = int64_t(sourceChannels) * Frames;
         const int64_t blocks = total / InputValues;
         const int64_t rest = total % InputValues;
-        uint32_t bytes = 0;
         for (int64_t b = 0; b < blocks; ++b) {
             Progress = int(b * 100 / blocks);
-            Store->ReadBlock(input.data(), b * InputValues, b * InputValues + InputValues - 1);
-            DSP_process(input.data(), InputValues * 2, output.data(), &bytes);
-            take(bytes);
+            convert(b * InputValues, InputValues);
         }
-        Store->ReadBlock(input.data(), blocks * InputValues, blocks * InputValues + rest - 1);
-        DSP_process(input.data(), uint32_t(rest * 2), output.data(), &bytes);
-        take(bytes);
+        convert(blocks * InputValues, rest);
+        uint32_t bytes = 0;
         DSP_exit(output.data(), &bytes);
         take(bytes);
         target.Close();
@@ -83,12 +98,18 @@ void TDocument::BodyConvert() {
         WorkFileName = newName;
         SetStore(nullptr);
         OpenCurrentWorkFile();
+        // A float document's levels come from a scan of the result.
+        if (isFloat) {
+            BuildPeakIndex();
+            return;
+        }
         int16_t peakLeft, peakRight, peak;
         int peakDb;
         filter.GetPeaks(peakLeft, peakRight, peak, peakDb);
         PeakLeft = peakLeft;
         PeakRight = peakRight;
         Peak = peak;
+        PeakLevel = float(peak / 32768.0);
         PeakDb = peakDb;
         // The new store and format reach readers together with the index built on the way.
         Publish(std::make_shared<const TPeakIndexEntries>(filter.GetIndex()));

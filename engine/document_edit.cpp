@@ -73,16 +73,25 @@ void TDocument::CopyValues(int64_t sourceIndex, int64_t destIndex, int64_t count
         return;
     }
     if (count <= 0) return;
+    if (IsFloat())
+        CopyValuesThrough<float>(sourceIndex, destIndex, count, *peaks);
+    else
+        CopyValuesThrough<int16_t>(sourceIndex, destIndex, count, *peaks);
+}
+
+template <class T>
+void TDocument::CopyValuesThrough(int64_t sourceIndex, int64_t destIndex, int64_t count,
+                                  TPeakBuilder& peaks) {
     // Reading the values once here costs less than the kernel's copy and a scan of the result.
     constexpr int64_t Chunk = TSampleStore::ChunkValues;
     TSampleStore& source = *Store;
-    RunChunkLanes(*TargetStore, peaks, (count + Chunk - 1) / Chunk, size_t(std::min(count, Chunk)),
-                  [&](int64_t k, int16_t*, int16_t* out) {
-                      const int64_t done = k * Chunk;
-                      const int64_t n = std::min(count - done, Chunk);
-                      source.ReadBlock(out, sourceIndex + done, sourceIndex + done + n - 1);
-                      return TChunkPlace{destIndex + done, size_t(n)};
-                  });
+    RunChunkLanes<T>(*TargetStore, &peaks, (count + Chunk - 1) / Chunk,
+                     size_t(std::min(count, Chunk)), [&](int64_t k, T*, T* out) {
+                         const int64_t done = k * Chunk;
+                         const int64_t n = std::min(count - done, Chunk);
+                         source.ReadBlock(out, sourceIndex + done, sourceIndex + done + n - 1);
+                         return TChunkPlace{destIndex + done, size_t(n)};
+                     });
 }
 
 // --- starters ---
@@ -127,15 +136,20 @@ void TDocument::BodyCopy() {
     TOpenClipboard clipboard(Clipboard);
     std::vector<uint8_t> block;
     try {
-        block = MakeClipBlock(Header, uint32_t(count * 2));
+        block = MakeClipBlock(Header, uint32_t(BytesOf(RangeStop - RangeStart)));
     } catch (const std::bad_alloc&) {
         throw Exception(NoClipboardMemory);
     }
     Progress = 5;
     uint8_t* data = block.data() + sizeof(TWaveHeader);
-    Store->VisitRead(first, count, [&](const int16_t* values, uint32_t n, int64_t i) {
-        std::memcpy(data + 2 * (i - first), values, size_t(n) * 2);
-    });
+    // The block holds the document's own values: a float document's clip is a float WAV.
+    auto copy = [&](const auto* values, uint32_t n, int64_t i) {
+        std::memcpy(data + sizeof(*values) * size_t(i - first), values, sizeof(*values) * n);
+    };
+    if (IsFloat())
+        Store->VisitRead<float>(first, count, copy);
+    else
+        Store->VisitRead<int16_t>(first, count, copy);
     clipboard->SetWave(std::move(block));
     Progress = 0;
 }
@@ -152,8 +166,8 @@ void TDocument::BodyDelete() {
     const int channels = Channels;
     const int64_t frames = Frames;
     const int64_t n = RangeStop - RangeStart;
-    const uint32_t removedBytes = uint32_t(n * channels * 2);
-    CreateTargetStore(uint64_t(frames - n) * 2 * channels);
+    const uint32_t removedBytes = uint32_t(BytesOf(n));
+    CreateTargetStore(BytesOf(frames - n));
     Header.RiffSize -= removedBytes;
     Header.DataSize -= removedBytes;
     TargetStore->WriteHeader(Header);
@@ -171,14 +185,15 @@ void TDocument::BodyInsertSilence() {
     const int64_t frames = Frames;
     const int64_t p = RangeStart;
     const int64_t length = SilenceLength;
-    CreateTargetStore(uint64_t(frames + length) * 2 * channels);
-    const uint32_t addedBytes = uint32_t(length * channels * 2);
+    CreateTargetStore(BytesOf(frames + length));
+    const uint32_t addedBytes = uint32_t(BytesOf(length));
     Header.RiffSize += addedBytes;
     Header.DataSize += addedBytes;
     TargetStore->WriteHeader(Header);
     const std::unique_ptr<TPeakBuilder> peaks = PeaksOf(frames + length);
     CopyValues(0, 0, p * channels, peaks.get());
-    // A new store reads as zeros: the silence itself needs no writing, only its peaks.
+    // A new store reads as zeros (0.0 in float too): the silence itself needs no writing, only
+    // its peaks.
     if (peaks) {
         const std::vector<int16_t> zeros(
             size_t(std::min(length * channels, TSampleStore::ChunkValues)));
@@ -206,8 +221,8 @@ void TDocument::BodyPaste() {
     const int64_t frames = Frames;
     const int64_t p = RangeStart;
     const int64_t added = clip.Frames;
-    CreateTargetStore(uint64_t(added + frames) * 2 * channels);
-    const uint32_t addedBytes = uint32_t(added * 2 * channels);
+    CreateTargetStore(BytesOf(added + frames));
+    const uint32_t addedBytes = uint32_t(BytesOf(added));
     Header.RiffSize += addedBytes;
     Header.DataSize += addedBytes;
     TargetStore->WriteHeader(Header);
@@ -215,14 +230,25 @@ void TDocument::BodyPaste() {
     Progress = 5;
     CopyValues(0, 0, p * channels, peaks.get());
     Progress = 30;
-    const int64_t first = p * channels;
-    TargetStore->VisitFill(first, added * channels, [&](int16_t* values, uint32_t n, int64_t i) {
-        ConvertClipValues(clip, channels, uint64_t(i - first), n, values);
-        if (peaks) peaks->Feed(values, n);
-    });
+    if (IsFloat())
+        PasteValues<float>(clip, p * channels, peaks.get());
+    else
+        PasteValues<int16_t>(clip, p * channels, peaks.get());
     Progress = 60;
     CopyValues(p * channels, (p + added) * channels, (frames - p) * channels, peaks.get());
     FinishChange(true, peaks.get());
+}
+
+template <class T>
+void TDocument::PasteValues(const TClipView& clip, int64_t first, TPeakBuilder* peaks) {
+    const uint16_t channels = Channels;
+    TSampleReducer reducer(16, EngineSettings.Dither);
+    TargetStore->VisitFill<T>(first, int64_t(clip.Frames) * channels,
+                              [&](T* values, uint32_t n, int64_t i) {
+                                  ConvertClipValues(clip, channels, uint64_t(i - first), n,
+                                                    values, reducer);
+                                  if (peaks) peaks->Feed(values, n);
+                              });
 }
 
 } // namespace orvella

@@ -27,20 +27,22 @@ constexpr int64_t ChunkValues = TSampleStore::ChunkValues;
 void TDocument::BeginSameLengthChange() {
     Ready = false;
     BeginChange();
-    CreateTargetStore(uint64_t(Frames.load()) * 2 * Channels);
+    CreateTargetStore(BytesOf(Frames));
     TargetStore->WriteHeader(Header);
 }
 
-void TDocument::TransformValues(int64_t first, int64_t count, const TKernel& kernel,
+template <class T>
+void TDocument::TransformValues(int64_t first, int64_t count,
+                                const std::type_identity_t<TKernel<T>>& kernel,
                                 const std::function<void(int64_t)>& progress, TPeakBuilder* peaks) {
     if (count <= 0) return;
     const int channels = Channels;
     const int64_t stop = first + count;
     TSampleStore& source = *Store;
-    RunChunkLanes(
+    RunChunkLanes<T>(
         *TargetStore, peaks, (count + ChunkValues - 1) / ChunkValues,
         size_t(std::min(count, ChunkValues)),
-        [&](int64_t k, int16_t* in, int16_t* out) {
+        [&](int64_t k, T* in, T* out) {
             const int64_t i = first + k * ChunkValues;
             const int64_t n = std::min(ChunkValues, stop - i);
             source.ReadBlock(in, i, i + n - 1);
@@ -96,6 +98,19 @@ bool TDocument::Invert() {
 
 // --- bodies ---
 
+template <class T> void TDocument::FadeValues(bool fadeIn, TPeakBuilder* peaks) {
+    const int channels = Channels;
+    const int64_t first = RangeStart * channels;
+    const int64_t stop = RangeStop * channels;
+    const TFadeGains gains(fadeIn, uint64_t(RangeStop - RangeStart));
+    TransformValues<T>(
+        first, stop - first,
+        [&](const T* s, T* d, size_t n, int64_t i) {
+            gains.Apply(s, d, n, uint64_t(i - first), channels);
+        },
+        {}, peaks);
+}
+
 void TDocument::FadeRange(bool fadeIn) {
     BeginSameLengthChange();
     const int channels = Channels;
@@ -104,13 +119,10 @@ void TDocument::FadeRange(bool fadeIn) {
     const int64_t stop = RangeStop * channels;
     const std::unique_ptr<TPeakBuilder> peaks = PeaksOf(frames);
     CopyValues(0, 0, first, peaks.get());
-    const TFadeGains gains(fadeIn, uint64_t(RangeStop - RangeStart));
-    TransformValues(
-        first, stop - first,
-        [&](const int16_t* s, int16_t* d, size_t n, int64_t i) {
-            gains.Apply(s, d, n, uint64_t(i - first), channels);
-        },
-        {}, peaks.get());
+    if (IsFloat())
+        FadeValues<float>(fadeIn, peaks.get());
+    else
+        FadeValues<int16_t>(fadeIn, peaks.get());
     CopyValues(stop, stop, frames * channels - stop, peaks.get());
     FinishChange(false, peaks.get());
 }
@@ -126,17 +138,31 @@ void TDocument::BodyFadeOut() {
 void TDocument::BodyNormalize() {
     // Only positive block maxima make the peak: without one there is no factor.
     const int peak = Peak;
-    if (peak <= 0) throw Exception(NothingToNormalize);
+    const float level = PeakLevel;
+    if (IsFloat() ? !(level > 0) : peak <= 0) throw Exception(NothingToNormalize);
     BeginSameLengthChange();
     Progress = 0;
-    const double factor = (double(NormalizePercent) / 100) * 32768 / peak;
     const int64_t frames = Frames;
     const std::unique_ptr<TPeakBuilder> peaks = PeaksOf(Frames);
-    TransformValues(
-        0, frames * Channels,
-        [&](const int16_t* s, int16_t* d, size_t n, int64_t) { ScaleRounded(s, d, n, factor); },
-        [&](int64_t frame) { Progress = int(std::nearbyint(double(frame) * 100 / frames)); },
-        peaks.get());
+    auto progress = [&](int64_t frame) {
+        Progress = int(std::nearbyint(double(frame) * 100 / frames));
+    };
+    if (IsFloat()) {
+        // Measured against full scale: the peak becomes percent of 1.0.
+        const float factor = float((double(NormalizePercent) / 100) / level);
+        TransformValues<float>(
+            0, frames * Channels,
+            [&](const float* s, float* d, size_t n, int64_t) { Scale(s, d, n, factor); },
+            progress, peaks.get());
+    } else {
+        const double factor = (double(NormalizePercent) / 100) * 32768 / peak;
+        TransformValues<int16_t>(
+            0, frames * Channels,
+            [&](const int16_t* s, int16_t* d, size_t n, int64_t) {
+                ScaleRounded(s, d, n, factor);
+            },
+            progress, peaks.get());
+    }
     FinishChange(true, peaks.get());
 }
 
@@ -146,10 +172,19 @@ void TDocument::BodyAmplify() {
     const float factor = float(double(AmplifyPercent) / 100);
     const int64_t frames = Frames;
     const std::unique_ptr<TPeakBuilder> peaks = PeaksOf(Frames);
-    TransformValues(
-        0, frames * Channels,
-        [&](const int16_t* s, int16_t* d, size_t n, int64_t) { ScaleTruncated(s, d, n, factor); },
-        [&](int64_t frame) { Progress = int(frame * 100 / frames); }, peaks.get());
+    auto progress = [&](int64_t frame) { Progress = int(frame * 100 / frames); };
+    if (IsFloat())
+        TransformValues<float>(
+            0, frames * Channels,
+            [&](const float* s, float* d, size_t n, int64_t) { Scale(s, d, n, factor); },
+            progress, peaks.get());
+    else
+        TransformValues<int16_t>(
+            0, frames * Channels,
+            [&](const int16_t* s, int16_t* d, size_t n, int64_t) {
+                ScaleTruncated(s, d, n, factor);
+            },
+            progress, peaks.get());
     FinishChange(true, peaks.get());
 }
 
@@ -158,27 +193,37 @@ void TDocument::BodyInvert() {
     Progress = 0;
     const int64_t frames = Frames;
     const std::unique_ptr<TPeakBuilder> peaks = PeaksOf(Frames);
-    TransformValues(
-        0, frames * Channels,
-        [](const int16_t* s, int16_t* d, size_t n, int64_t) { Negate(s, d, n); },
-        [&](int64_t frame) { Progress = int(frame * 100 / frames); }, peaks.get());
+    auto progress = [&](int64_t frame) { Progress = int(frame * 100 / frames); };
+    auto negate = [](const auto* s, auto* d, size_t n, int64_t) { Negate(s, d, n); };
+    if (IsFloat())
+        TransformValues<float>(0, frames * Channels, negate, progress, peaks.get());
+    else
+        TransformValues<int16_t>(0, frames * Channels, negate, progress, peaks.get());
     FinishChange(true, peaks.get());
 }
 
 void TDocument::BodyReverse() {
     BeginSameLengthChange();
     Progress = 0;
+    const std::unique_ptr<TPeakBuilder> peaks = PeaksOf(Frames);
+    if (IsFloat())
+        ReverseValues<float>(peaks.get());
+    else
+        ReverseValues<int16_t>(peaks.get());
+    FinishChange(true, peaks.get());
+}
+
+template <class T> void TDocument::ReverseValues(TPeakBuilder* peaks) {
     const int channels = Channels;
     const int64_t frames = Frames;
     const int64_t chunkFrames = std::max<int64_t>(1, ChunkValues / channels);
-    const std::unique_ptr<TPeakBuilder> peaks = PeaksOf(Frames);
     TSampleStore& source = *Store;
     // The target is written forward, so that its peaks are built on the way, from source chunks
     // taken backward.
-    RunChunkLanes(
-        *TargetStore, peaks.get(), (frames + chunkFrames - 1) / chunkFrames,
+    RunChunkLanes<T>(
+        *TargetStore, peaks, (frames + chunkFrames - 1) / chunkFrames,
         size_t(std::min(frames, chunkFrames) * channels),
-        [&](int64_t c, int16_t* in, int16_t* out) {
+        [&](int64_t c, T* in, T* out) {
             const int64_t a = c * chunkFrames;
             const int64_t k = std::min(chunkFrames, frames - a);
             const int64_t count = k * channels;
@@ -188,7 +233,6 @@ void TDocument::BodyReverse() {
             return TChunkPlace{a * channels, size_t(count)};
         },
         [&](int64_t c) { Progress = int(std::min((c + 1) * chunkFrames, frames) * 100 / frames); });
-    FinishChange(true, peaks.get());
 }
 
 } // namespace orvella

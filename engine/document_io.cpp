@@ -4,8 +4,13 @@
 
 #include "engine/errors.h"
 #include "engine/pathnames.h"
+#include "engine/posixfile.h"
+#include "engine/samplereducer.h"
 
 #include <algorithm>
+#include <cstring>
+#include <fcntl.h>
+#include <type_traits>
 #include <cerrno>
 #include <cstdio>
 #include <sys/stat.h>
@@ -68,12 +73,14 @@ void TDocument::BodyLoad() {
         if (candidate.Extension == extension) row = &candidate;
     bool decoded = false;
     std::unique_ptr<TPeakBuilder> peaks;
+    TFilePrecision precision = TFilePrecision::Pcm16;
     if (row) {
         SourceKind = row->SourceKind;
         decoded = row->DecodeWithPeaks
-                      ? row->DecodeWithPeaks(FileName, WorkFileName, Progress, peaks)
+                      ? row->DecodeWithPeaks(FileName, WorkFileName, Progress, peaks, precision)
                       : row->Decode(FileName, WorkFileName, Progress);
     }
+    SourcePrecision = precision;
     if (!decoded) {
         UserDialogs.ShowMessage(row ? row->FailureMessage : UnsupportedType, LoadErrorCaption,
                                 TMessageIcon::Warning);
@@ -93,6 +100,7 @@ bool TDocument::New(const std::string& fileName, int sampleRate, int channels, i
     if (Busy.load()) return false;
     if (Ready || Store || !WorkFileName.empty()) Close();
     FileName = fileName;
+    SourcePrecision = TFilePrecision::Pcm16;
     WorkFileName = NewWorkFileName(EngineSettings.TempFolder);
     {
         // Work files are always 16-bit, whatever the bits asked for.
@@ -173,30 +181,117 @@ void TDocument::CommitSavedFile(const std::string& tempPath) {
     if (::rename(tempPath.c_str(), SaveFileName.c_str()) != 0) RaiseLastOSError();
 }
 
+namespace {
+
+const char* const SaveCaption = "Save";
+
+// The header of a WAV file of dataBytes in precision: canonical 44 bytes, integer PCM or IEEE
+// float.
+TWaveHeader FileHeader(const TWaveHeader& document, TFilePrecision precision, uint64_t dataBytes) {
+    const bool isFloat = precision == TFilePrecision::Float32;
+    TWaveHeader header = MakeWorkHeader(
+        document.Channels, document.SamplesPerSec, uint32_t(dataBytes),
+        isFloat ? TSampleFormat::Float32 : TSampleFormat::Int16);
+    const uint16_t bits = precision == TFilePrecision::Pcm24 ? 24
+                          : precision == TFilePrecision::Pcm16 ? 16
+                                                               : 32;
+    header.BitsPerSample = bits;
+    header.BlockAlign = uint16_t(document.Channels * bits / 8);
+    header.AvgBytesPerSec = header.BlockAlign * document.SamplesPerSec;
+    return header;
+}
+
+constexpr int BytesPerValue(TFilePrecision precision) {
+    return precision == TFilePrecision::Pcm16 ? 2 : precision == TFilePrecision::Pcm24 ? 3 : 4;
+}
+
+// Writes value as a little-endian integer of bytes bytes at out.
+void PutInteger(uint8_t* out, int32_t value, int bytes) {
+    for (int b = 0; b < bytes; ++b) out[b] = uint8_t(uint32_t(value) >> (8 * b));
+}
+
+} // namespace
+
+TFilePrecision TDocument::SavedPrecision() const {
+    TFilePrecision precision = SavePrecision.value_or(SourcePrecision.load());
+    // A float document holds single precision: a wider source is written back as that.
+    if (precision == TFilePrecision::Float64) precision = TFilePrecision::Float32;
+    return precision;
+}
+
 void TDocument::BodySaveWAV() {
     Progress = 0;
+    ClippedSamples = 0;
     const int channels = Channels;
-    const int64_t n = RangeStop - RangeStart;
-    const uint64_t dataBytes = uint64_t(std::max<int64_t>(n, 0)) * 2 * channels;
-    TWaveHeader header = Header;
-    header.RiffSize = uint32_t(dataBytes + 36);
-    header.DataSize = uint32_t(dataBytes);
+    const int64_t n = std::max<int64_t>(RangeStop - RangeStart, 0);
+    const TFilePrecision precision = SavedPrecision();
+    const uint64_t dataBytes = uint64_t(n) * channels * BytesPerValue(precision);
+    const TWaveHeader header = FileHeader(Header, precision, dataBytes);
     const std::string temp = SaveTempName();
     try {
         if (dataBytes + 44 > UINT32_MAX) throw Exception(SystemErrorText(EFBIG));
-        TargetStore =
-            std::make_unique<TSampleStore>(temp, dataBytes + 44, true, EngineSettings.TempFolder);
-        TargetStore->WriteHeader(header);
-        TargetStore->CopyFrom(*Store, RangeStart * channels, 0, n * channels);
-        TargetStore->Flush();
-        TargetStore.reset();
+        // The document's own values: a copy of the work file's bytes.
+        if (precision == (IsFloat() ? TFilePrecision::Float32 : TFilePrecision::Pcm16)) {
+            TargetStore = std::make_unique<TSampleStore>(temp, dataBytes + 44, true,
+                                                         EngineSettings.TempFolder);
+            TargetStore->WriteHeader(header);
+            TargetStore->CopyFrom(*Store, RangeStart * channels, 0, n * channels);
+            TargetStore->Flush();
+            TargetStore.reset();
+        } else {
+            WriteConverted(temp, header, precision, RangeStart * channels, n * channels);
+        }
         CommitSavedFile(temp);
     } catch (...) {
         TargetStore.reset();
         ::unlink(temp.c_str());
         throw;
     }
+    if (ClippedSamples > 0)
+        UserDialogs.ShowMessage(std::to_string(ClippedSamples) +
+                                    " samples were beyond full scale and were clipped.",
+                                SaveCaption, TMessageIcon::Warning);
     Progress = 0;
+}
+
+void TDocument::WriteConverted(const std::string& path, const TWaveHeader& header,
+                               TFilePrecision precision, int64_t first, int64_t count) {
+    TFileDescriptor file = TFileDescriptor::OpenEmpty(path, O_WRONLY, 0600);
+    if (!file.IsOpen()) RaiseLastOSError();
+    if (!WriteFully(file.Get(), &header, sizeof header, 0)) RaiseFileError(errno);
+    const int bytes = BytesPerValue(precision);
+    const int bits = precision == TFilePrecision::Pcm16 ? 16 : precision == TFilePrecision::Pcm24 ? 24 : 32;
+    TSampleReducer reducer(bits, EngineSettings.Dither);
+    std::vector<uint8_t> out;
+    int64_t offset = sizeof header;
+    auto put = [&](const auto* values, uint32_t n, int64_t i) {
+        out.resize(size_t(n) * bytes);
+        for (uint32_t k = 0; k < n; ++k) {
+            const auto v = values[k];
+            if constexpr (std::is_same_v<std::decay_t<decltype(v)>, float>) {
+                if (precision == TFilePrecision::Float32)
+                    std::memcpy(&out[size_t(k) * 4], &v, 4);
+                else
+                    PutInteger(&out[size_t(k) * bytes], reducer.Reduce(v), bytes);
+            } else if (precision == TFilePrecision::Float32) {
+                const float f = float(v) / 32768.0f;
+                std::memcpy(&out[size_t(k) * 4], &f, 4);
+            } else {
+                // 16-bit values widen exactly: the top bits of the wider integer.
+                PutInteger(&out[size_t(k) * bytes], int32_t(v) * (1 << (bits - 16)), bytes);
+            }
+        }
+        if (!WriteFully(file.Get(), out.data(), out.size(), offset)) RaiseFileError(errno);
+        offset += int64_t(out.size());
+        Progress = int((i - first + n) * 100 / std::max<int64_t>(count, 1));
+    };
+    if (IsFloat())
+        Store->VisitRead<float>(first, count, put);
+    else
+        Store->VisitRead<int16_t>(first, count, put);
+    ClippedSamples = reducer.Clipped();
+    if (::fsync(file.Get()) != 0) RaiseFileError(errno);
+    if (!file.Close()) RaiseFileError(errno);
 }
 
 void TDocument::BodySaveMP3() {
@@ -212,16 +307,27 @@ void TDocument::BodySaveMP3() {
             const int64_t fullChunks = total / chunk;
             const int64_t rest = total % chunk;
             std::vector<int16_t> buffer(chunk);
+            std::vector<float> floats(IsFloat() ? chunk : 0);
+            TSampleReducer reducer(16, EngineSettings.Dither);
+            // The encoder takes 16-bit values: a float document's are reduced on the way.
+            auto read = [&](int64_t from, int64_t count) {
+                if (!IsFloat()) {
+                    Store->ReadBlock(buffer.data(), from, from + count - 1);
+                    return;
+                }
+                Store->ReadBlock(floats.data(), from, from + count - 1);
+                for (int64_t k = 0; k < count; ++k)
+                    buffer[size_t(k)] = int16_t(reducer.Reduce(floats[size_t(k)]));
+            };
             const int64_t first = RangeStart * channels;
             bool failed = false;
             for (int64_t e = 0; e < fullChunks && !failed; ++e) {
                 Progress = int(e * 100 / fullChunks);
-                Store->ReadBlock(buffer.data(), first + e * chunk, first + e * chunk + chunk - 1);
+                read(first + e * chunk, chunk);
                 failed = writer->Write(buffer.data(), chunk * 2) < 0;
             }
             if (!failed) {
-                const int64_t last = first + fullChunks * chunk;
-                Store->ReadBlock(buffer.data(), last, last + rest - 1);
+                read(first + fullChunks * chunk, rest);
                 failed = writer->Write(buffer.data(), uint32_t(rest * 2)) < 0;
             }
             complete = writer->Finish() && !failed;

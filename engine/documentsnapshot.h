@@ -28,6 +28,7 @@ struct TDocumentSnapshot {
     uint32_t Frames = 0;
     uint32_t DataBytes = 0;
     double Duration = 0;
+    TSampleFormat Format = TSampleFormat::Int16;
 };
 
 } // namespace orvella

@@ -1,5 +1,5 @@
 #pragma once
-// What the host tells the engine: the folder for work files. The free-space test of every write
+// What the host tells the engine: the folder for work files and the dither rule. The free-space test of every write
 // store is made on the volume of this folder.
 
 #include <string>
@@ -8,6 +8,8 @@ namespace orvella {
 
 struct TEngineSettings {
     std::string TempFolder = DefaultTempFolder();
+    // Whether reducing float values to a narrower precision (saving, pasting) adds TPDF dither.
+    bool Dither = true;
 
     // $TMPDIR when set and not empty, otherwise /tmp.
     static std::string DefaultTempFolder();

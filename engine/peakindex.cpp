@@ -3,6 +3,7 @@
 #include "engine/peakscan.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace orvella {
 
@@ -43,6 +44,25 @@ void TPeakBuilder::Feed(const int16_t* p, uint32_t n) {
         }
     }
     Next = i;
+}
+
+int16_t FloatDisplayValue(float value) {
+    if (value > 1.0f) return FloatDisplayScale + 1;
+    if (value < -1.0f) return -(FloatDisplayScale + 1);
+    if (!(value == value)) return 0; // NaN
+    return int16_t(std::lrint(value * float(FloatDisplayScale)));
+}
+
+void TPeakBuilder::Feed(const float* values, uint32_t n) {
+    const int channels = std::min(Channels, 2);
+    int c = int(Next % Channels);
+    for (uint32_t k = 0; k < n; ++k) {
+        if (c < channels && values[k] > Level[c]) Level[c] = values[k];
+        if (++c == Channels) c = 0;
+    }
+    Display.resize(n);
+    for (uint32_t k = 0; k < n; ++k) Display[k] = FloatDisplayValue(values[k]);
+    Feed(Display.data(), n);
 }
 
 TPeakIndexEntries TPeakBuilder::Finish(int16_t& peakLeft, int16_t& peakRight) {

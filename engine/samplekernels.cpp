@@ -81,7 +81,7 @@ void Negate(const int16_t* src, int16_t* dst, size_t n) {
         dst[k] = int16_t(uint16_t(0u - uint16_t(src[k])));
 }
 
-void ReverseFrames(const int16_t* src, int16_t* dst, size_t frames, int channels) {
+template <class T> void ReverseFrames(const T* src, T* dst, size_t frames, int channels) {
     if (channels == 1) {
         for (size_t f = 0; f < frames; ++f)
             dst[frames - 1 - f] = src[f];
@@ -94,6 +94,17 @@ void ReverseFrames(const int16_t* src, int16_t* dst, size_t frames, int channels
         for (size_t f = 0; f < frames; ++f)
             std::copy_n(src + f * channels, channels, dst + (frames - 1 - f) * channels);
     }
+}
+
+template void ReverseFrames<int16_t>(const int16_t*, int16_t*, size_t, int);
+template void ReverseFrames<float>(const float*, float*, size_t, int);
+
+void Scale(const float* src, float* dst, size_t n, float factor) {
+    for (size_t k = 0; k < n; ++k) dst[k] = src[k] * factor;
+}
+
+void Negate(const float* src, float* dst, size_t n) {
+    for (size_t k = 0; k < n; ++k) dst[k] = -src[k];
 }
 
 TFadeGains::TFadeGains(bool fadeIn, uint64_t frames)
@@ -207,6 +218,29 @@ void TFadeGains::Apply(const int16_t* src, int16_t* dst, size_t n, uint64_t firs
                         int16_t(int32_t(std::nearbyint(double(src[k]) * Exact(frame0 + frame))));
             }
         }
+        src += m;
+        dst += m;
+        n -= m;
+        firstValue += m;
+    }
+}
+
+} // namespace orvella
+
+namespace orvella {
+
+void TFadeGains::Apply(const float* src, float* dst, size_t n, uint64_t firstValue,
+                       int channels) const {
+    const size_t ch = size_t(channels);
+    double frameGain[BlockFrames];
+    while (n > 0) {
+        const uint64_t frame0 = firstValue / ch;
+        const size_t lead = size_t(firstValue % ch);
+        const size_t frames = std::min<size_t>(BlockFrames, (lead + n + ch - 1) / ch);
+        const size_t m = std::min(n, frames * ch - lead);
+        Approximate(frame0, uint32_t(frames), frameGain);
+        for (size_t k = 0; k < m; ++k)
+            dst[k] = float(double(src[k]) * frameGain[(lead + k) / ch]);
         src += m;
         dst += m;
         n -= m;

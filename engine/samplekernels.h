@@ -35,7 +35,14 @@ void Negate(const int16_t* src, int16_t* dst, size_t n);
 
 // Writes the frames of src (channels values each) into dst in reverse order: dst frame
 // frames - 1 - f := src frame f, its channels kept in place.
-void ReverseFrames(const int16_t* src, int16_t* dst, size_t frames, int channels);
+template <class T> void ReverseFrames(const T* src, T* dst, size_t frames, int channels);
+
+// The float effects: plain single-precision arithmetic, nothing limited (a float document keeps
+// values beyond full scale).
+// dst[k] := src[k] * factor.
+void Scale(const float* src, float* dst, size_t n, float factor);
+// dst[k] := -src[k].
+void Negate(const float* src, float* dst, size_t n);
 
 // The gains of a fade over a range of n frames: frame j is scaled by sin (fade in) or cos (fade
 // out) of the angle j * (90 / n) * pi / 200, and rounded to nearest with ties to even.
@@ -49,6 +56,8 @@ public:
     // Scales the n values src[0 .. n-1], whose first is value firstValue of the range (value v
     // belongs to frame v div channels), into dst: the results of the per-value loop.
     void Apply(const int16_t* src, int16_t* dst, size_t n, uint64_t firstValue, int channels) const;
+    // The same for float values: src[k] times the frame's gain, in single precision.
+    void Apply(const float* src, float* dst, size_t n, uint64_t firstValue, int channels) const;
 
 private:
     static constexpr uint32_t BlockFrames = 1024;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -25,22 +26,29 @@ namespace {
 
 } // namespace
 
-TWaveHeader MakeWorkHeader(uint16_t channels, uint32_t sampleRate, uint32_t dataBytes) {
+TWaveHeader MakeWorkHeader(uint16_t channels, uint32_t sampleRate, uint32_t dataBytes,
+                           TSampleFormat format) {
+    const uint16_t valueBytes = uint16_t(SampleBytes(format));
     TWaveHeader h{};
     std::memcpy(h.ChunkId, "RIFF", 4);
     h.RiffSize = dataBytes + 36;
     std::memcpy(h.FormType, "WAVE", 4);
     std::memcpy(h.FormatChunkId, "fmt ", 4);
     h.FormatSize = 16;
-    h.FormatTag = 1;
+    h.FormatTag = format == TSampleFormat::Float32 ? 3 : 1;
     h.Channels = channels;
     h.SamplesPerSec = sampleRate;
-    h.AvgBytesPerSec = sampleRate * channels * 2;
-    h.BlockAlign = uint16_t(channels * 2);
-    h.BitsPerSample = 16;
+    h.AvgBytesPerSec = sampleRate * channels * valueBytes;
+    h.BlockAlign = uint16_t(channels * valueBytes);
+    h.BitsPerSample = uint16_t(valueBytes * 8);
     std::memcpy(h.DataChunkId, "data", 4);
     h.DataSize = dataBytes;
     return h;
+}
+
+TSampleFormat SampleFormatOf(const TWaveHeader& header) {
+    return header.FormatTag == 3 && header.BitsPerSample == 32 ? TSampleFormat::Float32
+                                                               : TSampleFormat::Int16;
 }
 
 std::string NewWorkFileName(const std::string& folder) {
@@ -101,6 +109,12 @@ TSampleStore::TSampleStore(const std::string& fileName, uint64_t size, bool crea
         ::posix_fadvise(File.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     }
     MapWindow(0); // on failure File closes the descriptor
+    if (!createNew && Size >= sizeof(TWaveHeader)) {
+        TWaveHeader header;
+        std::memcpy(&header, WindowBase, sizeof header);
+        SampleFormat = SampleFormatOf(header);
+        ValueBytes = uint32_t(SampleBytes(SampleFormat));
+    }
 }
 
 TSampleStore::~TSampleStore() {
@@ -160,75 +174,99 @@ void TSampleStore::WriteHeader(const TWaveHeader& header) {
     if (!Writable || Size < sizeof(TWaveHeader)) RaiseError(EBADF);
     if (!WindowBase || Start != 0) MapWindow(0);
     std::memcpy(WindowBase, &header, sizeof header);
+    SampleFormat = SampleFormatOf(header);
+    ValueBytes = uint32_t(SampleBytes(SampleFormat));
+}
+
+void TSampleStore::CheckValueSize(size_t valueSize) const {
+    if (valueSize != ValueBytes) RaiseError(EINVAL);
 }
 
 int16_t TSampleStore::GetValue(int64_t index) {
+    CheckValueSize(2);
     CheckRange(index, 1);
     std::lock_guard<std::mutex> guard(Lock);
     int16_t v;
-    std::memcpy(&v, Reach(44 + 2 * uint64_t(index)), 2);
+    std::memcpy(&v, Reach(OffsetOf(index)), 2);
     return v;
 }
 
 void TSampleStore::SetValue(int64_t index, int32_t value) {
+    CheckValueSize(2);
     CheckRange(index, 1);
     std::lock_guard<std::mutex> guard(Lock);
     if (!Writable) RaiseError(EBADF);
     const int16_t v = int16_t(uint16_t(uint32_t(value) & 0xFFFF));
-    std::memcpy(Reach(44 + 2 * uint64_t(index)), &v, 2);
+    std::memcpy(Reach(OffsetOf(index)), &v, 2);
 }
 
-void TSampleStore::ReadValues(int16_t* buffer, int64_t first, int64_t count) {
-    const size_t bytes = size_t(count) * 2;
-    const int64_t n = ReadFully(File.Get(), buffer, bytes, int64_t(44 + 2 * uint64_t(first)));
+void TSampleStore::ReadValues(void* buffer, int64_t first, int64_t count) {
+    const size_t bytes = size_t(count) * ValueBytes;
+    const int64_t n = ReadFully(File.Get(), buffer, bytes, int64_t(OffsetOf(first)));
     if (n < 0) RaiseLastOSError();
     if (size_t(n) != bytes) RaiseError(EIO); // the file was cut short behind the store's back
 }
 
-void TSampleStore::WriteValues(const int16_t* buffer, int64_t first, int64_t count) {
+void TSampleStore::WriteValues(const void* buffer, int64_t first, int64_t count) {
     if (!Writable) RaiseError(EBADF);
-    if (!WriteFully(File.Get(), buffer, size_t(count) * 2, int64_t(44 + 2 * uint64_t(first))))
+    if (!WriteFully(File.Get(), buffer, size_t(count) * ValueBytes, int64_t(OffsetOf(first))))
         RaiseFileError(errno);
 }
 
-// Blocks go through system calls straight to and from the caller's buffer: the page cache is
-// shared with the mapped window, so both views stay the same. They need no lock: positional
-// calls on a descriptor that lives as long as the store touch nothing the window uses, so
-// threads may move blocks of one store at the same time.
-void TSampleStore::ReadBlock(int16_t* buffer, int64_t first, int64_t last) {
+void TSampleStore::ReadShorts(int16_t* buffer, int64_t first, int64_t last) {
+    if (SampleFormat == TSampleFormat::Int16) return ReadBlock(buffer, first, last);
     if (last < first) return;
     CheckRange(first, last - first + 1);
-    ReadValues(buffer, first, last - first + 1);
+    std::vector<float> values(size_t(std::min<int64_t>(last - first + 1, ChunkValues)));
+    for (int64_t i = first; i <= last; i += int64_t(values.size())) {
+        const int64_t n = std::min<int64_t>(last - i + 1, int64_t(values.size()));
+        ReadValues(values.data(), i, n);
+        for (int64_t k = 0; k < n; ++k) {
+            const float v = values[size_t(k)] * 32768.0f;
+            buffer[i - first + k] = v >= 32767.0f    ? int16_t(32767)
+                                    : v <= -32768.0f ? int16_t(-32768)
+                                    : v == v         ? int16_t(std::lrint(v))
+                                                     : int16_t(0);
+        }
+    }
 }
 
-void TSampleStore::WriteBlock(const int16_t* buffer, int64_t first, int64_t last) {
-    if (!Writable) RaiseError(EBADF);
+void TSampleStore::ReadFloats(float* buffer, int64_t first, int64_t last) {
+    if (SampleFormat == TSampleFormat::Float32) return ReadBlock(buffer, first, last);
     if (last < first) return;
     CheckRange(first, last - first + 1);
-    WriteValues(buffer, first, last - first + 1);
+    std::vector<int16_t> values(size_t(std::min<int64_t>(last - first + 1, ChunkValues)));
+    for (int64_t i = first; i <= last; i += int64_t(values.size())) {
+        const int64_t n = std::min<int64_t>(last - i + 1, int64_t(values.size()));
+        ReadValues(values.data(), i, n);
+        for (int64_t k = 0; k < n; ++k) buffer[i - first + k] = float(values[size_t(k)]) / 32768.0f;
+    }
 }
 
 void TSampleStore::CopyFrom(TSampleStore& source, int64_t sourceIndex, int64_t destIndex,
                             int64_t count) {
     if (count <= 0) return;
     if (!Writable) RaiseError(EBADF);
+    CheckValueSize(source.ValueBytes);
     if (&source == this) {
         // Within one store: go through a bounded buffer in the direction that never overwrites
         // values still to be read.
-        std::vector<int16_t> buffer(size_t(std::min<int64_t>(count, 1 << 20)));
-        const int64_t step = int64_t(buffer.size());
+        CheckRange(sourceIndex, count);
+        CheckRange(destIndex, count);
+        const int64_t step = std::min<int64_t>(count, 1 << 20);
+        std::vector<uint8_t> buffer(size_t(step) * ValueBytes);
         if (destIndex <= sourceIndex) {
             for (int64_t done = 0; done < count; done += step) {
                 const int64_t n = std::min(step, count - done);
-                ReadBlock(buffer.data(), sourceIndex + done, sourceIndex + done + n - 1);
-                WriteBlock(buffer.data(), destIndex + done, destIndex + done + n - 1);
+                ReadValues(buffer.data(), sourceIndex + done, n);
+                WriteValues(buffer.data(), destIndex + done, n);
             }
         } else {
             for (int64_t left = count; left > 0;) {
                 const int64_t n = std::min(step, left);
                 left -= n;
-                ReadBlock(buffer.data(), sourceIndex + left, sourceIndex + left + n - 1);
-                WriteBlock(buffer.data(), destIndex + left, destIndex + left + n - 1);
+                ReadValues(buffer.data(), sourceIndex + left, n);
+                WriteValues(buffer.data(), destIndex + left, n);
             }
         }
         return;
@@ -240,14 +278,14 @@ void TSampleStore::CopyFrom(TSampleStore& source, int64_t sourceIndex, int64_t d
     }
     // A window's worth at a time, so that other readers of either store wait no longer than that.
     bool kernelCopies = true;
-    std::vector<int16_t> buffer;
+    std::vector<uint8_t> buffer;
     for (int64_t done = 0; done < count;) {
-        const int64_t n = std::min<int64_t>(count - done, MaxWindowSize / 2);
+        const int64_t n = std::min<int64_t>(count - done, MaxWindowSize / ValueBytes);
         std::scoped_lock guard(Lock, source.Lock);
         if (kernelCopies)
             kernelCopies = CopyByKernel(source, sourceIndex + done, destIndex + done, n);
         if (!kernelCopies) {
-            buffer.resize(size_t(std::min<int64_t>(n, ChunkValues)));
+            buffer.resize(size_t(std::min<int64_t>(n, ChunkValues)) * ValueBytes);
             for (int64_t k = 0; k < n; k += ChunkValues) {
                 const int64_t m = std::min<int64_t>(n - k, ChunkValues);
                 source.ReadValues(buffer.data(), sourceIndex + done + k, m);
@@ -262,9 +300,9 @@ void TSampleStore::CopyFrom(TSampleStore& source, int64_t sourceIndex, int64_t d
 // copied, when it cannot copy between these two files.
 bool TSampleStore::CopyByKernel(TSampleStore& source, int64_t sourceIndex, int64_t destIndex,
                                 int64_t count) {
-    loff_t from = loff_t(44 + 2 * uint64_t(sourceIndex));
-    loff_t to = loff_t(44 + 2 * uint64_t(destIndex));
-    const loff_t end = from + loff_t(count) * 2;
+    loff_t from = loff_t(source.OffsetOf(sourceIndex));
+    loff_t to = loff_t(OffsetOf(destIndex));
+    const loff_t end = from + loff_t(count) * ValueBytes;
     while (from < end) {
         const ssize_t n =
             ::copy_file_range(source.File.Get(), &from, File.Get(), &to, size_t(end - from), 0);
@@ -274,7 +312,7 @@ bool TSampleStore::CopyByKernel(TSampleStore& source, int64_t sourceIndex, int64
         const bool unsupported =
             errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP;
         if (!unsupported) RaiseFileError(errno);
-        if (from != loff_t(44 + 2 * uint64_t(sourceIndex))) RaiseFileError(errno); // not midway
+        if (from != loff_t(source.OffsetOf(sourceIndex))) RaiseFileError(errno); // not midway
         return false;
     }
     return true;
@@ -293,9 +331,11 @@ namespace {
 constexpr size_t TempBufferSize = 1 << 20;
 }
 
-TWorkFileWriter::TWorkFileWriter(const std::string& fileName, int channels, int sampleRate)
+TWorkFileWriter::TWorkFileWriter(const std::string& fileName, int channels, int sampleRate,
+                                 TSampleFormat format)
     : ChannelCount(channels)
-    , Rate(sampleRate) {
+    , Rate(sampleRate)
+    , Format(format) {
     File = TFileDescriptor::OpenEmpty(fileName, O_WRONLY, 0600);
     if (!File.IsOpen()) RaiseLastOSError();
     if (::lseek(File.Get(), 44, SEEK_SET) != 44) RaiseLastOSError();
@@ -314,7 +354,9 @@ TWorkFileWriter::~TWorkFileWriter() {
 
 uint32_t TWorkFileWriter::Write(const void* buffer, uint32_t count) {
     if (uint64_t(Written) + count + 44 > UINT32_MAX)
-        throw Exception("File too large: a work file holds less than 4 GiB of 16-bit audio.");
+        throw Exception(Format == TSampleFormat::Int16
+                            ? "File too large: a work file holds less than 4 GiB of 16-bit audio."
+                            : "File too large: a work file holds less than 4 GiB of audio.");
     Pending.append(static_cast<const char*>(buffer), count);
     Written += count;
     if (Pending.size() >= TempBufferSize) FlushBuffer();
@@ -330,7 +372,7 @@ void TWorkFileWriter::Close() {
     if (!File.IsOpen()) return;
     try {
         FlushBuffer();
-        const TWaveHeader header = MakeWorkHeader(uint16_t(ChannelCount), uint32_t(Rate), Written);
+        const TWaveHeader header = MakeWorkHeader(uint16_t(ChannelCount), uint32_t(Rate), Written, Format);
         if (!WriteFully(File.Get(), &header, sizeof header, 0)) RaiseFileError(errno);
     } catch (...) {
         File.Reset();

@@ -3,6 +3,7 @@
 #include "engine/errors.h"
 
 #include <cstring>
+#include <vector>
 
 namespace orvella {
 
@@ -25,6 +26,15 @@ uint32_t ReadLE32(const uint8_t* p) {
 int16_t ValueAt(const uint8_t* data, uint64_t index) {
     return int16_t(ReadLE16(data + 2 * index));
 }
+
+float FloatAt(const uint8_t* data, uint64_t index) {
+    float v;
+    std::memcpy(&v, data + 4 * index, 4);
+    return v;
+}
+
+constexpr size_t FormatTagOffset = 20;
+constexpr size_t BitsOffset = 34;
 
 // The mean of two values, halves to the even neighbour; the sum's floor half is exact in int.
 int16_t MeanToEven(int a, int b) {
@@ -56,7 +66,9 @@ TClipView ParseClip(const uint8_t* block, size_t size, uint16_t docChannels) {
     TClipView clip;
     clip.Data = block + sizeof(TWaveHeader);
     clip.Channels = channels;
-    clip.Frames = dataSize / (uint32_t(channels) * 2);
+    const bool isFloat = ReadLE16(block + FormatTagOffset) == 3 && ReadLE16(block + BitsOffset) == 32;
+    clip.Format = isFloat ? TSampleFormat::Float32 : TSampleFormat::Int16;
+    clip.Frames = dataSize / (uint32_t(channels) * uint32_t(SampleBytes(clip.Format)));
     clip.SampleRate = ReadLE32(block + RateOffset);
     return clip;
 }
@@ -67,18 +79,55 @@ std::string ClipRateMismatchText(uint32_t clipRate, uint32_t docRate) {
            " Hz. Convert one of them to the other's rate before pasting.";
 }
 
-void ConvertClipValues(const TClipView& clip, uint16_t docChannels, uint64_t firstValue,
-                       uint32_t count, int16_t* out) {
+namespace {
+
+// The clip's value v as docChannels values per frame, in its own type.
+template <class T, class Get, class Mean>
+void MapClipValues(const TClipView& clip, uint16_t docChannels, uint64_t firstValue, uint32_t count,
+                   T* out, Get get, Mean mean) {
     if (clip.Channels == docChannels) {
-        std::memcpy(out, clip.Data + 2 * firstValue, size_t(count) * 2);
+        for (uint32_t k = 0; k < count; ++k)
+            out[k] = get(clip.Data, firstValue + k);
     } else if (clip.Channels == 1) { // to stereo: value v is clip value v div 2
         for (uint32_t k = 0; k < count; ++k)
-            out[k] = ValueAt(clip.Data, (firstValue + k) / 2);
+            out[k] = get(clip.Data, (firstValue + k) / 2);
     } else { // stereo to mono: value v is the mean of clip frame v
         for (uint32_t k = 0; k < count; ++k)
-            out[k] = MeanToEven(ValueAt(clip.Data, 2 * (firstValue + k)),
-                                ValueAt(clip.Data, 2 * (firstValue + k) + 1));
+            out[k] = mean(get(clip.Data, 2 * (firstValue + k)),
+                          get(clip.Data, 2 * (firstValue + k) + 1));
     }
+}
+
+float FloatMean(float a, float b) {
+    return (a + b) * 0.5f;
+}
+
+} // namespace
+
+void ConvertClipValues(const TClipView& clip, uint16_t docChannels, uint64_t firstValue,
+                       uint32_t count, int16_t* out, TSampleReducer& reducer) {
+    if (clip.Format == TSampleFormat::Int16) {
+        if (clip.Channels == docChannels)
+            std::memcpy(out, clip.Data + 2 * firstValue, size_t(count) * 2);
+        else
+            MapClipValues(clip, docChannels, firstValue, count, out, ValueAt, MeanToEven);
+        return;
+    }
+    std::vector<float> values(count);
+    MapClipValues(clip, docChannels, firstValue, count, values.data(), FloatAt, FloatMean);
+    for (uint32_t k = 0; k < count; ++k)
+        out[k] = int16_t(reducer.Reduce(values[k]));
+}
+
+void ConvertClipValues(const TClipView& clip, uint16_t docChannels, uint64_t firstValue,
+                       uint32_t count, float* out, TSampleReducer&) {
+    if (clip.Format == TSampleFormat::Float32)
+        MapClipValues(clip, docChannels, firstValue, count, out, FloatAt, FloatMean);
+    else
+        MapClipValues(
+            clip, docChannels, firstValue, count, out,
+            [](const uint8_t* data, uint64_t i) { return float(ValueAt(data, i)) / 32768.0f; },
+            FloatMean);
 }
 
 } // namespace orvella

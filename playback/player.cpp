@@ -68,8 +68,9 @@ void TPlayer::ReadRange(uint8_t* dest, uint32_t n) {
     if (n == 0) return;
     const int64_t first = int64_t(FStartIndex) + FBytesRead / 2;
     const int64_t last = int64_t(FStartIndex) + (int64_t(FBytesRead) + n) / 2 - 1;
-    // Chunks start at whole frames of 16-bit values, so dest is aligned for them.
-    Store->ReadBlock(reinterpret_cast<int16_t*>(dest), first, last);
+    // Chunks start at whole frames of 16-bit values, so dest is aligned for them. A float
+    // document's values are limited to full scale here, at the output only.
+    Store->ReadShorts(reinterpret_cast<int16_t*>(dest), first, last);
 }
 
 void TPlayer::Prime() {
@@ -253,7 +254,7 @@ void TPlayer::GetLevels(float& left, float& right) {
     const uint64_t available = std::min(frames, (end - position) / channels);
     if (available == 0) return;
     LevelValues.resize(size_t(available * channels));
-    Store->ReadBlock(LevelValues.data(), int64_t(position),
+    Store->ReadShorts(LevelValues.data(), int64_t(position),
                      int64_t(position + available * channels - 1));
     int keptLeft = 0;
     int keptRight = 0;

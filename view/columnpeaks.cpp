@@ -12,6 +12,18 @@ void TColumnExtremes::Reset(int columns, int channels) {
     Valid.assign(size_t(Columns), 1);
 }
 
+namespace {
+
+// The store's values first .. last on the peak index's scale: a float store's as display values.
+void ReadDisplayValues(TSampleStore& store, int16_t* out, int64_t first, int64_t last) {
+    if (store.Format() == TSampleFormat::Int16) return store.ReadBlock(out, first, last);
+    std::vector<float> values(size_t(last - first + 1));
+    store.ReadBlock(values.data(), first, last);
+    for (size_t k = 0; k < values.size(); ++k) out[k] = FloatDisplayValue(values[k]);
+}
+
+} // namespace
+
 void DirectColumns(TSampleStore& store, uint32_t frames, int channels, uint32_t viewStart,
                    double spp, int columns, TColumnExtremes& out) {
     out.Reset(columns, channels);
@@ -41,8 +53,8 @@ void DirectColumns(TSampleStore& store, uint32_t frames, int channels, uint32_t 
         if (first < bufFirst || last >= bufFirst + bufFrames) {
             bufFirst = first;
             bufFrames = std::min<int64_t>(BufferFrames + width + 1, int64_t(lastFrame) - first + 1);
-            store.ReadBlock(buffer.data(), bufFirst * channels,
-                            (bufFirst + bufFrames) * channels - 1);
+            ReadDisplayValues(store, buffer.data(), bufFirst * channels,
+                              (bufFirst + bufFrames) * channels - 1);
         }
         const int16_t* v = buffer.data() + (first - bufFirst) * channels;
         const int64_t count = last - first + 1;

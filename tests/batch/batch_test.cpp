@@ -54,7 +54,7 @@ TEST_F(BatchTest, InfoPrintsTheDocumentLines) {
     std::snprintf(db, sizeof db, "%d", int(std::nearbyint(20 * std::log10(peak / 32768.0))));
     EXPECT_EQ(r.Out, "format: WAV\nchannels: 1\nsamplerate: 11025\nframes: 33075\n"
                      "databytes: 66150\nduration: 3.000\npeak: " +
-                         std::to_string(peak) + "\npeakdb: " + db + "\n");
+                         std::to_string(peak) + "\npeakdb: " + db + "\nprecision: 16-bit\n");
     EXPECT_TRUE(WorkFolderEmpty());
 }
 

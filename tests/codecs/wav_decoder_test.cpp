@@ -180,36 +180,49 @@ TEST_F(WavImport, DataChunkWithoutAnyBytesOfItsOwn) {
 
 // Integer widths the file holds are narrowed by the writer with round-to-nearest-even; samples
 // narrower than their container count as the container's width.
+// Sources of more than 16 bits make float work files holding their values exactly (24-bit) or
+// to float precision, beyond full scale too; 16-bit containers stay 16-bit.
 TEST_F(WavImport, IntegerWidthsAndContainers) {
     Bytes s24;
-    for (int32_t v : {0x123456, 0x000180, 0x000280, -0x000080, 0x7FFF80, -0x800000}) {
+    const std::vector<int32_t> v24 = {0x123456, 0x000180, 0x000280, -0x000080, 0x7FFF80, -0x800000};
+    for (int32_t v : v24) {
         s24.push_back(uint8_t(v));
         s24.push_back(uint8_t(v >> 8));
         s24.push_back(uint8_t(v >> 16));
     }
-    EXPECT_EQ(ImportBytes(RiffWave({Chunk("fmt ", FmtBody(1, 1, 8000, 24, 3)), Chunk("data", s24)}))
-                  .Values,
-              (std::vector<int16_t>{0x1234, 2, 2, 0, 32767, -32768}));
+    const WorkFile w24 =
+        ImportBytes(RiffWave({Chunk("fmt ", FmtBody(1, 1, 8000, 24, 3)), Chunk("data", s24)}));
+    EXPECT_TRUE(w24.Float);
+    ASSERT_EQ(w24.Floats.size(), v24.size());
+    for (size_t i = 0; i < v24.size(); ++i)
+        EXPECT_EQ(double(w24.Floats[i]) * 8388608.0, double(v24[i])) << i;
+    EXPECT_EQ(w24.Values, (std::vector<int16_t>{0x1234, 2, 2, 0, 32767, -32768}));
     // 12 valid bits in a 16-bit container
-    EXPECT_EQ(ImportBytes(RiffWave({Chunk("fmt ", FmtBody(1, 1, 8000, 12, 2)),
-                                    Chunk("data", Values16({0x7FF0, -16}))}))
-                  .Values,
-              (std::vector<int16_t>{0x7FF0, -16}));
+    const WorkFile w12 = ImportBytes(RiffWave(
+        {Chunk("fmt ", FmtBody(1, 1, 8000, 12, 2)), Chunk("data", Values16({0x7FF0, -16}))}));
+    EXPECT_FALSE(w12.Float);
+    EXPECT_EQ(w12.Values, (std::vector<int16_t>{0x7FF0, -16}));
 }
 
-TEST_F(WavImport, FloatIsRoundedAndLimited) {
+TEST_F(WavImport, FloatIsKeptBeyondFullScale) {
     Bytes data;
-    for (float f : {0.5f, -1.0f, 1.0f, 2.5f, -3.0f, 1.5f / 32768, 2.5f / 32768, -0.5f / 32768}) {
+    const std::vector<float> values = {0.5f,         -1.0f,        1.0f,          2.5f, -3.0f,
+                                       1.5f / 32768, 2.5f / 32768, -0.5f / 32768};
+    for (float f : values) {
         uint32_t u;
         std::memcpy(&u, &f, 4);
         PutU32(data, u);
     }
-    const uint32_t nan = 0x7FC00000;
+    const uint32_t nan = 0x7FC00000, infinity = 0x7F800000;
     PutU32(data, nan);
-    EXPECT_EQ(
-        ImportBytes(RiffWave({Chunk("fmt ", FmtBody(3, 1, 8000, 32, 4)), Chunk("data", data)}))
-            .Values,
-        (std::vector<int16_t>{16384, -32768, 32767, 32767, -32768, 2, 2, 0, 0}));
+    PutU32(data, infinity);
+    const WorkFile w =
+        ImportBytes(RiffWave({Chunk("fmt ", FmtBody(3, 1, 8000, 32, 4)), Chunk("data", data)}));
+    EXPECT_TRUE(w.Float);
+    std::vector<float> expected = values;
+    expected.push_back(0.0f); // NaN and infinity would poison every sum: they become silence
+    expected.push_back(0.0f);
+    EXPECT_EQ(w.Floats, expected);
 }
 
 Bytes Extensible(uint16_t subTag, uint16_t bits, uint16_t channels) {
@@ -234,9 +247,9 @@ TEST_F(WavImport, ExtensiblePcmAndFloat) {
         PutU32(data, uint32_t(u));
         PutU32(data, uint32_t(u >> 32));
     }
-    EXPECT_EQ(
-        ImportBytes(RiffWave({Chunk("fmt ", Extensible(3, 64, 1)), Chunk("data", data)})).Values,
-        (std::vector<int16_t>{8192, -8192}));
+    const WorkFile w =
+        ImportBytes(RiffWave({Chunk("fmt ", Extensible(3, 64, 1)), Chunk("data", data)}));
+    EXPECT_EQ(w.Floats, (std::vector<float>{0.25f, -0.25f}));
 }
 
 // A source of a whole number of the writer's 100 ms buffers imports with exactly its frames.

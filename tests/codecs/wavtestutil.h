@@ -2,12 +2,14 @@
 // Helpers for the WAV codec tests: temporary folders, files as bytes, RIFF files built from
 // bytes, and work files read back as 16-bit values.
 
+#include "codecs/wavpayload/pcmconvert.h"
 #include "support/fixtures.h"
 #include "support/tempdir.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -108,7 +110,12 @@ inline Bytes Values16(const std::vector<int16_t>& v) {
 struct WorkFile {
     uint16_t Channels = 0;
     uint32_t Rate = 0;
+    // The values on the 16-bit scale: a float work file's rounded to nearest (ties to even) and
+    // limited, as a 16-bit reader takes them.
     std::vector<int16_t> Values;
+    // A float work file's own values.
+    bool Float = false;
+    std::vector<float> Floats;
 };
 
 inline WorkFile ReadWorkFile(const std::string& path) {
@@ -120,16 +127,26 @@ inline WorkFile ReadWorkFile(const std::string& path) {
     EXPECT_EQ(GetU32(b, 4), b.size() - 8);
     EXPECT_EQ(std::string(b.begin() + 8, b.begin() + 16), "WAVEfmt ");
     EXPECT_EQ(GetU32(b, 16), 16u);
-    EXPECT_EQ(GetU16(b, 20), 1);
+    w.Float = GetU16(b, 20) == 3;
+    EXPECT_EQ(GetU16(b, 20), w.Float ? 3 : 1);
+    const uint32_t size = w.Float ? 4 : 2;
     w.Channels = GetU16(b, 22);
     w.Rate = GetU32(b, 24);
-    EXPECT_EQ(GetU32(b, 28), w.Rate * w.Channels * 2u);
-    EXPECT_EQ(GetU16(b, 32), w.Channels * 2);
-    EXPECT_EQ(GetU16(b, 34), 16);
+    EXPECT_EQ(GetU32(b, 28), w.Rate * w.Channels * size);
+    EXPECT_EQ(GetU16(b, 32), w.Channels * size);
+    EXPECT_EQ(GetU16(b, 34), size * 8);
     EXPECT_EQ(std::string(b.begin() + 36, b.begin() + 40), "data");
     EXPECT_EQ(GetU32(b, 40), b.size() - 44);
-    for (size_t i = 44; i + 1 < b.size(); i += 2)
-        w.Values.push_back(int16_t(GetU16(b, i)));
+    for (size_t i = 44; i + size - 1 < b.size(); i += size) {
+        if (!w.Float) {
+            w.Values.push_back(int16_t(GetU16(b, i)));
+            continue;
+        }
+        float f;
+        std::memcpy(&f, &b[i], 4);
+        w.Floats.push_back(f);
+        w.Values.push_back(FloatTo16(f));
+    }
     return w;
 }
 

@@ -16,6 +16,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include <cstring>
 #include <string>
 #include <vector>
@@ -103,16 +106,26 @@ Bytes Float32(std::initializer_list<float> values) {
 struct TClip {
     uint16_t Channels;
     uint32_t Rate;
+    // A float clip's values on the 16-bit scale, rounded to nearest and limited.
     std::vector<int16_t> Values;
+    bool Float = false;
 };
 
 TClip Parse(const Bytes& block) {
     EXPECT_TRUE(IsWorkClip(block.data(), block.size()));
     TWaveHeader h;
     std::memcpy(&h, block.data(), 44);
-    std::vector<int16_t> values(h.DataSize / 2);
-    std::memcpy(values.data(), block.data() + 44, values.size() * 2);
-    return {h.Channels, h.SamplesPerSec, values};
+    if (SampleFormatOf(h) == TSampleFormat::Int16) {
+        std::vector<int16_t> values(h.DataSize / 2);
+        std::memcpy(values.data(), block.data() + 44, values.size() * 2);
+        return {h.Channels, h.SamplesPerSec, values};
+    }
+    std::vector<float> floats(h.DataSize / 4);
+    std::memcpy(floats.data(), block.data() + 44, floats.size() * 4);
+    std::vector<int16_t> values;
+    for (float f : floats)
+        values.push_back(int16_t(std::clamp<double>(std::nearbyint(f * 32768.0), -32768, 32767)));
+    return {h.Channels, h.SamplesPerSec, values, true};
 }
 
 class ClipImportTest : public ::testing::Test {
@@ -161,7 +174,8 @@ TEST_F(ClipImportTest, OurLayoutIsTakenAsItIs) {
     EXPECT_EQ(Clip(empty), empty);
 }
 
-TEST_F(ClipImportTest, OtherLayoutsAreConvertedTo16BitValues) {
+// Sources of more than 16 bits become float clips, the rest 16-bit ones.
+TEST_F(ClipImportTest, OtherLayoutsKeepTheirPrecision) {
     const struct {
         const char* Name;
         TWavSpec Spec;
@@ -181,15 +195,15 @@ TEST_F(ClipImportTest, OtherLayoutsAreConvertedTo16BitValues) {
          {1, 8000, {0, 32512, -32768, 256}}},
         {"24-bit",
          {1, 1, 8000, 24, false, {}, {0x56, 0x34, 0x12, 0x00, 0x00, 0x80, 0xFF, 0xFF, 0x7F}},
-         {1, 8000, {0x1234, -32768, 32767}}},
+         {1, 8000, {0x1234, -32768, 32767}, true}},
         {"32-bit",
          {1, 1, 8000, 32, false, {}, {0, 0, 1, 0, 0xFF, 0xFF, 0xFF, 0x7F}},
-         {1, 8000, {1, 32767}}},
+         {1, 8000, {1, 32767}, true}},
         {"float",
          {3, 1, 16000, 32, false, {{"fact", Le16({3, 0})}}, Float32({0.5f, -1.f, 0.f})},
-         {1, 16000, {16384, -32768, 0}}},
+         {1, 16000, {16384, -32768, 0}, true}},
         {"extensible 16-bit", {1, 2, 8000, 16, true, {}, Le16({5, -5})}, {2, 8000, {5, -5}}},
-        {"extensible float", {3, 1, 8000, 32, true, {}, Float32({-0.5f})}, {1, 8000, {-16384}}},
+        {"extensible float", {3, 1, 8000, 32, true, {}, Float32({-0.5f})}, {1, 8000, {-16384}, true}},
         // The import reads a whole number of frames of what is there.
         {"data cut short", {1, 2, 8000, 16, false, {}, Le16({1, 2, 3})}, {2, 8000, {1, 2}}},
     };
@@ -202,6 +216,7 @@ TEST_F(ClipImportTest, OtherLayoutsAreConvertedTo16BitValues) {
         EXPECT_EQ(got.Channels, c.Expected.Channels);
         EXPECT_EQ(got.Rate, c.Expected.Rate);
         EXPECT_EQ(got.Values, c.Expected.Values);
+        EXPECT_EQ(got.Float, c.Expected.Float);
         EXPECT_EQ(clip, Imported(bytes));
     }
 }

@@ -145,7 +145,8 @@ TEST_F(DocumentTest, LoadTakesTheImportsPeakIndexOnlyWhenItCoversTheWorkFile) {
         TDecoderRow row = CopyingWavDecoder();
         auto copy = row.Decode;
         row.DecodeWithPeaks = [&, copy](const std::string& source, const std::string& work,
-                                        TProgress& progress, std::unique_ptr<TPeakBuilder>& peaks) {
+                                        TProgress& progress, std::unique_ptr<TPeakBuilder>& peaks,
+                                        TFilePrecision&) {
             peaks = std::make_unique<TPeakBuilder>(c.BuilderFrames, 2);
             const std::vector<int16_t> fed(size_t(c.FedFrames) * 2, 77);
             peaks->Feed(fed.data(), uint32_t(fed.size()));
