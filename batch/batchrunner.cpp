@@ -7,6 +7,7 @@
 #include "engine/timeformat.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace orvella::batch {
@@ -105,12 +106,15 @@ TFilePrecision TBatchRunner::ParseBits(const TStep& step) {
 int TBatchRunner::PrintInfo() {
     static const char* const Kinds[] = {"NEW", "WAV", "MP3", "WMA"};
     const int kind = Line.NewFormat ? 0 : std::clamp(Doc->SourceKind.load(), 0, 3);
+    // A float document's peak on the 16-bit scale, past 32767 when it is beyond full scale.
+    const bool isFloat = Doc->Format == TSampleFormat::Float32;
+    const long peak = isFloat ? std::lrint(double(Doc->PeakLevel) * 32768) : long(Doc->Peak);
     std::printf("format: %s\nchannels: %u\nsamplerate: %u\nframes: %u\ndatabytes: %u\n"
-                "duration: %.3f\npeak: %d\npeakdb: %d\n",
+                "duration: %.3f\npeak: %ld\npeakdb: %d\n",
                 Kinds[kind], unsigned(Doc->Channels), unsigned(Doc->SampleRate),
                 unsigned(Doc->Frames), unsigned(Doc->DataBytes), Doc->Duration.load(),
-                int(Doc->Peak), int(Doc->PeakDb));
-    std::printf("precision: %s\n", Doc->Format == TSampleFormat::Float32 ? "float" : "16-bit");
+                peak, int(Doc->PeakDb));
+    std::printf("precision: %s\n", isFloat ? "float" : "16-bit");
     std::fflush(stdout);
     return ExitOk;
 }

@@ -22,6 +22,15 @@ QString DefaultSaveExtension(int filterIndex) {
     return filterIndex == 1 ? QStringLiteral(".mp3") : QStringLiteral(".wav");
 }
 
+std::optional<TFilePrecision> SavePrecisionOf(int filterIndex) {
+    switch (filterIndex) {
+    case 2: return TFilePrecision::Pcm16;
+    case 3: return TFilePrecision::Pcm24;
+    case 4: return TFilePrecision::Float32;
+    default: return std::nullopt;
+    }
+}
+
 QString SaveAsTarget(const QString& chosen, int filterIndex) {
     if (chosen.endsWith(QLatin1String(".mp3")) || chosen.endsWith(QLatin1String(".wav")))
         return chosen;
@@ -120,11 +129,18 @@ void TMainWindow::SaveDocumentAs() {
                                    QMessageBox::Critical,
                                    QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return;
+    const std::optional<TFilePrecision> rememberedPrecision = Doc->SavePrecision;
     Doc->FileName = path.toStdString();
-    if (Doc->Save())
+    // The precision of a WAV entry is the file's from now on: Save keeps writing it (the plain
+    // entry's is the document's own).
+    if (DefaultSaveExtension(filter) == QLatin1String(".wav"))
+        Doc->SavePrecision = SavePrecisionOf(filter);
+    if (Doc->Save()) {
         ShowFileName(path);
-    else
+    } else {
         Doc->FileName = remembered;
+        Doc->SavePrecision = rememberedPrecision;
+    }
 }
 
 void TMainWindow::SaveSelectionAs() {
@@ -139,7 +155,8 @@ void TMainWindow::SaveSelectionAs() {
                                    QMessageBox::Critical,
                                    QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return;
-    Doc->SaveRange(path.toStdString(), SelectionModel->Start(), SelectionModel->Stop());
+    Doc->SaveRange(path.toStdString(), SelectionModel->Start(), SelectionModel->Stop(),
+                   SavePrecisionOf(filter));
 }
 
 bool TMainWindow::ConfirmMP3Settings(TDocument& doc) {

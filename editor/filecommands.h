@@ -4,14 +4,22 @@
 // TMainWindow's, in filecommands.cpp.
 // Thread rule: pure functions, any thread.
 
+#include "engine/sampleformat.h"
+
 #include <QString>
+
+#include <optional>
 
 namespace orvella {
 
 // The filters in the "Name|patterns" form the window's file seam takes.
 inline constexpr char OpenFilter[] =
     "Supported Formats|*.wav;*.mp3;*.wma|Mpeg Layer 3|*.mp3|WAV Files|*.wav|WMA Files|*.wma";
-inline constexpr char SaveFilter[] = "WAV|*.wav|MP3|*.mp3";
+// WAV at the document's precision, MP3, then WAV at each precision offered.
+inline constexpr char SaveFilter[] =
+    "WAV|*.wav|MP3|*.mp3|WAV 16-bit|*.wav|WAV 24-bit|*.wav|WAV 32-bit float|*.wav";
+// The precision a Save filter's index writes WAV files at: none for the document's own.
+std::optional<TFilePrecision> SavePrecisionOf(int filterIndex);
 
 // The default extension of a save filter entry: ".mp3" for the second, ".wav" otherwise.
 QString DefaultSaveExtension(int filterIndex);

@@ -43,6 +43,7 @@ TFilePropertiesDialog::TFilePropertiesDialog(QWidget* parent)
     Channels = field(tr("Channels:"), tr("Channels"));
     SampleRate = field(tr("SampleRate:"), tr("SampleRate"));
     Samples = field(tr("Samples:"), tr("Samples"));
+    Precision = field(tr("Precision:"), tr("Precision"));
 
     auto* close = new QPushButton(tr("&Close"));
     close->setDefault(true);
@@ -64,6 +65,7 @@ void TFilePropertiesDialog::Fill(const TDocument& doc) {
     Channels->setText(doc.Channels.load() == 1 ? tr("Mono") : tr("Stereo"));
     SampleRate->setText(QString::number(doc.SampleRate.load()) + tr(" Hz"));
     Samples->setText(QString::number(doc.Frames.load()));
+    Precision->setText(QString::fromStdString(PrecisionText(doc.SourcePrecision.load())));
 }
 
 } // namespace orvella

@@ -29,6 +29,8 @@ public:
     QLineEdit* Channels = nullptr;
     QLineEdit* SampleRate = nullptr;
     QLineEdit* Samples = nullptr;
+    // The source's precision: \"16-bit\", \"24-bit\", \"32-bit float\".
+    QLineEdit* Precision = nullptr;
 };
 
 } // namespace orvella

@@ -39,6 +39,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 #include <exception>
 
 namespace orvella {
@@ -68,6 +69,16 @@ private:
 
 QString TimeText(uint32_t ms) {
     return QString::fromStdString(FormatTime(ms));
+}
+
+// A 16-bit document's peak in whole dB, as always; a float document's to a tenth, signed, since it
+// may lie above full scale ("+3.5").
+QString MaximumAmplitudeText(const TDocument& doc) {
+    if (doc.Format.load() != TSampleFormat::Float32) return QString::number(doc.PeakDb.load());
+    const float level = doc.PeakLevel.load();
+    if (!(level > 0)) return QStringLiteral("-90");
+    const double db = 20.0 * std::log10(double(level));
+    return (db > 0.05 ? QStringLiteral("+") : QString()) + QString::number(db, 'f', 1);
 }
 
 } // namespace
@@ -123,6 +134,7 @@ void TMainWindow::CreateDocument(const QStringList& arguments) {
 
     TEngineSettings engineSettings;
     engineSettings.TempFolder = Config.tempfolder.toStdString();
+    engineSettings.Dither = Config.dither;
     TCodecServices codecs =
         Services.Codecs.Decoders.empty() ? DefaultCodecServices(Services.Dialogs) : Services.Codecs;
     if (!codecs.ConfirmMP3Settings)
@@ -406,7 +418,7 @@ void TMainWindow::OnDocumentReady() {
     const uint32_t frames = Doc->Frames.load();
     if (frames < Scroll->PageSize()) Scroll->SetPageSize(frames);
     WaveView->Repaint();
-    SetStatus(2, tr("Maximum Amplitude: %1 dB").arg(Doc->PeakDb.load()));
+    SetStatus(2, tr("Maximum Amplitude: %1 dB").arg(MaximumAmplitudeText(*Doc)));
     Scroll->SetMaximum(frames);
     UpdateScrollBarUse();
     BottomPanel->HideProgress();

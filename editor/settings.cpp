@@ -37,6 +37,7 @@ void LoadSettings(TEditorSettings& settings) {
     settings.posy = ReadInteger(store, "posy", -1);
     settings.width = ReadInteger(store, "width", -1);
     settings.height = ReadInteger(store, "height", -1);
+    settings.dither = ReadInteger(store, "dither", 1) != 0;
     store.endGroup();
 }
 
@@ -52,6 +53,7 @@ void SaveSettings(const TEditorSettings& settings) {
     store.setValue(QStringLiteral("posy"), settings.posy);
     store.setValue(QStringLiteral("width"), settings.width);
     store.setValue(QStringLiteral("height"), settings.height);
+    store.setValue(QStringLiteral("dither"), settings.dither ? 1 : 0);
     store.endGroup();
     store.sync();
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The editor's settings record: the folder for work files, the scale format, the view's three
-// colours and the main window's placement. Kept per user in QSettings("Quendrix", "Orvella"),
+// colours, the main window's placement and the dither rule. Kept per user in QSettings("Quendrix", "Orvella"),
 // group "Settings", under the value names below; read once when the main window is made and
 // written once when it closes.
 // Thread rule: main thread only.
@@ -21,6 +21,8 @@ struct TEditorSettings {
     int32_t posy = 0;
     int32_t width = 0; // -1: not stored (the size applies only when both are stored)
     int32_t height = 0;
+    // Whether saving or pasting float values at a narrower precision adds TPDF dither.
+    bool dither = true;
 };
 
 // The defaults a missing value takes.

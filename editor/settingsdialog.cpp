@@ -2,6 +2,7 @@
 
 #include "editor/windowdialogs.h"
 
+#include <QCheckBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -121,6 +122,11 @@ TSettingsDialog::TSettingsDialog(TEditorSettings& settings, TWindowDialogs& dial
     folderLayout->addWidget(TempFolderEdit, 1);
     folderLayout->addWidget(BrowseButton);
     systemLayout->addWidget(folderGroup);
+    DitherBox = new QCheckBox(tr("&Dither when saving at a lower precision"));
+    DitherBox->setObjectName(QStringLiteral("DitherBox"));
+    DitherBox->setToolTip(tr("Adds faint noise (TPDF) that keeps rounding from distorting quiet "
+                             "passages when float audio is saved at 16 or 24 bits."));
+    systemLayout->addWidget(DitherBox);
     systemLayout->addStretch(1);
     tabs->addTab(system, tr("System"));
 
@@ -153,6 +159,10 @@ TSettingsDialog::TSettingsDialog(TEditorSettings& settings, TWindowDialogs& dial
     layout->addLayout(buttons);
 
     connect(BrowseButton, &QPushButton::clicked, this, &TSettingsDialog::BrowseForTempFolder);
+    connect(DitherBox, &QCheckBox::toggled, this, [this](bool on) {
+        Settings.dither = on;
+        if (OnDither) OnDither(on);
+    });
     for (TColorBox* box : {BackColorBox, ScaleColorBox, WaveColorBox})
         connect(box, &TColorBox::ColorChanged, this, &TSettingsDialog::ApplyColorChoice);
     LoadFromSettings();
@@ -160,6 +170,7 @@ TSettingsDialog::TSettingsDialog(TEditorSettings& settings, TWindowDialogs& dial
 
 void TSettingsDialog::LoadFromSettings() {
     TempFolderEdit->setText(Settings.tempfolder);
+    DitherBox->setChecked(Settings.dither);
     BackColorBox->SetColor(Settings.backcolor);
     ScaleColorBox->SetColor(Settings.scalecolor);
     WaveColorBox->SetColor(Settings.wavecolor);

@@ -12,6 +12,7 @@
 
 #include <functional>
 
+class QCheckBox;
 class QLineEdit;
 class QPushButton;
 
@@ -58,9 +59,11 @@ public:
     void BrowseForTempFolder();
 
     std::function<void(const QString& folder)> OnTempFolder;
+    std::function<void(bool on)> OnDither;
     std::function<void()> OnColors;
 
     QLineEdit* TempFolderEdit = nullptr;
+    QCheckBox* DitherBox = nullptr;
     QPushButton* BrowseButton = nullptr;
     TColorBox* BackColorBox = nullptr;
     TColorBox* ScaleColorBox = nullptr;

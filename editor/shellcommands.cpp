@@ -39,6 +39,8 @@ void TMainWindow::CreateShellCommands() {
         Clipboard->SetTempFolder(folder.toStdString());
     };
     Owned.SettingsDialog->OnColors = [this] { ApplyColors(); };
+    // Takes effect from the next save or paste that narrows float values.
+    Owned.SettingsDialog->OnDither = [this](bool on) { Doc->SetDither(on); };
     Owned.FilePropertiesDialog = new TFilePropertiesDialog(this);
     Owned.AboutDialog = new TAboutDialog(FileVersion, Services.WindowDialogs, this);
     Owned.UpdateCheck = new TUpdateCheck(this);

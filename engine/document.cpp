@@ -79,7 +79,9 @@ TDocument::TDocument(TMainThread& mainThread, TUserDialogs& dialogs, TEngineSett
     , EngineSettings(std::move(settings))
     , Codecs(std::move(codecs))
     , Clipboard(clipboard)
-    , Published(std::make_shared<const TDocumentSnapshot>(TDocumentSnapshot{nullptr, PeakIndex})) {}
+    , Published(std::make_shared<const TDocumentSnapshot>(TDocumentSnapshot{nullptr, PeakIndex})) {
+    DitherOn = EngineSettings.Dither;
+}
 
 TDocument::~TDocument() {
     try {

@@ -102,7 +102,9 @@ public:
     // --- starters (main thread; return at once; false when refused because a body runs) ---
     bool Open(const std::string& path);
     bool Save();
-    bool SaveRange(const std::string& path, int64_t start, int64_t stop);
+    // A WAV range is written at precision when given, else as Save would write the document.
+    bool SaveRange(const std::string& path, int64_t start, int64_t stop,
+                   std::optional<TFilePrecision> precision = std::nullopt);
     bool CutRange(int64_t start, int64_t stop);
     bool CopyRange(int64_t start, int64_t stop);
     bool Paste(int64_t position);
@@ -182,14 +184,15 @@ public:
     std::string LastSavedFile;
     // Written on the main thread by ConfirmMP3Settings before an MP3 save starts; read by its body.
     TEncoderConfig EncoderConfig{};
-    // Main thread, before a WAV save: the precision to write, none for the source's; and the
-    // number of samples the last WAV save clipped (read after it finished).
+    // Main thread, before a save: the precision Save writes WAV files at, none for the source's;
+    // and the number of samples the last WAV save clipped (read after it finished).
     std::optional<TFilePrecision> SavePrecision;
     uint64_t ClippedSamples = 0;
 
     const TEngineSettings& Settings() const { return EngineSettings; }
-    // Main thread, while no body runs: whether later reductions of precision add dither.
-    void SetDither(bool on) { EngineSettings.Dither = on; }
+    // Any thread: whether reductions of precision from now on add dither (a running save or
+    // paste keeps the rule it started with).
+    void SetDither(bool on) { DitherOn = on; }
     // Main thread: the folder for the work files made from now on. While a body runs (it may be
     // making one) the change waits for the body's end. Files already made stay where they are.
     void SetTempFolder(const std::string& folder);
@@ -248,8 +251,8 @@ private:
     std::string SaveTempName() const;
     void CommitSavedFile(const std::string& tempPath);
     bool StartSave();
-    // The precision a WAV save writes: SavePrecision, else the source's.
-    TFilePrecision SavedPrecision() const;
+    // The precision a WAV save writes: precision, else SavePrecision, else the source's.
+    TFilePrecision SavedPrecision(std::optional<TFilePrecision> precision = std::nullopt) const;
     // Writes the values first .. first + count - 1 to path as a WAV file of precision (header
     // given), converting on the way; ClippedSamples := the values limited.
     void WriteConverted(const std::string& path, const TWaveHeader& header,
@@ -318,6 +321,7 @@ private:
     TUserDialogs& UserDialogs;
     TEngineSettings EngineSettings;
     std::string PendingTempFolder; // set while a body ran; applied when it ends
+    std::atomic<bool> DitherOn{true};
     TCodecServices Codecs;
     TWaveClipboard* Clipboard;
 
@@ -328,6 +332,8 @@ private:
     // Whether the running save writes the document to its own file (Save), not a range of it to
     // another one (SaveRange): only that makes the document unmodified.
     bool SavingDocument = true;
+    // The precision the running WAV save writes (set by its starter).
+    TFilePrecision SavingPrecision = TFilePrecision::Pcm16;
     TWorkFileStack UndoStack, RedoStack;
     // The redo states a running change took off the history (see BeginChange).
     TWorkFileStack DroppedRedo;

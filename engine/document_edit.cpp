@@ -242,7 +242,7 @@ void TDocument::BodyPaste() {
 template <class T>
 void TDocument::PasteValues(const TClipView& clip, int64_t first, TPeakBuilder* peaks) {
     const uint16_t channels = Channels;
-    TSampleReducer reducer(16, EngineSettings.Dither);
+    TSampleReducer reducer(16, DitherOn.load());
     TargetStore->VisitFill<T>(first, int64_t(clip.Frames) * channels,
                               [&](T* values, uint32_t n, int64_t i) {
                                   ConvertClipValues(clip, channels, uint64_t(i - first), n,

@@ -126,15 +126,18 @@ bool TDocument::Save() {
     if (!CanStartChange()) return false; // nothing to save without a document
     SaveFileName = FileName;
     SavingDocument = true;
+    SavingPrecision = SavedPrecision();
     RangeStart = 0;
     RangeStop = Frames;
     return StartSave();
 }
 
-bool TDocument::SaveRange(const std::string& path, int64_t start, int64_t stop) {
+bool TDocument::SaveRange(const std::string& path, int64_t start, int64_t stop,
+                          std::optional<TFilePrecision> precision) {
     if (!CanStartChange()) return false;
     SaveFileName = path;
     SavingDocument = false;
+    SavingPrecision = SavedPrecision(precision);
     // A range running backwards or past the end saves the part that lies in the document.
     SetRange(start, stop);
     return StartSave();
@@ -212,8 +215,8 @@ void PutInteger(uint8_t* out, int32_t value, int bytes) {
 
 } // namespace
 
-TFilePrecision TDocument::SavedPrecision() const {
-    TFilePrecision precision = SavePrecision.value_or(SourcePrecision.load());
+TFilePrecision TDocument::SavedPrecision(std::optional<TFilePrecision> chosen) const {
+    TFilePrecision precision = chosen.value_or(SavePrecision.value_or(SourcePrecision.load()));
     // A float document holds single precision: a wider source is written back as that.
     if (precision == TFilePrecision::Float64) precision = TFilePrecision::Float32;
     return precision;
@@ -224,7 +227,7 @@ void TDocument::BodySaveWAV() {
     ClippedSamples = 0;
     const int channels = Channels;
     const int64_t n = std::max<int64_t>(RangeStop - RangeStart, 0);
-    const TFilePrecision precision = SavedPrecision();
+    const TFilePrecision precision = SavingPrecision;
     const uint64_t dataBytes = uint64_t(n) * channels * BytesPerValue(precision);
     const TWaveHeader header = FileHeader(Header, precision, dataBytes);
     const std::string temp = SaveTempName();
@@ -247,10 +250,11 @@ void TDocument::BodySaveWAV() {
         ::unlink(temp.c_str());
         throw;
     }
+    // The file is saved: the clipping is news, not a failure.
     if (ClippedSamples > 0)
         UserDialogs.ShowMessage(std::to_string(ClippedSamples) +
                                     " samples were beyond full scale and were clipped.",
-                                SaveCaption, TMessageIcon::Warning);
+                                SaveCaption, TMessageIcon::Information);
     Progress = 0;
 }
 
@@ -261,7 +265,7 @@ void TDocument::WriteConverted(const std::string& path, const TWaveHeader& heade
     if (!WriteFully(file.Get(), &header, sizeof header, 0)) RaiseFileError(errno);
     const int bytes = BytesPerValue(precision);
     const int bits = precision == TFilePrecision::Pcm16 ? 16 : precision == TFilePrecision::Pcm24 ? 24 : 32;
-    TSampleReducer reducer(bits, EngineSettings.Dither);
+    TSampleReducer reducer(bits, DitherOn.load());
     std::vector<uint8_t> out;
     int64_t offset = sizeof header;
     auto put = [&](const auto* values, uint32_t n, int64_t i) {
@@ -308,7 +312,7 @@ void TDocument::BodySaveMP3() {
             const int64_t rest = total % chunk;
             std::vector<int16_t> buffer(chunk);
             std::vector<float> floats(IsFloat() ? chunk : 0);
-            TSampleReducer reducer(16, EngineSettings.Dither);
+            TSampleReducer reducer(16, DitherOn.load());
             // The encoder takes 16-bit values: a float document's are reduced on the way.
             auto read = [&](int64_t from, int64_t count) {
                 if (!IsFloat()) {

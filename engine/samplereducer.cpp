@@ -21,8 +21,10 @@ int32_t TSampleReducer::Reduce(float value) {
     if (value != value) return 0; // NaN
     if (value > 1.0f || value < -1.0f) ++ClippedCount;
     double scaled = double(value) * Scale;
-    // The difference of two uniform values has the triangular density over (-1, 1).
-    if (Dither) scaled += NextUniform() - NextUniform();
+    // The difference of two uniform values has the triangular density over (-1, 1). A value
+    // already on the target's grid has nothing to hide: it is written as it is, so that a 24-bit
+    // source saved back unedited stays identical.
+    if (Dither && scaled != std::nearbyint(scaled)) scaled += NextUniform() - NextUniform();
     scaled = std::nearbyint(scaled);
     if (scaled > High) scaled = High;
     if (scaled < Low) scaled = Low;

@@ -4,7 +4,8 @@
 //
 // With dither (the default), triangular (TPDF) noise of ±1 step at the target's precision is
 // added before rounding, so that the rounding error becomes a constant, signal-independent hiss
-// instead of distortion that follows the signal. Without it, values are rounded to nearest (ties
+// instead of distortion that follows the signal; values already on the target's grid (a 24-bit
+// source's, a 16-bit paste's) get none and pass exactly. Without it, values are rounded to nearest (ties
 // to even). 32-bit targets hold every float value exactly and get no noise. Values beyond the
 // target's range are limited to it; those beyond full scale are counted.
 // Thread rule: one reducer per thread (it keeps the noise generator's state).

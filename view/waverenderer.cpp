@@ -157,6 +157,8 @@ void TWaveRenderer::DrawWaveform(TPixelCanvas& canvas, int width, int height,
                         columns, Columns);
     }
     const double scale = g.Scale / k;
+    constexpr int Over = FloatDisplayScale + 1;
+    const uint32_t overPixel = PixelOf(colors::Over);
     for (int c = 0; c < g.Lanes; ++c) {
         const int centre = canvas.Dev(g.Centre[c]);
         int prev = centre;
@@ -165,8 +167,11 @@ void TWaveRenderer::DrawWaveform(TPixelCanvas& canvas, int width, int height,
             const size_t at = size_t(x) * n + c;
             const int y1 = centre - ValueOffset(Columns.Max[at], scale);
             const int y2 = centre - ValueOffset(Columns.Min[at], scale);
-            canvas.DeviceLine(x, prev, x + 1, y1, wavePixel);
-            canvas.DeviceVLine(x + 1, y1, y2, wavePixel);
+            const bool over =
+                document.Float && (Columns.Max[at] >= Over || Columns.Min[at] <= -Over);
+            const uint32_t pixel = over ? overPixel : wavePixel;
+            canvas.DeviceLine(x, prev, x + 1, y1, pixel);
+            canvas.DeviceVLine(x + 1, y1, y2, pixel);
             prev = y2;
         }
     }

@@ -38,6 +38,8 @@ constexpr uint32_t FullScale = 0x9F876F;
 constexpr uint32_t CentreLine = 0x17178C;
 constexpr uint32_t Separator = 0xFFFFFF;
 constexpr uint32_t Cursor = 0x00FFFF;
+// Columns of a float document that reach beyond full scale.
+constexpr uint32_t Over = 0x3C3CFF; // red (red in the low byte, as every colour here)
 } // namespace colors
 
 // What the picture shows of the document: one consistent reading of it.
@@ -46,6 +48,8 @@ struct TViewDocument {
     int Channels = 0;
     uint32_t SampleRate = 0;
     uint32_t Frames = 0;
+    // A float document: its peaks are display values, the largest of them marking overs.
+    bool Float = false;
     std::shared_ptr<TSampleStore> Store;
     std::shared_ptr<const TPeakIndexEntries> PeakIndex;
 };

@@ -58,6 +58,7 @@ view::TViewDocument TWaveView::ReadDocument() const {
     d.Channels = snapshot->Channels;
     d.SampleRate = snapshot->SampleRate;
     d.Frames = snapshot->Frames;
+    d.Float = snapshot->Format == TSampleFormat::Float32;
     d.Store = snapshot->Store;
     d.PeakIndex = snapshot->PeakIndex;
     return d;

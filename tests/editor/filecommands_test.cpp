@@ -248,6 +248,33 @@ TEST_F(FileCommandsTest, SaveAsFollowsTheTypedAndChosenExtension) {
     EXPECT_TRUE(Window.Questions.empty());
 }
 
+// The WAV entries of each precision write it, and Save keeps writing the one chosen; the plain
+// WAV entry writes the document's own.
+TEST_F(FileCommandsTest, SaveAsWritesThePrecisionChosen) {
+    Load(Ramp(2000), 1, 22050);
+    const struct {
+        int Filter;
+        uint16_t Tag, Bits;
+    } cases[] = {{3, 1, 24}, {0, 1, 16}, {4, 3, 32}, {2, 1, 16}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Filter);
+        Window.SaveName = QString::fromStdString(Sources.File("p" + std::to_string(c.Filter)));
+        Window.SaveFilterIndex = c.Filter;
+        Form->Actions().SaveAs->trigger();
+        WaitIdle();
+        const std::string saved = Sources.File("p" + std::to_string(c.Filter) + ".wav");
+        std::ifstream in(saved, std::ios::binary);
+        char header[44] = {};
+        in.read(header, 44);
+        uint16_t tag, bits;
+        std::memcpy(&tag, header + 20, 2);
+        std::memcpy(&bits, header + 34, 2);
+        EXPECT_EQ(tag, c.Tag);
+        EXPECT_EQ(bits, c.Bits);
+        EXPECT_EQ(fs::file_size(saved), 44u + 2000u * c.Bits / 8);
+    }
+}
+
 TEST_F(FileCommandsTest, SaveAsAsksBeforeOverwritingAndACancelledMp3KeepsTheName) {
     MakeForm();
     Form->Actions().SaveAs->trigger(); // no document: not even the dialog
