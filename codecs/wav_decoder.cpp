@@ -177,7 +177,9 @@ void ImportAsFloat(TWaveStream& stream, TFilePrecision precision, const std::str
         peaks = std::make_unique<TPeakBuilder>(uint32_t(frames), channels);
 
     TWorkFileWriter writer(workFile, channels, int(format.nSamplesPerSec), TSampleFormat::Float32);
-    const size_t pieceFrames = std::max<size_t>(1, (1u << 20) / format.nBlockAlign);
+    // A short source gets a short buffer: its size follows the source up to 1 MiB a piece.
+    const size_t pieceFrames = size_t(std::clamp<uint64_t>(
+        frames, 1, std::max<uint64_t>(1, (1u << 20) / format.nBlockAlign)));
     std::vector<uint8_t> piece(pieceFrames * format.nBlockAlign);
     TWriteBehind behind(
         [&writer](const uint8_t* bytes, size_t count) { writer.Write(bytes, uint32_t(count)); },

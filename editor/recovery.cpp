@@ -35,6 +35,7 @@ QByteArray Encode(const TJournalRecord& record) {
     object[QLatin1String("current")] = record.Current;
     object[QLatin1String("modified")] = record.Modified;
     object[QLatin1String("files")] = QJsonArray::fromStringList(record.Files);
+    object[QLatin1String("precision")] = record.Precision;
     return QJsonDocument(object).toJson();
 }
 
@@ -45,6 +46,7 @@ bool Decode(const QByteArray& text, TJournalRecord& record) {
     record.Original = object.value(QLatin1String("original")).toString();
     record.Current = object.value(QLatin1String("current")).toString();
     record.Modified = object.value(QLatin1String("modified")).toBool();
+    record.Precision = object.value(QLatin1String("precision")).toString();
     for (const QJsonValue& file : object.value(QLatin1String("files")).toArray())
         record.Files.append(file.toString());
     return true;

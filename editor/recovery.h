@@ -23,6 +23,9 @@ struct TJournalRecord {
     QString Current;  // the work file holding the last state
     bool Modified = false;
     QStringList Files; // every work file of the document, Current included
+    // The precision of the file the document came from ("24-bit"), which Save writes: the work
+    // file only tells 16-bit from float. Empty in journals of earlier versions.
+    QString Precision;
 };
 
 // This run's journal and lock in folder.

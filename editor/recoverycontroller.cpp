@@ -48,6 +48,7 @@ bool TRecoveryController::OfferLeftovers(const TAsk& ask, const TOpen& open) {
         if (file.isEmpty()) continue;
         RecoveredFile = file;
         RecoveredOriginal = original;
+        RecoveredPrecision = leftover.Record().Precision;
         recovering = open(file, name);
     }
     return recovering;
@@ -66,6 +67,7 @@ void TRecoveryController::Record(const TDocument& document) {
     TJournalRecord record;
     record.Original = QString::fromStdString(document.FileName);
     record.Modified = document.Modified.load();
+    record.Precision = QString::fromStdString(PrecisionText(document.SourcePrecision.load()));
     for (const std::string& file : document.WorkFiles())
         record.Files.append(QString::fromStdString(file));
     if (!record.Files.isEmpty()) record.Current = record.Files.front();
@@ -80,6 +82,9 @@ bool TRecoveryController::TakeLoaded(TDocument& document) {
     RecoveredFile.clear();
     document.FileName = RecoveredOriginal.toStdString();
     document.Modified = true;
+    TFilePrecision precision;
+    if (PrecisionFromText(RecoveredPrecision.toStdString(), precision))
+        document.SourcePrecision = precision;
     return true;
 }
 

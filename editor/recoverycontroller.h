@@ -50,7 +50,7 @@ private:
     std::unique_ptr<TRecoveryJournal> Journal;
     // A recovered state being loaded: the WAV file it was renamed to and the user's file it
     // belongs to.
-    QString RecoveredFile, RecoveredOriginal;
+    QString RecoveredFile, RecoveredOriginal, RecoveredPrecision;
 };
 
 } // namespace orvella

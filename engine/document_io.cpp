@@ -252,8 +252,10 @@ void TDocument::BodySaveWAV() {
     }
     // The file is saved: the clipping is news, not a failure.
     if (ClippedSamples > 0)
-        UserDialogs.ShowMessage(std::to_string(ClippedSamples) +
-                                    " samples were beyond full scale and were clipped.",
+        UserDialogs.ShowMessage(ClippedSamples == 1
+                                    ? std::string("1 sample was beyond full scale and was clipped.")
+                                    : std::to_string(ClippedSamples) +
+                                          " samples were beyond full scale and were clipped.",
                                 SaveCaption, TMessageIcon::Information);
     Progress = 0;
 }

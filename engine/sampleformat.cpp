@@ -13,4 +13,15 @@ std::string PrecisionText(TFilePrecision precision) {
     return "16-bit";
 }
 
+bool PrecisionFromText(const std::string& text, TFilePrecision& precision) {
+    for (TFilePrecision p : {TFilePrecision::Pcm16, TFilePrecision::Pcm24, TFilePrecision::Pcm32,
+                             TFilePrecision::Float32, TFilePrecision::Float64}) {
+        if (PrecisionText(p) == text) {
+            precision = p;
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace orvella

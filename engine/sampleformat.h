@@ -26,5 +26,7 @@ constexpr TSampleFormat DocumentFormatFor(TFilePrecision precision) {
 
 // "16-bit", "24-bit", "32-bit", "32-bit float", "64-bit float".
 std::string PrecisionText(TFilePrecision precision);
+// The precision a PrecisionText names; false for any other text.
+bool PrecisionFromText(const std::string& text, TFilePrecision& precision);
 
 } // namespace orvella

@@ -392,6 +392,43 @@ TEST_F(DesktopTest, RecoverOpensTheLastStateAsUnsavedChangesOfItsFile) {
     EXPECT_FALSE(Form->Document()->Modified.load());
 }
 
+// A float document recovers as float, and Save writes the precision of the file it came from.
+TEST_F(DesktopTest, ARecoveredFloatDocumentSavesAtItsSourcesPrecision) {
+    const std::string original = Source("deep.wav", Ramp(10));
+    const TLeftoverFiles left = MakeLeftovers(Work, original, {});
+    const std::vector<float> values = {0.5f, -0.25f, 1.5f, 0.0f};
+    {
+        const uint32_t bytes = uint32_t(values.size() * 4);
+        const TWaveHeader header = MakeWorkHeader(1, 8000, bytes, TSampleFormat::Float32);
+        std::ofstream out(left.Current, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(&header), sizeof header);
+        out.write(reinterpret_cast<const char*>(values.data()), bytes);
+    }
+    std::ofstream(left.Journal) << "{\"original\": \"" << original << "\", \"current\": \""
+                                << left.Current << "\", \"modified\": true, \"precision\": "
+                                << "\"24-bit\", \"files\": [\"" << left.Current << "\"]}";
+    Window.Answers = {QMessageBox::Yes};
+    MakeForm();
+    WaitIdle();
+    ASSERT_TRUE(Form->Document()->Ready.load());
+    EXPECT_EQ(Form->Document()->Format.load(), TSampleFormat::Float32);
+    Form->Actions().Save->trigger();
+    WaitIdle();
+    std::ifstream in(original, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
+    ASSERT_EQ(bytes.size(), 44u + 12u);
+    EXPECT_EQ(bytes[34], 24);
+    // 1.5 is beyond full scale: limited, and the user told.
+    const std::vector<int32_t> expected = {0x400000, -0x200000, 0x7FFFFF, 0};
+    for (size_t i = 0; i < expected.size(); ++i) {
+        const auto* p = reinterpret_cast<const uint8_t*>(bytes.data()) + 44 + 3 * i;
+        EXPECT_EQ(int32_t(uint32_t(p[0]) << 8 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 24) >> 8,
+                  expected[i]);
+    }
+    ASSERT_EQ(Boxes.Messages().size(), 1u);
+    EXPECT_EQ(Boxes.Messages()[0].Text, "1 sample was beyond full scale and was clipped.");
+}
+
 TEST_F(DesktopTest, TheCloseQuestionAsksAboutRecoveredChanges) {
     MakeLeftovers(Work, Source("song.wav", Ramp(300)), Ramp(900));
     Window.Answers = {QMessageBox::Yes, QMessageBox::Cancel};
