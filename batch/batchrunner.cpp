@@ -109,10 +109,11 @@ int TBatchRunner::PrintInfo() {
     // A float document's peak on the 16-bit scale, past 32767 when it is beyond full scale.
     const bool isFloat = Doc->Format == TSampleFormat::Float32;
     const long peak = isFloat ? std::lrint(double(Doc->PeakLevel) * 32768) : long(Doc->Peak);
-    std::printf("format: %s\nchannels: %u\nsamplerate: %u\nframes: %u\ndatabytes: %u\n"
+    std::printf("format: %s\nchannels: %u\nsamplerate: %u\nframes: %u\ndatabytes: %llu\n"
                 "duration: %.3f\npeak: %ld\npeakdb: %d\n",
                 Kinds[kind], unsigned(Doc->Channels), unsigned(Doc->SampleRate),
-                unsigned(Doc->Frames), unsigned(Doc->DataBytes), Doc->Duration.load(),
+                unsigned(Doc->Frames), static_cast<unsigned long long>(Doc->DataBytes.load()),
+                Doc->Duration.load(),
                 peak, int(Doc->PeakDb));
     std::printf("precision: %s\n", isFloat ? "float" : "16-bit");
     std::fflush(stdout);

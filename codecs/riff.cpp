@@ -27,7 +27,7 @@ void PutU32(uint8_t* p, uint32_t v) {
 }
 
 bool HasFormType(uint32_t id) {
-    return id == FOURCC_RIFF || id == FOURCC_LIST;
+    return id == FOURCC_RIFF || id == FOURCC_RF64 || id == FOURCC_LIST;
 }
 
 } // namespace

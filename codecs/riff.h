@@ -34,6 +34,9 @@ constexpr uint32_t MakeFourCC(char a, char b, char c, char d) {
            uint32_t(uint8_t(d)) << 24;
 }
 constexpr uint32_t FOURCC_RIFF = MakeFourCC('R', 'I', 'F', 'F');
+// RIFF's 64-bit form: its sizes read 0xFFFFFFFF where 32 bits do not hold them (a ds64 chunk has
+// the real ones); the data then runs to the end of the file.
+constexpr uint32_t FOURCC_RF64 = MakeFourCC('R', 'F', '6', '4');
 constexpr uint32_t FOURCC_LIST = MakeFourCC('L', 'I', 'S', 'T');
 constexpr uint32_t FOURCC_WAVE = MakeFourCC('W', 'A', 'V', 'E');
 constexpr uint32_t FOURCC_FMT = MakeFourCC('f', 'm', 't', ' ');

@@ -170,7 +170,8 @@ void ImportAsFloat(TWaveStream& stream, TFilePrecision precision, const std::str
     const size_t sourceBytes = size_t(format.nBlockAlign / channels);
     const int64_t total = stream.DataSize();
     const uint64_t frames = uint64_t(total) / format.nBlockAlign;
-    if (WorkHeaderSize + frames * channels * 4 > std::min(options.WorkFileLimit, MaxWorkFileSize))
+    // Past 4 GiB the work file's sizes read to its end; its frames are counted in 32 bits.
+    if (WorkHeaderSize + frames * channels * 4 > options.WorkFileLimit || frames > UINT32_MAX)
         throw Exception(WorkFileTooLargeText);
     std::unique_ptr<TPeakBuilder> peaks;
     if (options.Peaks && frames > PeakBlockFrames)
@@ -265,7 +266,8 @@ bool DecodeWAVFile(const std::string& sourceFile, const std::string& workFile, T
                 }
                 // Decoded output is the work file's data: stop decoding as soon as it passes the
                 // limit, not a transfer or two later when the writer sees it.
-                if (reader.IsCompressed() && WorkHeaderSize + delivered > options.WorkFileLimit)
+                if (reader.IsCompressed() &&
+                    WorkHeaderSize + delivered > std::min(options.WorkFileLimit, MaxWorkFileSize))
                     throw Exception(WorkFileTooLargeText);
                 consumed += count;
                 progress = int(double(consumed) / double(total) * 100.0);

@@ -28,10 +28,11 @@ struct TWavImportOptions {
     // each piece is then read once, fed to the builder and written behind the reading on a
     // thread of its own); left empty otherwise.
     std::unique_ptr<TPeakBuilder>* Peaks = nullptr;
-    // The work file's size limit in bytes (at most MaxWorkFileSize): an import whose work file
-    // would pass it fails with WorkFileTooLargeText. A lower limit bounds the work one import may
-    // do, whatever its source expands to.
-    uint64_t WorkFileLimit = MaxWorkFileSize;
+    // The work file's size limit in bytes: an import whose work file would pass it fails with
+    // WorkFileTooLargeText. 16-bit work files stop at MaxWorkFileSize whatever it says; float
+    // ones have no limit of their own. A lower limit bounds the work one import may do, whatever
+    // its source expands to.
+    uint64_t WorkFileLimit = UINT64_MAX;
     // When set: receives the precision of the source's samples. Sources of more than 16 bits
     // (24- and 32-bit integer, 32- and 64-bit float) make float work files; the rest 16-bit ones.
     TFilePrecision* Precision = nullptr;

@@ -68,7 +68,8 @@ int64_t TWaveStream::Write(const void* buffer, int64_t blocks) {
 
 void TWaveStream::ReadHeader() {
     if (!File.Descend(FormChunk)) Fail("Error 12: Invalid multimedia file!");
-    if (FormChunk.Id != FOURCC_RIFF || FormChunk.FormType != FOURCC_WAVE)
+    if ((FormChunk.Id != FOURCC_RIFF && FormChunk.Id != FOURCC_RF64) ||
+        FormChunk.FormType != FOURCC_WAVE)
         Fail("Error 13: Not a wave file!");
 
     if (!File.FindChunk(SubChunk, FOURCC_FMT, &FormChunk))

@@ -13,8 +13,7 @@
 namespace orvella {
 
 namespace {
-const char* const WorkFileTooLarge =
-    "File too large: a work file holds less than 4 GiB of 16-bit audio.";
+const char* const WorkFileTooLarge = "File too large: a document holds at most 2^32 - 1 frames.";
 }
 
 // --- TOperationThread ---
@@ -165,6 +164,7 @@ bool TDocument::StartOperation(TWaveOperation operation, TOperationThread::TBody
     Before.HadStore = Store != nullptr;
     Before.WorkFileName = WorkFileName;
     Before.Header = Header;
+    Before.DataLength = DataLength;
     Before.PeakIndex = PeakIndex;
     Before.PeakLeft = PeakLeft;
     Before.PeakRight = PeakRight;
@@ -233,7 +233,10 @@ void TDocument::RollBack() {
     } else if (!Before.HadStore) {
         SetStore(nullptr);
     }
-    if (Before.HadStore) ApplyHeader(Before.Header);
+    if (Before.HadStore) {
+        DataLength = Before.DataLength;
+        ApplyHeader(Before.Header);
+    }
     PeakLeft = Before.PeakLeft;
     PeakRight = Before.PeakRight;
     Peak = Before.Peak;
@@ -252,16 +255,22 @@ void TDocument::RollBack() {
 
 void TDocument::ApplyHeader(const TWaveHeader& header) {
     Header = header;
-    DataBytes = header.RiffSize - 36;
+    if (header.RiffSize != SizeToEndOfFile) DataLength = header.RiffSize - 36u;
+    DataBytes = DataLength;
     Format = SampleFormatOf(header);
     if (header.FormatTag != 1 && Format != TSampleFormat::Float32) NotPCM = true;
     Channels = header.Channels;
     SampleRate = header.SamplesPerSec;
     // A header with no channels or no rate describes no frames rather than dividing by zero.
-    Frames = header.Channels ? DataBytes.load() / (uint32_t(header.Channels) *
-                                                   uint32_t(SampleBytes(Format)))
-                             : 0;
+    Frames = header.Channels
+                 ? uint32_t(DataLength / (uint64_t(header.Channels) * SampleBytes(Format)))
+                 : 0;
     Duration = header.SamplesPerSec ? double(Frames.load()) / header.SamplesPerSec : 0.0;
+}
+
+void TDocument::SetDataLength(uint64_t bytes) {
+    DataLength = bytes;
+    SetWorkDataBytes(Header, bytes);
 }
 
 void TDocument::BeginChange() {
@@ -275,7 +284,9 @@ void TDocument::BeginChange() {
 }
 
 void TDocument::CreateTargetStore(uint64_t dataBytes) {
-    if (dataBytes + 44 > UINT32_MAX) throw Exception(WorkFileTooLarge);
+    // Frames are counted in 32 bits: 2^32 - 1 frames is the longest document.
+    if (dataBytes / (uint64_t(Channels) * SampleBytes(Format)) > UINT32_MAX)
+        throw Exception(WorkFileTooLarge);
     WorkFileName = NewWorkFileName(EngineSettings.TempFolder);
     TargetStore = std::make_unique<TSampleStore>(WorkFileName, dataBytes + 44, true,
                                                  EngineSettings.TempFolder);
@@ -353,6 +364,8 @@ void TDocument::OpenCurrentWorkFile() {
             std::make_shared<TSampleStore>(WorkFileName, 0, false, EngineSettings.TempFolder);
         TWaveHeader header;
         store->ReadHeader(header);
+        // Past 4 GiB the header's sizes read to the end of the file.
+        if (header.RiffSize == SizeToEndOfFile) DataLength = store->FileSize() - 44;
         SetStore(std::move(store));
         ApplyHeader(header);
     } catch (...) {

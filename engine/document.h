@@ -167,7 +167,7 @@ public:
     std::atomic<float> PeakLevel{0};
     // The format: written where the document's header changes (body or main thread while idle),
     // read on any thread; during a body they may be ahead of Snapshot().
-    std::atomic<uint32_t> DataBytes{0};
+    std::atomic<uint64_t> DataBytes{0};
     std::atomic<uint16_t> Channels{0};
     std::atomic<uint32_t> SampleRate{0};
     std::atomic<uint32_t> Frames{0};
@@ -208,6 +208,7 @@ private:
     struct TStateBefore {
         std::string WorkFileName;
         TWaveHeader Header{};
+        uint64_t DataLength = 0;
         std::shared_ptr<const TPeakIndexEntries> PeakIndex;
         int16_t PeakLeft = 0, PeakRight = 0, Peak = 0;
         float PeakLevel = 0;
@@ -228,7 +229,11 @@ private:
     void ClearPeaks();
 
     // --- steps shared by the bodies (run on the calling thread) ---
+    // The format fields from header. Its sizes give the data's length, unless they read
+    // SizeToEndOfFile: then DataLength stands as set (SetDataLength, or the store's file size).
     void ApplyHeader(const TWaveHeader& header);
+    // DataLength := bytes, and Header's sizes with it.
+    void SetDataLength(uint64_t bytes);
     void BeginChange();
     void CreateTargetStore(uint64_t dataBytes);
     // The bytes of frames frames in the document's format.
@@ -254,8 +259,8 @@ private:
     // The precision a WAV save writes: precision, else SavePrecision, else the source's.
     TFilePrecision SavedPrecision(std::optional<TFilePrecision> precision = std::nullopt) const;
     // Writes the values first .. first + count - 1 to path as a WAV file of precision (header
-    // given), converting on the way; ClippedSamples := the values limited.
-    void WriteConverted(const std::string& path, const TWaveHeader& header,
+    // bytes given), converting on the way; ClippedSamples := the values limited.
+    void WriteConverted(const std::string& path, const std::vector<uint8_t>& header,
                         TFilePrecision precision, int64_t first, int64_t count);
     void DeleteFileQuietly(const std::string& path);
 
@@ -327,6 +332,8 @@ private:
 
     TWaveOperation Operation = TWaveOperation::woScanPeaks;
     TWaveHeader Header{};
+    // The data bytes of the current sound: Header's sizes when they hold it, else beyond 4 GiB.
+    uint64_t DataLength = 0;
     std::string WorkFileName;
     std::string SaveFileName;
     // Whether the running save writes the document to its own file (Save), not a range of it to

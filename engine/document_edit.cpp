@@ -166,10 +166,8 @@ void TDocument::BodyDelete() {
     const int channels = Channels;
     const int64_t frames = Frames;
     const int64_t n = RangeStop - RangeStart;
-    const uint32_t removedBytes = uint32_t(BytesOf(n));
     CreateTargetStore(BytesOf(frames - n));
-    Header.RiffSize -= removedBytes;
-    Header.DataSize -= removedBytes;
+    SetDataLength(BytesOf(frames - n));
     TargetStore->WriteHeader(Header);
     const std::unique_ptr<TPeakBuilder> peaks = PeaksOf(frames - n);
     CopyValues(0, 0, RangeStart * channels, peaks.get());
@@ -186,9 +184,7 @@ void TDocument::BodyInsertSilence() {
     const int64_t p = RangeStart;
     const int64_t length = SilenceLength;
     CreateTargetStore(BytesOf(frames + length));
-    const uint32_t addedBytes = uint32_t(BytesOf(length));
-    Header.RiffSize += addedBytes;
-    Header.DataSize += addedBytes;
+    SetDataLength(BytesOf(frames + length));
     TargetStore->WriteHeader(Header);
     const std::unique_ptr<TPeakBuilder> peaks = PeaksOf(frames + length);
     CopyValues(0, 0, p * channels, peaks.get());
@@ -222,9 +218,7 @@ void TDocument::BodyPaste() {
     const int64_t p = RangeStart;
     const int64_t added = clip.Frames;
     CreateTargetStore(BytesOf(added + frames));
-    const uint32_t addedBytes = uint32_t(BytesOf(added));
-    Header.RiffSize += addedBytes;
-    Header.DataSize += addedBytes;
+    SetDataLength(BytesOf(added + frames));
     TargetStore->WriteHeader(Header);
     const std::unique_ptr<TPeakBuilder> peaks = PeaksOf(frames + added);
     Progress = 5;

@@ -189,19 +189,39 @@ namespace {
 const char* const SaveCaption = "Save";
 
 // The header of a WAV file of dataBytes in precision: canonical 44 bytes, integer PCM or IEEE
-// float.
-TWaveHeader FileHeader(const TWaveHeader& document, TFilePrecision precision, uint64_t dataBytes) {
+// float. Past what RIFF's 32-bit sizes hold the file is RF64: the sizes read 0xFFFFFFFF and a
+// ds64 chunk before the format holds them in 64 bits.
+std::vector<uint8_t> FileHeader(const TWaveHeader& document, TFilePrecision precision,
+                                uint64_t dataBytes) {
     const bool isFloat = precision == TFilePrecision::Float32;
-    TWaveHeader header = MakeWorkHeader(
-        document.Channels, document.SamplesPerSec, uint32_t(dataBytes),
-        isFloat ? TSampleFormat::Float32 : TSampleFormat::Int16);
+    TWaveHeader header =
+        MakeWorkHeader(document.Channels, document.SamplesPerSec, dataBytes,
+                       isFloat ? TSampleFormat::Float32 : TSampleFormat::Int16);
     const uint16_t bits = precision == TFilePrecision::Pcm24 ? 24
                           : precision == TFilePrecision::Pcm16 ? 16
                                                                : 32;
     header.BitsPerSample = bits;
     header.BlockAlign = uint16_t(document.Channels * bits / 8);
     header.AvgBytesPerSec = header.BlockAlign * document.SamplesPerSec;
-    return header;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(&header);
+    if (header.RiffSize != SizeToEndOfFile) return {bytes, bytes + sizeof header};
+    std::vector<uint8_t> rf64;
+    auto put = [&rf64](uint64_t v, int n) {
+        for (int k = 0; k < n; ++k) rf64.push_back(uint8_t(v >> (8 * k)));
+    };
+    auto tag = [&rf64](const char* id) { rf64.insert(rf64.end(), id, id + 4); };
+    tag("RF64");
+    put(SizeToEndOfFile, 4);
+    tag("WAVE");
+    tag("ds64");
+    put(28, 4);
+    put(dataBytes + 72, 8); // the RIFF size: the file less its first 8 bytes
+    put(dataBytes, 8);
+    put(dataBytes / header.BlockAlign, 8); // frames
+    put(0, 4);                             // no table of other chunk sizes
+    // "fmt " and "data" as in the canonical header, the data size reading 0xFFFFFFFF.
+    rf64.insert(rf64.end(), bytes + 12, bytes + sizeof header);
+    return rf64;
 }
 
 constexpr int BytesPerValue(TFilePrecision precision) {
@@ -229,15 +249,17 @@ void TDocument::BodySaveWAV() {
     const int64_t n = std::max<int64_t>(RangeStop - RangeStart, 0);
     const TFilePrecision precision = SavingPrecision;
     const uint64_t dataBytes = uint64_t(n) * channels * BytesPerValue(precision);
-    const TWaveHeader header = FileHeader(Header, precision, dataBytes);
+    const std::vector<uint8_t> header = FileHeader(Header, precision, dataBytes);
     const std::string temp = SaveTempName();
     try {
-        if (dataBytes + 44 > UINT32_MAX) throw Exception(SystemErrorText(EFBIG));
-        // The document's own values: a copy of the work file's bytes.
-        if (precision == (IsFloat() ? TFilePrecision::Float32 : TFilePrecision::Pcm16)) {
+        // The document's own values in a canonical file: a copy of the work file's bytes.
+        const bool own = precision == (IsFloat() ? TFilePrecision::Float32 : TFilePrecision::Pcm16);
+        if (own && header.size() == sizeof(TWaveHeader)) {
             TargetStore = std::make_unique<TSampleStore>(temp, dataBytes + 44, true,
                                                          EngineSettings.TempFolder);
-            TargetStore->WriteHeader(header);
+            TWaveHeader canonical;
+            std::memcpy(&canonical, header.data(), sizeof canonical);
+            TargetStore->WriteHeader(canonical);
             TargetStore->CopyFrom(*Store, RangeStart * channels, 0, n * channels);
             TargetStore->Flush();
             TargetStore.reset();
@@ -260,16 +282,16 @@ void TDocument::BodySaveWAV() {
     Progress = 0;
 }
 
-void TDocument::WriteConverted(const std::string& path, const TWaveHeader& header,
+void TDocument::WriteConverted(const std::string& path, const std::vector<uint8_t>& header,
                                TFilePrecision precision, int64_t first, int64_t count) {
     TFileDescriptor file = TFileDescriptor::OpenEmpty(path, O_WRONLY, 0600);
     if (!file.IsOpen()) RaiseLastOSError();
-    if (!WriteFully(file.Get(), &header, sizeof header, 0)) RaiseFileError(errno);
+    if (!WriteFully(file.Get(), header.data(), header.size(), 0)) RaiseFileError(errno);
     const int bytes = BytesPerValue(precision);
     const int bits = precision == TFilePrecision::Pcm16 ? 16 : precision == TFilePrecision::Pcm24 ? 24 : 32;
     TSampleReducer reducer(bits, DitherOn.load());
     std::vector<uint8_t> out;
-    int64_t offset = sizeof header;
+    int64_t offset = int64_t(header.size());
     auto put = [&](const auto* values, uint32_t n, int64_t i) {
         out.resize(size_t(n) * bytes);
         for (uint32_t k = 0; k < n; ++k) {

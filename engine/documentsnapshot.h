@@ -26,7 +26,7 @@ struct TDocumentSnapshot {
     uint16_t Channels = 0;
     uint32_t SampleRate = 0;
     uint32_t Frames = 0;
-    uint32_t DataBytes = 0;
+    uint64_t DataBytes = 0;
     double Duration = 0;
     TSampleFormat Format = TSampleFormat::Int16;
 };

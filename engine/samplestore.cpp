@@ -26,12 +26,17 @@ namespace {
 
 } // namespace
 
-TWaveHeader MakeWorkHeader(uint16_t channels, uint32_t sampleRate, uint32_t dataBytes,
+void SetWorkDataBytes(TWaveHeader& header, uint64_t dataBytes) {
+    const bool fits = dataBytes + 36 < SizeToEndOfFile;
+    header.RiffSize = fits ? uint32_t(dataBytes + 36) : SizeToEndOfFile;
+    header.DataSize = fits ? uint32_t(dataBytes) : SizeToEndOfFile;
+}
+
+TWaveHeader MakeWorkHeader(uint16_t channels, uint32_t sampleRate, uint64_t dataBytes,
                            TSampleFormat format) {
     const uint16_t valueBytes = uint16_t(SampleBytes(format));
     TWaveHeader h{};
     std::memcpy(h.ChunkId, "RIFF", 4);
-    h.RiffSize = dataBytes + 36;
     std::memcpy(h.FormType, "WAVE", 4);
     std::memcpy(h.FormatChunkId, "fmt ", 4);
     h.FormatSize = 16;
@@ -42,7 +47,7 @@ TWaveHeader MakeWorkHeader(uint16_t channels, uint32_t sampleRate, uint32_t data
     h.BlockAlign = uint16_t(channels * valueBytes);
     h.BitsPerSample = uint16_t(valueBytes * 8);
     std::memcpy(h.DataChunkId, "data", 4);
-    h.DataSize = dataBytes;
+    SetWorkDataBytes(h, dataBytes);
     return h;
 }
 
@@ -353,10 +358,6 @@ TWorkFileWriter::~TWorkFileWriter() {
 }
 
 uint32_t TWorkFileWriter::Write(const void* buffer, uint32_t count) {
-    if (uint64_t(Written) + count + 44 > UINT32_MAX)
-        throw Exception(Format == TSampleFormat::Int16
-                            ? "File too large: a work file holds less than 4 GiB of 16-bit audio."
-                            : "File too large: a work file holds less than 4 GiB of audio.");
     Pending.append(static_cast<const char*>(buffer), count);
     Written += count;
     if (Pending.size() >= TempBufferSize) FlushBuffer();

@@ -27,7 +27,7 @@ namespace orvella {
 #pragma pack(push, 1)
 struct TWaveHeader {
     char ChunkId[4];         // "RIFF"
-    uint32_t RiffSize;       // data bytes + 36
+    uint32_t RiffSize;       // data bytes + 36, or SizeToEndOfFile
     char FormType[4];        // "WAVE"
     char FormatChunkId[4];   // "fmt "
     uint32_t FormatSize;     // 16
@@ -38,14 +38,18 @@ struct TWaveHeader {
     uint16_t BlockAlign;     // channels * value size
     uint16_t BitsPerSample;  // 16 or 32
     char DataChunkId[4];     // "data"
-    uint32_t DataSize;       // data bytes
+    uint32_t DataSize;       // data bytes, or SizeToEndOfFile
 };
 #pragma pack(pop)
 static_assert(sizeof(TWaveHeader) == 44, "the work file header is 44 bytes");
 
 // The header of a work file holding dataBytes of values in format.
-TWaveHeader MakeWorkHeader(uint16_t channels, uint32_t sampleRate, uint32_t dataBytes,
+TWaveHeader MakeWorkHeader(uint16_t channels, uint32_t sampleRate, uint64_t dataBytes,
                            TSampleFormat format = TSampleFormat::Int16);
+// Sets the header's sizes for dataBytes. Past what 32 bits hold, both sizes read 0xFFFFFFFF: the
+// data then runs to the end of the file, whose size the store knows.
+void SetWorkDataBytes(TWaveHeader& header, uint64_t dataBytes);
+constexpr uint32_t SizeToEndOfFile = 0xFFFFFFFF;
 // The format of the values under header: Float32 for 32-bit IEEE float, else Int16.
 TSampleFormat SampleFormatOf(const TWaveHeader& header);
 
@@ -215,7 +219,7 @@ public:
     // Writes the header from Total, the channel count and the rate, and closes the file.
     void Close();
 
-    uint32_t Total() const { return Written; }
+    uint64_t Total() const { return Written; }
 
 private:
     void FlushBuffer();
@@ -224,7 +228,7 @@ private:
     int ChannelCount;
     int Rate;
     TSampleFormat Format;
-    uint32_t Written = 0;
+    uint64_t Written = 0;
     std::string Pending;
 };
 

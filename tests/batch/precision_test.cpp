@@ -157,4 +157,25 @@ TEST_F(PrecisionTest, BitsAndDitherChooseTheSavedFormat) {
     EXPECT_NE(bad.Err.find("--bits: 20 is not 16, 24 or 32f"), std::string::npos) << bad.Err;
 }
 
+// A float document past 4 GiB: silence inserted before a short sound moves it beyond the 32-bit
+// sizes; it is still read back exactly, and undo returns. The work file is allocated, not
+// written, so this costs seconds, and needs the disk space.
+TEST_F(PrecisionTest, AFloatDocumentPastFourGiBKeepsItsValues) {
+    constexpr uint64_t Silence = 560000000; // stereo float: 4.48 GB
+    if (fs::space(Temp.Path()).available < 6 * Silence * 8 / 4)
+        GTEST_SKIP() << "needs 6.7 GB free in " << Temp.Path();
+    std::vector<float> values(2000);
+    for (size_t i = 0; i < values.size(); ++i) values[i] = float(i) / 1024 - 1.0f;
+    const std::string source = Write("in.wav", FloatWav(values, 2));
+    const std::string silence = std::to_string(Silence);
+    const auto r = Run(source + " --silence 0:" + silence + " --info --save-range " + silence +
+                       ":" + std::to_string(Silence + 1000) + " " + Path("tail.wav") +
+                       " --undo --info");
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    EXPECT_NE(r.Out.find("frames: 560001000\ndatabytes: 4480008000\n"), std::string::npos)
+        << r.Out;
+    EXPECT_NE(r.Out.find("frames: 1000\ndatabytes: 8000\n"), std::string::npos) << r.Out;
+    EXPECT_EQ(FloatsOf(Slurp(Path("tail.wav"))), values);
+}
+
 } // namespace

@@ -225,6 +225,30 @@ TEST_F(WavImport, FloatIsKeptBeyondFullScale) {
     EXPECT_EQ(w.Floats, expected);
 }
 
+// RF64, as a save past 4 GiB writes it: sizes of 0xFFFFFFFF, the real ones in ds64, the data
+// running to the end of the file.
+TEST_F(WavImport, Rf64ReadsItsDataToTheEndOfTheFile) {
+    Bytes data;
+    for (float f : {0.25f, -2.0f, 0.5f, 1.0f}) {
+        uint32_t u;
+        std::memcpy(&u, &f, 4);
+        PutU32(data, u);
+    }
+    Bytes ds64;
+    for (uint64_t v : {uint64_t(72 + data.size()), uint64_t(data.size()), uint64_t(2)}) {
+        PutU32(ds64, uint32_t(v));
+        PutU32(ds64, uint32_t(v >> 32));
+    }
+    PutU32(ds64, 0);
+    Bytes file = RiffWave({Chunk("ds64", ds64), Chunk("fmt ", FmtBody(3, 2, 8000, 32, 8)),
+                           Chunk("data", data, 0xFFFFFFFF)},
+                          0xFFFFFFFF);
+    std::memcpy(file.data(), "RF64", 4);
+    const WorkFile w = ImportBytes(file);
+    EXPECT_EQ(w.Channels, 2);
+    EXPECT_EQ(w.Floats, (std::vector<float>{0.25f, -2.0f, 0.5f, 1.0f}));
+}
+
 Bytes Extensible(uint16_t subTag, uint16_t bits, uint16_t channels) {
     Bytes ext;
     PutU16(ext, bits);   // valid bits

@@ -165,7 +165,9 @@ protected:
         // path; 16-bit ones only when passing through.
         const Bytes oldWork = ReadBytes(Path("work.tmp"));
         const bool floatWork = oldWork.size() >= 44 && GetU16(oldWork, 20) == 3;
-        if (!floatWork) EXPECT_TRUE(!old.Peaks);
+        if (!floatWork) {
+            EXPECT_TRUE(!old.Peaks);
+        }
         CopyCalls = 0;
         const Result copied = Import(source, Copying(CountingCopy));
         EXPECT_EQ(copied.Error, old.Error);

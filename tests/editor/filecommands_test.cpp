@@ -258,11 +258,13 @@ TEST_F(FileCommandsTest, SaveAsWritesThePrecisionChosen) {
     } cases[] = {{3, 1, 24}, {0, 1, 16}, {4, 3, 32}, {2, 1, 16}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Filter);
-        Window.SaveName = QString::fromStdString(Sources.File("p" + std::to_string(c.Filter)));
+        std::string name = "p";
+        name += std::to_string(c.Filter);
+        Window.SaveName = QString::fromStdString(Sources.File(name));
         Window.SaveFilterIndex = c.Filter;
         Form->Actions().SaveAs->trigger();
         WaitIdle();
-        const std::string saved = Sources.File("p" + std::to_string(c.Filter) + ".wav");
+        const std::string saved = Sources.File(name + ".wav");
         std::ifstream in(saved, std::ios::binary);
         char header[44] = {};
         in.read(header, 44);
