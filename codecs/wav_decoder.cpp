@@ -154,9 +154,13 @@ void ConvertToFloat(const uint8_t* src, TFilePrecision precision, size_t count, 
         }
         break;
     default:
-        std::memcpy(dst, src, count * 4);
-        for (size_t k = 0; k < count; ++k)
-            if (!std::isfinite(dst[k])) dst[k] = 0.0f;
+        // By the exponent bits, which vectorises: all ones is NaN or an infinity.
+        for (size_t k = 0; k < count; ++k, src += 4) {
+            uint32_t bits;
+            std::memcpy(&bits, src, 4);
+            bits = (bits & 0x7F800000u) == 0x7F800000u ? 0u : bits;
+            std::memcpy(dst + k, &bits, 4);
+        }
         break;
     }
 }
@@ -177,13 +181,20 @@ void ImportAsFloat(TWaveStream& stream, TFilePrecision precision, const std::str
     if (options.Peaks && frames > PeakBlockFrames)
         peaks = std::make_unique<TPeakBuilder>(uint32_t(frames), channels);
 
-    TWorkFileWriter writer(workFile, channels, int(format.nSamplesPerSec), TSampleFormat::Float32);
+    // Pieces go straight to their place in the file (no second buffer), the header last.
+    TFileDescriptor file = TFileDescriptor::OpenEmpty(workFile, O_WRONLY, 0600);
+    if (!file.IsOpen()) RaiseLastOSError();
+    uint64_t written = 0;
     // A short source gets a short buffer: its size follows the source up to 1 MiB a piece.
     const size_t pieceFrames = size_t(std::clamp<uint64_t>(
         frames, 1, std::max<uint64_t>(1, (1u << 20) / format.nBlockAlign)));
     std::vector<uint8_t> piece(pieceFrames * format.nBlockAlign);
     TWriteBehind behind(
-        [&writer](const uint8_t* bytes, size_t count) { writer.Write(bytes, uint32_t(count)); },
+        [&](const uint8_t* bytes, size_t count) {
+            if (!WriteFully(file.Get(), bytes, count, int64_t(WorkHeaderSize + written)))
+                RaiseFileError(errno);
+            written += count;
+        },
         pieceFrames * channels * sizeof(float));
     int64_t done = 0;
     bool complete = true;
@@ -206,7 +217,10 @@ void ImportAsFloat(TWaveStream& stream, TFilePrecision precision, const std::str
         left -= want;
     }
     behind.Finish();
-    writer.Close();
+    const TWaveHeader header =
+        MakeWorkHeader(uint16_t(channels), format.nSamplesPerSec, written, TSampleFormat::Float32);
+    if (!WriteFully(file.Get(), &header, sizeof header, 0)) RaiseFileError(errno);
+    if (!file.Close()) RaiseFileError(errno);
     if (peaks && complete) *options.Peaks = std::move(peaks);
 }
 

@@ -54,14 +54,41 @@ int16_t FloatDisplayValue(float value) {
 }
 
 void TPeakBuilder::Feed(const float* values, uint32_t n) {
-    const int channels = std::min(Channels, 2);
-    int c = int(Next % Channels);
-    for (uint32_t k = 0; k < n; ++k) {
-        if (c < channels && values[k] > Level[c]) Level[c] = values[k];
-        if (++c == Channels) c = 0;
+    // The levels: running maxima in 16 lanes, value k in lane k mod 16, which vectorises; lane j
+    // then belongs to channel (first + j) mod Channels when the channel count divides 16.
+    const int first = int(Next % Channels);
+    constexpr uint32_t Lanes = 16;
+    if (Lanes % uint32_t(Channels) == 0) {
+        float lane[Lanes];
+        for (uint32_t j = 0; j < Lanes; ++j) lane[j] = Level[(first + int(j)) % Channels % 2];
+        uint32_t k = 0;
+        for (; k + Lanes <= n; k += Lanes)
+            for (uint32_t j = 0; j < Lanes; ++j)
+                lane[j] = lane[j] > values[k + j] ? lane[j] : values[k + j];
+        for (uint32_t j = 0; k + j < n; ++j)
+            lane[j] = lane[j] > values[k + j] ? lane[j] : values[k + j];
+        for (uint32_t j = 0; j < Lanes; ++j) {
+            const int c = (first + int(j)) % Channels;
+            if (c < 2) Level[c] = std::max(Level[c], lane[j]);
+        }
+    } else {
+        for (int c = 0; c < std::min(Channels, 2); ++c)
+            for (uint32_t k = uint32_t((c - first + Channels) % Channels); k < n; k += Channels)
+                Level[c] = std::max(Level[c], values[k]);
     }
+    // The display values, branch-free so that they vectorise: the same as FloatDisplayValue but
+    // for ties, which round away from zero here (no pixel can show the difference).
     Display.resize(n);
-    for (uint32_t k = 0; k < n; ++k) Display[k] = FloatDisplayValue(values[k]);
+    int16_t* out = Display.data();
+    constexpr float Scale = float(FloatDisplayScale), Over = float(FloatDisplayScale + 1);
+    for (uint32_t k = 0; k < n; ++k) {
+        const float v = values[k];
+        float d = v * Scale;
+        d = v > 1.0f ? Over : d;
+        d = v < -1.0f ? -Over : d;
+        d = v != v ? 0.0f : d;
+        out[k] = int16_t(int32_t(d + std::copysign(0.5f, d)));
+    }
     Feed(Display.data(), n);
 }
 

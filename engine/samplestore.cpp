@@ -183,6 +183,21 @@ void TSampleStore::WriteHeader(const TWaveHeader& header) {
     ValueBytes = uint32_t(SampleBytes(SampleFormat));
 }
 
+void TSampleStore::AppendValues(const void* values, int64_t count) {
+    std::lock_guard<std::mutex> guard(Lock);
+    if (Size < sizeof(TWaveHeader)) RaiseError(EBADF); // no header to keep up to date
+    const uint64_t bytes = uint64_t(count) * ValueBytes;
+    const int reserved = ::posix_fallocate(File.Get(), off_t(Size), off_t(bytes));
+    if (reserved != 0 && reserved != EOPNOTSUPP && reserved != EINVAL) RaiseFileError(reserved);
+    if (!WriteFully(File.Get(), values, size_t(bytes), int64_t(Size))) RaiseFileError(errno);
+    Size += bytes;
+    TWaveHeader header;
+    if (ReadFully(File.Get(), &header, sizeof header, 0) != int64_t(sizeof header))
+        RaiseError(EIO);
+    SetWorkDataBytes(header, Size - sizeof header);
+    if (!WriteFully(File.Get(), &header, sizeof header, 0)) RaiseFileError(errno);
+}
+
 void TSampleStore::CheckValueSize(size_t valueSize) const {
     if (valueSize != ValueBytes) RaiseError(EINVAL);
 }

@@ -88,6 +88,9 @@ public:
     // (int16_t or float); another raises.
     template <class T> void ReadBlock(T* buffer, int64_t first, int64_t last);
     template <class T> void WriteBlock(const T* buffer, int64_t first, int64_t last);
+    // Appends count values of the store's type T after its last one (write stores): the file
+    // grows, its header's sizes follow, and a full disk fails before anything is written.
+    template <class T> void Append(const T* values, int64_t count);
     // Values First .. Last in the other type too: as 16-bit (float values rounded to nearest and
     // limited to full scale, as a sound device or a 16-bit reader takes them) or as float (16-bit
     // values exactly, v / 32768).
@@ -132,6 +135,7 @@ private:
     void Unmap();
     void CheckRange(int64_t first, int64_t count) const;
     void CheckWritable() const;
+    void AppendValues(const void* values, int64_t count);
     // Raises unless values of valueSize bytes are this store's.
     void CheckValueSize(size_t valueSize) const;
     uint64_t OffsetOf(int64_t index) const { return 44 + uint64_t(ValueBytes) * uint64_t(index); }
@@ -171,6 +175,12 @@ template <class T> void TSampleStore::WriteBlock(const T* buffer, int64_t first,
     CheckValueSize(sizeof(T));
     CheckRange(first, last - first + 1);
     WriteValues(buffer, first, last - first + 1);
+}
+
+template <class T> void TSampleStore::Append(const T* values, int64_t count) {
+    CheckWritable();
+    CheckValueSize(sizeof(T));
+    if (count > 0) AppendValues(values, count);
 }
 
 template <class T, class F> void TSampleStore::VisitRead(int64_t first, int64_t count, F&& f) {

@@ -191,6 +191,39 @@ TEST(TSampleStore, WriteStoreReservesItsSpaceSoAFullDiskIsAnError) {
     EXPECT_FALSE(std::filesystem::exists(dir.File("small/x.tmp")));
 }
 
+// A float store grows by appends: the values land after the last, the header's sizes follow, a
+// reader of the file sees the whole, and a store of the other type refuses them. On a full volume
+// an append fails before writing, and the store stays as it was.
+TEST(TSampleStore, AppendsGrowAFloatStoreAndItsHeader) {
+    TempDir dir;
+    const std::string path = dir.File("grow.tmp");
+    TSampleStore store(path, 44, true, dir.Path());
+    store.WriteHeader(MakeWorkHeader(2, 48000, 0, TSampleFormat::Float32));
+    const std::vector<float> first = {0.5f, -0.5f, 2.0f, -2.0f}, second = {0.25f, 0.125f};
+    store.Append(first.data(), 4);
+    store.Append(second.data(), 2);
+    EXPECT_THROW(store.Append(Ramp(2).data(), 2), Exception);
+    EXPECT_EQ(store.ValueCount(), 6);
+    std::vector<float> back(6);
+    store.ReadBlock(back.data(), 0, 5);
+    EXPECT_EQ(back, (std::vector<float>{0.5f, -0.5f, 2.0f, -2.0f, 0.25f, 0.125f}));
+    TSampleStore reader(path, 0, false, dir.Path());
+    TWaveHeader header;
+    reader.ReadHeader(header);
+    EXPECT_EQ(header.DataSize, 24u);
+    EXPECT_EQ(header.RiffSize, 60u);
+    EXPECT_EQ(reader.Format(), TSampleFormat::Float32);
+    EXPECT_EQ(reader.ValueCount(), 6);
+
+    SmallVolume small(dir.File("small"));
+    if (!small.Mounted) GTEST_SKIP() << "cannot mount a small volume here";
+    TSampleStore full(dir.File("small/x.tmp"), 44, true, dir.Path());
+    full.WriteHeader(MakeWorkHeader(1, 8000, 0, TSampleFormat::Float32));
+    const std::vector<float> big(1 << 20, 0.5f); // 4 MiB, more than the volume holds
+    EXPECT_THROW(full.Append(big.data(), int64_t(big.size())), Exception);
+    EXPECT_EQ(full.ValueCount(), 0);
+}
+
 TEST(TSampleStore, SystemErrorsCarryCodeAndText) {
     EXPECT_EQ(SystemErrorText(2), "System Error.  Code: 2.\r\nNo such file or directory");
     EXPECT_EQ(SystemErrorText(0), "A call to an OS function failed");
