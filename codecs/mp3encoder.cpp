@@ -154,6 +154,25 @@ uint32_t EncodeChunk(TEncoderHandle stream, uint32_t nSamples, const int16_t* sa
     return EncoderOk;
 }
 
+uint32_t EncodeFloatChunk(TEncoderHandle stream, uint32_t nSamples, const float* samples,
+                          uint8_t* output, uint32_t* outputBytes) {
+    if (outputBytes) *outputBytes = 0;
+    if (stream == nullptr || stream->Flags == nullptr) return EncoderErrorInvalidHandle;
+    if (output == nullptr || outputBytes == nullptr || (samples == nullptr && nSamples > 0))
+        return EncoderErrorInvalidParameters;
+    const int frames = int(nSamples / uint32_t(stream->Channels));
+    int result;
+    if (stream->Channels == 1)
+        result = lame_encode_buffer_ieee_float(stream->Flags, samples, samples, frames, output,
+                                               int(stream->BufferSize));
+    else
+        result = lame_encode_buffer_interleaved_ieee_float(stream->Flags, samples, frames, output,
+                                                           int(stream->BufferSize));
+    if (result < 0) return result == -1 ? EncoderErrorBufferTooSmall : EncoderErrorInvalidFormat;
+    *outputBytes = uint32_t(result);
+    return EncoderOk;
+}
+
 uint32_t FlushEncoderStream(TEncoderHandle stream, uint8_t* output, uint32_t* outputBytes) {
     if (outputBytes) *outputBytes = 0;
     if (stream == nullptr || stream->Flags == nullptr) return EncoderErrorInvalidHandle;

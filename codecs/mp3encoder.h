@@ -92,6 +92,9 @@ uint32_t OpenEncoderStream(const TEncoderRecord* config, uint32_t* samples, uint
 // Encodes nSamples interleaved values into output (at least the buffer size of OpenEncoderStream).
 uint32_t EncodeChunk(TEncoderHandle stream, uint32_t nSamples, const int16_t* samples,
                      uint8_t* output, uint32_t* outputBytes);
+// The same for float values, full scale ±1.0: encoded at their own precision.
+uint32_t EncodeFloatChunk(TEncoderHandle stream, uint32_t nSamples, const float* samples,
+                          uint8_t* output, uint32_t* outputBytes);
 // Delivers the encoder's remaining output.
 uint32_t FlushEncoderStream(TEncoderHandle stream, uint8_t* output, uint32_t* outputBytes);
 // When the record asked for a VBR header: rewrites the first frame of fileName (a closed file

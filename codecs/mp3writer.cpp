@@ -53,6 +53,17 @@ int TMp3Writer::Write(const int16_t* values, uint32_t byteCount) {
     if (FFailed || FFinished) return -1;
     uint32_t produced = 0;
     FResult = EncodeChunk(FStream, byteCount / 2, values, FBuffer.data(), &produced);
+    return Deliver(produced);
+}
+
+int TMp3Writer::WriteFloats(const float* values, uint32_t count) {
+    if (FFailed || FFinished) return -1;
+    uint32_t produced = 0;
+    FResult = EncodeFloatChunk(FStream, count, values, FBuffer.data(), &produced);
+    return Deliver(produced);
+}
+
+int TMp3Writer::Deliver(uint32_t produced) {
     if (FResult != EncoderOk) {
         FFailed = true;
         CloseFile();

@@ -1,5 +1,5 @@
 #pragma once
-// TMp3Writer encodes interleaved 16-bit values handed over in chunks into an MP3 file. It reports
+// TMp3Writer encodes interleaved 16-bit or float values handed over in chunks into an MP3 file. It reports
 // its own failures in message boxes and then does nothing more.
 // Thread rule: one writer belongs to the thread of one save.
 
@@ -29,6 +29,7 @@ public:
 
     // Encodes byteCount / 2 values; returns the MP3 bytes written, or -1 once failed.
     int Write(const int16_t* values, uint32_t byteCount) override;
+    int WriteFloats(const float* values, uint32_t count) override;
     // Flushes the encoder, writes the rest and the VBR header, closes the file and the stream.
     // False when the writer had failed. Further calls return the same result.
     bool Finish() override;
@@ -37,6 +38,8 @@ public:
 private:
     void CloseFile();
     void CloseStream();
+    // Writes what the last encoding call produced, or fails the writer after its failure.
+    int Deliver(uint32_t produced);
 
     std::string FFileName;
     TFileDescriptor FFile;

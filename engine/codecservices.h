@@ -43,12 +43,15 @@ struct TDecoderRow {
 // The MP3 encoder's configuration record, filled before an MP3 save.
 using TEncoderConfig = std::array<uint8_t, 349>;
 
-// An encoder that writes a file from interleaved 16-bit values handed over in chunks.
+// An encoder that writes a file from interleaved 16-bit or float values handed over in chunks.
 class TEncodedWriter {
 public:
     virtual ~TEncodedWriter() = default;
     // Encodes byteCount / 2 values; returns the encoded bytes written, or -1 after a failure.
     virtual int Write(const int16_t* values, uint32_t byteCount) = 0;
+    // Encodes count float values (full scale ±1.0) likewise. An encoder without a float input
+    // takes them rounded to 16 bits and limited.
+    virtual int WriteFloats(const float* values, uint32_t count);
     // Flushes the encoder and closes the file; true when the file is complete.
     virtual bool Finish() = 0;
 };

@@ -334,30 +334,24 @@ void TDocument::BodySaveMP3() {
             const int64_t total = (RangeStop - RangeStart) * channels;
             const int64_t fullChunks = total / chunk;
             const int64_t rest = total % chunk;
-            std::vector<int16_t> buffer(chunk);
+            std::vector<int16_t> buffer(IsFloat() ? 0 : chunk);
             std::vector<float> floats(IsFloat() ? chunk : 0);
-            TSampleReducer reducer(16, DitherOn.load());
-            // The encoder takes 16-bit values: a float document's are reduced on the way.
-            auto read = [&](int64_t from, int64_t count) {
-                if (!IsFloat()) {
-                    Store->ReadBlock(buffer.data(), from, from + count - 1);
-                    return;
+            // A float document's values go to the encoder as they are.
+            auto encode = [&](int64_t from, int64_t count) {
+                if (IsFloat()) {
+                    Store->ReadBlock(floats.data(), from, from + count - 1);
+                    return writer->WriteFloats(floats.data(), uint32_t(count));
                 }
-                Store->ReadBlock(floats.data(), from, from + count - 1);
-                for (int64_t k = 0; k < count; ++k)
-                    buffer[size_t(k)] = int16_t(reducer.Reduce(floats[size_t(k)]));
+                Store->ReadBlock(buffer.data(), from, from + count - 1);
+                return writer->Write(buffer.data(), uint32_t(count * 2));
             };
             const int64_t first = RangeStart * channels;
             bool failed = false;
             for (int64_t e = 0; e < fullChunks && !failed; ++e) {
                 Progress = int(e * 100 / fullChunks);
-                read(first + e * chunk, chunk);
-                failed = writer->Write(buffer.data(), chunk * 2) < 0;
+                failed = encode(first + e * chunk, chunk) < 0;
             }
-            if (!failed) {
-                read(first + fullChunks * chunk, rest);
-                failed = writer->Write(buffer.data(), uint32_t(rest * 2)) < 0;
-            }
+            if (!failed) failed = encode(first + fullChunks * chunk, rest) < 0;
             complete = writer->Finish() && !failed;
         }
         writer.reset();

@@ -157,6 +157,27 @@ TEST_F(PrecisionTest, BitsAndDitherChooseTheSavedFormat) {
     EXPECT_NE(bad.Err.find("--bits: 20 is not 16, 24 or 32f"), std::string::npos) << bad.Err;
 }
 
+// The MP3 encoder takes a float document's values as they are: its file differs from the one made
+// from the same sound rounded to 16 bits, and opens again.
+TEST_F(PrecisionTest, MP3IsEncodedFromTheFloatValues) {
+    std::vector<float> values(2 * 22050);
+    for (size_t i = 0; i < values.size(); ++i)
+        values[i] = float(0.3 * std::sin(double(i / 2) * 0.0625) + 1e-5 * double(i % 7));
+    std::string data(values.size() * 4, '\0');
+    std::memcpy(data.data(), values.data(), data.size());
+    const std::string source = Write("in.wav", Wav(3, 2, 22050, 32, data));
+    auto r = Run(source + " --mp3 cbr:128 --save " + Path("float.mp3") +
+                 " --bits 16 --dither none --save " + Path("short.wav"));
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    r = Run(Path("short.wav") + " --mp3 cbr:128 --save " + Path("short.mp3"));
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    EXPECT_NE(Slurp(Path("float.mp3")), Slurp(Path("short.mp3")));
+    r = Run(Path("float.mp3") + " --info");
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    EXPECT_NE(r.Out.find("format: MP3\nchannels: 2\nsamplerate: 22050\n"), std::string::npos)
+        << r.Out;
+}
+
 // A float document past 4 GiB: silence inserted before a short sound moves it beyond the 32-bit
 // sizes; it is still read back exactly, and undo returns. The work file is allocated, not
 // written, so this costs seconds, and needs the disk space.
