@@ -133,10 +133,17 @@ TFilePrecision PrecisionOf(const TPCMWaveReader& reader, const TWaveFormat& sour
 void ConvertToFloat(const uint8_t* src, TFilePrecision precision, size_t count, float* dst) {
     switch (precision) {
     case TFilePrecision::Pcm24:
-        for (size_t k = 0; k < count; ++k, src += 3) {
+        // Four bytes loaded at a time (the fourth, the next value's, shifted out), but for the
+        // last value, whose fourth byte may lie past the buffer.
+        for (size_t k = 0; k + 1 < count; ++k, src += 3) {
+            uint32_t w;
+            std::memcpy(&w, src, 4);
+            dst[k] = float(int32_t(w << 8) >> 8) * 0x1.0p-23f;
+        }
+        if (count > 0) {
             const int32_t v = int32_t(uint32_t(src[0]) << 8 | uint32_t(src[1]) << 16 |
                                       uint32_t(src[2]) << 24) >> 8;
-            dst[k] = float(v) * 0x1.0p-23f;
+            dst[count - 1] = float(v) * 0x1.0p-23f;
         }
         break;
     case TFilePrecision::Pcm32:

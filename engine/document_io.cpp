@@ -188,6 +188,11 @@ namespace {
 
 const char* const SaveCaption = "Save";
 
+// The bits per value of a WAV file of precision.
+constexpr int BitsOf(TFilePrecision precision) {
+    return precision == TFilePrecision::Pcm16 ? 16 : precision == TFilePrecision::Pcm24 ? 24 : 32;
+}
+
 // The header of a WAV file of dataBytes in precision: canonical 44 bytes, integer PCM or IEEE
 // float. Past what RIFF's 32-bit sizes hold the file is RF64: the sizes read 0xFFFFFFFF and a
 // ds64 chunk before the format holds them in 64 bits.
@@ -197,9 +202,7 @@ std::vector<uint8_t> FileHeader(const TWaveHeader& document, TFilePrecision prec
     TWaveHeader header =
         MakeWorkHeader(document.Channels, document.SamplesPerSec, dataBytes,
                        isFloat ? TSampleFormat::Float32 : TSampleFormat::Int16);
-    const uint16_t bits = precision == TFilePrecision::Pcm24 ? 24
-                          : precision == TFilePrecision::Pcm16 ? 16
-                                                               : 32;
+    const uint16_t bits = uint16_t(BitsOf(precision));
     header.BitsPerSample = bits;
     header.BlockAlign = uint16_t(document.Channels * bits / 8);
     header.AvgBytesPerSec = header.BlockAlign * document.SamplesPerSec;
@@ -224,9 +227,6 @@ std::vector<uint8_t> FileHeader(const TWaveHeader& document, TFilePrecision prec
     return rf64;
 }
 
-constexpr int BytesPerValue(TFilePrecision precision) {
-    return precision == TFilePrecision::Pcm16 ? 2 : precision == TFilePrecision::Pcm24 ? 3 : 4;
-}
 
 // Writes value as a little-endian integer of bytes bytes at out.
 void PutInteger(uint8_t* out, int32_t value, int bytes) {
@@ -248,7 +248,7 @@ void TDocument::BodySaveWAV() {
     const int channels = Channels;
     const int64_t n = std::max<int64_t>(RangeStop - RangeStart, 0);
     const TFilePrecision precision = SavingPrecision;
-    const uint64_t dataBytes = uint64_t(n) * channels * BytesPerValue(precision);
+    const uint64_t dataBytes = uint64_t(n) * channels * (BitsOf(precision) / 8);
     const std::vector<uint8_t> header = FileHeader(Header, precision, dataBytes);
     const std::string temp = SaveTempName();
     try {
@@ -287,8 +287,8 @@ void TDocument::WriteConverted(const std::string& path, const std::vector<uint8_
     TFileDescriptor file = TFileDescriptor::OpenEmpty(path, O_WRONLY, 0600);
     if (!file.IsOpen()) RaiseLastOSError();
     if (!WriteFully(file.Get(), header.data(), header.size(), 0)) RaiseFileError(errno);
-    const int bytes = BytesPerValue(precision);
-    const int bits = precision == TFilePrecision::Pcm16 ? 16 : precision == TFilePrecision::Pcm24 ? 24 : 32;
+    const int bits = BitsOf(precision);
+    const int bytes = bits / 8;
     TSampleReducer reducer(bits, DitherOn.load());
     std::vector<uint8_t> out;
     int64_t offset = int64_t(header.size());
