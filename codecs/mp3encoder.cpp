@@ -135,42 +135,46 @@ uint32_t OpenEncoderStream(const TEncoderRecord* config, uint32_t* samples, uint
     return EncoderOk;
 }
 
-uint32_t EncodeChunk(TEncoderHandle stream, uint32_t nSamples, const int16_t* samples,
-                     uint8_t* output, uint32_t* outputBytes) {
+namespace {
+
+// One chunk through the encoder: the checks and results both sample types share; encode(frames)
+// makes the library call.
+template <class T, class F>
+uint32_t EncodeValues(TEncoderHandle stream, uint32_t nSamples, const T* samples, uint8_t* output,
+                      uint32_t* outputBytes, F encode) {
     if (outputBytes) *outputBytes = 0;
     if (stream == nullptr || stream->Flags == nullptr) return EncoderErrorInvalidHandle;
     if (output == nullptr || outputBytes == nullptr || (samples == nullptr && nSamples > 0))
         return EncoderErrorInvalidParameters;
-    const int frames = int(nSamples / uint32_t(stream->Channels));
-    int result;
-    if (stream->Channels == 1)
-        result = lame_encode_buffer(stream->Flags, samples, samples, frames, output,
-                                    int(stream->BufferSize));
-    else
-        result = lame_encode_buffer_interleaved(stream->Flags, const_cast<short*>(samples), frames,
-                                                output, int(stream->BufferSize));
+    const int result = encode(int(nSamples / uint32_t(stream->Channels)));
     if (result < 0) return result == -1 ? EncoderErrorBufferTooSmall : EncoderErrorInvalidFormat;
     *outputBytes = uint32_t(result);
     return EncoderOk;
 }
 
+} // namespace
+
+uint32_t EncodeChunk(TEncoderHandle stream, uint32_t nSamples, const int16_t* samples,
+                     uint8_t* output, uint32_t* outputBytes) {
+    return EncodeValues(stream, nSamples, samples, output, outputBytes, [&](int frames) {
+        const int size = int(stream->BufferSize);
+        return stream->Channels == 1
+                   ? lame_encode_buffer(stream->Flags, samples, samples, frames, output, size)
+                   : lame_encode_buffer_interleaved(stream->Flags, const_cast<short*>(samples),
+                                                    frames, output, size);
+    });
+}
+
 uint32_t EncodeFloatChunk(TEncoderHandle stream, uint32_t nSamples, const float* samples,
                           uint8_t* output, uint32_t* outputBytes) {
-    if (outputBytes) *outputBytes = 0;
-    if (stream == nullptr || stream->Flags == nullptr) return EncoderErrorInvalidHandle;
-    if (output == nullptr || outputBytes == nullptr || (samples == nullptr && nSamples > 0))
-        return EncoderErrorInvalidParameters;
-    const int frames = int(nSamples / uint32_t(stream->Channels));
-    int result;
-    if (stream->Channels == 1)
-        result = lame_encode_buffer_ieee_float(stream->Flags, samples, samples, frames, output,
-                                               int(stream->BufferSize));
-    else
-        result = lame_encode_buffer_interleaved_ieee_float(stream->Flags, samples, frames, output,
-                                                           int(stream->BufferSize));
-    if (result < 0) return result == -1 ? EncoderErrorBufferTooSmall : EncoderErrorInvalidFormat;
-    *outputBytes = uint32_t(result);
-    return EncoderOk;
+    return EncodeValues(stream, nSamples, samples, output, outputBytes, [&](int frames) {
+        const int size = int(stream->BufferSize);
+        return stream->Channels == 1
+                   ? lame_encode_buffer_ieee_float(stream->Flags, samples, samples, frames,
+                                                   output, size)
+                   : lame_encode_buffer_interleaved_ieee_float(stream->Flags, samples, frames,
+                                                               output, size);
+    });
 }
 
 uint32_t FlushEncoderStream(TEncoderHandle stream, uint8_t* output, uint32_t* outputBytes) {

@@ -241,13 +241,7 @@ void TSampleStore::ReadShorts(int16_t* buffer, int64_t first, int64_t last) {
     for (int64_t i = first; i <= last; i += int64_t(values.size())) {
         const int64_t n = std::min<int64_t>(last - i + 1, int64_t(values.size()));
         ReadValues(values.data(), i, n);
-        for (int64_t k = 0; k < n; ++k) {
-            const float v = values[size_t(k)] * 32768.0f;
-            buffer[i - first + k] = v >= 32767.0f    ? int16_t(32767)
-                                    : v <= -32768.0f ? int16_t(-32768)
-                                    : v == v         ? int16_t(std::lrint(v))
-                                                     : int16_t(0);
-        }
+        for (int64_t k = 0; k < n; ++k) buffer[i - first + k] = FloatToShort(values[size_t(k)]);
     }
 }
 
